@@ -1,0 +1,21 @@
+// The fixed directories of the installation, below the application-support
+// root that the platform chooses.
+// Thread-safety: stateless, safe from any thread.
+#pragma once
+
+#include <string>
+
+namespace VantisClient {
+
+class ApplicationEnvironment {
+public:
+    static std::string GetApplicationSupportRootPath();
+    static std::string GetWebcachePath();
+    static std::string GetIconCachePath();
+    static std::string GetDownloadsPath();
+    static std::string GetLogsPath();
+    // The install prefix (the directory above bin/), not the executable's directory.
+    static std::string GetExecutableDirectoryPath();
+};
+
+}  // namespace VantisClient

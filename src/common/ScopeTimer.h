@@ -1,0 +1,25 @@
+// Logs a scope's start and its duration in milliseconds on the "Timer" channel.
+// With the channel off it costs two clock reads.
+// Thread-safety: no shared state; use on any thread.
+#pragma once
+
+#include <string>
+
+#include <Poco/Timestamp.h>
+
+namespace VantisClient {
+
+class ScopeTimer {
+public:
+    explicit ScopeTimer(const char* name);
+    explicit ScopeTimer(const std::string& name);
+    ~ScopeTimer();
+    ScopeTimer(const ScopeTimer&) = delete;
+    ScopeTimer& operator=(const ScopeTimer&) = delete;
+
+private:
+    std::string m_name;
+    Poco::Timestamp m_start;
+};
+
+}  // namespace VantisClient

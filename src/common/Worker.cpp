@@ -1,0 +1,7 @@
+#include "common/Worker.h"
+
+namespace VantisClient {
+
+void Worker::run() {}
+
+}  // namespace VantisClient

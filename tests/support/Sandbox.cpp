@@ -1,0 +1,61 @@
+#include "support/Sandbox.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include <Poco/File.h>
+#include <Poco/Path.h>
+#include <Poco/TemporaryFile.h>
+
+#include "common/ClientUserPreferences.h"
+#include "common/Constants.h"
+#include "common/Logger.h"
+#include "platform/Platform.h"
+
+namespace VantisTest {
+namespace {
+
+void resetProcessWideObjects() {
+    VantisClient::Logger::Reset();
+    VantisClient::ClientUserPreferences::Set(nullptr);
+    VantisClient::Platform::Reset();
+    VantisClient::API_STATUS_ENDPOINT_HOST = VantisClient::API_STATUS_ENDPOINT_HOST_PRODUCTION;
+}
+
+}  // namespace
+
+Sandbox::Sandbox() {
+    m_root = Poco::TemporaryFile::tempName(Poco::Path::temp()) + "-vantis";
+    Poco::File(m_root).createDirectories();
+    ::setenv("VANTIS_HOME", m_root.c_str(), 1);
+    resetProcessWideObjects();
+}
+
+Sandbox::~Sandbox() {
+    resetProcessWideObjects();
+    ::unsetenv("VANTIS_HOME");
+    try {
+        Poco::File(m_root).remove(true);
+    } catch (...) {
+        // A test that made a file unremovable already failed on its own.
+    }
+}
+
+std::string Sandbox::path(const std::string& relative) const { return m_root + "/" + relative; }
+
+void Sandbox::writeFile(const std::string& relative, const std::string& contents) const {
+    Poco::File(Poco::Path(path(relative)).parent()).createDirectories();
+    std::ofstream(path(relative), std::ios::binary) << contents;
+}
+
+std::string Sandbox::readFile(const std::string& relative) const { return ReadWholeFile(path(relative)); }
+
+std::string ReadWholeFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::stringstream contents;
+    contents << file.rdbuf();
+    return contents.str();
+}
+
+}  // namespace VantisTest
