@@ -19,6 +19,7 @@
 #include "common/ApplicationEnvironment.h"
 #include "common/BuildInfo.h"
 #include "common/Constants.h"
+#include "common/FailSafeChannel.h"
 #include "common/RecentMemoryBufferChannel.h"
 #include "common/StringUtils.h"
 #include "common/Utilities.h"
@@ -33,7 +34,7 @@ namespace {
 
 const char* const DEFAULT_NAME = "Default";
 
-Poco::AutoPtr<Poco::FormattingChannel> formatted(Poco::Channel* target) {
+Poco::AutoPtr<Poco::FormattingChannel> formatted(const Poco::Channel::Ptr& target) {
     Poco::AutoPtr<Poco::PatternFormatter> formatter(new Poco::PatternFormatter(Logger::LINE_PATTERN));
     formatter->setProperty("times", "local");
     return new Poco::FormattingChannel(formatter, target);
@@ -69,14 +70,14 @@ void Logger::installChannels(const std::string& name, const std::string& logFile
     Poco::AutoPtr<Poco::FormattingChannel> fileBranch = formatted(file);
     fileBranch->setProperty("flush", "false");
     splitter->addChannel(formatted(console));
-    splitter->addChannel(fileBranch);
-    // The buffer outlives every channel tree: take a reference for this one.
-    RecentMemoryBufferChannel& buffer = RecentMemoryBufferChannel::Instance();
-    buffer.duplicate();
-    splitter->addChannel(formatted(&buffer));
+    splitter->addChannel(new FailSafeChannel(fileBranch));
+    // The tree shares the buffer; the buffer's own reference keeps it alive after the tree.
+    splitter->addChannel(formatted(Poco::Channel::Ptr(&RecentMemoryBufferChannel::Instance(), true)));
     // Last, so that an unreachable log host never keeps a line from the others.
     splitter->addChannel(syslog);
-    // Every logger, including named ones made before a Reset, takes the tree.
+    // The root first, so that loggers made later inherit the tree; then every
+    // logger that already exists (named ones made before a Reset) takes it too.
+    Poco::Logger::root().setChannel(splitter);
     Poco::Logger::setChannel("", splitter);
 }
 

@@ -4,13 +4,21 @@ namespace VantisClient {
 
 Thread::Thread(const std::string& name) : m_thread(name) {}
 
-void Thread::start(Poco::Runnable& runnable) { m_thread.start(*new WorkerWrapper(runnable)); }
+void Thread::start(Poco::Runnable& runnable) {
+    m_thread.start(*new WorkerWrapper(runnable));
+    m_joinable = true;
+}
 
 void Thread::start(WorkerWrapper::Callback callback, void* data) {
     m_thread.start(*new WorkerWrapper(callback, data));
+    m_joinable = true;
 }
 
-void Thread::join() { m_thread.join(); }
+void Thread::join() {
+    if (!m_joinable) return;
+    m_thread.join();
+    m_joinable = false;
+}
 
 void Thread::stop() {}
 

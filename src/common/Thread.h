@@ -31,6 +31,8 @@ public:
 
 private:
     Poco::Thread m_thread;
+    // Poco refuses a second join of the same thread; a finished Thread answers at once.
+    bool m_joinable = false;
 };
 
 }  // namespace VantisClient

@@ -1,0 +1,46 @@
+#include <gtest/gtest.h>
+
+#include "common/Logger.h"
+#include "common/RecentMemoryBufferChannel.h"
+#include "common/ScopeTimer.h"
+#include "support/Sandbox.h"
+
+using namespace VantisClient;
+
+namespace {
+
+class ScopeTimerTest : public VantisTest::SandboxTest {
+protected:
+    void start(const char* config) {
+        sandbox.writeFile("Config.json", config);
+        Logger::Start("VantisClient", sandbox.path("Logs/VantisClient.log"));
+        RecentMemoryBufferChannel::Instance().Clear();
+    }
+};
+
+}  // namespace
+
+TEST_F(ScopeTimerTest, SilentWhenTheTimerChannelIsOff) {
+    start(R"({"loggingChannels": ["HttpTraffic"]})");
+    { ScopeTimer timer("Fetching product from DB"); }
+    EXPECT_EQ("", RecentMemoryBufferChannel::Instance().getContents());
+}
+
+TEST_F(ScopeTimerTest, NestedTimersStartOutermostFirstAndEndInnermostFirst) {
+    start(R"({"loggingChannels": ["Timer"]})");
+    {
+        ScopeTimer outer("outer");
+        ScopeTimer inner(std::string("inner"));
+    }
+    std::string contents = RecentMemoryBufferChannel::Instance().getContents();
+    size_t outerStart = contents.find("[Timer][Information]: outer started...\n");
+    size_t innerStart = contents.find("[Timer][Information]: inner started...\n");
+    size_t innerEnd = contents.find("[Timer][Information]: inner took 0 milliseconds\n");
+    size_t outerEnd = contents.find("[Timer][Information]: outer took 0 milliseconds\n");
+    ASSERT_NE(std::string::npos, outerStart);
+    ASSERT_NE(std::string::npos, innerEnd);
+    ASSERT_NE(std::string::npos, outerEnd);
+    EXPECT_LT(outerStart, innerStart);
+    EXPECT_LT(innerStart, innerEnd);
+    EXPECT_LT(innerEnd, outerEnd);
+}
