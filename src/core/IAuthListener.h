@@ -1,0 +1,19 @@
+// What the shell hears about the user's authentication.
+// Called only inside ClientCore::serviceCalls(), on the thread that calls it.
+#pragma once
+
+#include "core/SignInResult.h"
+
+namespace VantisClient {
+
+class IAuthListener {
+public:
+    virtual ~IAuthListener() = default;
+    virtual void onSignedIn(SignInResult result) = 0;
+    virtual void onSignInFailed() = 0;
+    virtual void onSignedOut() = 0;
+    // The stored authentication became invalid.
+    virtual void onAuthLost() = 0;
+};
+
+}  // namespace VantisClient
