@@ -1,0 +1,270 @@
+#include <gtest/gtest.h>
+
+#include <Poco/Exception.h>
+
+#include "model/DepotDefinition.h"
+#include "model/ModelTestSupport.h"
+#include "model/RemoteProductDefinition.h"
+
+namespace VantisClient {
+namespace {
+
+using VantisTest::Json;
+
+class ProductDefinitionTest : public VantisTest::LoggingTest {};
+
+std::vector<std::string> names(const LanguageList& languages) {
+    std::vector<std::string> result;
+    for (const LanguageInfo& language : languages) result.push_back(language.asString());
+    return result;
+}
+
+TEST_F(ProductDefinitionTest, MinimalProductManifestReads) {
+    ProductDefinitionBase product;
+    ASSERT_TRUE(product.deserializeFromVersion(
+        Json(R"({"version": 2, "product": {"installDirectory": "X", "rootGameID": "1", "timestamp": 5}})"), 2));
+    EXPECT_EQ("X", product.getProductDir());
+    EXPECT_EQ("1", product.getRootGameId());
+    EXPECT_EQ(5, product.getManifestTimestamp());
+    EXPECT_FALSE(product.getDisableSync());
+    EXPECT_TRUE(product.getSupportCommands().empty());
+    EXPECT_TRUE(product.getAvailableGameIDs().empty());
+    EXPECT_EQ(0u, product.getCurrentVersion());
+}
+
+TEST_F(ProductDefinitionTest, MissingRequiredProductKeysFailWithoutLogLine) {
+    const char* documents[] = {
+        R"({"installDirectory": "X", "rootGameID": "1", "timestamp": 5})",
+        R"({"product": {"rootGameID": "1", "timestamp": 5}})",
+        R"({"product": {"installDirectory": "X", "timestamp": 5}})",
+        R"({"product": {"installDirectory": "X", "rootGameID": "1"}})",
+    };
+    for (const char* document : documents) {
+        SCOPED_TRACE(document);
+        ProductDefinitionBase product;
+        EXPECT_FALSE(product.deserializeFromVersion(Json(document), 1));
+    }
+    EXPECT_TRUE(logged().empty());
+}
+
+TEST_F(ProductDefinitionTest, TimestampMayBeTextWithThousandsSeparators) {
+    struct TimestampCase {
+        const char* value;
+        bool ok;
+        int64_t timestamp;
+    };
+    const TimestampCase cases[] = {
+        {R"("12,345")", true, 12345}, {R"("-7")", true, -7},     {"9007199254740993", true, 9007199254740993},
+        {R"("soon")", false, 0},      {R"("")", false, 0},
+    };
+    for (const TimestampCase& c : cases) {
+        SCOPED_TRACE(c.value);
+        ProductDefinitionBase product;
+        bool ok = product.deserializeFromVersion(
+            Json(std::string(R"({"product": {"installDirectory": "X", "rootGameID": "1", "timestamp": )") + c.value +
+                 "}}"),
+            1);
+        EXPECT_EQ(c.ok, ok);
+        EXPECT_EQ(c.timestamp, product.getManifestTimestamp());
+    }
+    EXPECT_TRUE(loggedError("Product manifest for gid 1 has a timestamp that is not a number: 'soon'."));
+}
+
+TEST_F(ProductDefinitionTest, ReadsSupportCommandsAndGameIds) {
+    ProductDefinitionBase product;
+    ASSERT_TRUE(product.deserializeFromVersion(Json(R"({"product": {
+        "installDirectory": "X", "rootGameID": "1", "timestamp": 5, "disableSync": true,
+        "support_commands": [{"executable": "setup.exe", "argument": "/q", "gameID": "1"}],
+        "gameIDs": [
+            {"gameID": "1", "name": {"en": "Zorv"}},
+            {"standalone": true},
+            {"gameID": "2", "standalone": false, "required": true, "dependencies": ["1"]},
+            {"gameID": "3", "standalone": true, "required": false}
+        ]}})"),
+                                               1));
+    EXPECT_TRUE(product.getDisableSync());
+    ASSERT_EQ(1u, product.getSupportCommands().size());
+    EXPECT_EQ("setup.exe", product.getSupportCommands()[0].executable);
+    EXPECT_EQ("/q", product.getSupportCommands()[0].argument);
+    EXPECT_EQ("1", product.getSupportCommands()[0].gameId);
+
+    // The entry without "gameID" is skipped; "required" overrides "standalone".
+    const std::vector<AvailableGameIDInfo>& ids = product.getAvailableGameIDs();
+    ASSERT_EQ(3u, ids.size());
+    EXPECT_EQ("1", ids[0].gameId);
+    EXPECT_TRUE(ids[0].standalone);
+    EXPECT_EQ("Zorv", ids[0].names.getText());
+    EXPECT_EQ("2", ids[1].gameId);
+    EXPECT_TRUE(ids[1].standalone);
+    EXPECT_EQ(std::vector<std::string>{"1"}, ids[1].dependencies);
+    EXPECT_FALSE(ids[2].standalone);
+}
+
+TEST_F(ProductDefinitionTest, MistypedOrIncompleteEntriesThrowToTheCaller) {
+    const char* documents[] = {
+        R"({"product": {"installDirectory": "X", "rootGameID": "1", "timestamp": 5,
+            "support_commands": [{"executable": "setup.exe", "gameID": "1"}]}})",
+        R"({"product": {"installDirectory": "X", "rootGameID": "1", "timestamp": 5, "support_commands": ["x"]}})",
+        R"({"product": {"installDirectory": "X", "rootGameID": "1", "timestamp": null}})",
+        R"({"product": "none"})",
+    };
+    for (const char* document : documents) {
+        SCOPED_TRACE(document);
+        ProductDefinitionBase product;
+        EXPECT_THROW(product.deserializeFromVersion(Json(document), 1), Poco::Exception);
+    }
+}
+
+TEST_F(ProductDefinitionTest, GameNameComesFromSelectedStandaloneGameElseRootGame) {
+    ProductDefinitionBase product;
+    ASSERT_TRUE(product.deserializeFromVersion(Json(R"({"product": {
+        "installDirectory": "X", "rootGameID": "1", "timestamp": 5,
+        "gameIDs": [{"gameID": "2", "standalone": false, "name": {"en": "Extra"}},
+                    {"gameID": "3", "name": {"en": "Sequel"}},
+                    {"gameID": "1", "name": {"en": "Zorv"}}]}})"),
+                                               1));
+    EXPECT_EQ("Zorv", product.getGameName());
+    product.setRevisionList({"2"});
+    EXPECT_EQ("Zorv", product.getGameName());
+    product.setRevisionList({"2", "3"});
+    EXPECT_EQ("Sequel", product.getGameName());
+
+    ProductDefinitionBase unnamed;
+    unnamed.setRootGameId("9");
+    EXPECT_EQ("", unnamed.getGameName());
+}
+
+TEST_F(ProductDefinitionTest, IdentificationCarriesSelection) {
+    RemoteProductDefinition remote("42", {"42", "43"}, "en", false);
+    remote.setManifestTimestamp(7);
+    EXPECT_EQ("gid '42' (language 'en' manifestTimestamp '7' revisions '42 43')",
+              remote.getDebugIdentificationString());
+    Poco::SharedPtr<ProductIdentification> identification = remote.getProductIdentification();
+    remote.getRevisionList().push_back("44");
+    EXPECT_EQ((tRevisionList{"42", "43"}), identification->revisions);
+}
+
+std::string productWithDepots(const std::string& depots) {
+    return R"({"product": {"installDirectory": "X", "rootGameID": "1", "timestamp": 5, "depots": )" + depots + "}}";
+}
+
+TEST_F(ProductDefinitionTest, RemoteDefinitionReadsDepotsAndRedistributables) {
+    RemoteProductDefinition remote;
+    ASSERT_TRUE(remote.deserializeFromVersion(Json(productWithDepots(R"([
+        {"redist": "r1"},
+        {"manifest": "m1.json", "gameIDs": ["1"]},
+        {"redist": "r2", "executable": "vc.exe", "argument": "/q", "targetDir": "redist/vc"},
+        {"manifest": "m2.json", "gameIDs": ["1", "2"], "languages": ["en", "de"]},
+        {"manifest": "m3.json", "gameIDs": ["2"]}
+    ])")),
+                                              1));
+    ASSERT_EQ(2u, remote.getRedistributables().size());
+    EXPECT_EQ("r1", remote.getRedistributables()[0].redist);
+    EXPECT_EQ("__redist/r1", remote.getRedistributables()[0].targetDir);
+    EXPECT_EQ("", remote.getRedistributables()[0].executable);
+    EXPECT_EQ("vc.exe", remote.getRedistributables()[1].executable);
+    EXPECT_EQ("/q", remote.getRedistributables()[1].argument);
+    EXPECT_EQ("redist/vc", remote.getRedistributables()[1].targetDir);
+
+    ASSERT_EQ(3u, remote.getDepots().size());
+    EXPECT_EQ("m1.json", remote.getDepots()[0].manifest);
+    EXPECT_EQ(std::vector<std::string>{"Neutral"}, remote.getDepots()[0].languages);
+    EXPECT_EQ((std::vector<std::string>{"1", "2"}), remote.getDepots()[1].gameIDs);
+    // "Neutral" went in once for both language-less depots, and came out again.
+    EXPECT_EQ((std::vector<std::string>{"en", "de"}), names(remote.getAvailableLanguages()));
+    EXPECT_FALSE(remote.getNeedsWindowsInstallation());
+}
+
+TEST_F(ProductDefinitionTest, RemoteDefinitionFailures) {
+    const char* depotLists[] = {
+        R"([{"gameIDs": ["1"]}])",
+        R"([{"manifest": "m1.json"}])",
+        R"([{"manifest": "m1.json", "gameIDs": ["1"]}, {"languages": ["en"]}])",
+    };
+    for (const char* depots : depotLists) {
+        SCOPED_TRACE(depots);
+        RemoteProductDefinition remote;
+        EXPECT_FALSE(remote.deserializeFromVersion(Json(productWithDepots(depots)), 1));
+    }
+    RemoteProductDefinition withoutDepots;
+    EXPECT_FALSE(withoutDepots.deserializeFromVersion(
+        Json(R"({"product": {"installDirectory": "X", "rootGameID": "1", "timestamp": 5}})"), 1));
+
+    RemoteProductDefinition empty;
+    EXPECT_TRUE(empty.deserializeFromVersion(Json(productWithDepots("[]")), 1));
+    EXPECT_TRUE(empty.getDepots().empty());
+    EXPECT_TRUE(empty.getAvailableLanguages().empty());
+}
+
+TEST_F(ProductDefinitionTest, RedistTargetDirectoryMustStayInsideTheInstallDirectory) {
+    const char* redists[] = {
+        R"({"redist": "r1", "targetDir": "/opt/r1"})",
+        R"({"redist": "r1", "targetDir": "../r1"})",
+        R"({"redist": "r1", "targetDir": "redist/../../r1"})",
+        R"({"redist": "../../r1"})",
+    };
+    for (const char* redist : redists) {
+        SCOPED_TRACE(redist);
+        RemoteProductDefinition remote;
+        EXPECT_FALSE(remote.deserializeFromVersion(Json(productWithDepots(std::string("[") + redist + "]")), 1));
+    }
+    EXPECT_TRUE(loggedError("Rejected redistributable r1 with unsafe target directory '../r1': it must be relative, "
+                            "not empty and stay inside the install directory."));
+}
+
+TEST_F(ProductDefinitionTest, DepotManifestSortsEntriesByKind) {
+    DepotDefinition depot("m1.json");
+    ASSERT_TRUE(depot.deserializeFromVersion(Json(R"({"depot": {"files": [
+        {"path": "bin/game", "size": 1, "url": "u", "hash": "h", "offset": 0},
+        {"directory": true, "path": "saves"},
+        {"directory": false, "path": "a"},
+        {"path": "bin/game.sh", "target": "game", "symlinkType": "file"},
+        {"path": "data/x", "size": 0, "url": "", "hash": "", "offset": 0}
+    ]}})"),
+                                             1));
+    ASSERT_EQ(2u, depot.getFiles().size());
+    EXPECT_EQ("bin/game", depot.getFiles()[0]->getPath());
+    EXPECT_EQ("data/x", depot.getFiles()[1]->getPath());
+    ASSERT_EQ(1u, depot.getDirectories().size());
+    EXPECT_EQ("saves", depot.getDirectories()[0]->getPath());
+    ASSERT_EQ(1u, depot.getSymLinks().size());
+    EXPECT_EQ("game", depot.getSymLinks()[0]->getTarget());
+    EXPECT_EQ(1u, depot.getCurrentVersion());
+}
+
+TEST_F(ProductDefinitionTest, AnyUnusableEntryFailsTheDepot) {
+    const char* documents[] = {
+        R"({"files": []})",
+        R"({"depot": {}})",
+        R"({"depot": {"files": [{"path": "a", "url": "u", "hash": "h", "offset": 0}]}})",
+        R"({"depot": {"files": [{"path": "a", "size": 5, "url": "", "hash": "h", "offset": 0}]}})",
+        R"({"depot": {"files": [{"directory": true}]}})",
+        R"({"depot": {"files": [{"symlinkType": "file", "path": "l"}]}})",
+        R"({"depot": {"files": [{"path": "../../.bashrc", "size": 1, "url": "u", "hash": "h", "offset": 0}]}})",
+        R"({"depot": {"files": [{"directory": true, "path": "/etc/cron.d"}]}})",
+        R"({"depot": {"files": [{"path": "bin/x", "target": "../../../etc", "symlinkType": "directory"}]}})",
+    };
+    for (const char* document : documents) {
+        SCOPED_TRACE(document);
+        DepotDefinition depot("m1.json");
+        EXPECT_FALSE(depot.deserializeFromVersion(Json(document), 1));
+    }
+}
+
+TEST_F(ProductDefinitionTest, DepotCopiesShareEntriesButNotTheManifestName) {
+    DepotDefinition depot("m1.json");
+    ASSERT_TRUE(depot.deserializeFromVersion(
+        Json(R"({"depot": {"files": [{"path": "a", "size": 0, "url": "", "hash": "", "offset": 0}]}})"), 1));
+    DepotDefinition copy(depot);
+    EXPECT_EQ("", copy.getManifestName());
+    ASSERT_EQ(1u, copy.getFiles().size());
+    EXPECT_EQ(depot.getFiles()[0].get(), copy.getFiles()[0].get());
+
+    DepotDefinition assigned("m2.json");
+    assigned = depot;
+    EXPECT_EQ("m2.json", assigned.getManifestName());
+    EXPECT_EQ(1u, assigned.getFiles().size());
+}
+
+}  // namespace
+}  // namespace VantisClient
