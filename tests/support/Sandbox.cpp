@@ -8,6 +8,7 @@
 #include <Poco/Path.h>
 #include <Poco/TemporaryFile.h>
 
+#include "bridge/LocString.h"
 #include "common/ClientUserPreferences.h"
 #include "common/Constants.h"
 #include "common/Logger.h"
@@ -21,6 +22,7 @@ void resetProcessWideObjects() {
     VantisClient::ClientUserPreferences::Set(nullptr);
     VantisClient::Platform::Reset();
     VantisClient::API_STATUS_ENDPOINT_HOST = VantisClient::API_STATUS_ENDPOINT_HOST_PRODUCTION;
+    VantisClient::LocString::SetLocalizationCode(0);
 }
 
 }  // namespace
