@@ -19,8 +19,14 @@ class FakeTask : public VantisClient::ClientTask {
 public:
     using Ptr = Poco::AutoPtr<FakeTask>;
 
-    explicit FakeTask(std::string classId, std::string gameId = std::string(), bool holdWork = false)
-        : m_classId(std::move(classId)), m_gameId(std::move(gameId)), m_holdWork(holdWork) {}
+    // A held task waits in doWork() for release(); an abort releases it unless
+    // `releaseOnAbort` is false, as with work that takes its time to stop.
+    explicit FakeTask(std::string classId, std::string gameId = std::string(), bool holdWork = false,
+                      bool releaseOnAbort = true)
+        : m_classId(std::move(classId)),
+          m_gameId(std::move(gameId)),
+          m_holdWork(holdWork),
+          m_releaseOnAbort(releaseOnAbort) {}
 
     const char* GetStrId() const override { return m_classId.c_str(); }
     std::string GetGameId() const override { return m_gameId; }
@@ -39,7 +45,7 @@ public:
     void onAuthLost() override { ++authLostCalls; }
     void abort() override {
         ++abortCalls;
-        release();
+        if (m_releaseOnAbort) release();
     }
 
     void release() { m_release.set(); }
@@ -59,6 +65,7 @@ private:
     std::string m_classId;
     std::string m_gameId;
     bool m_holdWork;
+    bool m_releaseOnAbort;
     Poco::Event m_release{Poco::Event::EVENT_MANUALRESET};
     VantisClient::VantisMutex m_mutex;
     std::string m_threadName;

@@ -1,0 +1,136 @@
+// The engine of the client: one process-wide object that owns everything
+// behind the shell. It runs background work on two task subsystems ("short"
+// for start-up, sign-in and status checks, "installer" for installs and other
+// long work), keeps the list of known products, paces status and update checks
+// with two timers and drives the network from its "ClientCore Loop" thread.
+// It never calls the shell directly: results become client notifications that
+// wait in a queue until the shell drains it with serviceCalls().
+//
+// Thread-safety: the static lifecycle operations are called by the shell's
+// controller, one at a time. Every other operation may be called from any
+// thread. The handlers run on the thread that fires their event (a subsystem
+// thread for task results, a timer thread for ticks, the loop thread for the
+// network layer's events) and only queue notifications; every listener call
+// happens inside serviceCalls(), on the thread that calls it.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <Poco/Event.h>
+#include <Poco/EventArgs.h>
+#include <Poco/NotificationQueue.h>
+#include <Poco/SharedPtr.h>
+#include <Poco/Timer.h>
+
+#include "common/IUserPreferences.h"
+#include "common/Thread.h"
+#include "common/VantisMutex.h"
+#include "core/APIStatusResult.h"
+#include "core/ClientNotification.h"
+#include "core/IClientListener.h"
+#include "core/ProductsLoaded_Result.h"
+#include "core/SignInResult.h"
+#include "core/SubSystem.h"
+#include "model/ProductInfo.h"
+#include "model/ProductPresentationData.h"
+
+namespace VantisClient {
+
+class ClientCore {
+public:
+    // The API status before the backend's first answer.
+    static constexpr int32_t API_STATUS_UNKNOWN = 0;
+
+    // Creates the engine for the game the client was launched for and starts
+    // its start-up group. The listener is not owned and must outlive the engine.
+    static void StartWithGameId(IUserPreferences* preferences, IClientListener* listener, const std::string& gameId,
+                                const std::string& refreshToken);
+    // Null when no engine exists.
+    static ClientCore* instance();
+    static bool isStarted();
+    // Stops the installer after its running task; the answer arrives later
+    // through the listener's onShutdownRequest().
+    static void RequestShutdown();
+    // Destroys the engine; called once the shutdown response has been handled.
+    static void Shutdown();
+
+    // Dispatches every notification queued so far to the listener, in queue
+    // order. Notifications queued meanwhile, also by the listener itself, wait
+    // for the next call.
+    void serviceCalls();
+    // Signing out is driven by the network layer's signed-out event; asking
+    // the engine changes nothing.
+    void signOut();
+    bool isAPIOnline() const;
+    std::string getSelectedGameId() const;
+
+    // Products are matched by exact, case-sensitive game id.
+    Poco::SharedPtr<ProductInfo> findProduct(const std::string& gameId);
+    // A new snapshot of the product; null when it is unknown.
+    Poco::SharedPtr<ProductPresentationData> getProductPresentationData(const std::string& gameId);
+    // Replaces `out` with the products, in index order.
+    void getAllProducts(std::vector<Poco::SharedPtr<ProductInfo>>& out);
+
+    // Event handlers. Each runs on the thread that fires its event.
+    // Stores the status and paces the update checks by the backend's talk
+    // interval, never more often than every 600 s; the interval used is
+    // written back into `result`.
+    void handleAPIStatusResult(const void* sender, APIStatusResult& result);
+    void handleSignInResult(const void* sender, SignInResult& result);
+    void handleCoreInitialized(const void* sender, Poco::EventArgs& args);
+    void handleProductsLoadedFromIndex(const void* sender, ProductsLoaded_Result& result);
+    void handleSignOut(const void* sender, Poco::EventArgs& args);
+    void handleAuthLost(const void* sender, Poco::EventArgs& args);
+    void installProductAborted(const void* sender, Poco::EventArgs& args);
+    void tickApiStatusCheck(Poco::Timer& timer);
+    void tickCheckForUpdates(Poco::Timer& timer);
+
+private:
+    friend class ClientCoreTestAccess;
+
+    ClientCore();
+    ~ClientCore();
+    ClientCore(const ClientCore&) = delete;
+    ClientCore& operator=(const ClientCore&) = delete;
+
+    void start(IUserPreferences* preferences, IClientListener* listener, const std::string& gameId,
+               const std::string& refreshToken);
+    void pushStartupGroup(const std::string& refreshToken);
+    void startTimers();
+    void paceUpdateChecks(APIStatusResult& result);
+    Poco::SharedPtr<ProductInfo> findProductLocked(const std::string& gameId) const;
+    void queueNotification(ClientNotification* notification);
+    void reportAuthEnded(int32_t kind);
+    static void loopFunction(void* core);
+    void runLoop();
+
+    static std::atomic<ClientCore*> sm_instance;
+
+    std::unique_ptr<SubSystem> m_shortSubSystem;
+    std::unique_ptr<SubSystem> m_installerSubSystem;
+    std::atomic<IClientListener*> m_listener{nullptr};
+    Poco::NotificationQueue m_notificationQueue;
+    VantisMutex m_productMutex;
+    std::vector<Poco::SharedPtr<ProductInfo>> m_products;
+    Poco::SharedPtr<Poco::Timer> m_apiStatusTimer;
+    Poco::SharedPtr<Poco::Timer> m_updateCheckTimer;
+    std::unique_ptr<Thread> m_loopThread;
+    // Cuts the loop thread's pause short when the engine stops.
+    Poco::Event m_loopWakeUp;
+    std::atomic<bool> m_stop{false};
+    // Makes product reloads a no-op once the product operations read it.
+    std::atomic<bool> m_shuttingDown{false};
+    std::atomic<int32_t> m_apiStatus{API_STATUS_UNKNOWN};
+    // Guards the selected game id and the signed-in user, which handlers on
+    // both subsystem threads write and read.
+    mutable VantisMutex m_identityMutex;
+    std::string m_selectedGameId;
+    std::wstring m_userName;
+    std::wstring m_avatar;
+};
+
+}  // namespace VantisClient

@@ -1,0 +1,7 @@
+#include "core/ShutdownResponseNotification.h"
+
+namespace VantisClient {
+
+void ShutdownResponseNotification::dispatchToClient(IClientListener* listener) { listener->onShutdownRequest(); }
+
+}  // namespace VantisClient

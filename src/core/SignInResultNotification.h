@@ -1,0 +1,20 @@
+// The outcome of a sign-in, carried as a copy of the task's record.
+#pragma once
+
+#include "core/ClientNotification.h"
+#include "core/SignInResult.h"
+
+namespace VantisClient {
+
+class SignInResultNotification : public ClientNotification {
+public:
+    explicit SignInResultNotification(const SignInResult& result);
+
+    // Status 0: onSignedIn(copy); status 1: onSignInFailed(); any other status: nothing.
+    void dispatchToClient(IClientListener* listener) override;
+
+private:
+    SignInResult m_result;
+};
+
+}  // namespace VantisClient

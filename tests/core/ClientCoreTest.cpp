@@ -1,0 +1,377 @@
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <Poco/Event.h>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "common/Logger.h"
+#include "common/RecentMemoryBufferChannel.h"
+#include "core/ClientCore.h"
+#include "FakeTask.h"
+#include "MockClientListener.h"
+#include "support/Sandbox.h"
+#include "support/WaitFor.h"
+
+namespace VantisClient {
+
+// Reaches the engine's private parts that the shell never sees.
+class ClientCoreTestAccess {
+public:
+    struct TimerSetting {
+        long startDelayMs;
+        long periodMs;
+        bool operator==(const TimerSetting& other) const {
+            return startDelayMs == other.startDelayMs && periodMs == other.periodMs;
+        }
+    };
+
+    static SubSystem& shortSubSystem() { return *ClientCore::instance()->m_shortSubSystem; }
+    static SubSystem& installerSubSystem() { return *ClientCore::instance()->m_installerSubSystem; }
+    static int pendingNotifications() { return ClientCore::instance()->m_notificationQueue.size(); }
+    static std::string loopThreadName() { return ClientCore::instance()->m_loopThread->name(); }
+    static bool loopThreadRunning() { return ClientCore::instance()->m_loopThread->isRunning(); }
+    static TimerSetting apiStatusTimer() { return setting(*ClientCore::instance()->m_apiStatusTimer); }
+    static TimerSetting updateCheckTimer() { return setting(*ClientCore::instance()->m_updateCheckTimer); }
+
+private:
+    static TimerSetting setting(const Poco::Timer& timer) {
+        return TimerSetting{timer.getStartInterval(), timer.getPeriodicInterval()};
+    }
+};
+
+namespace {
+
+using ::testing::_;
+using ::testing::Field;
+using ::testing::Invoke;
+using ::testing::NiceMock;
+using ::testing::SaveArg;
+using ::testing::StrictMock;
+using Access = ClientCoreTestAccess;
+using VantisTest::FakeTask;
+using VantisTest::WaitFor;
+
+const char* const GAME_ID = "1207658924";
+
+Poco::SharedPtr<ProductInfo> makeProduct(const std::string& gameId, const std::string& localPath,
+                                         EProductState state = EProductState::Installed) {
+    Poco::SharedPtr<ProductInfo> product = new ProductInfo();
+    product->setGameId(gameId);
+    product->setLocalPath(localPath);
+    product->setProductState(state, false);
+    return product;
+}
+
+class ClientCoreTest : public VantisTest::SandboxTest {
+protected:
+    void TearDown() override {
+        if (ClientCore::isStarted()) ClientCore::Shutdown();
+    }
+
+    // Starts the engine and waits until its (still empty) start-up group has
+    // reported, so that each test begins with a quiet queue.
+    void startAndSettle(VantisTest::MockClientListener& target) {
+        ClientCore::StartWithGameId(nullptr, &target, GAME_ID, "");
+        bool settled = false;
+        EXPECT_CALL(target, onCoreInitialized(_)).WillOnce(Invoke([&] { settled = true; }));
+        EXPECT_TRUE(drainUntil([&] { return settled; }));
+        ::testing::Mock::VerifyAndClearExpectations(&target);
+    }
+
+    static ClientCore& core() { return *ClientCore::instance(); }
+
+    // Drains until `condition` holds, as the shell's drain loop would.
+    static bool drainUntil(const std::function<bool()>& condition) {
+        return WaitFor([&] {
+            core().serviceCalls();
+            return condition();
+        });
+    }
+
+    InitializationData initializeAgain() {
+        InitializationData data;
+        EXPECT_CALL(listener, onCoreInitialized(_)).WillOnce(SaveArg<0>(&data));
+        Poco::EventArgs args;
+        core().handleCoreInitialized(nullptr, args);
+        core().serviceCalls();
+        ::testing::Mock::VerifyAndClearExpectations(&listener);
+        return data;
+    }
+
+    // Members outlive TearDown, which shuts the engine down.
+    NiceMock<VantisTest::MockClientListener> listener;
+    StrictMock<VantisTest::MockClientListener> strictListener;
+};
+
+TEST_F(ClientCoreTest, StartsItsThreadsAndTimersAndShutdownRemovesTheEngine) {
+    EXPECT_FALSE(ClientCore::isStarted());
+    startAndSettle(listener);
+    ASSERT_TRUE(ClientCore::isStarted());
+    EXPECT_EQ(GAME_ID, core().getSelectedGameId());
+    EXPECT_FALSE(core().isAPIOnline());
+
+    EXPECT_EQ("ClientCore Loop", Access::loopThreadName());
+    EXPECT_TRUE(Access::loopThreadRunning());
+    FakeTask::Ptr shortTask = new FakeTask("ShortProbe");
+    FakeTask::Ptr installerTask = new FakeTask("InstallerProbe");
+    ASSERT_TRUE(Access::shortSubSystem().pushUniqueTask(shortTask));
+    ASSERT_TRUE(Access::installerSubSystem().pushUniqueTask(installerTask));
+    ASSERT_TRUE(WaitFor([&] { return shortTask->finished && installerTask->finished; }));
+    EXPECT_EQ("SubSystem short thread", shortTask->threadName());
+    EXPECT_EQ("SubSystem installer thread", installerTask->threadName());
+
+    EXPECT_EQ((Access::TimerSetting{600000, 600000}), Access::apiStatusTimer());
+    EXPECT_EQ((Access::TimerSetting{3600000, 3600000}), Access::updateCheckTimer());
+
+    ClientCore::Shutdown();
+    EXPECT_FALSE(ClientCore::isStarted());
+    EXPECT_EQ(nullptr, ClientCore::instance());
+}
+
+TEST_F(ClientCoreTest, StartupReportsAnUnknownGameOnlyWhenTheShellDrains) {
+    Logger::Start("VantisClient", sandbox.path("Logs/VantisClient.log"));
+    RecentMemoryBufferChannel::Instance().Clear();
+    ClientCore::StartWithGameId(nullptr, &strictListener, GAME_ID, "");
+
+    // The group has run and its result waits in the queue: nothing reached the listener.
+    ASSERT_TRUE(WaitFor([] { return Access::pendingNotifications() == 1; }));
+    ::testing::Mock::VerifyAndClearExpectations(&strictListener);
+
+    InitializationData data;
+    EXPECT_CALL(strictListener, onCoreInitialized(_)).WillOnce(SaveArg<0>(&data));
+    core().serviceCalls();
+    EXPECT_EQ(InitializationData::RESULT_PRODUCT_UNUSABLE, data.result);
+    EXPECT_EQ(GAME_ID, data.selectedGameId);
+    EXPECT_EQ(ClientCore::API_STATUS_UNKNOWN, data.apiStatus);
+    EXPECT_TRUE(data.userName.empty());
+    EXPECT_THAT(RecentMemoryBufferChannel::Instance().getContents(),
+                ::testing::HasSubstr("GameID 1207658924 was not found by ClientCore. Failed to initialize."));
+    ClientCore::Shutdown();
+}
+
+TEST_F(ClientCoreTest, InitializationDependsOnTheLoadedProductAndItsLocalPath) {
+    struct Case {
+        const char* name;
+        bool loadFailed;
+        std::vector<Poco::SharedPtr<ProductInfo>> products;
+        int32_t expectedResult;
+    };
+    // Applied in order: a failed load keeps the previous (empty) list.
+    const Case cases[] = {
+        {"failed load", true, {makeProduct(GAME_ID, "/games/a")}, InitializationData::RESULT_PRODUCT_UNUSABLE},
+        {"only a prefix of the id", false, {makeProduct("120765892", "/games/a")},
+         InitializationData::RESULT_PRODUCT_UNUSABLE},
+        {"no local path", false, {makeProduct("1", "/games/b"), makeProduct(GAME_ID, "")},
+         InitializationData::RESULT_PRODUCT_UNUSABLE},
+        {"ready", false, {makeProduct("1", "/games/b"), makeProduct(GAME_ID, "/games/a")},
+         InitializationData::RESULT_READY},
+    };
+    startAndSettle(listener);
+    for (const Case& c : cases) {
+        ProductsLoaded_Result loaded;
+        loaded.failed = c.loadFailed;
+        loaded.products = c.products;
+        core().handleProductsLoadedFromIndex(nullptr, loaded);
+        EXPECT_EQ(c.expectedResult, initializeAgain().result) << c.name;
+    }
+}
+
+TEST_F(ClientCoreTest, ProductLookupsMatchTheExactGameId) {
+    startAndSettle(listener);
+    ProductsLoaded_Result loaded;
+    loaded.products = {makeProduct("12", "/games/b", EProductState::Updating), makeProduct("1", "/games/a")};
+    core().handleProductsLoadedFromIndex(nullptr, loaded);
+
+    EXPECT_EQ(loaded.products[1], core().findProduct("1"));
+    EXPECT_TRUE(core().findProduct("123").isNull());
+    EXPECT_TRUE(core().findProduct("").isNull());
+
+    Poco::SharedPtr<ProductPresentationData> snapshot = core().getProductPresentationData("12");
+    ASSERT_FALSE(snapshot.isNull());
+    EXPECT_EQ("12", snapshot->gameId);
+    EXPECT_EQ(EProductState::Updating, snapshot->state);
+    EXPECT_TRUE(core().getProductPresentationData("2").isNull());
+
+    std::vector<Poco::SharedPtr<ProductInfo>> all = {makeProduct("stale", "")};
+    core().getAllProducts(all);
+    EXPECT_EQ(loaded.products, all);
+}
+
+TEST_F(ClientCoreTest, TalkIntervalPacesUpdateChecksNoMoreOftenThanEveryTenMinutes) {
+    struct Case {
+        int32_t status;
+        int64_t interval;
+        int64_t expectedInterval;
+        long expectedPeriodMs;
+    };
+    // Applied in order on one engine; the timer starts at 3600 s.
+    const Case cases[] = {
+        {1, 3600, 3600, 3600000},   // equal to the period: left alone
+        {2, 300, 600, 600000},      // raised to the floor
+        {1, 600, 600, 600000},
+        {1, 7200, 7200, 7200000},
+        {2, 0, 600, 600000},
+        {1, -5, 600, 600000},
+        {1, 9223372036854775807LL, 31536000, 31536000000L},  // capped, never overflowing
+    };
+    startAndSettle(listener);
+    for (const Case& c : cases) {
+        APIStatusResult result;
+        result.status = c.status;
+        result.gamecardEndpoint = "cards";
+        result.interval = c.interval;
+        EXPECT_CALL(listener, onAPIStatusChanged(::testing::AllOf(Field(&APIStatusResult::status, c.status),
+                                                                  Field(&APIStatusResult::gamecardEndpoint, "cards"),
+                                                                  Field(&APIStatusResult::interval,
+                                                                        c.expectedInterval))));
+        core().handleAPIStatusResult(nullptr, result);
+        EXPECT_EQ(c.expectedInterval, result.interval) << c.interval;
+        EXPECT_EQ(c.expectedPeriodMs, Access::updateCheckTimer().periodMs) << c.interval;
+        EXPECT_EQ(c.status == APIStatusResult::STATUS_ONLINE, core().isAPIOnline());
+        core().serviceCalls();
+        ::testing::Mock::VerifyAndClearExpectations(&listener);
+    }
+    EXPECT_EQ(APIStatusResult::STATUS_ONLINE, initializeAgain().apiStatus);
+}
+
+TEST_F(ClientCoreTest, OnlyASuccessfulSignInChangesTheUser) {
+    startAndSettle(listener);
+    SignInResult success;
+    success.status = SignInResult::STATUS_SUCCESS;
+    success.userName = "Zo\xC3\xAB";
+    success.avatar = "https://avatars/z.png";
+    SignInResult failure;
+    failure.status = SignInResult::STATUS_FAILURE;
+    failure.userName = "someone else";
+
+    {
+        ::testing::InSequence order;
+        EXPECT_CALL(listener, onSignedIn(Field(&SignInResult::userName, "Zo\xC3\xAB")));
+        EXPECT_CALL(listener, onSignInFailed());
+    }
+    core().handleSignInResult(nullptr, success);
+    core().handleSignInResult(nullptr, failure);
+    core().serviceCalls();
+    ::testing::Mock::VerifyAndClearExpectations(&listener);
+
+    InitializationData data = initializeAgain();
+    EXPECT_EQ(L"Zo\u00EB", data.userName);
+    EXPECT_EQ(L"https://avatars/z.png", data.avatar);
+}
+
+TEST_F(ClientCoreTest, EndOfAuthenticationReachesTheRunningTasksAndTheListener) {
+    startAndSettle(strictListener);
+    FakeTask::Ptr install = new FakeTask("InstallProductTask", "1", true);
+    FakeTask::Ptr signIn = new FakeTask("GetTokenAndUserDetailsTask", "", true);
+    ASSERT_TRUE(Access::installerSubSystem().pushUniqueTask(install));
+    ASSERT_TRUE(Access::shortSubSystem().pushUniqueTask(signIn));
+    ASSERT_TRUE(WaitFor([&] { return install->started && signIn->started; }));
+
+    // Asking the engine to sign out does nothing by itself.
+    core().signOut();
+    core().serviceCalls();
+
+    {
+        ::testing::InSequence order;
+        EXPECT_CALL(strictListener, onSignedOut());
+        EXPECT_CALL(strictListener, onAuthLost());
+    }
+    Poco::EventArgs args;
+    core().handleSignOut(nullptr, args);
+    core().handleAuthLost(nullptr, args);
+    EXPECT_EQ(2, install->authLostCalls);
+    EXPECT_EQ(2, signIn->authLostCalls);
+    core().serviceCalls();
+    install->release();
+    signIn->release();
+}
+
+TEST_F(ClientCoreTest, NotificationsQueuedDuringDispatchWaitForTheNextDrain) {
+    startAndSettle(strictListener);
+    Poco::EventArgs args;
+    EXPECT_CALL(strictListener, onSignedOut()).WillOnce(Invoke([&] { core().handleAuthLost(nullptr, args); }));
+    core().handleSignOut(nullptr, args);
+    core().serviceCalls();
+    ::testing::Mock::VerifyAndClearExpectations(&strictListener);
+
+    EXPECT_CALL(strictListener, onAuthLost());
+    core().serviceCalls();
+}
+
+TEST_F(ClientCoreTest, ASlowListenerDoesNotHoldTheQueue) {
+    startAndSettle(listener);
+    Poco::Event listenerMayReturn;
+    std::atomic<bool> inListener{false};
+    EXPECT_CALL(listener, onSignedOut()).WillOnce(Invoke([&] {
+        inListener = true;
+        listenerMayReturn.wait();
+    }));
+    Poco::EventArgs args;
+    core().handleSignOut(nullptr, args);
+    std::thread drain([] { core().serviceCalls(); });
+    ASSERT_TRUE(WaitFor([&] { return inListener.load(); }));
+
+    std::atomic<bool> queued{false};
+    std::thread producer([&] {
+        Poco::EventArgs producerArgs;
+        core().handleAuthLost(nullptr, producerArgs);
+        queued = true;
+    });
+    const bool queuedWhileListenerBusy = WaitFor([&] { return queued.load(); });
+    listenerMayReturn.set();
+    producer.join();
+    drain.join();
+    EXPECT_TRUE(queuedWhileListenerBusy);
+
+    EXPECT_CALL(listener, onAuthLost());
+    core().serviceCalls();
+}
+
+TEST_F(ClientCoreTest, ShutdownResponseArrivesOnlyAfterTheRunningInstallReturns) {
+    startAndSettle(strictListener);
+    FakeTask::Ptr install = new FakeTask("InstallProductTask", "1", true, false);
+    FakeTask::Ptr queuedInstall = new FakeTask("InstallProductTask", "2");
+    ASSERT_TRUE(Access::installerSubSystem().pushUniqueTask(install));
+    ASSERT_TRUE(Access::installerSubSystem().pushUniqueTask(queuedInstall));
+    ASSERT_TRUE(WaitFor([&] { return install->started.load(); }));
+
+    ClientCore::RequestShutdown();
+    EXPECT_EQ(1, install->abortCalls);
+    // The install is still in its work: no response can be queued yet.
+    core().serviceCalls();
+    EXPECT_EQ(0, Access::pendingNotifications());
+
+    // The short subsystem keeps running while the engine shuts down.
+    FakeTask::Ptr statusCheck = new FakeTask("CheckAPIStatusTask");
+    ASSERT_TRUE(Access::shortSubSystem().pushUniqueTask(statusCheck));
+    ASSERT_TRUE(WaitFor([&] { return statusCheck->finished.load(); }));
+
+    bool installHadReturned = false;
+    std::atomic<bool> responded{false};
+    EXPECT_CALL(strictListener, onShutdownRequest()).WillOnce(Invoke([&] {
+        installHadReturned = install->finished;
+        responded = true;
+    }));
+    install->release();
+    ASSERT_TRUE(drainUntil([&] { return responded.load(); }));
+    EXPECT_TRUE(installHadReturned);
+    EXPECT_FALSE(queuedInstall->started);
+
+    ClientCore::Shutdown();
+    EXPECT_FALSE(ClientCore::isStarted());
+}
+
+TEST_F(ClientCoreTest, ShutdownRequestOnAnIdleInstallerIsAnsweredPromptly) {
+    startAndSettle(strictListener);
+    std::atomic<bool> responded{false};
+    EXPECT_CALL(strictListener, onShutdownRequest()).WillOnce(Invoke([&] { responded = true; }));
+    ClientCore::RequestShutdown();
+    EXPECT_TRUE(drainUntil([&] { return responded.load(); }));
+}
+
+}  // namespace
+}  // namespace VantisClient
