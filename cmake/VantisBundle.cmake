@@ -1,0 +1,24 @@
+# Paths of the bundle shape that the build tree shares with an install
+# (<prefix>/bin, <prefix>/share/vantis), and the development CA and the local
+# backend's certificate, generated into the build tree when missing. The CA
+# certificate lands where clients of the bundle look for their trust anchor; the
+# private keys and the backend certificate stay under <build>/private.
+
+set(VANTIS_BUNDLE_BIN_DIR ${CMAKE_BINARY_DIR}/bin)
+set(VANTIS_BUNDLE_SHARE_DIR ${CMAKE_BINARY_DIR}/share/vantis)
+set(VANTIS_GAMECARD_DIR ${VANTIS_BUNDLE_SHARE_DIR}/gamecard)
+set(VANTIS_DEV_CA_CERTIFICATE ${VANTIS_BUNDLE_SHARE_DIR}/rootCA.pem)
+set(VANTIS_DEV_PRIVATE_DIR ${CMAKE_BINARY_DIR}/private)
+set(VANTIS_BACKEND_CERTIFICATE ${VANTIS_DEV_PRIVATE_DIR}/backend.pem)
+set(VANTIS_BACKEND_KEY ${VANTIS_DEV_PRIVATE_DIR}/backend.key)
+
+function(vantis_add_dev_certificates_target)
+  add_custom_command(
+    OUTPUT ${VANTIS_DEV_CA_CERTIFICATE} ${VANTIS_BACKEND_CERTIFICATE} ${VANTIS_BACKEND_KEY}
+    COMMAND ${CMAKE_SOURCE_DIR}/resources/certificates/make-dev-certificates
+            ${VANTIS_DEV_CA_CERTIFICATE} ${VANTIS_DEV_PRIVATE_DIR}
+    COMMENT "Generating the development CA and the backend certificate"
+    VERBATIM)
+  add_custom_target(vantis_dev_certificates ALL
+    DEPENDS ${VANTIS_DEV_CA_CERTIFICATE} ${VANTIS_BACKEND_CERTIFICATE} ${VANTIS_BACKEND_KEY})
+endfunction()

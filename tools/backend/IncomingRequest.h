@@ -1,0 +1,29 @@
+// The parts of an HTTP request that the routes look at, taken off the wire once:
+// method, path with repeated slashes folded, query and form parameters, the
+// bearer token and the range asked for.
+// Thread-safety: a plain value.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace VantisClient {
+namespace Backend {
+
+struct IncomingRequest {
+    std::string method;
+    std::string path;
+    std::map<std::string, std::string> parameters;
+    std::string bearerToken;
+    std::string range;
+    bool fromLoopback = false;
+    std::string body;  // the raw body of a non-form request (control documents)
+
+    std::string parameter(const std::string& name) const;
+    // The path split at "/", without empty pieces.
+    std::vector<std::string> segments() const;
+};
+
+}  // namespace Backend
+}  // namespace VantisClient

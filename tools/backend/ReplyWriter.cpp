@@ -1,0 +1,91 @@
+#include "backend/ReplyWriter.h"
+
+#include <algorithm>
+#include <fstream>
+#include <vector>
+
+#include <Poco/Net/HTTPServerRequestImpl.h>
+#include <Poco/Net/StreamSocket.h>
+
+namespace VantisClient {
+namespace Backend {
+
+namespace {
+
+const size_t CHUNK_SIZE = 256 * 1024;
+
+// Positions of the flipped bytes, spread over the body so that several parts of
+// a ranged download each get hit when the whole object is corrupted.
+std::vector<uint64_t> flipPositions(uint64_t size, uint64_t count) {
+    std::vector<uint64_t> positions;
+    if (size == 0) return positions;
+    count = std::min<uint64_t>(std::max<uint64_t>(count, 1), size);
+    for (uint64_t k = 0; k < count; ++k) positions.push_back((2 * k + 1) * size / (2 * count));
+    return positions;
+}
+
+void flipWithin(std::string& chunk, uint64_t chunkStart, const std::vector<uint64_t>& positions) {
+    for (uint64_t position : positions) {
+        if (position >= chunkStart && position < chunkStart + chunk.size()) chunk[position - chunkStart] ^= 0xff;
+    }
+}
+
+}  // namespace
+
+uint64_t ReplyWriter::Write(Poco::Net::HTTPServerRequest& request, Poco::Net::HTTPServerResponse& response,
+                            const Reply& reply, const Fault& fault) {
+    response.setStatus(static_cast<Poco::Net::HTTPResponse::HTTPStatus>(reply.status));
+    response.setContentType(reply.contentType);
+    for (const auto& header : reply.headers) response.set(header.first, header.second);
+    response.setContentLength64(static_cast<Poco::Int64>(reply.bodySize()));
+    const bool truncate = fault.action == Fault::Truncate;
+    if (truncate) response.setKeepAlive(false);
+    std::ostream& output = response.send();
+    uint64_t written = 0;
+    if (request.getMethod() != Poco::Net::HTTPRequest::HTTP_HEAD) {
+        uint64_t limit = truncate ? std::min(fault.bytes, reply.bodySize()) : reply.bodySize();
+        written = writeBody(output, reply, limit, fault);
+    }
+    output.flush();
+    if (truncate) Drop(request, response);
+    return written;
+}
+
+uint64_t ReplyWriter::writeBody(std::ostream& output, const Reply& reply, uint64_t limit, const Fault& fault) {
+    std::vector<uint64_t> flips;
+    if (fault.action == Fault::Corrupt) flips = flipPositions(reply.bodySize(), fault.bytes);
+    if (reply.filePath.empty()) {
+        std::string body = reply.body.substr(0, limit);
+        flipWithin(body, 0, flips);
+        output.write(body.data(), static_cast<std::streamsize>(body.size()));
+        return body.size();
+    }
+    std::ifstream file(reply.filePath, std::ios::binary);
+    file.seekg(static_cast<std::streamoff>(reply.offset));
+    std::string chunk;
+    uint64_t written = 0;
+    while (written < limit && file && output) {
+        chunk.resize(static_cast<size_t>(std::min<uint64_t>(CHUNK_SIZE, limit - written)));
+        file.read(&chunk[0], static_cast<std::streamsize>(chunk.size()));
+        chunk.resize(static_cast<size_t>(file.gcount()));
+        if (chunk.empty()) break;
+        flipWithin(chunk, written, flips);
+        output.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+        written += chunk.size();
+    }
+    return written;
+}
+
+void ReplyWriter::Drop(Poco::Net::HTTPServerRequest& request, Poco::Net::HTTPServerResponse& response) {
+    response.setKeepAlive(false);
+    auto* impl = dynamic_cast<Poco::Net::HTTPServerRequestImpl*>(&request);
+    if (!impl) return;
+    try {
+        impl->socket().shutdown();
+    } catch (const Poco::Exception&) {
+        // The peer may already be gone; the connection ends either way.
+    }
+}
+
+}  // namespace Backend
+}  // namespace VantisClient

@@ -1,0 +1,30 @@
+// Sends a Reply on a server connection, applying the body faults (truncate,
+// corrupt) and closing the connection without an answer for "drop".
+// Thread-safety: stateless; each call works on its own connection.
+#pragma once
+
+#include <cstdint>
+
+#include <Poco/Net/HTTPServerRequest.h>
+#include <Poco/Net/HTTPServerResponse.h>
+
+#include "backend/FaultInjector.h"
+#include "backend/Reply.h"
+
+namespace VantisClient {
+namespace Backend {
+
+class ReplyWriter {
+public:
+    // The number of body bytes written.
+    static uint64_t Write(Poco::Net::HTTPServerRequest& request, Poco::Net::HTTPServerResponse& response,
+                          const Reply& reply, const Fault& fault);
+    // Closes the connection under the request at once.
+    static void Drop(Poco::Net::HTTPServerRequest& request, Poco::Net::HTTPServerResponse& response);
+
+private:
+    static uint64_t writeBody(std::ostream& output, const Reply& reply, uint64_t limit, const Fault& fault);
+};
+
+}  // namespace Backend
+}  // namespace VantisClient
