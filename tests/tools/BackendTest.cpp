@@ -4,6 +4,14 @@
 
 #include <Poco/Base64Encoder.h>
 #include <Poco/Exception.h>
+#include <Poco/Pipe.h>
+#include <Poco/PipeStream.h>
+#include <Poco/Process.h>
+#include <Poco/StreamCopier.h>
+#include <Poco/Net/Context.h>
+#include <Poco/Net/HTTPRequest.h>
+#include <Poco/Net/HTTPResponse.h>
+#include <Poco/Net/HTTPSClientSession.h>
 #include <Poco/URI.h>
 #include <gtest/gtest.h>
 
@@ -448,4 +456,36 @@ TEST_F(BackendFaultTest, BodyFaultsDelayCutCorruptOrDropTheAnswer) {
         }
     }
     EXPECT_EQ((std::vector<std::string>{"delay", "corrupt", "", "truncate", "drop", ""}), faults);
+}
+
+TEST_F(BackendApiTest, TheProgramPrintsItsEphemeralPortsServesAndStopsOnSignal) {
+    Poco::Pipe output;
+    std::vector<std::string> arguments = {"--api-port", "0", "--web-port", "0", "--catalogue", catalogue(),
+                                          "--certificate", VANTIS_TEST_BACKEND_CERTIFICATE, "--key",
+                                          VANTIS_TEST_BACKEND_KEY};
+    Poco::ProcessHandle process =
+        Poco::Process::launch(std::string(VANTIS_TEST_BIN_DIR) + "/vantis-backend", arguments, nullptr, &output, nullptr);
+    Poco::PipeInputStream stream(output);
+    std::string line;
+    std::getline(stream, line);
+    const std::string marker = "api https://127.0.0.1:";
+    ASSERT_NE(std::string::npos, line.find(marker)) << line;
+    const int port = std::stoi(line.substr(line.find(marker) + marker.size()));
+    EXPECT_NE(std::string::npos, line.find(" web http://127.0.0.1:")) << line;
+
+    Poco::Net::Context::Ptr context = new Poco::Net::Context(Poco::Net::Context::TLS_CLIENT_USE, "", "",
+                                                             VANTIS_TEST_CA_CERTIFICATE,
+                                                             Poco::Net::Context::VERIFY_RELAXED, 9, false);
+    Poco::Net::HTTPSClientSession session("127.0.0.1", static_cast<Poco::UInt16>(port), context);
+    Poco::Net::HTTPRequest request(Poco::Net::HTTPRequest::HTTP_GET, "/vantis-client-config.json",
+                                   Poco::Net::HTTPMessage::HTTP_1_1);
+    session.sendRequest(request);
+    Poco::Net::HTTPResponse response;
+    std::ostringstream body;
+    Poco::StreamCopier::copyStream(session.receiveResponse(response), body);
+    EXPECT_EQ(200, response.getStatus());
+    EXPECT_NE(std::string::npos, body.str().find("\"online\""));
+
+    Poco::Process::requestTermination(process.id());
+    EXPECT_EQ(0, process.wait());
 }
