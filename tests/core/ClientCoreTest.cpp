@@ -286,8 +286,8 @@ TEST_F(ClientCoreTest, EndOfAuthenticationReachesTheRunningTasksAndTheListener) 
     EXPECT_EQ(2, install->authLostCalls);
     EXPECT_EQ(2, signIn->authLostCalls);
     core().serviceCalls();
-    install->release();
-    signIn->release();
+    install->letFinish();
+    signIn->letFinish();
 }
 
 TEST_F(ClientCoreTest, NotificationsQueuedDuringDispatchWaitForTheNextDrain) {
@@ -356,7 +356,7 @@ TEST_F(ClientCoreTest, ShutdownResponseArrivesOnlyAfterTheRunningInstallReturns)
         installHadReturned = install->finished;
         responded = true;
     }));
-    install->release();
+    install->letFinish();
     ASSERT_TRUE(drainUntil([&] { return responded.load(); }));
     EXPECT_TRUE(installHadReturned);
     EXPECT_FALSE(queuedInstall->started);

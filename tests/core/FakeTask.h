@@ -19,14 +19,14 @@ class FakeTask : public VantisClient::ClientTask {
 public:
     using Ptr = Poco::AutoPtr<FakeTask>;
 
-    // A held task waits in doWork() for release(); an abort releases it unless
-    // `releaseOnAbort` is false, as with work that takes its time to stop.
+    // A held task waits in doWork() for letFinish(); an abort lets it finish unless
+    // `finishOnAbort` is false, as with work that takes its time to stop.
     explicit FakeTask(std::string classId, std::string gameId = std::string(), bool holdWork = false,
-                      bool releaseOnAbort = true)
+                      bool finishOnAbort = true)
         : m_classId(std::move(classId)),
           m_gameId(std::move(gameId)),
           m_holdWork(holdWork),
-          m_releaseOnAbort(releaseOnAbort) {}
+          m_finishOnAbort(finishOnAbort) {}
 
     const char* GetStrId() const override { return m_classId.c_str(); }
     std::string GetGameId() const override { return m_gameId; }
@@ -39,16 +39,17 @@ public:
         }
         started = true;
         if (onWork) onWork();
-        if (m_holdWork) m_release.wait();
+        if (m_holdWork) m_finish.wait();
         finished = true;
     }
     void onAuthLost() override { ++authLostCalls; }
     void abort() override {
         ++abortCalls;
-        if (m_releaseOnAbort) release();
+        if (m_finishOnAbort) letFinish();
     }
 
-    void release() { m_release.set(); }
+    // Not named release(): that would hide the reference count's release().
+    void letFinish() { m_finish.set(); }
     std::string threadName() {
         VantisClient::ScopedLock lock(m_mutex);
         return m_threadName;
@@ -65,8 +66,8 @@ private:
     std::string m_classId;
     std::string m_gameId;
     bool m_holdWork;
-    bool m_releaseOnAbort;
-    Poco::Event m_release{Poco::Event::EVENT_MANUALRESET};
+    bool m_finishOnAbort;
+    Poco::Event m_finish{Poco::Event::EVENT_MANUALRESET};
     VantisClient::VantisMutex m_mutex;
     std::string m_threadName;
 };

@@ -121,7 +121,7 @@ TEST_F(TaskSubsystemTest, RefusesADuplicateWhileQueuedOrRunningAndAcceptsItAfter
     ASSERT_TRUE(subsystem.pushUniqueTask(queued));
     EXPECT_FALSE(subsystem.pushUniqueTask(new FakeTask("LoadProductsTask")));
 
-    running->release();
+    running->letFinish();
     ASSERT_TRUE(WaitFor([&] { return queued->finished.load(); }));
     // The identity leaves the set just after the work returns.
     EXPECT_TRUE(WaitFor([&] { return subsystem.pushUniqueTask(new FakeTask("CheckAPIStatusTask")); }));
@@ -137,7 +137,7 @@ TEST_F(TaskSubsystemTest, InstallsOfDifferentGamesQueueSideBySideAndRunInOrder) 
     EXPECT_FALSE(subsystem.pushUniqueTask(journaledTask(journal, "InstallProductTask", "A")));
     EXPECT_TRUE(subsystem.pushUniqueTask(journaledTask(journal, "InstallProductTask", "B")));
 
-    installA->release();
+    installA->letFinish();
     ASSERT_TRUE(WaitFor([&] { return journal.contains("finished B"); }));
     EXPECT_EQ((std::vector<std::string>{"ran InstallProductTask A", "finished A", "ran InstallProductTask B",
                                         "finished B"}),
@@ -205,7 +205,7 @@ TEST_F(TaskSubsystemTest, AuthLossReachesOnlyTheRunningTask) {
     subsystem.onAuthLost();
     EXPECT_EQ(1, running->authLostCalls);
     EXPECT_EQ(0, queued->authLostCalls);
-    running->release();
+    running->letFinish();
     ASSERT_TRUE(WaitFor([&] { return queued->finished.load(); }));
 }
 
@@ -264,7 +264,7 @@ TEST_P(InterruptedGroupTest, RunsNoFurtherSubTaskAndFiresNoFinishedEvent) {
         ASSERT_TRUE(WaitFor([&] { return journal.contains("stopped"); }));
     } else {
         subsystem.onAuthLost();
-        first->release();
+        first->letFinish();
         // The group's turn is over once the same identity can be pushed again.
         ASSERT_TRUE(WaitFor([&] { return subsystem.pushUniqueTask(new MultiTask()); }));
     }
