@@ -73,7 +73,6 @@ ClientCore::ClientCore() {
     // when the product operations arrive.
     m_installerSubSystem.reset(new SubSystem("installer"));
     m_shortSubSystem.reset(new SubSystem("short"));
-    m_apiStatus = API_STATUS_UNKNOWN;
     // handleSignOut and handleAuthLost are subscribed here to the HTTP
     // manager's signed-out and authentication-lost events when it arrives.
 }

@@ -18,7 +18,6 @@
 namespace VantisClient {
 namespace {
 
-using ::testing::_;
 using ::testing::Field;
 using ::testing::FloatEq;
 using ::testing::StrictMock;
