@@ -1,0 +1,95 @@
+// The single entry point to the local library on disk: the index of all
+// products ("index.db", SQLite) and one product database per product. It keeps
+// a serializer per storage format, checks the format version stored in each
+// database file, migrates an older format to the current one, and recreates a
+// database whose format it cannot read (the reading operation then fails and
+// the caller works from an empty list).
+//
+// Thread-safety: every operation may be called from any thread; one lock keeps
+// them from overlapping, because the serializers keep per-call state (sessions,
+// open databases). FetchVersion and StoreVersion touch only the session given.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/VantisMutex.h"
+#include "model/DownloadingFileInfo.h"
+#include "model/InstalledFileInfo.h"
+#include "model/ProductInfo.h"
+#include "storage/IStorageDBSerializer.h"
+#include "storage/IStorageIndexSerializer.h"
+
+namespace Poco {
+namespace Data {
+class Session;
+}
+}  // namespace Poco
+
+namespace VantisClient {
+
+class StorageDBSerializer {
+public:
+    using Products = std::vector<ProductInfo::Ptr>;
+
+    static const int32_t s_currentVersion;
+
+    // Registers the SQLite connector and the serializers; again only after Shutdown.
+    static void Start();
+    // Unregisters and deletes them; nothing happens when not started. Also the
+    // reset between tests.
+    static void Shutdown();
+
+    static std::string getDBpath(const std::string& gameId);
+    static std::string getIndexDBPath();
+    // A game id names a file and a directory below the storage directory, and
+    // that directory is deleted with its contents: only a plain name will do.
+    static bool IsStorableGameId(const std::string& gameId);
+
+    // -1 when the version table is missing, empty, holds several rows or cannot be read.
+    static int32_t FetchVersion(Poco::Data::Session& session);
+    // Always stores the current version, whatever `version` says.
+    static void StoreVersion(Poco::Data::Session& session, int32_t version);
+    // True when the database is in the current format, after migrating it if
+    // it was in an older known one.
+    static bool CheckIndexIntegrity(Poco::Data::Session& session);
+    static bool CheckDBIntegrity(Poco::Data::Session& session);
+
+    static bool SerializeIndex(const Products& products);
+    // Appends to `products`.
+    static bool DeserializeIndex(Products& products);
+    static bool UpdateProductInIndex(ProductInfo* product);
+    static bool DeleteProductFromIndex(const std::string& gameId);
+
+    static bool SerializeProduct(ProductInfo* product);
+    static bool DeserializeProduct(const std::string& gameId, ProductInfo* product);
+    static bool UpdateFileInProduct(const std::string& gameId, const InstalledFileInfo::Ptr& file);
+    static bool UpdateFileInProduct(const std::string& gameId, const DownloadingFileInfo::Ptr& file);
+    static bool UpdateFilesInProduct(const std::string& gameId, const std::vector<InstalledFileInfo::Ptr>& files);
+    static bool UpdateFilesInProduct(const std::string& gameId, const std::vector<DownloadingFileInfo::Ptr>& files);
+    // Removes the product file only.
+    static bool DeleteProductDB(const std::string& gameId);
+
+private:
+    using DBSerializers = std::map<int32_t, std::unique_ptr<IStorageDBSerializer>>;
+    using IndexSerializers = std::map<int32_t, std::unique_ptr<IStorageIndexSerializer>>;
+    class SessionDBWrapper;
+    class IndexSessionScope;
+
+    static bool checkIndexIntegrity(Poco::Data::Session& session);
+    static bool checkDBIntegrity(Poco::Data::Session& session);
+    static IStorageDBSerializer* currentDBSerializer();
+    static IStorageIndexSerializer* currentIndexSerializer();
+    static void recreateIndex(Poco::Data::Session& session);
+    template <typename File>
+    static bool updateFiles(const char* operation, const std::string& gameId, const File& files);
+
+    static DBSerializers s_dbSerializersMap;
+    static IndexSerializers s_indexSerializersMap;
+    static VantisMutex s_mutex;
+};
+
+}  // namespace VantisClient

@@ -1,0 +1,88 @@
+// Format version 2 of a product's database, the current one: the product's
+// lists in eight LevelDB databases under the product's directory, one per kind
+// of record, each record a fixed-size binary structure under a fixed-size key.
+// At most one product's databases are open at a time. A record whose text does
+// not fit its field is not written: the operation logs which one and fails.
+// Reading checks every stored key and value before it uses them, so a damaged
+// or foreign database gives error lines and false, never a read past its data.
+// Thread-safety: none; the facade never lets two calls overlap.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <leveldb/options.h>
+
+#include "storage/IStorageDBSerializer.h"
+
+namespace leveldb {
+class DB;
+}
+
+namespace VantisClient {
+
+class StorageDBSerializer_Version2 : public IStorageDBSerializer {
+public:
+    // The databases in registration order, by name; their directory is the
+    // decimal Hash64bit of the name.
+    enum Database {
+        Directories,
+        DownloadingFilesSmall,
+        DownloadingFilesMedium,
+        DownloadingFilesBig,
+        InstalledFiles,
+        InstalledSymLinks,
+        Redistributables,
+        Support,
+        DatabaseCount
+    };
+    static const char* DatabaseName(Database database);
+    static uint64_t DatabaseIdentifier(Database database);
+    // The storage directory of the default preferences joined with the game id.
+    static std::string GetProductDirectory(const std::string& gameId);
+
+    StorageDBSerializer_Version2();
+    ~StorageDBSerializer_Version2() override;
+
+    bool openDB(const std::string& gameId) override;
+    bool closeDB(const std::string& gameId) override;
+    bool deleteDB(const std::string& gameId) override;
+    bool createDB(const std::string& gameId) override;
+    // Appends to the product's lists, each in key order.
+    bool deserializeFromDB(ProductInfo* product) override;
+    bool serializeToDB(ProductInfo* product) override;
+    bool serializeSingleFileToDB(const InstalledFileInfo::Ptr& file) override;
+    bool serializeSingleFileToDB(const DownloadingFileInfo::Ptr& file) override;
+    bool serializeFilesToDB(const std::vector<InstalledFileInfo::Ptr>& files) override;
+    bool serializeFilesToDB(const std::vector<DownloadingFileInfo::Ptr>& files) override;
+    bool updateFileInDB(const InstalledFileInfo::Ptr& file) override;
+    bool updateFileInDB(const DownloadingFileInfo::Ptr& file) override;
+    bool updateFileInDB(const InstalledSymLinkInfo::Ptr& link) override;
+    bool deserializeDownloadingFiles(ProductInfo* product) override;
+    bool deserializeInstalledFiles(ProductInfo* product) override;
+
+private:
+    leveldb::DB& database(Database database);
+    void clearDatabase(Database database);
+    enum class WriteResult { Written, DeleteFailed, PutFailed };
+    // Delete, then put.
+    WriteResult writeRecord(Database database, const std::string& key, const std::string& record);
+
+    bool writeSupportCommands(ProductInfo& product);
+    bool writeRedistributables(ProductInfo& product);
+    bool writeDirectories(ProductInfo& product);
+    bool readRedistributables(ProductInfo& product);
+    bool readSupportCommands(ProductInfo& product);
+    bool readDirectories(ProductInfo& product);
+    bool readDownloadingFiles(Database database, ProductInfo& product);
+
+    std::map<uint64_t, std::unique_ptr<leveldb::DB>> m_databases;
+    leveldb::Options m_options;
+    leveldb::WriteOptions m_writeOptions;
+    bool m_open = false;
+};
+
+}  // namespace VantisClient

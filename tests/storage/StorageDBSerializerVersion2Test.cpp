@@ -1,0 +1,235 @@
+#include <cstring>
+
+#include <Poco/File.h>
+
+#include "StorageTestSupport.h"
+
+using namespace VantisClient;
+using namespace StorageTestSupport;
+
+namespace {
+
+const char* const GAME_ID = "1207658924";
+
+template <typename T>
+T valueAt(const std::string& record, size_t offset) {
+    T value;
+    std::memcpy(&value, record.data() + offset, sizeof(T));
+    return value;
+}
+
+std::string textAt(const std::string& record, size_t offset) { return std::string(record.c_str() + offset); }
+
+std::string pathHashKey(const std::string& path) {
+    uint64_t hash = FileInformation(FileType::Game, path).getPathHash();
+    return std::string(reinterpret_cast<const char*>(&hash), sizeof(hash));
+}
+
+class StorageDBSerializerVersion2Test : public StorageTest {
+protected:
+    void SetUp() override {
+        StorageTest::SetUp();
+        ASSERT_TRUE(StorageDBSerializer::SerializeProduct(MakeFullProduct(GAME_ID).get()));
+    }
+
+    std::vector<std::pair<std::string, std::string>> records(Database database) {
+        return ReadAll(databasePath(GAME_ID, database));
+    }
+};
+
+TEST_F(StorageDBSerializerVersion2Test, EachKindOfRecordHasItsOwnDirectory) {
+    const std::pair<Database, const char*> expected[] = {
+        {Database::Directories, "7445457456008365310"},
+        {Database::DownloadingFilesSmall, "4354606828152286047"},
+        {Database::DownloadingFilesMedium, "7276894619026513845"},
+        {Database::DownloadingFilesBig, "17009539477644352662"},
+        {Database::InstalledFiles, "5780507908600934186"},
+        {Database::InstalledSymLinks, "9515384975614945869"},
+        {Database::Redistributables, "2643716305549761823"},
+        {Database::Support, "7837546679344374138"},
+    };
+    for (const auto& entry : expected) {
+        SCOPED_TRACE(StorageDBSerializer_Version2::DatabaseName(entry.first));
+        EXPECT_TRUE(Poco::File(productDirectory(GAME_ID) + "/" + entry.second).isDirectory());
+    }
+}
+
+TEST_F(StorageDBSerializerVersion2Test, RecordsHaveTheStoredLayout) {
+    auto support = records(Database::Support);
+    ASSERT_EQ(1u, support.size());
+    EXPECT_EQ(256u, support[0].first.size());
+    EXPECT_EQ("support/setup.sh", textAt(support[0].first, 0));
+    ASSERT_EQ(545u, support[0].second.size());
+    EXPECT_EQ(GAME_ID, textAt(support[0].second, 0));
+    EXPECT_EQ("support/setup.sh", textAt(support[0].second, 33));
+    EXPECT_EQ("--quiet", textAt(support[0].second, 289));
+
+    auto redist = records(Database::Redistributables);
+    ASSERT_EQ(1u, redist.size());
+    ASSERT_EQ(513u, redist[0].second.size());
+    EXPECT_EQ("-y", textAt(redist[0].second, 256));
+    EXPECT_EQ(1, redist[0].second[512]);
+
+    auto directories = records(Database::Directories);
+    ASSERT_EQ(1u, directories.size());
+    ASSERT_EQ(264u, directories[0].second.size());
+    EXPECT_EQ("data", textAt(directories[0].second, 0));
+    EXPECT_EQ(int32_t(DirInfo::Created), valueAt<int32_t>(directories[0].second, 256));
+
+    auto downloading = records(Database::DownloadingFilesSmall);
+    ASSERT_EQ(1u, downloading.size());
+    EXPECT_EQ(pathHashKey("data/big.pak"), downloading[0].first);
+    const std::string& small = downloading[0].second;
+    ASSERT_EQ(336u, small.size());
+    EXPECT_EQ("data/big.pak", textAt(small, 0));
+    EXPECT_EQ(int32_t(DownloadingFileInfo::Downloading), valueAt<int32_t>(small, 256));
+    EXPECT_EQ(uint64_t(0x49249249), valueAt<uint64_t>(small, 264));  // parts 0, 3, 6, ... of 40
+    EXPECT_EQ(uint64_t(0x92), valueAt<uint64_t>(small, 272));
+    EXPECT_EQ(uint64_t(40) * 1048576, valueAt<uint64_t>(small, 280));
+    EXPECT_EQ(2, valueAt<uint16_t>(small, 288));
+    EXPECT_EQ(990, valueAt<int32_t>(small, 292));
+
+    auto installed = records(Database::InstalledFiles);
+    ASSERT_EQ(1u, installed.size());
+    EXPECT_EQ(pathHashKey("bin/game"), installed[0].first);
+    const std::string& file = installed[0].second;
+    ASSERT_EQ(568u, file.size());
+    EXPECT_EQ("bin/game", textAt(file, 0));
+    EXPECT_EQ(int32_t(InstalledFileInfo::Hashed), valueAt<int32_t>(file, 256));
+    EXPECT_EQ(std::string(32, 'a'), textAt(file, 260));
+    EXPECT_EQ(4096u, valueAt<uint64_t>(file, 296));
+    EXPECT_EQ(990, valueAt<int32_t>(file, 304));
+    EXPECT_EQ("/games/product/bin/game", textAt(file, 308));
+
+    // The link type "directory" is kept as its first character.
+    auto links = records(Database::InstalledSymLinks);
+    ASSERT_EQ(1u, links.size());
+    EXPECT_EQ(256u, links[0].first.size());
+    ASSERT_EQ(513u, links[0].second.size());
+    EXPECT_EQ("/games/product/lib/current", textAt(links[0].second, 0));
+    EXPECT_EQ("/games/product/lib/v2", textAt(links[0].second, 256));
+    EXPECT_EQ('d', links[0].second[512]);
+}
+
+TEST_F(StorageDBSerializerVersion2Test, DamagedDownloadingRecordsStopOnlyTheirOwnList) {
+    std::string unterminated = records(Database::DownloadingFilesSmall)[0].second;
+    std::memset(&unterminated[0], 'p', 256);
+    std::string tooManyWords = records(Database::DownloadingFilesSmall)[0].second;
+    uint16_t words = 3;
+    std::memcpy(&tooManyWords[288], &words, sizeof(words));
+    struct Case {
+        const char* name;
+        std::string key;
+        std::string value;
+        std::vector<std::string> expectedLines;
+    };
+    const std::string structLine =
+        "Invalid struct size, when deserializing DownloadingFiles array. Aborting deserialization";
+    const Case cases[] = {
+        {"337 bytes", std::string(8, '\0'), std::string(337, '\0'),
+         {"Invalid struct size (337, should be 336), when trying to copy slice to the struct.", structLine}},
+        {"short key", std::string(3, '\0'), std::string(336, '\0'),
+         {"Invalid struct size (3, should be 8), when trying to copy slice to the struct.",
+          "Invalid key size, when deserializing DownloadingFiles array. Aborting deserialization"}},
+        {"path without its zero", std::string(8, '\0'), unterminated,
+         {"Text field 'path' has no terminating zero", structLine}},
+        {"more words than room", std::string(8, '\0'), tooManyWords,
+         {"Invalid bitmap word count (3, at most 2)", structLine}},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.name);
+        ASSERT_TRUE(StorageDBSerializer::SerializeProduct(MakeFullProduct(GAME_ID).get()));
+        // Zero keys sort before the intact record, so reading meets them first.
+        PutRaw(databasePath(GAME_ID, Database::DownloadingFilesSmall), test.key, test.value);
+        clearLog();
+
+        ProductInfo read;
+        read.setGameId(GAME_ID);
+        EXPECT_TRUE(StorageDBSerializer::DeserializeProduct(GAME_ID, &read));
+        for (const std::string& line : test.expectedLines) EXPECT_TRUE(logged("[Error]: " + line)) << recentLog();
+        EXPECT_TRUE(read.getFiles().getDownloadingFiles().empty());
+        EXPECT_EQ(1u, read.getFiles().getInstalledFiles().size());
+        EXPECT_EQ(1u, read.getDirectories().size());
+        EXPECT_EQ(1u, read.getSupportCommands().size());
+    }
+}
+
+TEST_F(StorageDBSerializerVersion2Test, DamagedInstalledFileRecordsStopTheirList) {
+    std::string unterminatedHash = records(Database::InstalledFiles)[0].second;
+    std::memset(&unterminatedHash[260], 'h', 36);
+    struct Case {
+        const char* name;
+        std::string key;
+        std::string value;
+        std::vector<std::string> expectedLines;
+    };
+    const Case cases[] = {
+        {"500 bytes", std::string(8, '\0'), std::string(500, '\0'),
+         {"Invalid struct size (500, should be 568)",
+          "Invalid size (500) of struct, when deserializing InstalledFiles. Aborting deserialization."}},
+        {"short key", std::string(4, '\0'), std::string(568, '\0'),
+         {"Invalid struct size (4, should be 8)",
+          "Invalid key size (4) when deserializing InstalledFiles. Aboerting deserialization."}},
+        {"hash without its zero", std::string(8, '\0'), unterminatedHash,
+         {"Text field 'hash' has no terminating zero",
+          "Invalid size (568) of struct, when deserializing InstalledFiles. Aborting deserialization."}},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.name);
+        ASSERT_TRUE(StorageDBSerializer::SerializeProduct(MakeFullProduct(GAME_ID).get()));
+        PutRaw(databasePath(GAME_ID, Database::InstalledFiles), test.key, test.value);
+        clearLog();
+
+        ProductInfo read;
+        read.setGameId(GAME_ID);
+        EXPECT_TRUE(StorageDBSerializer::DeserializeProduct(GAME_ID, &read));
+        for (const std::string& line : test.expectedLines) EXPECT_TRUE(logged("[Error]: " + line)) << recentLog();
+        EXPECT_TRUE(read.getFiles().getInstalledFiles().empty());
+        EXPECT_EQ(1u, read.getFiles().getDownloadingFiles().size());
+        EXPECT_EQ(1u, read.getDirectories().size());
+    }
+}
+
+TEST_F(StorageDBSerializerVersion2Test, DamagedProductRecordsFailTheWholeRead) {
+    std::string unterminated = records(Database::Support)[0].second;
+    std::memset(&unterminated[33], 's', 256);
+    struct Case {
+        Database database;
+        std::string value;
+        std::string firstLine;
+    };
+    const Case cases[] = {
+        {Database::Redistributables, std::string(10, '\0'), "Invalid struct size (10, should be 513)"},
+        {Database::Support, std::string(546, '\0'), "Invalid struct size (546, should be 545)"},
+        {Database::Support, unterminated, "Text field 'executable' has no terminating zero"},
+        {Database::Directories, std::string(263, '\0'), "Invalid struct size (263, should be 264)"},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.firstLine);
+        ASSERT_TRUE(StorageDBSerializer::SerializeProduct(MakeFullProduct(GAME_ID).get()));
+        PutRaw(databasePath(GAME_ID, test.database), std::string(1, '\0'), test.value);
+        clearLog();
+
+        ProductInfo read;
+        read.setGameId(GAME_ID);
+        EXPECT_FALSE(StorageDBSerializer::DeserializeProduct(GAME_ID, &read));
+        EXPECT_TRUE(logged("[Error]: " + test.firstLine)) << recentLog();
+        EXPECT_TRUE(logged("[Error]: Cannot deserialize ProductInfo for id '1207658924'. Stored data size is invalid."))
+            << recentLog();
+    }
+}
+
+TEST_F(StorageDBSerializerVersion2Test, DeleteDBRemovesTheProductsDirectory) {
+    StorageDBSerializer_Version2 serializer;
+    ASSERT_TRUE(serializer.openDB(GAME_ID));
+    EXPECT_TRUE(serializer.deleteDB(GAME_ID));
+    EXPECT_FALSE(Poco::File(productDirectory(GAME_ID)).exists());
+    EXPECT_TRUE(Poco::File(storagePath()).exists());
+    // Writing needs open databases: a closed serializer opens them itself.
+    ProductInfo::Ptr product = MakeFullProduct(GAME_ID);
+    EXPECT_TRUE(serializer.serializeToDB(product.get()));
+    serializer.closeDB(GAME_ID);
+    EXPECT_EQ(1u, records(Database::InstalledFiles).size());
+}
+
+}  // namespace

@@ -1,0 +1,73 @@
+// Shared pieces of the storage tests: a fixture with a started storage facade
+// on the test's own root, products that carry one record of every kind, and raw
+// access to the SQLite files and LevelDB directories the facade writes.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <Poco/Data/Session.h>
+#include <gtest/gtest.h>
+#include <leveldb/db.h>
+
+#include "common/ClientUserPreferences.h"
+#include "common/Logger.h"
+#include "common/RecentMemoryBufferChannel.h"
+#include "common/UserPreferences.h"
+#include "model/ProductInfo.h"
+#include "storage/StorageDBSerializer.h"
+#include "storage/StorageDBSerializer_Version2.h"
+#include "support/Sandbox.h"
+
+namespace StorageTestSupport {
+
+using VantisClient::ProductInfo;
+using Database = VantisClient::StorageDBSerializer_Version2::Database;
+
+class StorageTest : public VantisTest::SandboxTest {
+protected:
+    void SetUp() override {
+        VantisClient::Logger::Start("VantisClient", sandbox.path("Logs/VantisClient.log"));
+        VantisClient::ClientUserPreferences::Set(&preferences);
+        VantisClient::StorageDBSerializer::Start();
+        VantisClient::RecentMemoryBufferChannel::Instance().Clear();
+    }
+
+    static std::string recentLog() { return VantisClient::RecentMemoryBufferChannel::Instance().getContents(); }
+    static void clearLog() { VantisClient::RecentMemoryBufferChannel::Instance().Clear(); }
+    static bool logged(const std::string& text) { return recentLog().find(text) != std::string::npos; }
+
+    std::string storagePath() { return preferences.getStoragePath(); }
+    std::string productDirectory(const std::string& gameId) { return storagePath() + "/" + gameId; }
+    std::string databasePath(const std::string& gameId, Database database) {
+        return productDirectory(gameId) + "/" +
+               std::to_string(VantisClient::StorageDBSerializer_Version2::DatabaseIdentifier(database));
+    }
+
+    VantisClient::UserPreferences preferences;
+};
+
+// A session on a SQLite file, for running statements the way an older client did.
+inline std::unique_ptr<Poco::Data::Session> OpenSqlite(const std::string& path) {
+    return std::unique_ptr<Poco::Data::Session>(new Poco::Data::Session("SQLite", path, 60));
+}
+
+// Runs statements on the file and closes it again.
+void RunSql(const std::string& path, const std::vector<std::string>& statements);
+// The single value of a query's first row and column, as text; "" when none.
+std::string QueryText(const std::string& path, const std::string& query);
+int QueryCount(const std::string& path, const std::string& query);
+
+// A whole LevelDB database as key/value pairs, in key order. The facade keeps
+// databases closed between operations, so tests may open them.
+std::vector<std::pair<std::string, std::string>> ReadAll(const std::string& databasePath);
+void PutRaw(const std::string& databasePath, const std::string& key, const std::string& value);
+
+// A product with one record of every kind the product database keeps.
+ProductInfo::Ptr MakeFullProduct(const std::string& gameId);
+// A downloading file of `parts` 1 MiB parts, with every third part written.
+VantisClient::DownloadingFileInfo::Ptr MakeDownloadingFile(const std::string& path, uint16_t parts);
+VantisClient::InstalledFileInfo::Ptr MakeInstalledFile(const std::string& path, const std::string& hash = "");
+
+}  // namespace StorageTestSupport
