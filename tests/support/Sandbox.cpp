@@ -13,6 +13,7 @@
 #include "common/Constants.h"
 #include "common/Logger.h"
 #include "platform/Platform.h"
+#include "storage/StorageDBSerializer.h"
 
 namespace VantisTest {
 namespace {
@@ -21,6 +22,7 @@ void resetProcessWideObjects() {
     VantisClient::Logger::Reset();
     VantisClient::ClientUserPreferences::Set(nullptr);
     VantisClient::Platform::Reset();
+    VantisClient::StorageDBSerializer::Shutdown();
     VantisClient::API_STATUS_ENDPOINT_HOST = VantisClient::API_STATUS_ENDPOINT_HOST_PRODUCTION;
     VantisClient::LocString::SetLocalizationCode(0);
 }
