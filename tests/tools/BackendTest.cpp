@@ -280,6 +280,7 @@ TEST_F(BackendApiTest, ProductRequestsRefuseWhatTheUserMayNotHave) {
         {"climbing object name", PRODUCT + "/depots/42/..%2F..%2Faccounts.json", player, 404},
         {"unknown redistributable", "/redists/packages/none/files/x.bin", player, 404},
         {"without a token", PRODUCT + "/rootManifests", {}, 401},
+        {"content without a path", "/content", {}, 404},
     };
     for (const Case& test : cases) {
         SCOPED_TRACE(test.name);

@@ -194,7 +194,9 @@ Reply ApiRoutes::linkTo(const std::string& cataloguePath) {
 }
 
 Reply ApiRoutes::content(const IncomingRequest& request) {
-    const std::string cataloguePath = request.path.substr(std::string(CONTENT_PREFIX).size());
+    const std::string prefix = CONTENT_PREFIX;
+    if (request.path.size() <= prefix.size()) return notFound();
+    const std::string cataloguePath = request.path.substr(prefix.size());
     if (!m_context.links.verify(cataloguePath, request.parameter("expires"), request.parameter("signature"))) {
         return Reply::Error(403, "invalid_link", "the link is expired or not signed by this backend");
     }
