@@ -84,8 +84,8 @@ private:
     static IStorageDBSerializer* currentDBSerializer();
     static IStorageIndexSerializer* currentIndexSerializer();
     static void recreateIndex(Poco::Data::Session& session);
-    template <typename File>
-    static bool updateFiles(const char* operation, const std::string& gameId, const File& files);
+    template <typename Files>
+    static bool updateFiles(const char* operation, const std::string& gameId, const Files& files);
 
     static DBSerializers s_dbSerializersMap;
     static IndexSerializers s_indexSerializersMap;
