@@ -1,5 +1,7 @@
 #include "storage/StorageDBSerializer_Version2.h"
 
+#include <algorithm>
+
 #include <leveldb/db.h>
 #include <leveldb/iterator.h>
 
