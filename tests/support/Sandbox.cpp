@@ -12,6 +12,7 @@
 #include "common/ClientUserPreferences.h"
 #include "common/Constants.h"
 #include "common/Logger.h"
+#include "core/ClientCore.h"
 #include "platform/Platform.h"
 #include "storage/StorageDBSerializer.h"
 
@@ -19,6 +20,8 @@ namespace VantisTest {
 namespace {
 
 void resetProcessWideObjects() {
+    // The engine first: its threads use everything below.
+    if (VantisClient::ClientCore::isStarted()) VantisClient::ClientCore::Shutdown();
     VantisClient::Logger::Reset();
     VantisClient::ClientUserPreferences::Set(nullptr);
     VantisClient::Platform::Reset();
