@@ -11,9 +11,11 @@
 #include "core/APIStatusNotification.h"
 #include "core/AuthLostNotification.h"
 #include "core/CoreInitializedNotification.h"
+#include "core/LoadProductsTask.h"
 #include "core/MultiTask.h"
 #include "core/ShutdownResponseNotification.h"
 #include "core/SignInResultNotification.h"
+#include "storage/StorageDBSerializer.h"
 
 namespace VantisClient {
 namespace {
@@ -61,7 +63,7 @@ void ClientCore::RequestShutdown() {
 
 void ClientCore::Shutdown() {
     Logger::LogInfo("Destroying Core");
-    // StorageDBSerializer::Shutdown() joins here with the storage facade.
+    StorageDBSerializer::Shutdown();
     // The pointer is cleared first, so no caller reaches an engine being destroyed.
     delete sm_instance.exchange(nullptr);
 }
@@ -94,7 +96,7 @@ void ClientCore::start(IUserPreferences* preferences, IClientListener* listener,
     VantisErrorHandler::Start();
     ClientUserPreferences::Set(preferences);
     m_listener = listener;
-    // StorageDBSerializer::Start() joins here with the storage facade.
+    StorageDBSerializer::Start();
     Logger::LogInfo("ClientCore::StartWithGameId %s", gameId.c_str());
     {
         ScopedLock lock(m_identityMutex);
@@ -104,11 +106,16 @@ void ClientCore::start(IUserPreferences* preferences, IClientListener* listener,
     // group's status check already paces it.
     m_apiStatusTimer = new Poco::Timer(API_STATUS_CHECK_PERIOD_MS, API_STATUS_CHECK_PERIOD_MS);
     m_updateCheckTimer = new Poco::Timer(UPDATE_CHECK_PERIOD_MS, UPDATE_CHECK_PERIOD_MS);
-    // The sub-tasks join the group here as their components arrive, in this
-    // order, each with its result handler subscribed: the backend status check
-    // (single attempt), the library load for the listener's current game id and
-    // local path, and, when `refreshToken` is not empty, the sign-in with it.
+    // The sub-tasks run in this order, each with its result handler subscribed:
+    // the backend status check (single attempt; joins here, before the library
+    // load, when its component arrives), the library load for the listener's
+    // current game id and local path, and, when `refreshToken` is not empty, the
+    // sign-in with it (joins after the load when its component arrives).
     MultiTask::Ptr group = new MultiTask();
+    LoadProductsTask::Ptr loadTask =
+        new LoadProductsTask(listener->getCurrentGameLocalPath(), listener->getCurrentGameId());
+    loadTask->productsLoadedEvent += Poco::delegate(this, &ClientCore::handleProductsLoadedFromIndex);
+    group->addSubTask(loadTask);
     group->finishedEvent += Poco::delegate(this, &ClientCore::handleCoreInitialized);
     m_shortSubSystem->pushUniqueTask(group);
     m_apiStatusTimer->start(Poco::TimerCallback<ClientCore>(*this, &ClientCore::tickApiStatusCheck));

@@ -133,7 +133,7 @@ TEST_F(ClientCoreTest, StartsItsThreadsAndTimersAndShutdownRemovesTheEngine) {
     EXPECT_EQ(nullptr, ClientCore::instance());
 }
 
-TEST_F(ClientCoreTest, StartupReportsAnUnknownGameOnlyWhenTheShellDrains) {
+TEST_F(ClientCoreTest, StartupReportsAGameWithoutLocalPathOnlyWhenTheShellDrains) {
     Logger::Start("VantisClient", sandbox.path("Logs/VantisClient.log"));
     RecentMemoryBufferChannel::Instance().Clear();
     ClientCore::StartWithGameId(nullptr, &strictListener, GAME_ID, "");
@@ -149,8 +149,12 @@ TEST_F(ClientCoreTest, StartupReportsAnUnknownGameOnlyWhenTheShellDrains) {
     EXPECT_EQ(GAME_ID, data.selectedGameId);
     EXPECT_EQ(ClientCore::API_STATUS_UNKNOWN, data.apiStatus);
     EXPECT_TRUE(data.userName.empty());
+    // The library load added the launched game as a placeholder without a local path.
+    Poco::SharedPtr<ProductInfo> placeholder = core().findProduct(GAME_ID);
+    ASSERT_FALSE(placeholder.isNull());
+    EXPECT_EQ(EProductState::OfflineUnplayable, placeholder->getProductState());
     EXPECT_THAT(RecentMemoryBufferChannel::Instance().getContents(),
-                ::testing::HasSubstr("GameID 1207658924 was not found by ClientCore. Failed to initialize."));
+                ::testing::HasSubstr("Failed checking product local path; launch failed"));
     ClientCore::Shutdown();
 }
 
