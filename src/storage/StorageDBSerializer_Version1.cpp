@@ -189,8 +189,9 @@ void StorageDBSerializer_Version1::writeProductTables(ProductInfo& product) {
     writeDirectories(session(), product);
 }
 
-bool StorageDBSerializer_Version1::serializeSingleFileToDB(const InstalledFileInfo::Ptr& file) {
-    ScopeTimer timer("Updating installed file in DB");
+template <typename FilePtr>
+bool StorageDBSerializer_Version1::storeSingleFile(const FilePtr& file, const char* timerName) {
+    ScopeTimer timer(timerName);
     try {
         Poco::Data::Transaction transaction(session());
         updateFileInDB(file);
@@ -201,46 +202,36 @@ bool StorageDBSerializer_Version1::serializeSingleFileToDB(const InstalledFileIn
                          file->getFullPath().c_str(), e.displayText().c_str());
         return false;
     }
+}
+
+template <typename FilePtr>
+bool StorageDBSerializer_Version1::storeFiles(const std::vector<FilePtr>& files, const char* timerName) {
+    ScopeTimer timer(timerName);
+    try {
+        Poco::Data::Transaction transaction(session());
+        for (const FilePtr& file : files) updateFileInDB(file);
+        transaction.commit();
+        return true;
+    } catch (const Poco::Exception& e) {
+        Logger::LogError("ProductInfo::serializeFilesToDB failed. Exception: %s.", e.displayText().c_str());
+        return false;
+    }
+}
+
+bool StorageDBSerializer_Version1::serializeSingleFileToDB(const InstalledFileInfo::Ptr& file) {
+    return storeSingleFile(file, "Updating installed file in DB");
 }
 
 bool StorageDBSerializer_Version1::serializeSingleFileToDB(const DownloadingFileInfo::Ptr& file) {
-    ScopeTimer timer("Updating downloading file in DB");
-    try {
-        Poco::Data::Transaction transaction(session());
-        updateFileInDB(file);
-        transaction.commit();
-        return true;
-    } catch (const Poco::Exception& e) {
-        Logger::LogError("ProductInfo::serializeSingleFileToDB failed for path %s. Exception: %s.",
-                         file->getFullPath().c_str(), e.displayText().c_str());
-        return false;
-    }
+    return storeSingleFile(file, "Updating downloading file in DB");
 }
 
 bool StorageDBSerializer_Version1::serializeFilesToDB(const std::vector<InstalledFileInfo::Ptr>& files) {
-    ScopeTimer timer("Updating installed files in DB");
-    try {
-        Poco::Data::Transaction transaction(session());
-        for (const InstalledFileInfo::Ptr& file : files) updateFileInDB(file);
-        transaction.commit();
-        return true;
-    } catch (const Poco::Exception& e) {
-        Logger::LogError("ProductInfo::serializeFilesToDB failed. Exception: %s.", e.displayText().c_str());
-        return false;
-    }
+    return storeFiles(files, "Updating installed files in DB");
 }
 
 bool StorageDBSerializer_Version1::serializeFilesToDB(const std::vector<DownloadingFileInfo::Ptr>& files) {
-    ScopeTimer timer("Updating downloading files in DB");
-    try {
-        Poco::Data::Transaction transaction(session());
-        for (const DownloadingFileInfo::Ptr& file : files) updateFileInDB(file);
-        transaction.commit();
-        return true;
-    } catch (const Poco::Exception& e) {
-        Logger::LogError("ProductInfo::serializeFilesToDB failed. Exception: %s.", e.displayText().c_str());
-        return false;
-    }
+    return storeFiles(files, "Updating downloading files in DB");
 }
 
 bool StorageDBSerializer_Version1::updateFileInDB(const InstalledSymLinkInfo::Ptr& link) {

@@ -44,6 +44,11 @@ public:
     bool deserializeInstalledFiles(ProductInfo* product) override;
 
 private:
+    // One transaction around the write of one file or of a batch of one kind.
+    template <typename FilePtr>
+    bool storeSingleFile(const FilePtr& file, const char* timerName);
+    template <typename FilePtr>
+    bool storeFiles(const std::vector<FilePtr>& files, const char* timerName);
     // Throws Poco::NullPointerException when no database is open.
     Poco::Data::Session& session() const;
     void writeProductTables(ProductInfo& product);
