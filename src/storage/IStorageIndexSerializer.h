@@ -27,7 +27,7 @@ public:
     virtual bool createIndex() = 0;
     // Appends to `products`; those read before a failure stay.
     virtual bool deserializeFromIndex(Products& products) = 0;
-    // Rewrites the whole index with `products`.
+    // Rewrites the whole index with `products`; on failure the index stays as it was.
     virtual bool serializeToIndex(const Products& products) = 0;
     virtual bool serializeSingleProductToIndex(ProductInfo* product) = 0;
 

@@ -50,10 +50,31 @@ const char* const DROP_INDEX_STATEMENTS[] = {
 };
 
 template <size_t N>
+void runStatements(Session& session, const char* const (&statements)[N]) {
+    for (const char* statement : statements) session << statement, now;
+}
+
+template <size_t N>
 void runInTransaction(Session& session, const char* const (&statements)[N]) {
     Poco::Data::Transaction transaction(session);
-    for (const char* statement : statements) session << statement, now;
+    runStatements(session, statements);
     transaction.commit();
+}
+
+enum class RewriteStep { Dropping, Creating, Writing };
+
+void logRewriteFailure(RewriteStep step, const Poco::Exception& e) {
+    switch (step) {
+        case RewriteStep::Dropping:
+            Logger::LogError("ProductInfo::deleteIndex failed. Exception: %s", e.displayText().c_str());
+            break;
+        case RewriteStep::Creating:
+            Logger::LogError("ProductInfo::createIndex failed. Exception: %s", e.displayText().c_str());
+            break;
+        case RewriteStep::Writing:
+            Logger::LogError("ProductInfo::commitIndex failed. Exception: %s", e.displayText().c_str());
+            break;
+    }
 }
 
 void writeAvailableLanguages(Session& session, const ProductInfo& product) {
@@ -236,15 +257,22 @@ bool StorageIndexSerializer_Version1::deserializeFromIndex(Products& products) {
     }
 }
 
+// Dropping, creating and writing are one transaction: a rewrite that fails
+// anywhere rolls back to the index as it was, instead of leaving the tables
+// empty and the user's library forgotten.
 bool StorageIndexSerializer_Version1::serializeToIndex(const Products& products) {
-    if (!deleteIndex() || !createIndex()) return false;
+    RewriteStep step = RewriteStep::Dropping;
     try {
         Poco::Data::Transaction transaction(session());
+        runStatements(session(), DROP_INDEX_STATEMENTS);
+        step = RewriteStep::Creating;
+        runStatements(session(), CREATE_INDEX_STATEMENTS);
+        step = RewriteStep::Writing;
         for (const ProductInfo::Ptr& product : products) writeProduct(session(), *product);
         transaction.commit();
         return true;
     } catch (const Poco::Exception& e) {
-        Logger::LogError("ProductInfo::commitIndex failed. Exception: %s", e.displayText().c_str());
+        logRewriteFailure(step, e);
         return false;
     }
 }

@@ -167,6 +167,25 @@ TEST_F(StorageIndexTest, DeleteProductFromIndexRemovesOnlyAKnownGame) {
     EXPECT_EQ("1207658930", products[0]->getGameId());
 }
 
+TEST_F(StorageIndexTest, RewriteThatFailsMidwayKeepsTheOldIndex) {
+    ASSERT_TRUE(StorageDBSerializer::SerializeIndex(
+        {makeIndexedProduct("1207658924", true), makeIndexedProduct("1207658930", false)}));
+
+    // The empty reference makes the write throw after the tables were dropped,
+    // recreated and the first product written.
+    clearLog();
+    EXPECT_FALSE(StorageDBSerializer::SerializeIndex({makeIndexedProduct("1207658999", false), nullptr}));
+    EXPECT_TRUE(logged("[Error]: ProductInfo::commitIndex failed. Exception: ")) << recentLog();
+
+    StorageDBSerializer::Products products;
+    ASSERT_TRUE(StorageDBSerializer::DeserializeIndex(products));
+    ASSERT_EQ(2u, products.size());
+    expectIndexFieldsEqual(*makeIndexedProduct("1207658924", true), *products[0]);
+    expectIndexFieldsEqual(*makeIndexedProduct("1207658930", false), *products[1]);
+    EXPECT_EQ(0, QueryCount(indexPath(), "SELECT COUNT(*) FROM Products WHERE gid='1207658999'"));
+    EXPECT_EQ("2", QueryText(indexPath(), "SELECT version FROM DBInfo"));
+}
+
 TEST_F(StorageIndexTest, UpdatingAProductReplacesItsRowsAndAnEmptyListEmptiesTheIndex) {
     ProductInfo::Ptr product = makeIndexedProduct("1207658924", true);
     ASSERT_TRUE(StorageDBSerializer::SerializeIndex({product}));
