@@ -237,6 +237,8 @@ TEST_F(TaskSubsystemTest, GroupRunsSubTasksInOrderOnOneThreadThenReportsOnce) {
     ASSERT_TRUE(subsystem.pushUniqueTask(group));
 
     ASSERT_TRUE(WaitFor([&] { return journal.contains("group finished"); }));
+    // A second report would come before the group's turn ends, which frees its identity.
+    ASSERT_TRUE(WaitFor([&] { return subsystem.pushUniqueTask(new MultiTask()); }));
     EXPECT_EQ((std::vector<std::string>{"ran CheckAPIStatusTask", "ran LoadProductsTask", "group finished"}),
               journal.entries());
     EXPECT_EQ("SubSystem short thread", status->threadName());
