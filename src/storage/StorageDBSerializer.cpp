@@ -348,7 +348,9 @@ bool StorageDBSerializer::SerializeProduct(ProductInfo* product) {
     }
 }
 
-bool StorageDBSerializer::DeserializeProduct(const std::string& gameId, ProductInfo* product) {
+template <typename Action>
+bool StorageDBSerializer::onExistingProduct(const char* operation, const std::string& gameId,
+                                           bool storeVersionOnRecreate, Action action) {
     ScopedLock lock(s_mutex);
     IStorageDBSerializer* current = currentDBSerializer();
     if (current == nullptr) return logNotStarted();
@@ -359,37 +361,26 @@ bool StorageDBSerializer::DeserializeProduct(const std::string& gameId, ProductI
         Session session(SQLITE_CONNECTOR, path, SESSION_TIMEOUT_SECONDS);
         SessionDBWrapper databases(gameId);
         if (!databases.open()) return false;
-        if (checkDBIntegrity(session)) return current->deserializeFromDB(product);
+        if (checkDBIntegrity(session)) return action(*current);
         current->deleteDB(gameId);
         current->createDB(gameId);
-        return false;
-    } catch (const Poco::Exception& e) {
-        Logger::LogError("DeserializeProduct: connection to database failed. Exception: %s", e.displayText().c_str());
-        return false;
-    }
-}
-
-template <typename Files>
-bool StorageDBSerializer::updateFiles(const char* operation, const std::string& gameId, const Files& files) {
-    ScopedLock lock(s_mutex);
-    IStorageDBSerializer* current = currentDBSerializer();
-    if (current == nullptr) return logNotStarted();
-    if (!IsStorableGameId(gameId)) return false;
-    std::string path = getDBpath(gameId);
-    if (!Utilities::GetFileExists(path)) return false;
-    try {
-        Session session(SQLITE_CONNECTOR, path, SESSION_TIMEOUT_SECONDS);
-        SessionDBWrapper databases(gameId);
-        if (!databases.open()) return false;
-        if (checkDBIntegrity(session)) return storeFiles(*current, files);
-        current->deleteDB(gameId);
-        current->createDB(gameId);
-        StoreVersion(session, s_currentVersion);
+        if (storeVersionOnRecreate) StoreVersion(session, s_currentVersion);
         return false;
     } catch (const Poco::Exception& e) {
         Logger::LogError("%s: connection to database failed. Exception: %s", operation, e.displayText().c_str());
         return false;
     }
+}
+
+bool StorageDBSerializer::DeserializeProduct(const std::string& gameId, ProductInfo* product) {
+    return onExistingProduct("DeserializeProduct", gameId, false,
+                             [product](IStorageDBSerializer& current) { return current.deserializeFromDB(product); });
+}
+
+template <typename Files>
+bool StorageDBSerializer::updateFiles(const char* operation, const std::string& gameId, const Files& files) {
+    return onExistingProduct(operation, gameId, true,
+                             [&files](IStorageDBSerializer& current) { return storeFiles(current, files); });
 }
 
 bool StorageDBSerializer::UpdateFileInProduct(const std::string& gameId, const InstalledFileInfo::Ptr& file) {

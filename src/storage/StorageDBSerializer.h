@@ -84,6 +84,12 @@ private:
     static IStorageDBSerializer* currentDBSerializer();
     static IStorageIndexSerializer* currentIndexSerializer();
     static void recreateIndex(Poco::Data::Session& session);
+    // Runs `action` on the current serializer for a product whose file exists and
+    // whose format is current; a product in an unreadable format is recreated
+    // empty (with a version row when `storeVersionOnRecreate`) and gives false.
+    template <typename Action>
+    static bool onExistingProduct(const char* operation, const std::string& gameId, bool storeVersionOnRecreate,
+                                  Action action);
     template <typename Files>
     static bool updateFiles(const char* operation, const std::string& gameId, const Files& files);
 
