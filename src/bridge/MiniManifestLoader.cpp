@@ -8,7 +8,7 @@
 #include <Poco/JSON/Array.h>
 
 #include "common/Logger.h"
-#include "storage/JsonSerializer.h"
+#include "common/json/JsonSerializer.h"
 
 namespace VantisClient {
 

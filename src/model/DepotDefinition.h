@@ -12,7 +12,7 @@
 #include "model/RemoteDirDefinition.h"
 #include "model/RemoteFileDefinition.h"
 #include "model/RemoteSymLinkDefinition.h"
-#include "storage/ISerializable.h"
+#include "common/json/ISerializable.h"
 
 namespace VantisClient {
 

@@ -19,7 +19,7 @@
 #include "bridge/tRevisionList.h"
 #include "model/AvailableGameIDInfo.h"
 #include "model/RemoteSupportInfo.h"
-#include "storage/ISerializable.h"
+#include "common/json/ISerializable.h"
 
 namespace VantisClient {
 

@@ -4,7 +4,7 @@
 
 #include "FuzzSupport.h"
 #include "model/DepotDefinition.h"
-#include "storage/Serializer.h"
+#include "common/json/Serializer.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace VantisClient;

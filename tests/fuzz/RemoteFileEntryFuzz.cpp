@@ -7,7 +7,7 @@
 #include "FuzzSupport.h"
 #include "model/InstallPathRules.h"
 #include "model/RemoteFileDeserializer.h"
-#include "storage/Serializer.h"
+#include "common/json/Serializer.h"
 
 namespace {
 

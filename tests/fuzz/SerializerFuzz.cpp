@@ -5,7 +5,7 @@
 #include <sstream>
 
 #include "FuzzSupport.h"
-#include "storage/Serializer.h"
+#include "common/json/Serializer.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "storage/ISerializable.h"
+#include "common/json/ISerializable.h"
 
 namespace VantisClient {
 

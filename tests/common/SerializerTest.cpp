@@ -2,7 +2,7 @@
 
 #include "common/Logger.h"
 #include "common/RecentMemoryBufferChannel.h"
-#include "storage/Serializer.h"
+#include "common/json/Serializer.h"
 #include "support/Sandbox.h"
 
 using namespace VantisClient;

@@ -1,4 +1,4 @@
-#include "storage/ISerializable.h"
+#include "common/json/ISerializable.h"
 
 #include <Poco/Exception.h>
 

@@ -3,7 +3,7 @@
 // Thread-safety: stateless, safe from any thread.
 #pragma once
 
-#include "storage/ISerializer.h"
+#include "common/json/ISerializer.h"
 
 namespace VantisClient {
 

@@ -1,6 +1,6 @@
-#include "storage/Serializer.h"
+#include "common/json/Serializer.h"
 
-#include "storage/JsonSerializer.h"
+#include "common/json/JsonSerializer.h"
 
 namespace VantisClient {
 

@@ -1,4 +1,4 @@
-#include "storage/JsonSerializer.h"
+#include "common/json/JsonSerializer.h"
 
 #include <fstream>
 #include <sstream>
