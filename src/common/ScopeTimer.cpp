@@ -16,9 +16,12 @@ ScopeTimer::ScopeTimer(const std::string& name) : m_name(name) {
 }
 
 ScopeTimer::~ScopeTimer() {
-    Poco::Timestamp::TimeDiff elapsed = Poco::Timestamp() - m_start;
     Logger::LogChannelInfo(TIMER_CHANNEL, "%s took %lu milliseconds", m_name.c_str(),
-                           static_cast<unsigned long>(elapsed / 1000));
+                           Milliseconds(Poco::Timestamp() - m_start));
+}
+
+unsigned long ScopeTimer::Milliseconds(Poco::Timestamp::TimeDiff microseconds) {
+    return static_cast<unsigned long>(microseconds / 1000);
 }
 
 }  // namespace VantisClient

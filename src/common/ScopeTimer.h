@@ -17,6 +17,9 @@ public:
     ScopeTimer(const ScopeTimer&) = delete;
     ScopeTimer& operator=(const ScopeTimer&) = delete;
 
+    // The whole milliseconds in `microseconds`, truncated: what the duration line shows.
+    static unsigned long Milliseconds(Poco::Timestamp::TimeDiff microseconds);
+
 private:
     std::string m_name;
     Poco::Timestamp m_start;

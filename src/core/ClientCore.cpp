@@ -15,6 +15,7 @@
 #include "core/MultiTask.h"
 #include "core/ShutdownResponseNotification.h"
 #include "core/SignInResultNotification.h"
+#include "net/HttpManager.h"
 #include "storage/StorageDBSerializer.h"
 
 namespace VantisClient {
@@ -75,8 +76,11 @@ ClientCore::ClientCore() {
     // when the product operations arrive.
     m_installerSubSystem.reset(new SubSystem("installer"));
     m_shortSubSystem.reset(new SubSystem("short"));
-    // handleSignOut and handleAuthLost are subscribed here to the HTTP
-    // manager's signed-out and authentication-lost events when it arrives.
+    HttpManager* http = HttpManager::Instance();
+    http->signedOutEvent += Poco::delegate(this, &ClientCore::handleSignOut);
+    http->authLostEvent += Poco::delegate(this, &ClientCore::handleAuthLost);
+    // An answer reaches its listener as soon as it is in, not at the next pass.
+    http->setCompletionHook([this] { m_loopWakeUp.set(); });
 }
 
 ClientCore::~ClientCore() {
@@ -85,7 +89,7 @@ ClientCore::~ClientCore() {
     m_loopWakeUp.set();
     m_loopThread->join();
     m_loopThread.reset();
-    // HttpManager::Shutdown() joins here, before the TLS manager goes.
+    HttpManager::Shutdown();
     Poco::Net::SSLManager::instance().shutdown();
     m_installerSubSystem.reset();
     m_shortSubSystem.reset();
@@ -126,8 +130,7 @@ void ClientCore::loopFunction(void* core) { static_cast<ClientCore*>(core)->runL
 
 void ClientCore::runLoop() {
     while (!m_stop) {
-        // HttpManager::ProcessDataThread() joins here with the network layer,
-        // so that every network answer is delivered on this thread.
+        HttpManager::ProcessDataThread();
         m_loopWakeUp.tryWait(LOOP_PAUSE_MS);
     }
 }

@@ -33,7 +33,7 @@
 #include "core/ClientNotification.h"
 #include "core/IClientListener.h"
 #include "core/ProductsLoaded_Result.h"
-#include "core/SignInResult.h"
+#include "net/SignInResult.h"
 #include "core/SubSystem.h"
 #include "model/ProductInfo.h"
 #include "model/ProductPresentationData.h"
@@ -119,7 +119,7 @@ private:
     Poco::SharedPtr<Poco::Timer> m_apiStatusTimer;
     Poco::SharedPtr<Poco::Timer> m_updateCheckTimer;
     std::unique_ptr<Thread> m_loopThread;
-    // Cuts the loop thread's pause short when the engine stops.
+    // Cuts the loop thread's pause short when the engine stops or an answer arrives.
     Poco::Event m_loopWakeUp;
     std::atomic<bool> m_stop{false};
     // Makes product reloads a no-op once the product operations read it.

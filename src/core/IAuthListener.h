@@ -2,7 +2,7 @@
 // Called only inside ClientCore::serviceCalls(), on the thread that calls it.
 #pragma once
 
-#include "core/SignInResult.h"
+#include "net/SignInResult.h"
 
 namespace VantisClient {
 

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "core/ClientNotification.h"
-#include "core/SignInResult.h"
+#include "net/SignInResult.h"
 
 namespace VantisClient {
 

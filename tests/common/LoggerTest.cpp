@@ -121,7 +121,11 @@ TEST_F(LoggerTest, NamedChannelsFollowTheConfigurationExactly) {
 TEST_F(LoggerTest, MalformedOrMissingConfigurationEnablesNothing) {
     for (const char* config : {"{not json", "[\"HttpTraffic\"]", "{\"loggingChannels\": 3}", ""}) {
         Logger::Reset();
-        if (*config != '\0') sandbox.writeFile("Config.json", config);
+        if (*config != '\0') {
+            sandbox.writeFile("Config.json", config);
+        } else {
+            Poco::File(sandbox.path("Config.json")).remove();
+        }
         start();
         EXPECT_FALSE(Logger::IsChannelEnabled("HttpTraffic")) << config;
     }

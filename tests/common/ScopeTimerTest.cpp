@@ -46,3 +46,11 @@ TEST_F(ScopeTimerTest, NestedTimersStartOutermostFirstAndEndInnermostFirst) {
     EXPECT_LT(innerEnd, outerEnd);
     EXPECT_NE(std::string::npos, contents.find(" milliseconds\n", outerEnd));
 }
+
+TEST(ScopeTimerUnitTest, DurationsAreWholeMillisecondsTruncated) {
+    const struct {
+        Poco::Timestamp::TimeDiff microseconds;
+        unsigned long milliseconds;
+    } cases[] = {{0, 0}, {999, 0}, {1000, 1}, {1999, 1}, {2000, 2}, {61000000, 61000}};
+    for (const auto& c : cases) EXPECT_EQ(c.milliseconds, ScopeTimer::Milliseconds(c.microseconds)) << c.microseconds;
+}

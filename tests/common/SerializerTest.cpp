@@ -42,11 +42,13 @@ TEST_F(SerializerTest, ObjectsReceiveTheDocumentVersion) {
 TEST_F(SerializerTest, TopLevelArrayIsRejectedAndLogged) {
     ISerializable::json document;
     EXPECT_FALSE(Serializer::DeserializeFromBuffer(document, "[1, 2]", Serializer::JSON));
-    std::string contents = RecentMemoryBufferChannel::Instance().getContents();
-    EXPECT_NE(std::string::npos, contents.find("[VantisClient][Error]: Error: "));
     RecordingDocument object;
     EXPECT_FALSE(Serializer::DeserializeFromBuffer(object, "{\"broken\": ", Serializer::JSON));
     EXPECT_EQ(0u, object.receivedVersion);
+    // Each failure is one whole line naming what went wrong.
+    std::string contents = RecentMemoryBufferChannel::Instance().getContents();
+    EXPECT_NE(std::string::npos, contents.find("[VantisClient][Error]: Error: Bad cast exception: "));
+    EXPECT_NE(std::string::npos, contents.find("[VantisClient][Error]: Error: JSON Exception: unexpected end of text.\n"));
 }
 
 TEST_F(SerializerTest, UnknownTypeFailsAtOnce) {

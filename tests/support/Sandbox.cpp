@@ -13,6 +13,8 @@
 #include "common/Constants.h"
 #include "common/Logger.h"
 #include "core/ClientCore.h"
+#include "net/HostProvider.h"
+#include "net/HttpManager.h"
 #include "platform/Platform.h"
 #include "storage/StorageDBSerializer.h"
 
@@ -22,6 +24,8 @@ namespace {
 void resetProcessWideObjects() {
     // The engine first: its threads use everything below.
     if (VantisClient::ClientCore::isStarted()) VantisClient::ClientCore::Shutdown();
+    VantisClient::HttpManager::Shutdown();
+    VantisClient::Http::HostProvider::Reset();
     VantisClient::Logger::Reset();
     VantisClient::ClientUserPreferences::Set(nullptr);
     VantisClient::Platform::Reset();

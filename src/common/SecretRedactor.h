@@ -1,0 +1,26 @@
+// The one place that decides what of a URL, a header or a JSON body may be
+// written to a log line, a channel or a problem report: the values of secret
+// query parameters, the Authorization header and the tokens of an OAuth reply
+// are replaced by a mask; everything else stays as it is.
+// Thread-safety: stateless, safe from any thread.
+#pragma once
+
+#include <string>
+
+namespace VantisClient {
+
+class SecretRedactor {
+public:
+    static const char* const MASK;
+
+    // Masks the values of "client_secret", "password", "refresh_token" and
+    // "code" wherever they occur as query parameters of `url`.
+    static std::string maskUrl(const std::string& url);
+    // The value to log for a header line: masked for "Authorization".
+    static std::string maskHeaderValue(const std::string& name, const std::string& value);
+    // Masks the string values of "access_token" and "refresh_token" members in
+    // a JSON text, without parsing it (a body that does not parse is masked too).
+    static std::string maskJsonTokens(const std::string& json);
+};
+
+}  // namespace VantisClient

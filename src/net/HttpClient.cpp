@@ -1,0 +1,337 @@
+#include "net/HttpClient.h"
+
+#include <sys/socket.h>
+
+#include <algorithm>
+#include <chrono>
+#include <mutex>
+#include <ostream>
+#include <thread>
+
+#include <Poco/Exception.h>
+#include <Poco/Net/HTTPRequest.h>
+#include <Poco/Net/NetException.h>
+#include <Poco/Net/RejectCertificateHandler.h>
+#include <Poco/Net/SSLManager.h>
+#include <Poco/NumberFormatter.h>
+#include <Poco/Timestamp.h>
+
+#include "common/ApplicationEnvironment.h"
+#include "common/Logger.h"
+#include "common/ScopedLock.h"
+#include "net/HttpTrafficLog.h"
+#include "net/UrlPrinter.h"
+
+namespace VantisClient {
+namespace Http {
+namespace {
+
+// Anonymous and null suites are refused: a server must prove who it is.
+const char* const CIPHER_LIST = "ALL:!ADH:!LOW:!EXP:!MD5:!aNULL:!eNULL:@STRENGTH";
+const int VERIFICATION_DEPTH = 9;
+const uint32_t READ_CHUNK_BYTES = 64 * 1024;
+const std::chrono::milliseconds BUDGET_RETRY_PAUSE(5);
+const char* const FORM_CONTENT_TYPE = "application/x-www-form-urlencoded";
+const char* const JSON_CONTENT_TYPE = "application/json";
+const char* const METHOD_VERBS[] = {"GET", "HEAD", "POST", "PUT", "DELETE"};
+
+Poco::Net::Context::Ptr newTlsContext(const std::string& certificateAuthorityFile) {
+    // Strict verification: the relaxed mode skips the host-name check for
+    // loopback addresses, and the local backend lives there.
+    return new Poco::Net::Context(Poco::Net::Context::TLS_CLIENT_USE, "", "", certificateAuthorityFile,
+                                  Poco::Net::Context::VERIFY_STRICT, VERIFICATION_DEPTH, false, CIPHER_LIST);
+}
+
+Poco::Net::Context::Ptr createTlsContext(const std::string& certificateAuthorityFile) {
+    Poco::Net::Context::Ptr context;
+    try {
+        context = newTlsContext(certificateAuthorityFile);
+    } catch (const Poco::Exception& error) {
+        // Without its authorities the client trusts nobody: every TLS request fails.
+        Logger::LogError("Could not load the certificate authorities from %s: %s", certificateAuthorityFile.c_str(),
+                         error.displayText().c_str());
+        context = newTlsContext("");
+    }
+    Poco::Net::SSLManager::InvalidCertificateHandlerPtr rejecting = new Poco::Net::RejectCertificateHandler(false);
+    Poco::Net::SSLManager::instance().initializeClient(nullptr, rejecting, context);
+    return context;
+}
+
+bool carriesBody(const HttpRequest& request) {
+    return request.method == HttpRequest::HTTP_METHOD_POST || request.method == HttpRequest::HTTP_METHOD_PUT;
+}
+
+bool isIdempotent(const HttpRequest& request) {
+    return request.method == HttpRequest::HTTP_METHOD_GET || request.method == HttpRequest::HTTP_METHOD_HEAD;
+}
+
+bool isJson(const HttpMessage& message) {
+    return std::any_of(message.headers.begin(), message.headers.end(),
+                       [](const HeaderMap::value_type& header) { return header.second == JSON_CONTENT_TYPE; });
+}
+
+}  // namespace
+
+HttpClient::HttpClient(const std::string& certificateAuthorityFile)
+    : m_tlsContext(createTlsContext(certificateAuthorityFile)) {}
+
+HttpClient::~HttpClient() { Finish(); }
+
+std::string HttpClient::DefaultCertificateAuthorityFile() {
+    return ApplicationEnvironment::GetExecutableDirectoryPath() + "/share/vantis/rootCA.pem";
+}
+
+// Queuing and delivery
+
+void HttpClient::SendRequest(HttpRequest& request, Poco::SharedPtr<IResponseListener> listener) {
+    request.addTimeStamp("X-Schedule-Time");
+    std::unique_ptr<RequestContext> context(new RequestContext());
+    context->request = request;
+    context->listener = listener;
+    {
+        ScopedLock lock(m_queueMutex);
+        m_pending.push_back(std::move(context));
+    }
+    m_workAvailable.notify_one();
+}
+
+void HttpClient::ProcessData() {
+    if (!m_running) return;
+    ContextList finished;
+    {
+        ScopedLock lock(m_queueMutex);
+        finished.swap(m_completed);
+    }
+    ContextList resends;
+    for (std::unique_ptr<RequestContext>& context : finished) {
+        if (!context->listener) continue;
+        if (context->failed) {
+            context->listener->OnError(context->request);
+        } else if (context->response.statusCode >= 500 && context->request.resendAttempts > 0) {
+            --context->request.resendAttempts;
+            Logger::LogWarning("Scheduling a request (requestId: %s) for resending due to server error",
+                               context->request.requestId.c_str());
+            resends.push_back(std::move(context));
+            continue;
+        } else {
+            context->listener->OnResponse(context->request, context->response);
+        }
+        // A body may be large: it goes as soon as its listener has returned.
+        context.reset();
+    }
+    requeue(resends);
+}
+
+void HttpClient::requeue(ContextList& resends) {
+    if (resends.empty()) return;
+    {
+        ScopedLock lock(m_queueMutex);
+        for (std::unique_ptr<RequestContext>& context : resends) {
+            context->response = HttpResponse();
+            m_pending.push_back(std::move(context));
+        }
+    }
+    m_workAvailable.notify_all();
+}
+
+void HttpClient::setCompletionHook(std::function<void()> hook) {
+    ScopedLock lock(m_queueMutex);
+    m_completionHook = std::move(hook);
+}
+
+void HttpClient::setConnectionReuse(bool reuse) { m_reuseConnections = reuse; }
+
+// Workers
+
+void HttpClient::Thread() {
+    HttpSessionCache sessions(m_tlsContext, m_reuseConnections);
+    while (std::unique_ptr<RequestContext> context = takePending()) {
+        PerformRequest(*context, sessions);
+        complete(std::move(context));
+    }
+}
+
+std::unique_ptr<HttpClient::RequestContext> HttpClient::takePending() {
+    std::unique_lock<VantisMutex> lock(m_queueMutex);
+    m_workAvailable.wait(lock, [this] { return !m_running || !m_pending.empty(); });
+    if (!m_running) return nullptr;
+    std::unique_ptr<RequestContext> context = std::move(m_pending.front());
+    m_pending.pop_front();
+    return context;
+}
+
+void HttpClient::complete(std::unique_ptr<RequestContext> context) {
+    std::function<void()> hook;
+    {
+        ScopedLock lock(m_queueMutex);
+        m_completed.push_back(std::move(context));
+        hook = m_completionHook;
+    }
+    if (hook) hook();
+}
+
+void HttpClient::Finish() {
+    {
+        ScopedLock lock(m_queueMutex);
+        m_running = false;
+    }
+    m_workAvailable.notify_all();
+    ScopedLock lock(m_inFlightMutex);
+    for (int socket : m_inFlightSockets) ::shutdown(socket, SHUT_RDWR);
+}
+
+void HttpClient::trackInFlight(int socket, bool inFlight) {
+    ScopedLock lock(m_inFlightMutex);
+    if (!inFlight) {
+        m_inFlightSockets.erase(socket);
+        return;
+    }
+    m_inFlightSockets.insert(socket);
+    if (!m_running) ::shutdown(socket, SHUT_RDWR);
+}
+
+// Performing one request
+
+void HttpClient::PerformRequest(RequestContext& context, HttpSessionCache& sessions) {
+    const Poco::Timestamp started;
+    std::string error;
+    try {
+        exchange(context, sessions);
+        return;
+    } catch (const Poco::Exception& exception) {
+        error = exception.displayText();
+    } catch (const std::exception& exception) {
+        error = exception.what();
+    }
+    context.failed = true;
+    if (!m_running) {
+        // Cut short by Finish(): nobody waits for this answer any more.
+        Logger::LogInfo("PerformRequest (requestId: %s) stopped with the HTTP client", context.request.requestId.c_str());
+        return;
+    }
+    Logger::LogError("Error occurred during PerformRequest (requestId: %s) for url %s: %s after %dms",
+                     context.request.requestId.c_str(), UrlPrinter::UrlToString(context.request).c_str(),
+                     error.c_str(), static_cast<int>(started.elapsed() / 1000));
+}
+
+void HttpClient::exchange(RequestContext& context, HttpSessionCache& sessions) {
+    bool reused = false;
+    Poco::Net::HTTPClientSession& session = sessions.acquire(context.request, reused);
+    bool keepOpen = false;
+    try {
+        keepOpen = transfer(context, session);
+    } catch (const Poco::TimeoutException&) {
+        sessions.release(context.request, false);
+        throw;
+    } catch (const Poco::Exception&) {
+        sessions.release(context.request, false);
+        // A kept-alive connection that the server closed meanwhile fails
+        // before any answer; such a request gets one fresh connection.
+        const bool answered = context.response.statusCode != HttpResponse::NO_STATUS;
+        if (!reused || answered || !isIdempotent(context.request) || !m_running) throw;
+        exchange(context, sessions);
+        return;
+    }
+    sessions.release(context.request, keepOpen);
+}
+
+bool HttpClient::transfer(RequestContext& context, Poco::Net::HTTPClientSession& session) {
+    HttpRequest& request = context.request;
+    Poco::Net::HTTPRequest sent(METHOD_VERBS[request.method], UrlPrinter::RequestTarget(request),
+                                request.version == HttpRequest::HTTP_VERSION_1_0 ? Poco::Net::HTTPMessage::HTTP_1_0
+                                                                                 : Poco::Net::HTTPMessage::HTTP_1_1);
+    if (carriesBody(request)) {
+        sent.setContentType(FORM_CONTENT_TYPE);
+        sent.setContentLength64(static_cast<Poco::Int64>(request.body.size()));
+    }
+    request.addTimeStamp("X-Send-Time");
+    // Of several values under one name the last one wins: the newest send time.
+    for (const auto& header : request.headers) sent.set(header.first, header.second);
+    if (request.speedLimit > 0) setSpeedLimit(request.speedLimit);
+
+    std::ostream& out = session.sendRequest(sent);
+    if (carriesBody(request)) out.write(request.body.data(), static_cast<std::streamsize>(request.body.size()));
+    context.requestLog = HttpTrafficLog::RequestBlock(request, sent);
+    Logger::LogChannelInfo(HttpTrafficLog::CHANNEL, "%s", context.requestLog.c_str());
+
+    const int socket = session.socket().impl()->sockfd();
+    trackInFlight(socket, true);
+    try {
+        const bool keepOpen = receive(context, session);
+        trackInFlight(socket, false);
+        return keepOpen;
+    } catch (...) {
+        trackInFlight(socket, false);
+        throw;
+    }
+}
+
+bool HttpClient::receive(RequestContext& context, Poco::Net::HTTPClientSession& session) {
+    Poco::Net::HTTPResponse received;
+    std::istream& stream = session.receiveResponse(received);
+    const Poco::Int64 announced = received.getContentLength64();
+    if (announced > static_cast<Poco::Int64>(MAX_RESPONSE_SIZE)) {
+        refuseOversized(context, Poco::NumberFormatter::format(announced));
+    }
+    HttpResponse& response = context.response;
+    for (const auto& header : received) response.headers.emplace(header.first, header.second);
+    response.statusCode = static_cast<int32_t>(received.getStatus());
+    response.requestId = context.request.requestId;
+    readBody(context, stream, announced);
+    if (!Logger::IsChannelEnabled(HttpTrafficLog::CHANNEL)) return received.getKeepAlive();
+    Logger::LogChannelInfo(HttpTrafficLog::CHANNEL, "%s",
+                           HttpTrafficLog::ResponseBlock(response.requestId, received).c_str());
+    if (isJson(response)) {
+        Logger::LogChannelInfo(HttpTrafficLog::CHANNEL, "%s",
+                               HttpTrafficLog::ResponseBodyBlock(response.requestId, response.body).c_str());
+    }
+    return received.getKeepAlive();
+}
+
+void HttpClient::readBody(RequestContext& context, std::istream& stream, Poco::Int64 announced) {
+    // A failing socket must surface as an error, not as an early end of body.
+    stream.exceptions(std::ios::badbit);
+    std::string& body = context.response.body;
+    if (announced > 0) body.reserve(static_cast<std::string::size_type>(announced));
+    for (;;) {
+        uint32_t wanted = READ_CHUNK_BYTES;
+        if (context.request.speedLimit > 0) wanted = awaitBudget(wanted);
+        // One byte beyond the limit is enough to know the body is too large.
+        wanted = static_cast<uint32_t>(std::min<uint64_t>(wanted, MAX_RESPONSE_SIZE + 1 - body.size()));
+        const std::string::size_type before = body.size();
+        body.resize(before + wanted);
+        stream.read(&body[before], wanted);
+        const std::streamsize got = stream.gcount();
+        body.resize(before + static_cast<std::string::size_type>(got));
+        if (body.size() > MAX_RESPONSE_SIZE) refuseOversized(context, "over " + Poco::NumberFormatter::format(MAX_RESPONSE_SIZE));
+        if (got < static_cast<std::streamsize>(wanted)) break;
+    }
+    if (announced >= 0 && body.size() != static_cast<uint64_t>(announced)) {
+        throw Poco::Net::MessageException("response body ended after " + Poco::NumberFormatter::format(body.size()) +
+                                          " of " + Poco::NumberFormatter::format(announced) + " bytes");
+    }
+}
+
+uint32_t HttpClient::awaitBudget(uint32_t bytes) {
+    for (;;) {
+        const uint32_t granted = probeSpeed(bytes);
+        if (granted > 0) return granted;
+        if (!m_running) throw Poco::Exception("the HTTP client is stopping");
+        std::this_thread::sleep_for(BUDGET_RETRY_PAUSE);
+    }
+}
+
+void HttpClient::refuseOversized(const RequestContext& context, const std::string& size) {
+    Logger::LogError("PerformRequest (requestId: %s) received response of size %s for request %s.",
+                     context.request.requestId.c_str(), size.c_str(), context.requestLog.c_str());
+    throw Poco::Exception("response larger than " + Poco::NumberFormatter::format(MAX_RESPONSE_SIZE) + " bytes");
+}
+
+// Speed budget
+
+void HttpClient::setSpeedLimit(uint32_t bytesPerSecond) { m_speedBudget.setLimit(bytesPerSecond); }
+
+uint32_t HttpClient::probeSpeed(uint32_t bytes) { return m_speedBudget.probe(bytes); }
+
+}  // namespace Http
+}  // namespace VantisClient

@@ -1,0 +1,113 @@
+// The asynchronous HTTP client. Senders queue requests from any thread; worker
+// threads (MultiThreadedHttpClient) take them one at a time and perform them,
+// keeping a keep-alive session per host; the owner's delivery thread calls
+// ProcessData(), which hands each finished request to its listener, or queues
+// it again when the server failed and the request has resends left. Answers
+// therefore reach listeners on the delivery thread only, in completion order.
+//
+// Thread-safety: SendRequest, Finish, setSpeedLimit, probeSpeed and
+// setCompletionHook may be called from any thread; Thread() runs on each
+// worker; ProcessData() is called by one thread only.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <istream>
+#include <memory>
+#include <set>
+#include <string>
+
+#include <Poco/Net/Context.h>
+#include <Poco/Net/HTTPClientSession.h>
+#include <Poco/Net/HTTPResponse.h>
+
+#include "common/VantisMutex.h"
+#include "net/HttpSessionCache.h"
+#include "net/IHttpClient.h"
+#include "net/SpeedBudget.h"
+
+namespace VantisClient {
+namespace Http {
+
+class HttpClient : public IHttpClient {
+public:
+    // The largest response body accepted, announced or read: 100 MiB.
+    static const uint64_t MAX_RESPONSE_SIZE = 104857600;
+
+    // Trusts only the authorities in `certificateAuthorityFile` (PEM).
+    explicit HttpClient(const std::string& certificateAuthorityFile = DefaultCertificateAuthorityFile());
+    ~HttpClient() override;
+    HttpClient(const HttpClient&) = delete;
+    HttpClient& operator=(const HttpClient&) = delete;
+
+    // "<bundle>/share/vantis/rootCA.pem".
+    static std::string DefaultCertificateAuthorityFile();
+
+    // Stamps "X-Schedule-Time", queues a copy and wakes an idle worker.
+    void SendRequest(HttpRequest& request, Poco::SharedPtr<IResponseListener> listener) override;
+    // Delivers every request finished so far; nothing once Finish() was called.
+    virtual void ProcessData();
+    // The worker loop: performs queued requests until Finish().
+    void Thread();
+    // Stops the workers after their current request and cuts short the
+    // transfers in flight, so that joining them is quick.
+    void Finish();
+
+    void setSpeedLimit(uint32_t bytesPerSecond);
+    uint32_t probeSpeed(uint32_t bytes);
+    // Called on a worker thread each time a request has finished, so the
+    // delivery thread can wake at once instead of waiting for its next pass.
+    void setCompletionHook(std::function<void()> hook);
+    // Keep-alive sessions between requests (on by default); off, every request
+    // opens and closes its own connection. Takes effect for workers started later.
+    void setConnectionReuse(bool reuse);
+
+protected:
+    struct RequestContext {
+        HttpRequest request;
+        HttpResponse response;
+        Poco::SharedPtr<IResponseListener> listener;
+        // The transfer itself failed.
+        bool failed = false;
+        // The request block as sent, for the traffic log and error lines.
+        std::string requestLog;
+    };
+    using ContextList = std::deque<std::unique_ptr<RequestContext>>;
+
+    // Performs one request on the calling worker; failures set `failed`.
+    void PerformRequest(RequestContext& context, HttpSessionCache& sessions);
+
+private:
+    std::unique_ptr<RequestContext> takePending();
+    void complete(std::unique_ptr<RequestContext> context);
+    void exchange(RequestContext& context, HttpSessionCache& sessions);
+    bool transfer(RequestContext& context, Poco::Net::HTTPClientSession& session);
+    bool receive(RequestContext& context, Poco::Net::HTTPClientSession& session);
+    void readBody(RequestContext& context, std::istream& stream, Poco::Int64 announcedLength);
+    uint32_t awaitBudget(uint32_t bytes);
+    [[noreturn]] void refuseOversized(const RequestContext& context, const std::string& size);
+    void requeue(ContextList& resends);
+    void trackInFlight(int socket, bool inFlight);
+
+    Poco::Net::Context::Ptr m_tlsContext;
+    std::atomic<bool> m_running{true};
+    std::atomic<bool> m_reuseConnections{true};
+
+    VantisMutex m_queueMutex;
+    std::condition_variable_any m_workAvailable;
+    ContextList m_pending;
+    ContextList m_completed;
+    std::function<void()> m_completionHook;
+
+    // Sockets of transfers in progress, shut down by Finish().
+    VantisMutex m_inFlightMutex;
+    std::set<int> m_inFlightSockets;
+
+    SpeedBudget m_speedBudget;
+};
+
+}  // namespace Http
+}  // namespace VantisClient

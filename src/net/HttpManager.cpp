@@ -1,0 +1,103 @@
+#include "net/HttpManager.h"
+
+#include <Poco/NumberFormatter.h>
+
+#include "common/ClientUserPreferences.h"
+#include "common/ScopedLock.h"
+#include "net/RequestFactory.h"
+
+namespace VantisClient {
+namespace {
+
+uint32_t userSpeedLimit() {
+    IUserPreferences* preferences = ClientUserPreferences::Get();
+    if (preferences == nullptr) return 0;
+    const int32_t limit = preferences->getDownloadSpeedLimit();
+    return limit > 0 ? static_cast<uint32_t>(limit) : 0;
+}
+
+// "bytes=first-last"; open-ended when no size is given, so a part that starts
+// later is never asked for with its end before its start.
+std::string rangeValue(uint64_t offset, uint64_t skip, uint32_t size) {
+    const uint64_t first = offset + skip;
+    std::string value = "bytes=" + Poco::NumberFormatter::format(first) + "-";
+    if (size > 0) value += Poco::NumberFormatter::format(first + size - 1);
+    return value;
+}
+
+}  // namespace
+
+VantisMutex HttpManager::sm_mutex;
+std::atomic<HttpManager*> HttpManager::sm_instance{nullptr};
+
+HttpManager* HttpManager::Instance() {
+    ScopedLock lock(sm_mutex);
+    if (sm_instance == nullptr) sm_instance = new HttpManager();
+    return sm_instance;
+}
+
+void HttpManager::Shutdown() {
+    ScopedLock lock(sm_mutex);
+    delete sm_instance.exchange(nullptr);
+}
+
+void HttpManager::ProcessDataThread() {
+    HttpManager* manager = sm_instance;
+    if (manager == nullptr) return;
+    manager->m_plainClient->ProcessData();
+}
+
+HttpManager::HttpManager() : m_plainClient(new MultiThreadedHttpClient(HTTP_WORKER_COUNT)) {}
+
+HttpManager::~HttpManager() { m_plainClient.reset(); }
+
+void HttpManager::sendRequest(Http::HttpRequest& request,
+                              Poco::SharedPtr<Http::IHttpClient::IResponseListener>& listener,
+                              [[maybe_unused]] bool authenticated) {
+    m_plainClient->SendRequest(request, listener);
+}
+
+void HttpManager::downloadFilePart(const std::string& url, uint64_t offset, uint64_t skip, uint32_t size,
+                                   Poco::SharedPtr<Http::IHttpClient::IResponseListener>& listener) {
+    Http::HttpRequest request;
+    Http::RequestFactory::targetUrl(request, url);
+    request.method = Http::HttpRequest::HTTP_METHOD_GET;
+    request.version = Http::HttpRequest::HTTP_VERSION_1_1;
+    request.timeout = FILE_PART_TIMEOUT_SECONDS;
+    request.speedLimit = userSpeedLimit();
+    if (offset != 0 || skip != 0 || size != 0) request.headers.emplace("Range", rangeValue(offset, skip, size));
+    sendRequest(request, listener, true);
+}
+
+Http::HostProvider* HttpManager::getHostProvider() { return Http::HostProvider::Instance(); }
+
+void HttpManager::setCompletionHook(std::function<void()> hook) { m_plainClient->setCompletionHook(std::move(hook)); }
+
+int32_t HttpManager::getSignInState() const { return m_signInState; }
+
+void HttpManager::onAuthSuccess(uint64_t userId, const std::string&) {
+    SignInResult result;
+    result.status = SignInResult::STATUS_SUCCESS;
+    result.userId = Poco::NumberFormatter::format(userId);
+    m_signInState = SIGNED_IN;
+    signInResultEvent.notify(this, result);
+}
+
+void HttpManager::onAuthFailure() {
+    SignInResult result;
+    result.status = SignInResult::STATUS_FAILURE;
+    m_signInState = SIGN_IN_NONE;
+    signInResultEvent.notify(this, result);
+}
+
+void HttpManager::onAuthLost() {
+    const int32_t previous = m_signInState.exchange(SIGN_IN_NONE);
+    Poco::EventArgs args;
+    if (previous == SIGNED_IN) {
+        authLostEvent.notify(this, args);
+    } else if (previous == SIGNING_OUT) {
+        signedOutEvent.notify(this, args);
+    }
+}
+
+}  // namespace VantisClient

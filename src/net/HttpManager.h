@@ -1,0 +1,79 @@
+// The process-wide owner of the client's HTTP machinery: the client with its
+// sixteen workers, the sign-in state and the three events the engine listens
+// to. It sends requests for the rest of the client and builds the ranged
+// requests that fetch file parts.
+//
+// Thread-safety: Instance() and Shutdown() are serialised by a static lock;
+// requests may be sent from any thread. ProcessDataThread() is called by the
+// engine's loop thread only, and every answer and event is delivered there.
+// Shutdown() must not run while ProcessDataThread() does: the engine joins its
+// loop thread first.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include <Poco/BasicEvent.h>
+#include <Poco/EventArgs.h>
+#include <Poco/SharedPtr.h>
+
+#include "common/VantisMutex.h"
+#include "net/SignInResult.h"
+#include "net/HostProvider.h"
+#include "net/IHttpClient.h"
+#include "net/MultiThreadedHttpClient.h"
+
+namespace VantisClient {
+
+class HttpManager {
+public:
+    static const int HTTP_WORKER_COUNT = 16;
+    static const int32_t FILE_PART_TIMEOUT_SECONDS = 600;
+
+    enum SignInState { SIGN_IN_NONE = 0, SIGNING_IN = 1, SIGNED_IN = 2, SIGNING_OUT = 3 };
+
+    // Creates the manager on first use.
+    static HttpManager* Instance();
+    // Stops the workers (cutting transfers in flight short) and destroys the
+    // manager; no listener is called afterwards.
+    static void Shutdown();
+    // Delivers the answers finished so far to their listeners; does nothing
+    // when no manager exists.
+    static void ProcessDataThread();
+
+    virtual ~HttpManager();
+
+    void sendRequest(Http::HttpRequest& request, Poco::SharedPtr<Http::IHttpClient::IResponseListener>& listener,
+                     bool authenticated);
+    // A GET of `url` for `size` bytes from `offset` + `skip` ("Range"), or of
+    // the whole resource when all three are 0; the user's download speed limit applies.
+    void downloadFilePart(const std::string& url, uint64_t offset, uint64_t skip, uint32_t size,
+                          Poco::SharedPtr<Http::IHttpClient::IResponseListener>& listener);
+    Http::HostProvider* getHostProvider();
+    // Called on a worker thread whenever a request has finished.
+    void setCompletionHook(std::function<void()> hook);
+    int32_t getSignInState() const;
+
+    virtual void onAuthSuccess(uint64_t userId, const std::string& refreshToken);
+    virtual void onAuthFailure();
+    virtual void onAuthLost();
+
+    Poco::BasicEvent<SignInResult> signInResultEvent;
+    Poco::BasicEvent<Poco::EventArgs> signedOutEvent;
+    Poco::BasicEvent<Poco::EventArgs> authLostEvent;
+
+private:
+    HttpManager();
+    HttpManager(const HttpManager&) = delete;
+    HttpManager& operator=(const HttpManager&) = delete;
+
+    static VantisMutex sm_mutex;
+    static std::atomic<HttpManager*> sm_instance;
+
+    std::atomic<int32_t> m_signInState{SIGN_IN_NONE};
+    Poco::SharedPtr<MultiThreadedHttpClient> m_plainClient;
+};
+
+}  // namespace VantisClient

@@ -1,0 +1,146 @@
+#include "net/RequestFactory.h"
+
+#include <Poco/NumberFormatter.h>
+#include <Poco/NumberParser.h>
+#include <Poco/URI.h>
+
+#include "common/Constants.h"
+#include "net/HostProvider.h"
+#include "net/UrlPrinter.h"
+
+namespace VantisClient {
+namespace Http {
+namespace {
+
+const int32_t PRODUCTS_TIMEOUT_SECONDS = 10;
+const int32_t WEB_PAGE_TIMEOUT_SECONDS = 2;
+const char* const LOGIN_REDIRECT_URI = "vantisclient://login_success";
+
+std::string lowerAscii(const std::string& text) {
+    std::string lowered = text;
+    for (char& c : lowered) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return lowered;
+}
+
+std::string withoutLeadingSlash(const std::string& path) {
+    return !path.empty() && path[0] == '/' ? path.substr(1) : path;
+}
+
+}  // namespace
+
+void RequestFactory::targetSecureHost(HttpRequest& request, const std::string& hostValue) {
+    request.protocol = HttpRequest::PROTOCOL_HTTPS;
+    request.host = hostValue;
+    // 0 is the scheme's own port, 443.
+    request.port = 0;
+    const std::string::size_type colon = hostValue.rfind(':');
+    unsigned port = 0;
+    if (colon != std::string::npos && Poco::NumberParser::tryParseUnsigned(hostValue.substr(colon + 1), port) &&
+        port > 0 && port <= 0xFFFF) {
+        request.host = hostValue.substr(0, colon);
+        request.port = static_cast<uint16_t>(port);
+    }
+}
+
+void RequestFactory::targetUrl(HttpRequest& request, const std::string& url) {
+    const Poco::URI uri(url);
+    request.host = uri.getHost();
+    request.protocol = uri.getScheme() == "http" ? HttpRequest::PROTOCOL_HTTP : HttpRequest::PROTOCOL_HTTPS;
+    request.port = uri.getPort();
+    request.path = withoutLeadingSlash(uri.getPathAndQuery());
+}
+
+HttpRequest RequestFactory::productsRequest(const std::string& path) {
+    HttpRequest request;
+    targetSecureHost(request, HostProvider::Instance()->getProductsHost());
+    request.path = path;
+    request.timeout = PRODUCTS_TIMEOUT_SECONDS;
+    return request;
+}
+
+std::string RequestFactory::operatingSystemPath(const std::string& gameId) {
+    return "games/" + gameId + "/os/" + lowerAscii(OPERATING_SYSTEM_STRING);
+}
+
+HttpRequest RequestFactory::getManifestUrl(const std::string& gameId) {
+    return productsRequest(operatingSystemPath(gameId) + "/rootManifests");
+}
+
+HttpRequest RequestFactory::getDepotManifestUrl(const std::string& gameId, const std::string& manifest) {
+    return productsRequest(operatingSystemPath(gameId) + "/manifests/" + manifest);
+}
+
+HttpRequest RequestFactory::getDepotBinaryFileUrl(const std::string& gameId, const std::string& depot,
+                                                  const std::string& file) {
+    return productsRequest(operatingSystemPath(gameId) + "/depots/" + depot + "/" + file);
+}
+
+HttpRequest RequestFactory::getRedistributableManifestOrBinary(const std::string& package, const std::string& file) {
+    return productsRequest("redists/packages/" + package + "/files/" + file);
+}
+
+HttpRequest RequestFactory::getRedistributablesMainManifest() {
+    return getRedistributableManifestOrBinary("manifests", "repository.json");
+}
+
+HttpRequest RequestFactory::getRedistributableManifest(const std::string& name) {
+    return getRedistributableManifestOrBinary("manifests", name);
+}
+
+HttpRequest RequestFactory::getRedistributableBinary(const std::string& package, const std::string& file) {
+    return getRedistributableManifestOrBinary(package, file);
+}
+
+HttpRequest RequestFactory::getManifestOrBinaryFile(const std::string& url) {
+    HttpRequest request;
+    targetUrl(request, url);
+    request.timeout = PRODUCTS_TIMEOUT_SECONDS;
+    return request;
+}
+
+HttpRequest RequestFactory::getExchangeTokenRequest(const std::string& code) {
+    HttpRequest request;
+    targetSecureHost(request, HostProvider::Instance()->getAuthHost());
+    request.path = "token?client_id=" + UrlPrinter::EncodeQueryValue(CLIENT_ID) +
+                   "&client_secret=" + UrlPrinter::EncodeQueryValue(CLIENT_SECRET) +
+                   "&grant_type=authorization_code&code=" + UrlPrinter::EncodeQueryValue(code) +
+                   "&redirect_uri=" + UrlPrinter::EncodeQueryValue(LOGIN_REDIRECT_URI);
+    return request;
+}
+
+HttpRequest RequestFactory::getUserDetails(uint64_t userId) {
+    HttpRequest request;
+    targetSecureHost(request, HostProvider::Instance()->getUsersHost());
+    request.path = "users/" + Poco::NumberFormatter::format(userId);
+    return request;
+}
+
+HttpRequest RequestFactory::getUserOwnProduct(const std::string& gameId) {
+    HttpRequest request = productsRequest("licences?gameId=" + UrlPrinter::EncodeQueryValue(gameId));
+    request.timeout = HttpRequest::DEFAULT_TIMEOUT_SECONDS;
+    return request;
+}
+
+HttpRequest RequestFactory::getAPIStatus() {
+    HttpRequest request;
+    targetSecureHost(request, API_STATUS_ENDPOINT_HOST);
+    request.path = API_STATUS_FILENAME;
+    return request;
+}
+
+HttpRequest RequestFactory::getWebPageAvailable(const std::string& url) {
+    const Poco::URI uri(url);
+    HttpRequest request;
+    request.protocol = HttpRequest::PROTOCOL_HTTP;
+    request.host = uri.getHost();
+    // Only a port the address names; a page behind https:// is still checked over plain HTTP.
+    request.port = uri.getSpecifiedPort();
+    request.path = withoutLeadingSlash(uri.getPathAndQuery());
+    request.timeout = WEB_PAGE_TIMEOUT_SECONDS;
+    return request;
+}
+
+}  // namespace Http
+}  // namespace VantisClient

@@ -1,0 +1,47 @@
+// The one list of the backend's endpoints: every request the client sends to
+// its store backend is built here, against the hosts of HostProvider. Host
+// values may carry ":port" (else the scheme's port applies); query values are
+// percent-encoded.
+// Thread-safety: stateless, safe from any thread.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "net/HttpRequest.h"
+
+namespace VantisClient {
+namespace Http {
+
+class RequestFactory {
+public:
+    static HttpRequest getManifestUrl(const std::string& gameId);
+    static HttpRequest getDepotManifestUrl(const std::string& gameId, const std::string& manifest);
+    static HttpRequest getDepotBinaryFileUrl(const std::string& gameId, const std::string& depot,
+                                             const std::string& file);
+    static HttpRequest getRedistributableManifestOrBinary(const std::string& package, const std::string& file);
+    static HttpRequest getRedistributablesMainManifest();
+    static HttpRequest getRedistributableManifest(const std::string& name);
+    static HttpRequest getRedistributableBinary(const std::string& package, const std::string& file);
+    static HttpRequest getManifestOrBinaryFile(const std::string& url);
+    static HttpRequest getExchangeTokenRequest(const std::string& code);
+    static HttpRequest getUserDetails(uint64_t userId);
+    static HttpRequest getUserOwnProduct(const std::string& gameId);
+    static HttpRequest getAPIStatus();
+    static HttpRequest getWebPageAvailable(const std::string& url);
+
+    // Points `request` at an absolute address: its host and port, "http" for
+    // plain HTTP (in any letter case) and TLS for anything else, and its path
+    // and query without the leading "/". Throws Poco::SyntaxException when
+    // `url` does not parse.
+    static void targetUrl(HttpRequest& request, const std::string& url);
+    // Points `request` at a host value ("name" or "name:port") over TLS.
+    static void targetSecureHost(HttpRequest& request, const std::string& hostValue);
+
+private:
+    static HttpRequest productsRequest(const std::string& path);
+    static std::string operatingSystemPath(const std::string& gameId);
+};
+
+}  // namespace Http
+}  // namespace VantisClient
