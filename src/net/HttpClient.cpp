@@ -144,7 +144,7 @@ void HttpClient::setConnectionReuse(bool reuse) { m_reuseConnections = reuse; }
 // Workers
 
 void HttpClient::Thread() {
-    HttpSessionCache sessions(m_tlsContext, m_reuseConnections);
+    HttpSessionCache sessions(m_tlsContext);
     while (std::unique_ptr<RequestContext> context = takePending()) {
         PerformRequest(*context, sessions);
         complete(std::move(context));
@@ -232,7 +232,7 @@ void HttpClient::exchange(RequestContext& context, HttpSessionCache& sessions) {
         exchange(context, sessions);
         return;
     }
-    sessions.release(context.request, keepOpen);
+    sessions.release(context.request, keepOpen && m_reuseConnections);
 }
 
 bool HttpClient::transfer(RequestContext& context, Poco::Net::HTTPClientSession& session) {

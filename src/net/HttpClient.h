@@ -62,7 +62,7 @@ public:
     // delivery thread can wake at once instead of waiting for its next pass.
     void setCompletionHook(std::function<void()> hook);
     // Keep-alive sessions between requests (on by default); off, every request
-    // opens and closes its own connection. Takes effect for workers started later.
+    // opens and closes its own connection.
     void setConnectionReuse(bool reuse);
 
 protected:

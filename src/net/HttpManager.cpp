@@ -73,6 +73,8 @@ Http::HostProvider* HttpManager::getHostProvider() { return Http::HostProvider::
 
 void HttpManager::setCompletionHook(std::function<void()> hook) { m_plainClient->setCompletionHook(std::move(hook)); }
 
+void HttpManager::setConnectionReuse(bool reuse) { m_plainClient->setConnectionReuse(reuse); }
+
 int32_t HttpManager::getSignInState() const { return m_signInState; }
 
 void HttpManager::onAuthSuccess(uint64_t userId, const std::string&) {

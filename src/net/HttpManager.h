@@ -54,6 +54,8 @@ public:
     Http::HostProvider* getHostProvider();
     // Called on a worker thread whenever a request has finished.
     void setCompletionHook(std::function<void()> hook);
+    // Keep-alive sessions between requests (on by default); for measuring both ways.
+    void setConnectionReuse(bool reuse);
     int32_t getSignInState() const;
 
     virtual void onAuthSuccess(uint64_t userId, const std::string& refreshToken);

@@ -18,8 +18,7 @@ uint16_t portOf(const HttpRequest& request) {
 
 }  // namespace
 
-HttpSessionCache::HttpSessionCache(Poco::Net::Context::Ptr tlsContext, bool reuse)
-    : m_tlsContext(tlsContext), m_reuse(reuse) {}
+HttpSessionCache::HttpSessionCache(Poco::Net::Context::Ptr tlsContext) : m_tlsContext(tlsContext) {}
 
 Poco::Net::HTTPClientSession& HttpSessionCache::acquire(const HttpRequest& request, bool& reused) {
     std::unique_ptr<Poco::Net::HTTPClientSession>& session = m_sessions[keyOf(request)];
@@ -34,7 +33,7 @@ Poco::Net::HTTPClientSession& HttpSessionCache::acquire(const HttpRequest& reque
 }
 
 void HttpSessionCache::release(const HttpRequest& request, bool keepOpen) {
-    if (keepOpen && m_reuse) return;
+    if (keepOpen) return;
     m_sessions.erase(keyOf(request));
 }
 

@@ -18,8 +18,7 @@ namespace Http {
 
 class HttpSessionCache {
 public:
-    // With `reuse` false every request gets a fresh session.
-    HttpSessionCache(Poco::Net::Context::Ptr tlsContext, bool reuse);
+    explicit HttpSessionCache(Poco::Net::Context::Ptr tlsContext);
 
     // A session for the request's scheme, host and port, with the request's
     // time-outs; `reused` tells whether it served an earlier request.
@@ -32,7 +31,6 @@ private:
     std::unique_ptr<Poco::Net::HTTPClientSession> open(const HttpRequest& request) const;
 
     Poco::Net::Context::Ptr m_tlsContext;
-    bool m_reuse;
     std::map<std::string, std::unique_ptr<Poco::Net::HTTPClientSession>> m_sessions;
 };
 

@@ -1,6 +1,5 @@
 #include <chrono>
 #include <memory>
-#include <thread>
 
 #include <Poco/Net/HTTPServerRequest.h>
 #include <Poco/Net/HTTPServerResponse.h>
@@ -234,17 +233,14 @@ TEST_F(HttpClientTest, StoppingCutsTransfersInFlightShortAndCallsNoListener) {
 TEST_F(HttpClientTest, KeepAliveSessionsAreReusedUnlessSwitchedOff) {
     for (bool reuse : {true, false}) {
         LoopbackServer server([](HTTPServerRequest&, HTTPServerResponse& response) { reply(response, 200, "ok"); });
-        client.reset(new MultiThreadedHttpClient(0, VANTIS_TEST_CA_CERTIFICATE));
+        makeClient(1);
         client->setConnectionReuse(reuse);
-        std::thread worker([this] { client->Thread(); });
         for (int i = 0; i < 3; ++i) {
             HttpRequest request = get(server, "again");
             Poco::SharedPtr<RecordingListener> listener = send(request);
             ASSERT_TRUE(deliver(*listener));
             EXPECT_EQ("ok", listener->at(0).body);
         }
-        client->Finish();
-        worker.join();
         EXPECT_EQ(reuse ? 1u : 3u, server.connections()) << reuse;
     }
 }
