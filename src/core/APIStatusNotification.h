@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "core/APIStatusResult.h"
+#include "net/APIStatusResult.h"
 #include "core/ClientNotification.h"
 
 namespace VantisClient {

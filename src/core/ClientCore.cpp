@@ -10,11 +10,14 @@
 #include "common/VantisErrorHandler.h"
 #include "core/APIStatusNotification.h"
 #include "core/AuthLostNotification.h"
+#include "core/CheckAPIStatusTask.h"
 #include "core/CoreInitializedNotification.h"
+#include "core/GetTokenAndUserDetailsTask.h"
 #include "core/LoadProductsTask.h"
 #include "core/MultiTask.h"
 #include "core/ShutdownResponseNotification.h"
 #include "core/SignInResultNotification.h"
+#include "core/SignInUserTask.h"
 #include "net/HttpManager.h"
 #include "storage/StorageDBSerializer.h"
 
@@ -76,6 +79,7 @@ ClientCore::ClientCore() {
     // when the product operations arrive.
     m_installerSubSystem.reset(new SubSystem("installer"));
     m_shortSubSystem.reset(new SubSystem("short"));
+    HttpManager::Open();
     HttpManager* http = HttpManager::Instance();
     http->signedOutEvent += Poco::delegate(this, &ClientCore::handleSignOut);
     http->authLostEvent += Poco::delegate(this, &ClientCore::handleAuthLost);
@@ -96,7 +100,7 @@ ClientCore::~ClientCore() {
 }
 
 void ClientCore::start(IUserPreferences* preferences, IClientListener* listener, const std::string& gameId,
-                       [[maybe_unused]] const std::string& refreshToken) {
+                       const std::string& refreshToken) {
     VantisErrorHandler::Start();
     ClientUserPreferences::Set(preferences);
     m_listener = listener;
@@ -110,20 +114,35 @@ void ClientCore::start(IUserPreferences* preferences, IClientListener* listener,
     // group's status check already paces it.
     m_apiStatusTimer = new Poco::Timer(API_STATUS_CHECK_PERIOD_MS, API_STATUS_CHECK_PERIOD_MS);
     m_updateCheckTimer = new Poco::Timer(UPDATE_CHECK_PERIOD_MS, UPDATE_CHECK_PERIOD_MS);
-    // The sub-tasks run in this order, each with its result handler subscribed:
-    // the backend status check (single attempt; joins here, before the library
-    // load, when its component arrives), the library load for the listener's
-    // current game id and local path, and, when `refreshToken` is not empty, the
-    // sign-in with it (joins after the load when its component arrives).
+    pushStartupGroup(listener, refreshToken);
+    m_apiStatusTimer->start(Poco::TimerCallback<ClientCore>(*this, &ClientCore::tickApiStatusCheck));
+    m_updateCheckTimer->start(Poco::TimerCallback<ClientCore>(*this, &ClientCore::tickCheckForUpdates));
+}
+
+void ClientCore::pushStartupGroup(IClientListener* listener, const std::string& refreshToken) {
+    // The sub-tasks run in this order: backend status, local library, and the
+    // sign-in with a stored refresh token when there is one.
     MultiTask::Ptr group = new MultiTask();
+    group->addSubTask(newStatusTask(true));
     LoadProductsTask::Ptr loadTask =
         new LoadProductsTask(listener->getCurrentGameLocalPath(), listener->getCurrentGameId());
     loadTask->productsLoadedEvent += Poco::delegate(this, &ClientCore::handleProductsLoadedFromIndex);
     group->addSubTask(loadTask);
+    if (!refreshToken.empty()) group->addSubTask(newSignInTask(refreshToken));
     group->finishedEvent += Poco::delegate(this, &ClientCore::handleCoreInitialized);
     m_shortSubSystem->pushUniqueTask(group);
-    m_apiStatusTimer->start(Poco::TimerCallback<ClientCore>(*this, &ClientCore::tickApiStatusCheck));
-    m_updateCheckTimer->start(Poco::TimerCallback<ClientCore>(*this, &ClientCore::tickCheckForUpdates));
+}
+
+ClientTask::Ptr ClientCore::newStatusTask(bool singleAttempt) {
+    CheckAPIStatusTask::Ptr task = new CheckAPIStatusTask(singleAttempt);
+    task->apiStatusEvent += Poco::delegate(this, &ClientCore::handleAPIStatusResult);
+    return task;
+}
+
+ClientTask::Ptr ClientCore::newSignInTask(const std::string& refreshToken) {
+    SignInUserTask::Ptr task = new SignInUserTask(refreshToken, SignInUserTask::LOGIN_WITH_REFRESH_TOKEN);
+    task->signInResultEvent += Poco::delegate(this, &ClientCore::handleSignInResult);
+    return task;
 }
 
 void ClientCore::loopFunction(void* core) { static_cast<ClientCore*>(core)->runLoop(); }
@@ -150,6 +169,19 @@ void ClientCore::serviceCalls() {
 }
 
 void ClientCore::signOut() {}
+
+void ClientCore::signWithAuthorizationCode(const std::string& code) {
+    GetTokenAndUserDetailsTask::Ptr task = new GetTokenAndUserDetailsTask();
+    task->setAuthorizationCode(code);
+    task->signInResultEvent += Poco::delegate(this, &ClientCore::handleSignInResult);
+    m_shortSubSystem->pushUniqueTask(task);
+}
+
+void ClientCore::signInWithRefreshToken(const std::string& token) {
+    m_installerSubSystem->pushUniqueTask(newSignInTask(token));
+}
+
+void ClientCore::checkAPIStatusAsync() { m_shortSubSystem->pushUniqueTask(newStatusTask(false)); }
 
 bool ClientCore::isAPIOnline() const { return m_apiStatus == APIStatusResult::STATUS_ONLINE; }
 
@@ -186,6 +218,8 @@ void ClientCore::getAllProducts(std::vector<Poco::SharedPtr<ProductInfo>>& out) 
 // Handlers
 
 void ClientCore::handleAPIStatusResult(const void*, APIStatusResult& result) {
+    // A configuration file that could not be read leaves the last known status.
+    if (result.status == APIStatusResult::STATUS_UNKNOWN) result.status = m_apiStatus;
     Logger::LogInfo("API status is: %s", result.status == APIStatusResult::STATUS_ONLINE ? "online" : "offline");
     m_apiStatus = result.status;
     paceUpdateChecks(result);
@@ -209,9 +243,8 @@ void ClientCore::handleSignInResult(const void*, SignInResult& result) {
         m_avatar = toWide(result.avatar);
     }
     queueNotification(new SignInResultNotification(result));
-    // While the backend is not known to be online, a status check is pushed
-    // here onto the short subsystem (after failed sign-ins too) once the
-    // status task arrives.
+    // After failed sign-ins too: the backend may have been the reason.
+    if (m_apiStatus != APIStatusResult::STATUS_ONLINE) checkAPIStatusAsync();
 }
 
 void ClientCore::handleProductsLoadedFromIndex(const void*, ProductsLoaded_Result& result) {
@@ -264,9 +297,7 @@ void ClientCore::installProductAborted(const void*, Poco::EventArgs&) {
     queueNotification(new ShutdownResponseNotification());
 }
 
-void ClientCore::tickApiStatusCheck(Poco::Timer&) {
-    // checkAPIStatusAsync() is called here once the backend status task arrives.
-}
+void ClientCore::tickApiStatusCheck(Poco::Timer&) { checkAPIStatusAsync(); }
 
 void ClientCore::tickCheckForUpdates(Poco::Timer&) {
     // Update checks run after each successful sign-in; this tick only keeps the pace.

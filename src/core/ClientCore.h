@@ -29,7 +29,7 @@
 #include "common/IUserPreferences.h"
 #include "common/Thread.h"
 #include "common/VantisMutex.h"
-#include "core/APIStatusResult.h"
+#include "net/APIStatusResult.h"
 #include "core/ClientNotification.h"
 #include "core/IClientListener.h"
 #include "core/ProductsLoaded_Result.h"
@@ -43,7 +43,7 @@ namespace VantisClient {
 class ClientCore {
 public:
     // The API status before the backend's first answer.
-    static constexpr int32_t API_STATUS_UNKNOWN = 0;
+    static constexpr int32_t API_STATUS_UNKNOWN = APIStatusResult::STATUS_UNKNOWN;
 
     // Creates the engine for the game the client was launched for and starts
     // its start-up group. The listener is not owned and must outlive the engine.
@@ -65,6 +65,12 @@ public:
     // Signing out is driven by the network layer's signed-out event; asking
     // the engine changes nothing.
     void signOut();
+    // Exchanges a code from the login page for tokens, on the short subsystem.
+    void signWithAuthorizationCode(const std::string& code);
+    // Signs in with a refresh token, on the installer subsystem.
+    void signInWithRefreshToken(const std::string& token);
+    // Queues a backend status check unless one is already queued or running.
+    void checkAPIStatusAsync();
     bool isAPIOnline() const;
     std::string getSelectedGameId() const;
 
@@ -99,8 +105,9 @@ private:
 
     void start(IUserPreferences* preferences, IClientListener* listener, const std::string& gameId,
                const std::string& refreshToken);
-    void pushStartupGroup(const std::string& refreshToken);
-    void startTimers();
+    void pushStartupGroup(IClientListener* listener, const std::string& refreshToken);
+    ClientTask::Ptr newStatusTask(bool singleAttempt);
+    ClientTask::Ptr newSignInTask(const std::string& refreshToken);
     void paceUpdateChecks(APIStatusResult& result);
     Poco::SharedPtr<ProductInfo> findProductLocked(const std::string& gameId) const;
     void queueNotification(ClientNotification* notification);

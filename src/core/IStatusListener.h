@@ -2,7 +2,7 @@
 // Called only inside ClientCore::serviceCalls(), on the thread that calls it.
 #pragma once
 
-#include "core/APIStatusResult.h"
+#include "net/APIStatusResult.h"
 #include "core/InitializationData.h"
 
 namespace VantisClient {

@@ -12,7 +12,7 @@
 
 #include <Poco/BasicEvent.h>
 
-#include "core/AbortSignal.h"
+#include "common/AbortSignal.h"
 #include "core/ClientTask.h"
 #include "core/ProductsLoaded_Result.h"
 #include "model/ProductInfo.h"

@@ -34,6 +34,8 @@ const std::chrono::milliseconds BUDGET_RETRY_PAUSE(5);
 const char* const FORM_CONTENT_TYPE = "application/x-www-form-urlencoded";
 const char* const JSON_CONTENT_TYPE = "application/json";
 const char* const METHOD_VERBS[] = {"GET", "HEAD", "POST", "PUT", "DELETE"};
+const Poco::Timestamp::TimeDiff RESEND_DELAY_MICROSECONDS = 200000;
+const int MAX_DELAY_DOUBLINGS = 5;
 
 Poco::Net::Context::Ptr newTlsContext(const std::string& certificateAuthorityFile) {
     // Strict verification: the relaxed mode skips the host-name check for
@@ -97,12 +99,12 @@ void HttpClient::SendRequest(HttpRequest& request, Poco::SharedPtr<IResponseList
 
 void HttpClient::ProcessData() {
     if (!m_running) return;
+    requeueDue();
     ContextList finished;
     {
         ScopedLock lock(m_queueMutex);
         finished.swap(m_completed);
     }
-    ContextList resends;
     for (std::unique_ptr<RequestContext>& context : finished) {
         if (!context->listener) continue;
         if (context->failed) {
@@ -111,7 +113,7 @@ void HttpClient::ProcessData() {
             --context->request.resendAttempts;
             Logger::LogWarning("Scheduling a request (requestId: %s) for resending due to server error",
                                context->request.requestId.c_str());
-            resends.push_back(std::move(context));
+            scheduleResend(std::move(context));
             continue;
         } else {
             context->listener->OnResponse(context->request, context->response);
@@ -119,19 +121,34 @@ void HttpClient::ProcessData() {
         // A body may be large: it goes as soon as its listener has returned.
         context.reset();
     }
-    requeue(resends);
 }
 
-void HttpClient::requeue(ContextList& resends) {
-    if (resends.empty()) return;
+void HttpClient::scheduleResend(std::unique_ptr<RequestContext> context) {
+    // A failing server gets a moment to recover: 0.2 s, then 0.4 s, 0.8 s, ...
+    const Poco::Timestamp::TimeDiff delay = RESEND_DELAY_MICROSECONDS << std::min(context->resends, MAX_DELAY_DOUBLINGS);
+    ++context->resends;
+    context->notBefore = Poco::Timestamp() + delay;
+    context->response = HttpResponse();
+    m_delayed.push_back(std::move(context));
+}
+
+void HttpClient::requeueDue() {
+    if (m_delayed.empty()) return;
+    const Poco::Timestamp now;
+    size_t moved = 0;
     {
         ScopedLock lock(m_queueMutex);
-        for (std::unique_ptr<RequestContext>& context : resends) {
-            context->response = HttpResponse();
-            m_pending.push_back(std::move(context));
+        for (auto it = m_delayed.begin(); it != m_delayed.end();) {
+            if ((*it)->notBefore > now) {
+                ++it;
+                continue;
+            }
+            m_pending.push_back(std::move(*it));
+            it = m_delayed.erase(it);
+            ++moved;
         }
     }
-    m_workAvailable.notify_all();
+    for (; moved > 0; --moved) m_workAvailable.notify_one();
 }
 
 void HttpClient::setCompletionHook(std::function<void()> hook) {

@@ -23,6 +23,7 @@
 #include <Poco/Net/Context.h>
 #include <Poco/Net/HTTPClientSession.h>
 #include <Poco/Net/HTTPResponse.h>
+#include <Poco/Timestamp.h>
 
 #include "common/VantisMutex.h"
 #include "net/HttpSessionCache.h"
@@ -74,6 +75,9 @@ protected:
         bool failed = false;
         // The request block as sent, for the traffic log and error lines.
         std::string requestLog;
+        // Resends after server errors so far, and when the next one may go.
+        int resends = 0;
+        Poco::Timestamp notBefore;
     };
     using ContextList = std::deque<std::unique_ptr<RequestContext>>;
 
@@ -89,7 +93,8 @@ private:
     void readBody(RequestContext& context, std::istream& stream, Poco::Int64 announcedLength);
     uint32_t awaitBudget(uint32_t bytes);
     [[noreturn]] void refuseOversized(const RequestContext& context, const std::string& size);
-    void requeue(ContextList& resends);
+    void scheduleResend(std::unique_ptr<RequestContext> context);
+    void requeueDue();
     void trackInFlight(int socket, bool inFlight);
 
     Poco::Net::Context::Ptr m_tlsContext;
@@ -101,6 +106,8 @@ private:
     ContextList m_pending;
     ContextList m_completed;
     std::function<void()> m_completionHook;
+    // Resends waiting for their delay; touched by the delivering thread only.
+    ContextList m_delayed;
 
     // Sockets of transfers in progress, shut down by Finish().
     VantisMutex m_inFlightMutex;

@@ -3,6 +3,7 @@
 #include <Poco/NumberFormatter.h>
 
 #include "common/ClientUserPreferences.h"
+#include "common/Constants.h"
 #include "common/ScopedLock.h"
 #include "net/RequestFactory.h"
 
@@ -27,34 +28,72 @@ std::string rangeValue(uint64_t offset, uint64_t skip, uint32_t size) {
 
 }  // namespace
 
+// Forwards the signed-in client's reports to the manager.
+class HttpManager::AuthListener : public Http::IAuthInternalListener {
+public:
+    explicit AuthListener(HttpManager* manager) : m_manager(manager) {}
+    void OnAuthSuccess() override {
+        m_manager->onAuthSuccess(m_manager->getUserId(), m_manager->getRefreshToken());
+    }
+    void OnAuthFailure() override { m_manager->onAuthFailure(); }
+    void OnAuthLost() override { m_manager->onAuthLost(); }
+
+private:
+    HttpManager* m_manager;
+};
+
 VantisMutex HttpManager::sm_mutex;
 std::atomic<HttpManager*> HttpManager::sm_instance{nullptr};
+bool HttpManager::sm_shutDown = false;
 
 HttpManager* HttpManager::Instance() {
     ScopedLock lock(sm_mutex);
-    if (sm_instance == nullptr) sm_instance = new HttpManager();
+    if (sm_instance == nullptr && !sm_shutDown) sm_instance = new HttpManager();
     return sm_instance;
 }
 
 void HttpManager::Shutdown() {
     ScopedLock lock(sm_mutex);
+    sm_shutDown = true;
     delete sm_instance.exchange(nullptr);
+}
+
+void HttpManager::Open() {
+    ScopedLock lock(sm_mutex);
+    sm_shutDown = false;
+}
+
+bool HttpManager::IsShutDown() {
+    ScopedLock lock(sm_mutex);
+    return sm_shutDown;
 }
 
 void HttpManager::ProcessDataThread() {
     HttpManager* manager = sm_instance;
     if (manager == nullptr) return;
     manager->m_plainClient->ProcessData();
+    manager->m_authClient->ProcessData();
 }
 
-HttpManager::HttpManager() : m_plainClient(new MultiThreadedHttpClient(HTTP_WORKER_COUNT)) {}
+HttpManager::HttpManager() : m_plainClient(new MultiThreadedHttpClient(HTTP_WORKER_COUNT)) {
+    m_authClient = Http::AuthenticatedHttpClient::Create(CLIENT_ID, CLIENT_SECRET, m_plainClient,
+                                                         new AuthListener(this));
+}
 
-HttpManager::~HttpManager() { m_plainClient.reset(); }
+HttpManager::~HttpManager() {
+    // No answer is delivered from here on, so no listener outlives its client.
+    m_plainClient->Finish();
+    m_authClient.reset();
+    m_plainClient.reset();
+}
 
 void HttpManager::sendRequest(Http::HttpRequest& request,
-                              Poco::SharedPtr<Http::IHttpClient::IResponseListener>& listener,
-                              [[maybe_unused]] bool authenticated) {
-    m_plainClient->SendRequest(request, listener);
+                              Poco::SharedPtr<Http::IHttpClient::IResponseListener>& listener, bool authenticated) {
+    if (authenticated) {
+        m_authClient->SendRequest(request, listener);
+    } else {
+        m_plainClient->SendRequest(request, listener);
+    }
 }
 
 void HttpManager::downloadFilePart(const std::string& url, uint64_t offset, uint64_t skip, uint32_t size,
@@ -68,6 +107,41 @@ void HttpManager::downloadFilePart(const std::string& url, uint64_t offset, uint
     if (offset != 0 || skip != 0 || size != 0) request.headers.emplace("Range", rangeValue(offset, skip, size));
     sendRequest(request, listener, true);
 }
+
+void HttpManager::signInWithRefreshToken(const std::string& token) {
+    m_signInState = SIGNING_IN;
+    m_authClient->SignInWithRefreshToken(token);
+}
+
+void HttpManager::signInWithPassword(const std::string& user, const std::string& password) {
+    m_signInState = SIGNING_IN;
+    m_authClient->SignInWithPassword(user, password);
+}
+
+void HttpManager::setAsAuthenticated(const std::string& refreshToken, const std::string& accessToken,
+                                     uint32_t expiresIn, uint64_t userId) {
+    m_authClient->SetAsAuthenticated(refreshToken, accessToken, expiresIn, userId);
+    m_signInState = SIGNED_IN;
+}
+
+void HttpManager::signOut() {
+    m_signInState = SIGNING_OUT;
+    m_authClient->SignOut();
+}
+
+void HttpManager::registerAuthListener(Http::AuthenticatedHttpClient::ListenerPtr listener) {
+    m_authClient->registerAuthListener(listener);
+}
+
+void HttpManager::unregisterAuthListener(Http::AuthenticatedHttpClient::ListenerPtr listener) {
+    m_authClient->unregisterAuthListener(listener);
+}
+
+uint64_t HttpManager::getUserId() { return m_authClient->GetUserIdentity(); }
+
+std::string HttpManager::getRefreshToken() { return m_authClient->GetRefreshToken(); }
+
+bool HttpManager::lastAuthFailureWasRejection() { return m_authClient->lastFailureWasRejection(); }
 
 Http::HostProvider* HttpManager::getHostProvider() { return Http::HostProvider::Instance(); }
 

@@ -1,7 +1,7 @@
-// The process-wide owner of the client's HTTP machinery: the client with its
-// sixteen workers, the sign-in state and the three events the engine listens
-// to. It sends requests for the rest of the client and builds the ranged
-// requests that fetch file parts.
+// The process-wide owner of the client's HTTP machinery: the plain client with
+// its sixteen workers, the signed-in client layered on the same workers, the
+// sign-in state and the three events the engine listens to. It sends requests
+// for the rest of the client and builds the ranged requests that fetch file parts.
 //
 // Thread-safety: Instance() and Shutdown() are serialised by a static lock;
 // requests may be sent from any thread. ProcessDataThread() is called by the
@@ -21,6 +21,7 @@
 
 #include "common/VantisMutex.h"
 #include "net/SignInResult.h"
+#include "net/AuthenticatedHttpClient.h"
 #include "net/HostProvider.h"
 #include "net/IHttpClient.h"
 #include "net/MultiThreadedHttpClient.h"
@@ -34,11 +35,17 @@ public:
 
     enum SignInState { SIGN_IN_NONE = 0, SIGNING_IN = 1, SIGNED_IN = 2, SIGNING_OUT = 3 };
 
-    // Creates the manager on first use.
+    // Creates the manager on first use; null once Shutdown() has run, so
+    // that work still running at shutdown cannot bring the manager back.
     static HttpManager* Instance();
     // Stops the workers (cutting transfers in flight short) and destroys the
     // manager; no listener is called afterwards.
     static void Shutdown();
+    // Lets Instance() create a manager again after a Shutdown(): a new engine
+    // calls it, and so do tests.
+    static void Open();
+    // True between Shutdown() and Open(): waits for answers end then.
+    static bool IsShutDown();
     // Delivers the answers finished so far to their listeners; does nothing
     // when no manager exists.
     static void ProcessDataThread();
@@ -51,6 +58,19 @@ public:
     // the whole resource when all three are 0; the user's download speed limit applies.
     void downloadFilePart(const std::string& url, uint64_t offset, uint64_t skip, uint32_t size,
                           Poco::SharedPtr<Http::IHttpClient::IResponseListener>& listener);
+    void signInWithRefreshToken(const std::string& token);
+    void signInWithPassword(const std::string& user, const std::string& password);
+    // Installs tokens obtained elsewhere (the authorization-code exchange); the
+    // user then counts as signed in, so a later loss is reported.
+    void setAsAuthenticated(const std::string& refreshToken, const std::string& accessToken, uint32_t expiresIn,
+                            uint64_t userId);
+    void signOut();
+    void registerAuthListener(Http::AuthenticatedHttpClient::ListenerPtr listener);
+    void unregisterAuthListener(Http::AuthenticatedHttpClient::ListenerPtr listener);
+    uint64_t getUserId();
+    std::string getRefreshToken();
+    // Whether the last failed sign-in or refresh was the backend refusing the credentials.
+    bool lastAuthFailureWasRejection();
     Http::HostProvider* getHostProvider();
     // Called on a worker thread whenever a request has finished.
     void setCompletionHook(std::function<void()> hook);
@@ -67,15 +87,19 @@ public:
     Poco::BasicEvent<Poco::EventArgs> authLostEvent;
 
 private:
+    class AuthListener;
+
     HttpManager();
     HttpManager(const HttpManager&) = delete;
     HttpManager& operator=(const HttpManager&) = delete;
 
     static VantisMutex sm_mutex;
     static std::atomic<HttpManager*> sm_instance;
+    static bool sm_shutDown;
 
     std::atomic<int32_t> m_signInState{SIGN_IN_NONE};
     Poco::SharedPtr<MultiThreadedHttpClient> m_plainClient;
+    Http::AuthenticatedHttpClient::Ptr m_authClient;
 };
 
 }  // namespace VantisClient

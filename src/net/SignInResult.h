@@ -22,6 +22,10 @@ struct SignInResult {
     std::string avatar;
     // Access-token lifetime in seconds.
     int64_t expiresIn = 0;
+    // The backend refused the credentials themselves (a token reply with an
+    // error, or 400/401), as opposed to a failure to reach it: only then is a
+    // stored refresh token worthless.
+    bool credentialsRejected = false;
 };
 
 }  // namespace VantisClient

@@ -9,6 +9,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "common/Constants.h"
 #include "common/Logger.h"
 #include "common/RecentMemoryBufferChannel.h"
 #include "core/ClientCore.h"
@@ -69,15 +70,20 @@ Poco::SharedPtr<ProductInfo> makeProduct(const std::string& gameId, const std::s
 
 class ClientCoreTest : public VantisTest::SandboxTest {
 protected:
+    // The start-up status check meets a closed port: the backend is offline.
+    void SetUp() override { VantisClient::API_STATUS_ENDPOINT_HOST = "127.0.0.1:1"; }
+
     void TearDown() override {
         if (ClientCore::isStarted()) ClientCore::Shutdown();
     }
 
-    // Starts the engine and waits until its (still empty) start-up group has
-    // reported, so that each test begins with a quiet queue.
+    // Starts the engine and waits until its start-up group (an offline status
+    // check and an empty library) has reported, so that each test begins with
+    // a quiet queue.
     void startAndSettle(VantisTest::MockClientListener& target) {
         ClientCore::StartWithGameId(nullptr, &target, GAME_ID, "");
         bool settled = false;
+        EXPECT_CALL(target, onAPIStatusChanged(_));
         EXPECT_CALL(target, onCoreInitialized(_)).WillOnce(Invoke([&] { settled = true; }));
         EXPECT_TRUE(drainUntil([&] { return settled; }));
         ::testing::Mock::VerifyAndClearExpectations(&target);
@@ -138,16 +144,21 @@ TEST_F(ClientCoreTest, StartupReportsAGameWithoutLocalPathOnlyWhenTheShellDrains
     RecentMemoryBufferChannel::Instance().Clear();
     ClientCore::StartWithGameId(nullptr, &strictListener, GAME_ID, "");
 
-    // The group has run and its result waits in the queue: nothing reached the listener.
-    ASSERT_TRUE(WaitFor([] { return Access::pendingNotifications() == 1; }));
+    // The group has run and its results wait in the queue: nothing reached the listener.
+    ASSERT_TRUE(WaitFor([] { return Access::pendingNotifications() == 2; }));
     ::testing::Mock::VerifyAndClearExpectations(&strictListener);
 
     InitializationData data;
+    APIStatusResult status;
+    ::testing::InSequence order;
+    EXPECT_CALL(strictListener, onAPIStatusChanged(_)).WillOnce(SaveArg<0>(&status));
     EXPECT_CALL(strictListener, onCoreInitialized(_)).WillOnce(SaveArg<0>(&data));
     core().serviceCalls();
+    EXPECT_EQ(APIStatusResult::STATUS_OFFLINE, status.status);
+    EXPECT_EQ(3600, status.interval);
     EXPECT_EQ(InitializationData::RESULT_PRODUCT_UNUSABLE, data.result);
     EXPECT_EQ(GAME_ID, data.selectedGameId);
-    EXPECT_EQ(ClientCore::API_STATUS_UNKNOWN, data.apiStatus);
+    EXPECT_EQ(APIStatusResult::STATUS_OFFLINE, data.apiStatus);
     EXPECT_TRUE(data.userName.empty());
     // The library load added the launched game as a placeholder without a local path.
     Poco::SharedPtr<ProductInfo> placeholder = core().findProduct(GAME_ID);

@@ -25,6 +25,7 @@ void resetProcessWideObjects() {
     // The engine first: its threads use everything below.
     if (VantisClient::ClientCore::isStarted()) VantisClient::ClientCore::Shutdown();
     VantisClient::HttpManager::Shutdown();
+    VantisClient::HttpManager::Open();
     VantisClient::Http::HostProvider::Reset();
     VantisClient::Logger::Reset();
     VantisClient::ClientUserPreferences::Set(nullptr);

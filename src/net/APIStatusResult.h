@@ -8,6 +8,8 @@
 namespace VantisClient {
 
 struct APIStatusResult {
+    // The configuration file could not be read: the last known status stands.
+    static constexpr int32_t STATUS_UNKNOWN = 0;
     static constexpr int32_t STATUS_ONLINE = 1;
     static constexpr int32_t STATUS_OFFLINE = 2;
 

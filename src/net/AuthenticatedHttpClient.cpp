@@ -1,0 +1,409 @@
+#include "net/AuthenticatedHttpClient.h"
+
+#include <algorithm>
+
+#include <Poco/NumberParser.h>
+#include <Poco/Timestamp.h>
+
+#include "common/Logger.h"
+#include "common/ScopedLock.h"
+#include "common/SecretRedactor.h"
+#include "common/json/Serializer.h"
+#include "net/HostProvider.h"
+#include "net/HttpTrafficLog.h"
+#include "net/RequestFactory.h"
+
+namespace VantisClient {
+namespace Http {
+namespace {
+
+const char* const SECURITY_CHANNEL = "Security";
+const int32_t TOKEN_REQUEST_RESENDS = 3;
+const uint16_t HTTPS_PORT = 443;
+
+int64_t nowSeconds() { return Poco::Timestamp().epochTime(); }
+
+uint16_t effectivePort(const HttpRequest& request) { return request.port == 0 ? HTTPS_PORT : request.port; }
+
+// A member read as text whether it came as a string or a number.
+bool readText(const Poco::JSON::Object::Ptr& reply, const std::string& key, std::string& text) {
+    if (!reply->has(key) || reply->isNull(key)) return false;
+    try {
+        text = reply->get(key).convert<std::string>();
+        return true;
+    } catch (const Poco::Exception&) {
+        return false;
+    }
+}
+
+}  // namespace
+
+// Receives the reply to one token request; only the client's newest token
+// listener is heard, so a reply to a request made before a sign-out is ignored.
+class AuthenticatedHttpClient::TokenListener : public IResponseListener {
+public:
+    explicit TokenListener(AuthenticatedHttpClient* client) : m_client(client) {}
+
+    void OnResponse(const HttpRequest&, const HttpResponse& response) override {
+        if (m_client->isCurrent(this)) m_client->onTokenReply(response);
+    }
+    void OnError(const HttpRequest&) override {
+        if (!m_client->isCurrent(this)) return;
+        Logger::LogError("Got an error on token request");
+        m_client->onTokenFailure(false);
+    }
+
+private:
+    AuthenticatedHttpClient* m_client;
+};
+
+// Stands between a signed-in request and its caller's listener, to catch 401.
+class AuthenticatedHttpClient::CommonListener : public IResponseListener {
+public:
+    CommonListener(AuthenticatedHttpClient* client, Poco::SharedPtr<IResponseListener> caller, bool after401)
+        : m_client(client), m_caller(caller), m_after401(after401) {}
+
+    void OnResponse(const HttpRequest& request, const HttpResponse& response) override {
+        if (response.statusCode != 401 || m_after401) {
+            m_caller->OnResponse(request, response);
+            return;
+        }
+        m_client->onUnauthorized(request, m_caller, true);
+    }
+    void OnError(const HttpRequest& request) override { m_caller->OnError(request); }
+
+private:
+    AuthenticatedHttpClient* m_client;
+    Poco::SharedPtr<IResponseListener> m_caller;
+    bool m_after401;
+};
+
+const char* const AuthenticatedHttpClient::RESOURCE_TOKEN = "token";
+const char* const AuthenticatedHttpClient::HEADER_AUTHORIZATION = "Authorization";
+
+AuthenticatedHttpClient::Ptr AuthenticatedHttpClient::Create(const std::string& clientId,
+                                                             const std::string& clientSecret,
+                                                             Poco::SharedPtr<IHttpClient> transport,
+                                                             ListenerPtr listener) {
+    return Ptr(new AuthenticatedHttpClient(clientId, clientSecret, transport, listener));
+}
+
+AuthenticatedHttpClient::AuthenticatedHttpClient(const std::string& clientId, const std::string& clientSecret,
+                                                 Poco::SharedPtr<IHttpClient> transport, ListenerPtr listener)
+    : m_clientId(clientId), m_clientSecret(clientSecret), m_transport(transport),
+      m_tokenListener(new TokenListener(this)) {
+    if (listener) m_authListeners.push_back(listener);
+}
+
+AuthenticatedHttpClient::~AuthenticatedHttpClient() = default;
+
+// Sign-in
+
+HttpRequest AuthenticatedHttpClient::tokenRequest(const std::string& grantType) const {
+    HttpRequest request;
+    RequestFactory::targetSecureHost(request, HostProvider::Instance()->getAuthHost());
+    request.path = RESOURCE_TOKEN;
+    request.headers.emplace("Accept", "application/json");
+    request.headers.emplace("Content-Type", "application/json");
+    request.resendAttempts = TOKEN_REQUEST_RESENDS;
+    request.params["client_id"] = m_clientId;
+    request.params["client_secret"] = m_clientSecret;
+    request.params["grant_type"] = grantType;
+    return request;
+}
+
+void AuthenticatedHttpClient::sendTokenRequest(HttpRequest& request) {
+    Poco::SharedPtr<TokenListener> listener = new TokenListener(this);
+    {
+        ScopedLock lock(m_mutex);
+        m_tokenListener = listener;
+    }
+    m_transport->SendRequest(request, listener);
+}
+
+void AuthenticatedHttpClient::SignInWithPassword(const std::string& user, const std::string& password) {
+    Logger::LogInfo("Performing a sign in request: username=%s", user.c_str());
+    SignOut();
+    HttpRequest request = tokenRequest("password");
+    request.params["username"] = user;
+    request.params["password"] = password;
+    sendTokenRequest(request);
+}
+
+void AuthenticatedHttpClient::SignInWithSteam(const std::string& ticket) {
+    Logger::LogChannelInfo(SECURITY_CHANNEL, "Performing a sign in request: steamAppTicket=(%lu bytes)",
+                           static_cast<unsigned long>(ticket.size()));
+    SignOut();
+    HttpRequest request = tokenRequest("steam_ticket");
+    request.params["steam_ticket"] = ticket;
+    sendTokenRequest(request);
+}
+
+void AuthenticatedHttpClient::SignInWithRefreshToken(const std::string& token) {
+    Logger::LogChannelInfo(SECURITY_CHANNEL, "Performing a sign in request: refreshToken=%s", SecretRedactor::MASK);
+    SignOut();
+    {
+        ScopedLock lock(m_mutex);
+        m_refreshToken = token;
+    }
+    Refresh();
+}
+
+void AuthenticatedHttpClient::Refresh() {
+    Logger::LogInfo("Performing a refresh request: refreshToken=%s", SecretRedactor::MASK);
+    HttpRequest request = tokenRequest("refresh_token");
+    {
+        ScopedLock lock(m_mutex);
+        request.params["refresh_token"] = m_refreshToken;
+    }
+    sendTokenRequest(request);
+}
+
+void AuthenticatedHttpClient::SetAsAuthenticated(const std::string& refreshToken, const std::string& accessToken,
+                                                 uint64_t expiresIn, uint64_t userId) {
+    ScopedLock lock(m_mutex);
+    m_state = AUTHENTICATED;
+    m_refreshToken = refreshToken;
+    m_accessToken = accessToken;
+    m_expiry = nowSeconds() + static_cast<int64_t>(expiresIn);
+    m_authorizationHeader = "Bearer " + accessToken;
+    m_userIdentity = userId;
+}
+
+void AuthenticatedHttpClient::SignOut() {
+    {
+        ScopedLock lock(m_mutex);
+        if (m_state == NOT_AUTHENTICATED) return;
+        Logger::LogInfo("Clearing authentication");
+        m_tokenListener = new TokenListener(this);
+        clearAuthentication();
+    }
+    for (ListenerPtr listener : listeners()) listener->OnAuthLost();
+}
+
+void AuthenticatedHttpClient::clearAuthentication() {
+    m_state = NOT_AUTHENTICATED;
+    m_accessToken.clear();
+    m_refreshToken.clear();
+    m_authorizationHeader.clear();
+}
+
+bool AuthenticatedHttpClient::isCurrent(const TokenListener* listener) {
+    ScopedLock lock(m_mutex);
+    return m_tokenListener.get() == listener;
+}
+
+// Token replies (the delivering thread)
+
+void AuthenticatedHttpClient::onTokenReply(const HttpResponse& response) {
+    ISerializable::json reply;
+    if (!Serializer::DeserializeFromBuffer(reply, response.body, Serializer::JSON)) {
+        Logger::LogError("Could not deserialize response!");
+        onTokenFailure(response.statusCode == 400 || response.statusCode == 401);
+        return;
+    }
+    std::string error;
+    std::string errorDescription;
+    readText(reply, "error", error);
+    readText(reply, "error_description", errorDescription);
+    const bool refused = !error.empty() || response.statusCode == 400 || response.statusCode == 401;
+    if (!error.empty() || !errorDescription.empty()) {
+        Logger::LogWarning("Failed to get token: error=%s, errorDescription=%s", error.c_str(),
+                           errorDescription.c_str());
+    }
+    std::string accessToken, refreshToken, expiresIn, userId;
+    if (!readText(reply, "access_token", accessToken) || !readText(reply, "refresh_token", refreshToken) ||
+        !readText(reply, "expires_in", expiresIn)) {
+        Logger::LogWarning("Unable to fetch token from auth response");
+        onTokenFailure(refused);
+        return;
+    }
+    Poco::UInt64 identity = 0;
+    Poco::Int64 lifetime = 0;
+    if (!readText(reply, "user_id", userId) || !Poco::NumberParser::tryParseUnsigned64(userId, identity, ',') ||
+        !Poco::NumberParser::tryParse64(expiresIn, lifetime)) {
+        Logger::LogWarning("Unable to fetch user identity from auth response");
+        onTokenFailure(refused);
+        return;
+    }
+    int32_t previous;
+    {
+        ScopedLock lock(m_mutex);
+        m_accessToken = accessToken;
+        m_refreshToken = refreshToken;
+        m_expiry = nowSeconds() + lifetime;
+        m_userIdentity = identity;
+        m_authorizationHeader = "Bearer " + accessToken;
+        previous = m_state;
+        m_state = AUTHENTICATED;
+    }
+    Logger::LogChannelInfo(SECURITY_CHANNEL, "Finished authentication: access_token=%s, refresh_token=%s",
+                           SecretRedactor::MASK, SecretRedactor::MASK);
+    if (previous != NOT_AUTHENTICATED) return;
+    for (ListenerPtr listener : listeners()) listener->OnAuthSuccess();
+}
+
+void AuthenticatedHttpClient::onTokenFailure(bool rejected) {
+    int32_t state;
+    std::deque<ScheduledRequest> held;
+    {
+        ScopedLock lock(m_mutex);
+        m_lastFailureRejected = rejected;
+        state = m_state;
+        held.swap(m_scheduled);
+        // A refused refresh token is dead: later requests fail at once
+        // instead of asking again with it.
+        if (state != NOT_AUTHENTICATED && rejected) clearAuthentication();
+    }
+    // Nobody waits for ever: what was held for this token fails now.
+    for (ScheduledRequest& scheduled : held) scheduled.listener->OnError(scheduled.request);
+    if (state == NOT_AUTHENTICATED) {
+        Logger::LogWarning("Failed to authenticate");
+        for (ListenerPtr listener : listeners()) listener->OnAuthFailure();
+        return;
+    }
+    Logger::LogWarning("Failed to refresh authentication");
+    // A refresh that could not reach the backend is tried again by the next
+    // request; only a refusal ends the session.
+    if (!rejected) return;
+    for (ListenerPtr listener : listeners()) listener->OnAuthLost();
+}
+
+// Requests
+
+void AuthenticatedHttpClient::SendRequest(HttpRequest& request, Poco::SharedPtr<IResponseListener> listener) {
+    int32_t state;
+    {
+        ScopedLock lock(m_mutex);
+        state = m_state;
+    }
+    if (state == NOT_AUTHENTICATED) {
+        Logger::LogError("no request should be sent before login action");
+        listener->OnError(request);
+    } else if (state == AUTHENTICATED) {
+        sendWithAuthentication(request, listener, false);
+    } else {
+        hold(request, listener, false);
+    }
+}
+
+void AuthenticatedHttpClient::sendWithAuthentication(HttpRequest& request,
+                                                     Poco::SharedPtr<IResponseListener> listener, bool after401) {
+    request.headers.erase(HEADER_AUTHORIZATION);
+    if (mayCarryToken(request)) {
+        std::string header;
+        {
+            ScopedLock lock(m_mutex);
+            header = m_authorizationHeader;
+        }
+        request.headers.emplace(HEADER_AUTHORIZATION, header);
+        Logger::LogChannelInfo(HttpTrafficLog::CHANNEL, "Sending request with authorization header: %s",
+                               SecretRedactor::MASK);
+    }
+    m_transport->SendRequest(request, new CommonListener(this, listener, after401));
+}
+
+bool AuthenticatedHttpClient::mayCarryToken(const HttpRequest& request) const {
+    if (request.protocol != HttpRequest::PROTOCOL_HTTPS) return false;
+    HostProvider* hosts = HostProvider::Instance();
+    for (const std::string& hostValue : {hosts->getAuthHost(), hosts->getUsersHost(), hosts->getProductsHost()}) {
+        HttpRequest api;
+        RequestFactory::targetSecureHost(api, hostValue);
+        if (api.host == request.host && effectivePort(api) == effectivePort(request)) return true;
+    }
+    return false;
+}
+
+void AuthenticatedHttpClient::hold(const HttpRequest& request, Poco::SharedPtr<IResponseListener> listener,
+                                   bool after401) {
+    Logger::LogInfo("Scheduling a request for sending later");
+    bool refresh;
+    {
+        ScopedLock lock(m_mutex);
+        refresh = m_state == TOKEN_EXPIRED && m_scheduled.empty();
+        m_scheduled.push_back(ScheduledRequest{request, listener, after401});
+    }
+    if (refresh) Refresh();
+}
+
+void AuthenticatedHttpClient::onUnauthorized(const HttpRequest& request, Poco::SharedPtr<IResponseListener> listener,
+                                             bool after401) {
+    {
+        ScopedLock lock(m_mutex);
+        if (m_state == AUTHENTICATED && request.lastHeader(HEADER_AUTHORIZATION) == m_authorizationHeader) {
+            Logger::LogWarning("It was current authorization header that failed; invalidating access token");
+            m_state = TOKEN_EXPIRED;
+        }
+    }
+    hold(request, listener, after401);
+}
+
+void AuthenticatedHttpClient::ProcessData() {
+    std::deque<ScheduledRequest> ready;
+    bool refresh = false;
+    {
+        ScopedLock lock(m_mutex);
+        if (m_state != AUTHENTICATED) return;
+        const int64_t now = nowSeconds();
+        if (m_expiry < now) {
+            Logger::LogInfo("Assuming that current access token has expired: now=%d, expires=%d",
+                            static_cast<int>(now), static_cast<int>(m_expiry));
+            m_state = TOKEN_EXPIRED;
+            refresh = !m_scheduled.empty();
+        } else if (!m_scheduled.empty()) {
+            Logger::LogInfo("Sending %d scheduled requests", static_cast<int>(m_scheduled.size()));
+            ready.swap(m_scheduled);
+        }
+    }
+    if (refresh) Refresh();
+    for (ScheduledRequest& scheduled : ready) {
+        sendWithAuthentication(scheduled.request, scheduled.listener, scheduled.after401);
+    }
+}
+
+// Accessors
+
+std::string AuthenticatedHttpClient::GetAccessToken() {
+    ScopedLock lock(m_mutex);
+    return m_accessToken;
+}
+
+std::string AuthenticatedHttpClient::GetRefreshToken() {
+    ScopedLock lock(m_mutex);
+    return m_refreshToken;
+}
+
+uint64_t AuthenticatedHttpClient::GetUserIdentity() {
+    ScopedLock lock(m_mutex);
+    return m_userIdentity;
+}
+
+int32_t AuthenticatedHttpClient::getState() {
+    ScopedLock lock(m_mutex);
+    return m_state;
+}
+
+bool AuthenticatedHttpClient::lastFailureWasRejection() {
+    ScopedLock lock(m_mutex);
+    return m_lastFailureRejected;
+}
+
+void AuthenticatedHttpClient::registerAuthListener(ListenerPtr listener) {
+    ScopedLock lock(m_mutex);
+    m_authListeners.push_back(listener);
+}
+
+void AuthenticatedHttpClient::unregisterAuthListener(ListenerPtr listener) {
+    ScopedLock lock(m_mutex);
+    auto found = std::find_if(m_authListeners.begin(), m_authListeners.end(),
+                              [&](const ListenerPtr& held) { return held.get() == listener.get(); });
+    if (found != m_authListeners.end()) m_authListeners.erase(found);
+}
+
+std::vector<AuthenticatedHttpClient::ListenerPtr> AuthenticatedHttpClient::listeners() {
+    ScopedLock lock(m_mutex);
+    return m_authListeners;
+}
+
+}  // namespace Http
+}  // namespace VantisClient
