@@ -8,17 +8,10 @@ namespace {
 const char* const SECRET_QUERY_PARAMETERS[] = {"client_secret", "password", "refresh_token", "code"};
 const char* const SECRET_JSON_MEMBERS[] = {"access_token", "refresh_token"};
 
-bool isSecretParameter(const std::string& name) {
-    for (const char* secret : SECRET_QUERY_PARAMETERS) {
-        if (name == secret) return true;
-    }
-    return false;
-}
-
 // Masks the value of one "name=value" pair of a query; a bare name stays.
 std::string maskPair(const std::string& pair) {
     const std::string::size_type equals = pair.find('=');
-    if (equals == std::string::npos || !isSecretParameter(pair.substr(0, equals))) return pair;
+    if (equals == std::string::npos || !SecretRedactor::isSecretParameter(pair.substr(0, equals))) return pair;
     return pair.substr(0, equals + 1) + SecretRedactor::MASK;
 }
 
@@ -77,6 +70,13 @@ std::string SecretRedactor::maskUrl(const std::string& url) {
         start = end + 1;
     }
     return masked + url.substr(queryEnd);
+}
+
+bool SecretRedactor::isSecretParameter(const std::string& name) {
+    for (const char* secret : SECRET_QUERY_PARAMETERS) {
+        if (name == secret) return true;
+    }
+    return false;
 }
 
 std::string SecretRedactor::maskHeaderValue(const std::string& name, const std::string& value) {

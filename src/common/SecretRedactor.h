@@ -16,6 +16,8 @@ public:
     // Masks the values of "client_secret", "password", "refresh_token" and
     // "code" wherever they occur as query parameters of `url`.
     static std::string maskUrl(const std::string& url);
+    // Whether a query parameter of this name carries a secret.
+    static bool isSecretParameter(const std::string& name);
     // The value to log for a header line: masked for "Authorization".
     static std::string maskHeaderValue(const std::string& name, const std::string& value);
     // Masks the string values of "access_token" and "refresh_token" members in

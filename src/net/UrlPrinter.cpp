@@ -17,7 +17,10 @@ std::string printedParameters(const HttpRequest& request) {
     for (const auto& parameter : request.params) {
         if (!printed.empty()) printed += '&';
         printed += parameter.first;
-        if (!parameter.second.empty()) printed += "=" + parameter.second;
+        if (parameter.second.empty()) continue;
+        // Masked here, by name: a secret holding "&" would escape masking in the joined text.
+        printed += "=" + (SecretRedactor::isSecretParameter(parameter.first) ? std::string(SecretRedactor::MASK)
+                                                                             : parameter.second);
     }
     return printed;
 }

@@ -53,12 +53,12 @@ Poco::Net::SocketAddress anyLoopbackPort() { return Poco::Net::SocketAddress("12
 }  // namespace
 
 LoopbackServer::LoopbackServer(Handler handler)
-    : m_requests(std::make_shared<std::atomic<int>>(0)), m_peers(std::make_shared<Peers>()) {
+    : m_threads(2, THREADS), m_requests(std::make_shared<std::atomic<int>>(0)), m_peers(std::make_shared<Peers>()) {
     start(Poco::Net::ServerSocket(anyLoopbackPort()), std::move(handler));
 }
 
 LoopbackServer::LoopbackServer(Handler handler, const std::string& certificateFile, const std::string& keyFile)
-    : m_requests(std::make_shared<std::atomic<int>>(0)), m_peers(std::make_shared<Peers>()) {
+    : m_threads(2, THREADS), m_requests(std::make_shared<std::atomic<int>>(0)), m_peers(std::make_shared<Peers>()) {
     Poco::Net::Context::Ptr context = new Poco::Net::Context(Poco::Net::Context::TLS_SERVER_USE, keyFile,
                                                              certificateFile, "", Poco::Net::Context::VERIFY_NONE);
     start(Poco::Net::SecureServerSocket(anyLoopbackPort(), 64, context), std::move(handler));
@@ -66,9 +66,12 @@ LoopbackServer::LoopbackServer(Handler handler, const std::string& certificateFi
 
 void LoopbackServer::start(Poco::Net::ServerSocket socket, Handler handler) {
     Poco::Net::HTTPServerParams::Ptr params = new Poco::Net::HTTPServerParams();
-    params->setMaxThreads(8);
+    // Each kept-alive client connection holds a thread: room for every worker
+    // of the client under test, in a pool of this server's own.
+    params->setMaxThreads(THREADS);
     params->setKeepAlive(true);
-    m_server.reset(new Poco::Net::HTTPServer(new Factory(std::move(handler), m_requests, m_peers), socket, params));
+    m_server.reset(new Poco::Net::HTTPServer(new Factory(std::move(handler), m_requests, m_peers), m_threads, socket,
+                                             params));
     m_server->start();
 }
 

@@ -14,6 +14,7 @@
 #include <Poco/Net/HTTPServerRequest.h>
 #include <Poco/Net/HTTPServerResponse.h>
 #include <Poco/Net/ServerSocket.h>
+#include <Poco/ThreadPool.h>
 
 namespace VantisTest {
 
@@ -35,8 +36,11 @@ public:
     size_t connections() const;
 
 private:
+    static const int THREADS = 40;
+
     void start(Poco::Net::ServerSocket socket, Handler handler);
 
+    Poco::ThreadPool m_threads;
     std::shared_ptr<std::atomic<int>> m_requests;
     std::shared_ptr<std::pair<std::mutex, std::set<std::string>>> m_peers;
     std::unique_ptr<Poco::Net::HTTPServer> m_server;

@@ -29,7 +29,7 @@ TEST(UrlPrinterTest, PrintsSchemeHostPortPathAndParametersInNameOrder) {
         {request(HttpRequest::PROTOCOL_HTTP, "h", 8080, "a"), "http://h:8080/a"},
         {request(HttpRequest::PROTOCOL_HTTP, "h", 0, "a", {{"b", "2"}, {"a", "1"}}), "http://h/a?a=1&b=2"},
         {request(HttpRequest::PROTOCOL_HTTP, "h", 0, "a", {{"flag", ""}, {"x", "y"}}), "http://h/a?flag&x=y"},
-        {request(HttpRequest::PROTOCOL_HTTPS, "h", 0, "token", {{"password", "p w"}, {"username", "u"}}),
+        {request(HttpRequest::PROTOCOL_HTTPS, "h", 0, "token", {{"password", "p&code=x w"}, {"username", "u"}}),
          "https://h/token?password=***&username=u"},
     };
     for (const auto& c : cases) EXPECT_EQ(c.expected, UrlPrinter::UrlToString(c.request));
