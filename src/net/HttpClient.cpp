@@ -198,6 +198,7 @@ void HttpClient::Finish() {
 }
 
 void HttpClient::trackInFlight(int socket, bool inFlight) {
+    if (socket < 0) return;
     ScopedLock lock(m_inFlightMutex);
     if (!inFlight) {
         m_inFlightSockets.erase(socket);
@@ -233,22 +234,28 @@ void HttpClient::PerformRequest(RequestContext& context, HttpSessionCache& sessi
 
 void HttpClient::exchange(RequestContext& context, HttpSessionCache& sessions) {
     bool reused = false;
-    Poco::Net::HTTPClientSession& session = sessions.acquire(context.request, reused);
+    int socket = -1;
+    const auto connected = [this, &socket](int fd) {
+        socket = fd;
+        trackInFlight(fd, true);
+    };
     bool keepOpen = false;
     try {
+        Poco::Net::HTTPClientSession& session = sessions.acquire(context.request, reused, connected);
+        if (socket < 0) connected(session.socket().impl()->sockfd());
         keepOpen = transfer(context, session);
-    } catch (const Poco::TimeoutException&) {
-        sessions.release(context.request, false);
-        throw;
-    } catch (const Poco::Exception&) {
+    } catch (const Poco::Exception& error) {
+        trackInFlight(socket, false);
         sessions.release(context.request, false);
         // A kept-alive connection that the server closed meanwhile fails
         // before any answer; such a request gets one fresh connection.
         const bool answered = context.response.statusCode != HttpResponse::NO_STATUS;
-        if (!reused || answered || !isIdempotent(context.request) || !m_running) throw;
+        const bool timedOut = dynamic_cast<const Poco::TimeoutException*>(&error) != nullptr;
+        if (!reused || answered || timedOut || !isIdempotent(context.request) || !m_running) throw;
         exchange(context, sessions);
         return;
     }
+    trackInFlight(socket, false);
     sessions.release(context.request, keepOpen && m_reuseConnections);
 }
 
@@ -257,6 +264,8 @@ bool HttpClient::transfer(RequestContext& context, Poco::Net::HTTPClientSession&
     Poco::Net::HTTPRequest sent(METHOD_VERBS[request.method], UrlPrinter::RequestTarget(request),
                                 request.version == HttpRequest::HTTP_VERSION_1_0 ? Poco::Net::HTTPMessage::HTTP_1_0
                                                                                  : Poco::Net::HTTPMessage::HTTP_1_1);
+    // Sessions are made from connected sockets, which know no host name.
+    sent.setHost(request.host, HttpSessionCache::PortOf(request));
     if (carriesBody(request)) {
         sent.setContentType(FORM_CONTENT_TYPE);
         sent.setContentLength64(static_cast<Poco::Int64>(request.body.size()));
@@ -270,17 +279,7 @@ bool HttpClient::transfer(RequestContext& context, Poco::Net::HTTPClientSession&
     if (carriesBody(request)) out.write(request.body.data(), static_cast<std::streamsize>(request.body.size()));
     context.requestLog = HttpTrafficLog::RequestBlock(request, sent);
     Logger::LogChannelInfo(HttpTrafficLog::CHANNEL, "%s", context.requestLog.c_str());
-
-    const int socket = session.socket().impl()->sockfd();
-    trackInFlight(socket, true);
-    try {
-        const bool keepOpen = receive(context, session);
-        trackInFlight(socket, false);
-        return keepOpen;
-    } catch (...) {
-        trackInFlight(socket, false);
-        throw;
-    }
+    return receive(context, session);
 }
 
 bool HttpClient::receive(RequestContext& context, Poco::Net::HTTPClientSession& session) {

@@ -1,6 +1,8 @@
 #include "net/HttpSessionCache.h"
 
-#include <Poco/Net/HTTPSClientSession.h>
+#include <Poco/Net/SecureStreamSocket.h>
+#include <Poco/Net/SocketAddress.h>
+#include <Poco/Net/StreamSocket.h>
 #include <Poco/NumberFormatter.h>
 #include <Poco/Timespan.h>
 
@@ -11,44 +13,58 @@ namespace {
 const uint16_t HTTP_PORT = 80;
 const uint16_t HTTPS_PORT = 443;
 
-uint16_t portOf(const HttpRequest& request) {
-    if (request.port != 0) return request.port;
-    return request.protocol == HttpRequest::PROTOCOL_HTTPS ? HTTPS_PORT : HTTP_PORT;
-}
-
 }  // namespace
 
 HttpSessionCache::HttpSessionCache(Poco::Net::Context::Ptr tlsContext) : m_tlsContext(tlsContext) {}
 
-Poco::Net::HTTPClientSession& HttpSessionCache::acquire(const HttpRequest& request, bool& reused) {
-    std::unique_ptr<Poco::Net::HTTPClientSession>& session = m_sessions[keyOf(request)];
-    reused = session != nullptr;
-    if (!session) session = open(request);
+uint16_t HttpSessionCache::PortOf(const HttpRequest& request) {
+    if (request.port != 0) return request.port;
+    return request.protocol == HttpRequest::PROTOCOL_HTTPS ? HTTPS_PORT : HTTP_PORT;
+}
+
+Poco::Net::HTTPClientSession& HttpSessionCache::acquire(const HttpRequest& request, bool& reused,
+                                                        const ConnectionObserver& connected) {
     const Poco::Timespan timeout(request.timeout, 0);
-    // Connecting, sending and every receive are bounded, so a server that
-    // accepts and then stalls cannot hold the worker.
-    session->setTimeout(timeout, timeout, timeout);
-    session->setKeepAliveTimeout(timeout);
-    return *session;
+    Entry& entry = m_sessions[keyOf(request)];
+    // Past its keep-alive time the server may have closed it: start afresh.
+    if (entry.session && entry.lastUsed.elapsed() >= timeout.totalMicroseconds()) entry.session.reset();
+    reused = entry.session != nullptr;
+    if (!entry.session) entry.session = open(request, connected);
+    entry.lastUsed.update();
+    // Sending and every receive are bounded, so a server that accepts and
+    // then stalls cannot hold the worker.
+    entry.session->setTimeout(timeout, timeout, timeout);
+    entry.session->setKeepAliveTimeout(timeout);
+    return *entry.session;
 }
 
 void HttpSessionCache::release(const HttpRequest& request, bool keepOpen) {
-    if (keepOpen) return;
+    if (keepOpen) {
+        m_sessions[keyOf(request)].lastUsed.update();
+        return;
+    }
     m_sessions.erase(keyOf(request));
 }
 
 std::string HttpSessionCache::keyOf(const HttpRequest& request) {
     return Poco::NumberFormatter::format(static_cast<int>(request.protocol)) + "://" + request.host + ":" +
-           Poco::NumberFormatter::format(portOf(request));
+           Poco::NumberFormatter::format(PortOf(request));
 }
 
-std::unique_ptr<Poco::Net::HTTPClientSession> HttpSessionCache::open(const HttpRequest& request) const {
-    std::unique_ptr<Poco::Net::HTTPClientSession> session;
-    if (request.protocol == HttpRequest::PROTOCOL_HTTPS) {
-        session.reset(new Poco::Net::HTTPSClientSession(request.host, portOf(request), m_tlsContext));
-    } else {
-        session.reset(new Poco::Net::HTTPClientSession(request.host, portOf(request)));
-    }
+std::unique_ptr<Poco::Net::HTTPClientSession> HttpSessionCache::open(const HttpRequest& request,
+                                                                     const ConnectionObserver& connected) const {
+    const Poco::Timespan timeout(request.timeout, 0);
+    Poco::Net::StreamSocket socket;
+    socket.connect(Poco::Net::SocketAddress(request.host, PortOf(request)), timeout);
+    socket.setSendTimeout(timeout);
+    socket.setReceiveTimeout(timeout);
+    connected(socket.impl()->sockfd());
+    // A plain session works over the TLS socket as well; the TLS session
+    // class refuses to be made from a connected socket.
+    std::unique_ptr<Poco::Net::HTTPClientSession> session(new Poco::Net::HTTPClientSession(
+        request.protocol == HttpRequest::PROTOCOL_HTTPS
+            ? Poco::Net::SecureStreamSocket::attach(socket, request.host, m_tlsContext)
+            : socket));
     session->setKeepAlive(true);
     return session;
 }
