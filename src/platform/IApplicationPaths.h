@@ -13,6 +13,9 @@ public:
     virtual std::string applicationSupportRoot() = 0;
     // The install prefix: the directory that holds bin/, share/ and libexec/.
     virtual std::string bundleDirectory() = 0;
+    // The short login name of the account the client runs as (UTF-8); stored
+    // credentials are kept per account under it.
+    virtual std::string accountName() = 0;
 };
 
 }  // namespace VantisClient

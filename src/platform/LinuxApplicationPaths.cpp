@@ -1,9 +1,11 @@
 #include "platform/LinuxApplicationPaths.h"
 
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
+#include <string>
 
 #include <Poco/Exception.h>
 #include <Poco/File.h>
@@ -51,6 +53,17 @@ std::string LinuxApplicationPaths::bundleDirectory() {
     prefix.makeParent();  // bin/
     prefix.makeParent();  // the prefix
     return prefix.toString();
+}
+
+std::string LinuxApplicationPaths::accountName() {
+    struct passwd entry {};
+    struct passwd* found = nullptr;
+    char buffer[4096];
+    if (::getpwuid_r(::geteuid(), &entry, buffer, sizeof(buffer), &found) != 0 || found == nullptr) {
+        // An account without a name still gets a stable key of its own.
+        return "uid-" + std::to_string(::geteuid());
+    }
+    return found->pw_name;
 }
 
 }  // namespace VantisClient

@@ -216,6 +216,8 @@ TEST_F(SignInTaskTest, AnAuthorizationCodeSignsInWithNameAndAvatar) {
 }
 
 TEST_F(SignInTaskTest, TheStartUpGroupChecksTheBackendLoadsTheLibraryAndSignsInWithTheStoredToken) {
+    // Only the configuration file's end points lead the sign-in to this backend.
+    HostProvider::Reset();
     VantisClient::API_STATUS_ENDPOINT_HOST = server->context().apiAuthority();
     ::testing::InSequence order;
     APIStatusResult status;
