@@ -68,7 +68,7 @@ TEST_F(BackendApiTest, ConfigurationFilePointsTheClientAtThisBackend) {
     EXPECT_EQ("127.0.0.1:" + std::to_string(server->webPort()) + "/gameview/dist",
               endpoints->getValue<std::string>("gamecards"));
 
-    ASSERT_EQ(200, web("POST", "/control/status", R"({"status": "offline"})").status);
+    ASSERT_EQ(200, control("POST", "status", R"({"status": "offline"})").status);
     EXPECT_EQ("offline", api("GET", "/vantis-client-config.json").json()->getValue<std::string>("status"));
 }
 
@@ -165,7 +165,7 @@ TEST_F(BackendApiTest, MissingUnknownAndExpiredTokensAnswer401) {
     EXPECT_EQ(200, api("GET", path, bearer(token)).status);
     EXPECT_EQ(401, api("GET", path).status);
     EXPECT_EQ(401, api("GET", path, bearer("not-a-token")).status);
-    ASSERT_EQ(200, web("POST", "/control/expire-tokens").status);
+    ASSERT_EQ(200, control("POST", "expire-tokens").status);
     HttpResult expired = api("GET", path, bearer(token));
     EXPECT_EQ(401, expired.status);
     EXPECT_EQ("invalid_token", expired.json()->getValue<std::string>("error"));
@@ -326,7 +326,7 @@ TEST_F(BackendApiTest, ContentLinksAreSignedExpireAndServeRanges) {
     const std::string otherPath = Poco::URI(link).getPathAndQuery();
     EXPECT_EQ(403, api("GET", "/content/accounts.json" + otherPath.substr(otherPath.find('?'))).status);
 
-    ASSERT_EQ(200, web("POST", "/control/expire-links").status);
+    ASSERT_EQ(200, control("POST", "expire-links").status);
     EXPECT_EQ(403, fetchLink(link).status);
 }
 
@@ -377,7 +377,7 @@ TEST_F(BackendApiTest, GameCardsAndProblemReportsOnThePlainListener) {
     ASSERT_EQ(200, web("POST", "/problem.php", form, "application/x-www-form-urlencoded").status);
     EXPECT_EQ(400, web("POST", "/problem.php", "", "application/x-www-form-urlencoded").status);
 
-    Poco::JSON::Array::Ptr reports = web("GET", "/control/reports").json()->getArray("reports");
+    Poco::JSON::Array::Ptr reports = control("GET", "reports").json()->getArray("reports");
     ASSERT_EQ(1u, reports->size());
     Poco::JSON::Object::Ptr stored = reports->getObject(0);
     EXPECT_EQ(log, stored->getValue<std::string>("log"));
@@ -389,7 +389,7 @@ TEST_F(BackendApiTest, GameCardsAndProblemReportsOnThePlainListener) {
 class BackendFaultTest : public VantisTest::BackendTest {
 protected:
     void addRule(const std::string& rule) {
-        HttpResult added = web("POST", "/control/faults", rule, "application/json");
+        HttpResult added = control("POST", "faults", rule);
         ASSERT_EQ(200, added.status) << added.body;
     }
     int configStatus() { return api("GET", "/vantis-client-config.json").status; }
@@ -403,13 +403,13 @@ TEST_F(BackendFaultTest, StatusFaultsHitTheFirstNOrEveryKthMatchingRequest) {
     EXPECT_EQ(200, configStatus());
     EXPECT_EQ(200, web("GET", "/gameview/dist/1207658924/index.html").status) << "other paths are untouched";
 
-    ASSERT_EQ(200, web("DELETE", "/control/faults").status);
+    ASSERT_EQ(200, control("DELETE", "faults").status);
     addRule(R"({"path": "config", "action": "status", "status": 500, "every": 3})");
     std::vector<int> statuses;
     for (int i = 0; i < 6; ++i) statuses.push_back(configStatus());
     EXPECT_EQ((std::vector<int>{200, 200, 500, 200, 200, 500}), statuses);
 
-    EXPECT_EQ(400, web("POST", "/control/faults", R"({"action": "explode"})").status);
+    EXPECT_EQ(400, control("POST", "faults", R"({"action": "explode"})").status);
 }
 
 TEST_F(BackendFaultTest, BodyFaultsDelayCutCorruptOrDropTheAnswer) {
@@ -423,7 +423,7 @@ TEST_F(BackendFaultTest, BodyFaultsDelayCutCorruptOrDropTheAnswer) {
     EXPECT_EQ(whole, fetchLink(link).body);
     EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(300));
 
-    web("DELETE", "/control/faults");
+    control("DELETE", "faults");
     addRule(R"({"path": "^/content/", "action": "corrupt", "bytes": 3, "first": 1})");
     HttpResult corrupted = fetchLink(link);
     ASSERT_EQ(whole.size(), corrupted.body.size());
@@ -432,7 +432,7 @@ TEST_F(BackendFaultTest, BodyFaultsDelayCutCorruptOrDropTheAnswer) {
     EXPECT_EQ(3, differing);
     EXPECT_EQ(whole, fetchLink(link).body) << "only the first request was hit";
 
-    web("DELETE", "/control/faults");
+    control("DELETE", "faults");
     addRule(R"({"path": "^/content/", "action": "truncate", "bytes": 10, "first": 1})");
     std::string truncated;
     try {
@@ -443,12 +443,12 @@ TEST_F(BackendFaultTest, BodyFaultsDelayCutCorruptOrDropTheAnswer) {
     EXPECT_LT(truncated.size(), whole.size());
     EXPECT_EQ(whole.substr(0, truncated.size()), truncated);
 
-    web("DELETE", "/control/faults");
+    control("DELETE", "faults");
     addRule(R"({"path": "^/content/", "action": "drop", "first": 1})");
     EXPECT_THROW(fetchLink(link), Poco::Exception);
     EXPECT_EQ(whole, fetchLink(link).body);
 
-    Poco::JSON::Array::Ptr served = web("GET", "/control/served").json()->getArray("served");
+    Poco::JSON::Array::Ptr served = control("GET", "served").json()->getArray("served");
     std::vector<std::string> faults;
     for (size_t i = 0; i < served->size(); ++i) {
         Poco::JSON::Object::Ptr entry = served->getObject(static_cast<unsigned>(i));

@@ -34,7 +34,10 @@ void flipWithin(std::string& chunk, uint64_t chunkStart, const std::vector<uint6
 
 uint64_t ReplyWriter::Write(Poco::Net::HTTPServerRequest& request, Poco::Net::HTTPServerResponse& response,
                             const Reply& reply, const Fault& fault) {
-    response.setStatus(static_cast<Poco::Net::HTTPResponse::HTTPStatus>(reply.status));
+    const auto status = static_cast<Poco::Net::HTTPResponse::HTTPStatus>(reply.status);
+    const std::string& reason = Poco::Net::HTTPResponse::getReasonForStatus(status);
+    // Statuses without a standard phrase (some injected ones) still get a readable one.
+    response.setStatusAndReason(status, reason == Poco::Net::HTTPResponse::HTTP_REASON_UNKNOWN ? "Unknown" : reason);
     response.setContentType(reply.contentType);
     for (const auto& header : reply.headers) response.set(header.first, header.second);
     response.setContentLength64(static_cast<Poco::Int64>(reply.bodySize()));
