@@ -1,5 +1,6 @@
 #include "backend/BackendRequestHandler.h"
 
+#include <algorithm>
 #include <chrono>
 #include <sstream>
 #include <thread>
@@ -35,14 +36,18 @@ bool isForm(const Poco::Net::HTTPServerRequest& request) {
     return request.getContentType().find(Poco::Net::HTMLForm::ENCODING_URL) != std::string::npos;
 }
 
-// False once the body passes the limit; what was read so far stays unread.
+// False once the body passes the limit. Never asks for more than the byte that
+// passes it, so a peer that stops there is answered rather than waited for.
 bool readBody(std::istream& stream, std::string& body) {
+    const size_t limit = BackendRequestHandler::BODY_LIMIT;
     std::string chunk(64 * 1024, '\0');
-    while (stream.read(&chunk[0], static_cast<std::streamsize>(chunk.size())) || stream.gcount() > 0) {
+    while (body.size() <= limit) {
+        const size_t wanted = std::min(chunk.size(), limit + 1 - body.size());
+        stream.read(&chunk[0], static_cast<std::streamsize>(wanted));
+        if (stream.gcount() <= 0) return true;
         body.append(chunk.data(), static_cast<size_t>(stream.gcount()));
-        if (body.size() > BackendRequestHandler::BODY_LIMIT) return false;
     }
-    return true;
+    return false;
 }
 
 }  // namespace
