@@ -46,6 +46,12 @@ void BackendConnection::run() {
     Poco::Net::StreamSocket& connection = socket();
     const int handle = connection.impl()->sockfd();
     if (!m_watchdog.watch(handle, std::chrono::milliseconds(m_options.headTimeoutMs))) return;
+    // Forgotten however run() ends, before the socket closes and its handle can be reused.
+    struct Forget {
+        ConnectionWatchdog& watchdog;
+        int handle;
+        ~Forget() { watchdog.forget(handle); }
+    } forget{m_watchdog, handle};
     try {
         Poco::Net::HTTPServerSession session(connection, m_params);
         connection.setSendTimeout(milliseconds(m_options.sendTimeoutMs));
@@ -56,7 +62,6 @@ void BackendConnection::run() {
         // The peer went away, a read or send timed out, or the watchdog closed
         // the connection: it ends here either way.
     }
-    m_watchdog.forget(handle);
 }
 
 bool BackendConnection::serve(Poco::Net::HTTPServerSession& session, int handle) {
