@@ -184,3 +184,13 @@ TEST_F(BackendConnectionTest, StatusLinesCarryTheirReasonAndUnservedMethodsAre40
         EXPECT_EQ(test.allow, reply.header("Allow"));
     }
 }
+
+TEST_F(BackendConnectionTest, AFullPoolIsFreedByTheDeadlinesOfItsIdlePeers) {
+    BackendOptions options;
+    options.maxConnections = 2;
+    options.headTimeoutMs = 300;
+    startBackend(options);
+    std::vector<Poco::Net::StreamSocket> idle;
+    for (int i = 0; i < 4; ++i) idle.push_back(connectTo(server->webPort()));
+    EXPECT_EQ(200, web("GET", GAMECARD).status) << "served once the idle peers' time is up";
+}

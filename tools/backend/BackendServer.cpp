@@ -1,5 +1,6 @@
 #include "backend/BackendServer.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fstream>
 #include <sstream>
@@ -28,8 +29,8 @@ BackendServer::BackendServer(const BackendOptions& options)
       m_webRoutes(m_context),
       m_apiHandler(m_context, "api", [this](const IncomingRequest& request) { return m_apiRoutes.handle(request); }),
       m_webHandler(m_context, "web", [this](const IncomingRequest& request) { return m_webRoutes.handle(request); }),
-      m_apiThreads(2, options.maxConnections),
-      m_webThreads(2, options.maxConnections) {}
+      m_apiThreads(std::min(2, options.maxConnections), options.maxConnections),
+      m_webThreads(std::min(2, options.maxConnections), options.maxConnections) {}
 
 BackendServer::~BackendServer() {
     stop();
