@@ -7,6 +7,7 @@
 #include <Poco/Net/HTTPRequest.h>
 #include <Poco/Net/HTTPResponse.h>
 #include <Poco/Net/HTTPSClientSession.h>
+#include <Poco/Net/StreamSocket.h>
 #include <Poco/StreamCopier.h>
 #include <Poco/URI.h>
 
@@ -37,6 +38,7 @@ HttpResult exchange(Poco::Net::HTTPClientSession& session, const std::string& me
     std::istream& stream = session.receiveResponse(response);
     HttpResult result;
     result.status = response.getStatus();
+    result.reason = response.getReason();
     for (const auto& header : response) result.headers[header.first] = header.second;
     std::ostringstream content;
     Poco::StreamCopier::copyStream(stream, content);
@@ -79,7 +81,7 @@ void BackendTest::TearDown() {
     server.reset();
 }
 
-void BackendTest::startBackend(VantisClient::Backend::BackendOptions options) {
+VantisClient::Backend::BackendOptions BackendTest::completed(VantisClient::Backend::BackendOptions options) {
     options.apiPort = 0;
     options.webPort = 0;
     options.catalogue = catalogue();
@@ -88,7 +90,11 @@ void BackendTest::startBackend(VantisClient::Backend::BackendOptions options) {
     options.privateKey = VANTIS_TEST_BACKEND_KEY;
     if (options.gamecardDirectory.empty()) options.gamecardDirectory = VANTIS_TEST_GAMECARD_DIR;
     options.reportsDirectory = sandbox.path("reports");
-    server.reset(new VantisClient::Backend::BackendServer(options));
+    return options;
+}
+
+void BackendTest::startBackend(VantisClient::Backend::BackendOptions options) {
+    server.reset(new VantisClient::Backend::BackendServer(completed(options)));
     std::string error;
     ASSERT_TRUE(server->start(error)) << error;
     ASSERT_GT(server->apiPort(), 0);
@@ -104,10 +110,30 @@ HttpResult BackendTest::api(const std::string& method, const std::string& pathAn
 }
 
 HttpResult BackendTest::web(const std::string& method, const std::string& pathAndQuery, const std::string& body,
-                            const std::string& contentType) {
+                            const std::string& contentType, const std::map<std::string, std::string>& headers) {
     Poco::Net::HTTPClientSession session("127.0.0.1", static_cast<Poco::UInt16>(server->webPort()));
     session.setTimeout(Poco::Timespan(10, 0));
-    return exchange(session, method, pathAndQuery, {}, body, contentType);
+    return exchange(session, method, pathAndQuery, headers, body, contentType);
+}
+
+HttpResult BackendTest::control(const std::string& method, const std::string& command, const std::string& body) {
+    return web(method, "/control/" + command, body, "",
+               {{"X-Control-Token", server->controlToken()}, {"Content-Type", "application/json"}});
+}
+
+std::string BackendTest::raw(int port, const std::string& bytes) {
+    Poco::Net::StreamSocket socket(Poco::Net::SocketAddress("127.0.0.1", static_cast<Poco::UInt16>(port)));
+    socket.setReceiveTimeout(Poco::Timespan(5, 0));
+    socket.sendBytes(bytes.data(), static_cast<int>(bytes.size()));
+    std::string received;
+    char buffer[4096];
+    try {
+        int count = 0;
+        while ((count = socket.receiveBytes(buffer, sizeof(buffer))) > 0) received.append(buffer, static_cast<size_t>(count));
+    } catch (const Poco::Exception&) {
+        // A timeout or a reset ends what there is to read.
+    }
+    return received;
 }
 
 HttpResult BackendTest::fetchLink(const std::string& link, const std::string& range) {

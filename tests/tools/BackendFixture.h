@@ -1,7 +1,7 @@
 // A running backend for tests: the sample game packed into the sandbox, two
 // accounts ("player" owns the game and its DLC, "visitor" owns nothing), both
 // listeners on ephemeral loopback ports, and small HTTPS and HTTP clients that
-// trust the development CA.
+// trust the development CA, plus a raw socket for what those clients would not send.
 #pragma once
 
 #include <map>
@@ -17,6 +17,7 @@ namespace VantisTest {
 
 struct HttpResult {
     int status = 0;
+    std::string reason;
     std::string body;
     std::map<std::string, std::string> headers;
 
@@ -29,14 +30,21 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // Packs the sample game and starts the backend with `options` completed by the fixture.
+    // `options` with the fixture's catalogue, accounts, certificate and ephemeral ports.
+    VantisClient::Backend::BackendOptions completed(VantisClient::Backend::BackendOptions options);
+    // Starts the backend on the sample game with `options` completed by the fixture.
     void startBackend(VantisClient::Backend::BackendOptions options = {});
 
     HttpResult api(const std::string& method, const std::string& pathAndQuery,
                    const std::map<std::string, std::string>& headers = {}, const std::string& body = "",
                    const std::string& contentType = "");
     HttpResult web(const std::string& method, const std::string& pathAndQuery, const std::string& body = "",
-                   const std::string& contentType = "");
+                   const std::string& contentType = "", const std::map<std::string, std::string>& headers = {});
+    // A control request as tests send it: JSON, with the control token.
+    HttpResult control(const std::string& method, const std::string& command, const std::string& body = "");
+    // Sends `bytes` as they are to the port and returns everything received
+    // until the backend closes the connection (or nothing comes for 5 s).
+    std::string raw(int port, const std::string& bytes);
     // api() on an absolute https link of this backend.
     HttpResult fetchLink(const std::string& link, const std::string& range = "");
     // A password sign-in of `username`; the access token.

@@ -68,7 +68,7 @@ TEST_F(BackendApiTest, ConfigurationFilePointsTheClientAtThisBackend) {
     EXPECT_EQ("127.0.0.1:" + std::to_string(server->webPort()) + "/gameview/dist",
               endpoints->getValue<std::string>("gamecards"));
 
-    ASSERT_EQ(200, web("POST", "/control/status", R"({"status": "offline"})").status);
+    ASSERT_EQ(200, control("POST", "status", R"({"status": "offline"})").status);
     EXPECT_EQ("offline", api("GET", "/vantis-client-config.json").json()->getValue<std::string>("status"));
 }
 
@@ -165,7 +165,7 @@ TEST_F(BackendApiTest, MissingUnknownAndExpiredTokensAnswer401) {
     EXPECT_EQ(200, api("GET", path, bearer(token)).status);
     EXPECT_EQ(401, api("GET", path).status);
     EXPECT_EQ(401, api("GET", path, bearer("not-a-token")).status);
-    ASSERT_EQ(200, web("POST", "/control/expire-tokens").status);
+    ASSERT_EQ(200, control("POST", "expire-tokens").status);
     HttpResult expired = api("GET", path, bearer(token));
     EXPECT_EQ(401, expired.status);
     EXPECT_EQ("invalid_token", expired.json()->getValue<std::string>("error"));
@@ -273,6 +273,10 @@ TEST_F(BackendApiTest, ProductRequestsRefuseWhatTheUserMayNotHave) {
     const Case cases[] = {
         {"content of a game the user does not own", PRODUCT + "/depots/42/" + object, visitor, 403},
         {"content of the owner", PRODUCT + "/depots/42/" + object, player, 200},
+        {"product manifest of a game the user does not own", PRODUCT + "/rootManifests", visitor, 403},
+        {"product manifest of the owner", PRODUCT + "/rootManifests", player, 200},
+        {"depot manifest of a game the user does not own", PRODUCT + "/manifests/1207658924_common.json", visitor, 403},
+        {"depot manifest of the owner", PRODUCT + "/manifests/1207658924_common.json", player, 200},
         {"unknown game", "/games/99/os/linux/rootManifests", player, 404},
         {"other operating system", "/games/1207658924/os/osx/rootManifests", player, 404},
         {"unknown depot manifest", PRODUCT + "/manifests/none.json", player, 404},
@@ -316,9 +320,12 @@ TEST_F(BackendApiTest, ContentLinksAreSignedExpireAndServeRanges) {
         EXPECT_EQ(test.body, reply.body);
         EXPECT_EQ(test.contentRange, reply.header("Content-Range"));
     }
-    HttpResult beyond = fetchLink(link, "bytes=" + std::to_string(size) + "-");
-    EXPECT_EQ(416, beyond.status);
-    EXPECT_EQ("bytes */" + std::to_string(size), beyond.header("Content-Range"));
+    for (const std::string& range : {"bytes=" + std::to_string(size) + "-", std::string("bytes=18446744073709551616-")}) {
+        SCOPED_TRACE(range);
+        HttpResult beyond = fetchLink(link, range);
+        EXPECT_EQ(416, beyond.status);
+        EXPECT_EQ("bytes */" + std::to_string(size), beyond.header("Content-Range"));
+    }
 
     std::string tampered = link;
     tampered[tampered.size() - 1] = tampered.back() == '0' ? '1' : '0';
@@ -326,7 +333,7 @@ TEST_F(BackendApiTest, ContentLinksAreSignedExpireAndServeRanges) {
     const std::string otherPath = Poco::URI(link).getPathAndQuery();
     EXPECT_EQ(403, api("GET", "/content/accounts.json" + otherPath.substr(otherPath.find('?'))).status);
 
-    ASSERT_EQ(200, web("POST", "/control/expire-links").status);
+    ASSERT_EQ(200, control("POST", "expire-links").status);
     EXPECT_EQ(403, fetchLink(link).status);
 }
 
@@ -347,6 +354,13 @@ TEST(BackendRangeTest, ParsesTheRangesClientsSend) {
         {"bytes=5-2", 10, ApiRoutes::RangeResult::Whole, 0, 0},
         {"items=0-1", 10, ApiRoutes::RangeResult::Whole, 0, 0},
         {"bytes=x-1", 10, ApiRoutes::RangeResult::Whole, 0, 0},
+        {"bytes=+1-2", 10, ApiRoutes::RangeResult::Whole, 0, 0},
+        {"bytes=-", 10, ApiRoutes::RangeResult::Whole, 0, 0},
+        {"bytes=18446744073709551615-", 10, ApiRoutes::RangeResult::Unsatisfiable, 0, 0},
+        {"bytes=18446744073709551616-", 10, ApiRoutes::RangeResult::Unsatisfiable, 0, 0},
+        {"bytes=0-18446744073709551616", 10, ApiRoutes::RangeResult::Unsatisfiable, 0, 0},
+        {"bytes=-99999999999999999999999", 10, ApiRoutes::RangeResult::Unsatisfiable, 0, 0},
+        {"bytes=0-18446744073709551615", 10, ApiRoutes::RangeResult::Part, 0, 10},
     };
     for (const Case& test : cases) {
         SCOPED_TRACE(test.header);
@@ -376,8 +390,11 @@ TEST_F(BackendApiTest, GameCardsAndProblemReportsOnThePlainListener) {
     const std::string form = "problem_message=" + formEncode(report) + "&log_snippet=" + formEncode(base64(log));
     ASSERT_EQ(200, web("POST", "/problem.php", form, "application/x-www-form-urlencoded").status);
     EXPECT_EQ(400, web("POST", "/problem.php", "", "application/x-www-form-urlencoded").status);
+    const std::string huge = "problem_message=" + formEncode(report) +
+                             "&log_snippet=" + formEncode(base64(std::string(600 * 1024, 'x')));
+    EXPECT_EQ(413, web("POST", "/problem.php", huge, "application/x-www-form-urlencoded").status);
 
-    Poco::JSON::Array::Ptr reports = web("GET", "/control/reports").json()->getArray("reports");
+    Poco::JSON::Array::Ptr reports = control("GET", "reports").json()->getArray("reports");
     ASSERT_EQ(1u, reports->size());
     Poco::JSON::Object::Ptr stored = reports->getObject(0);
     EXPECT_EQ(log, stored->getValue<std::string>("log"));
@@ -389,7 +406,7 @@ TEST_F(BackendApiTest, GameCardsAndProblemReportsOnThePlainListener) {
 class BackendFaultTest : public VantisTest::BackendTest {
 protected:
     void addRule(const std::string& rule) {
-        HttpResult added = web("POST", "/control/faults", rule, "application/json");
+        HttpResult added = control("POST", "faults", rule);
         ASSERT_EQ(200, added.status) << added.body;
     }
     int configStatus() { return api("GET", "/vantis-client-config.json").status; }
@@ -403,13 +420,90 @@ TEST_F(BackendFaultTest, StatusFaultsHitTheFirstNOrEveryKthMatchingRequest) {
     EXPECT_EQ(200, configStatus());
     EXPECT_EQ(200, web("GET", "/gameview/dist/1207658924/index.html").status) << "other paths are untouched";
 
-    ASSERT_EQ(200, web("DELETE", "/control/faults").status);
+    ASSERT_EQ(200, control("DELETE", "faults").status);
     addRule(R"({"path": "config", "action": "status", "status": 500, "every": 3})");
     std::vector<int> statuses;
     for (int i = 0; i < 6; ++i) statuses.push_back(configStatus());
     EXPECT_EQ((std::vector<int>{200, 200, 500, 200, 200, 500}), statuses);
 
-    EXPECT_EQ(400, web("POST", "/control/faults", R"({"action": "explode"})").status);
+    EXPECT_EQ(400, control("POST", "faults", R"({"action": "explode"})").status);
+}
+
+TEST_F(BackendFaultTest, NoRuleReachesTheControlEndpoint) {
+    startBackend();
+    addRule(R"({"action": "status", "status": 503})");
+    addRule(R"({"listener": "web", "path": "^/control/", "action": "drop"})");
+    EXPECT_EQ(503, configStatus());
+    EXPECT_EQ(200, control("GET", "served").status);
+    EXPECT_EQ(200, control("DELETE", "faults").status);
+    EXPECT_EQ(200, configStatus());
+}
+
+TEST_F(BackendFaultTest, BacktrackingPatternsCostNoMoreThanOthers) {
+    startBackend();
+    addRule(R"({"listener": "web", "path": "^/(a+)+$", "action": "status", "status": 500})");
+    EXPECT_EQ(404, web("GET", "/" + std::string(40, 'a') + "!").status) << "no match, answered normally";
+    EXPECT_EQ(500, web("GET", "/aaaa").status) << "a match gets the rule's answer";
+}
+
+TEST_F(BackendFaultTest, ControlNeedsItsTokenAndJson) {
+    startBackend();
+    const std::string body = R"({"status": "offline"})";
+    struct Case {
+        const char* name;
+        std::map<std::string, std::string> headers;
+        int status;
+    };
+    const Case refused[] = {
+        {"no token", {{"Content-Type", "application/json"}}, 403},
+        {"wrong token", {{"X-Control-Token", "guess"}, {"Content-Type", "application/json"}}, 403},
+        {"plain text, as a web page may send", {{"X-Control-Token", server->controlToken()}, {"Content-Type", "text/plain"}}, 415},
+        {"no content type", {{"X-Control-Token", server->controlToken()}}, 415},
+    };
+    for (const Case& test : refused) {
+        SCOPED_TRACE(test.name);
+        EXPECT_EQ(test.status, web("POST", "/control/status", body, "", test.headers).status);
+        EXPECT_EQ("online", api("GET", "/vantis-client-config.json").json()->getValue<std::string>("status"));
+    }
+    EXPECT_EQ(200, web("POST", "/control/status", body, "",
+                       {{"X-Control-Token", server->controlToken()}, {"Content-Type", "application/json; charset=utf-8"}})
+                       .status);
+    EXPECT_EQ("offline", api("GET", "/vantis-client-config.json").json()->getValue<std::string>("status"));
+    EXPECT_EQ(405, control("PUT", "faults").status);
+    EXPECT_EQ(404, control("GET", "nothing").status);
+}
+
+TEST_F(BackendFaultTest, ControlRefusesMalformedDocumentsInPlainWords) {
+    startBackend();
+    struct Case {
+        const char* command;
+        const char* body;
+    };
+    const Case cases[] = {
+        {"status", R"({"status": 5})"},
+        {"status", R"({"status": ""})"},
+        {"status", "[]"},
+        {"status", "not json"},
+        {"faults", R"({"action": []})"},
+        {"faults", R"({"action": "status", "path": 5})"},
+        {"faults", R"({"action": "status", "first": -1})"},
+        {"faults", R"({"action": "delay", "delayMs": 1.5})"},
+        {"faults", R"rule({"action": "status", "path": "(?=x)"})rule"},
+        {"faults", R"({"rules": {}})"},
+        {"faults", "[1]"},
+        {"faults", "5"},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(std::string(test.command) + " " + test.body);
+        HttpResult reply = control("POST", test.command, test.body);
+        EXPECT_EQ(400, reply.status);
+        const std::string description = reply.json()->getValue<std::string>("error_description");
+        EXPECT_FALSE(description.empty());
+        EXPECT_EQ(std::string::npos, description.find("Poco")) << description;
+        EXPECT_EQ(std::string::npos, description.find("::")) << description;
+    }
+    EXPECT_EQ("online", api("GET", "/vantis-client-config.json").json()->getValue<std::string>("status"));
+    EXPECT_EQ(200, configStatus()) << "no rule was added";
 }
 
 TEST_F(BackendFaultTest, BodyFaultsDelayCutCorruptOrDropTheAnswer) {
@@ -423,7 +517,7 @@ TEST_F(BackendFaultTest, BodyFaultsDelayCutCorruptOrDropTheAnswer) {
     EXPECT_EQ(whole, fetchLink(link).body);
     EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(300));
 
-    web("DELETE", "/control/faults");
+    control("DELETE", "faults");
     addRule(R"({"path": "^/content/", "action": "corrupt", "bytes": 3, "first": 1})");
     HttpResult corrupted = fetchLink(link);
     ASSERT_EQ(whole.size(), corrupted.body.size());
@@ -432,7 +526,7 @@ TEST_F(BackendFaultTest, BodyFaultsDelayCutCorruptOrDropTheAnswer) {
     EXPECT_EQ(3, differing);
     EXPECT_EQ(whole, fetchLink(link).body) << "only the first request was hit";
 
-    web("DELETE", "/control/faults");
+    control("DELETE", "faults");
     addRule(R"({"path": "^/content/", "action": "truncate", "bytes": 10, "first": 1})");
     std::string truncated;
     try {
@@ -443,12 +537,12 @@ TEST_F(BackendFaultTest, BodyFaultsDelayCutCorruptOrDropTheAnswer) {
     EXPECT_LT(truncated.size(), whole.size());
     EXPECT_EQ(whole.substr(0, truncated.size()), truncated);
 
-    web("DELETE", "/control/faults");
+    control("DELETE", "faults");
     addRule(R"({"path": "^/content/", "action": "drop", "first": 1})");
     EXPECT_THROW(fetchLink(link), Poco::Exception);
     EXPECT_EQ(whole, fetchLink(link).body);
 
-    Poco::JSON::Array::Ptr served = web("GET", "/control/served").json()->getArray("served");
+    Poco::JSON::Array::Ptr served = control("GET", "served").json()->getArray("served");
     std::vector<std::string> faults;
     for (size_t i = 0; i < served->size(); ++i) {
         Poco::JSON::Object::Ptr entry = served->getObject(static_cast<unsigned>(i));
@@ -473,6 +567,7 @@ TEST_F(BackendApiTest, TheProgramPrintsItsEphemeralPortsServesAndStopsOnSignal) 
     ASSERT_NE(std::string::npos, line.find(marker)) << line;
     const int port = std::stoi(line.substr(line.find(marker) + marker.size()));
     EXPECT_NE(std::string::npos, line.find(" web http://127.0.0.1:")) << line;
+    EXPECT_NE(std::string::npos, line.find(" control-token ")) << line;
 
     Poco::Net::Context::Ptr context = new Poco::Net::Context(Poco::Net::Context::TLS_CLIENT_USE, "", "",
                                                              VANTIS_TEST_CA_CERTIFICATE,
@@ -489,4 +584,37 @@ TEST_F(BackendApiTest, TheProgramPrintsItsEphemeralPortsServesAndStopsOnSignal) 
 
     Poco::Process::requestTermination(process.id());
     EXPECT_EQ(0, process.wait());
+}
+
+TEST_F(BackendApiTest, TheProgramExplainsItselfAndRefusesAMissingCatalogue) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> arguments;
+        int exitCode;
+        const char* out;
+        const char* err;
+    };
+    const Case cases[] = {
+        {"help", {"--help"}, 0, "usage: vantis-backend", ""},
+        {"unknown option", {"--frobnicate"}, 2, "", "unknown option --frobnicate"},
+        {"missing catalogue", {"--catalogue", sandbox.path("none"), "--certificate", VANTIS_TEST_BACKEND_CERTIFICATE,
+                               "--key", VANTIS_TEST_BACKEND_KEY, "--api-port", "0", "--web-port", "0"},
+         1, "", "is not a directory"},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.name);
+        Poco::Pipe out, err;
+        Poco::ProcessHandle process = Poco::Process::launch(std::string(VANTIS_TEST_BIN_DIR) + "/vantis-backend",
+                                                            test.arguments, nullptr, &out, &err);
+        Poco::PipeInputStream outStream(out), errStream(err);
+        std::ostringstream outText, errText;
+        Poco::StreamCopier::copyStream(outStream, outText);
+        Poco::StreamCopier::copyStream(errStream, errText);
+        EXPECT_EQ(test.exitCode, process.wait());
+        EXPECT_NE(std::string::npos, outText.str().find(test.out)) << outText.str();
+        EXPECT_NE(std::string::npos, errText.str().find(test.err)) << errText.str();
+        if (test.exitCode == 0) {
+            EXPECT_EQ(std::string::npos, errText.str().find("unknown option"));
+        }
+    }
 }

@@ -1,7 +1,8 @@
 #include "backend/ApiRoutes.h"
 
+#include <cstdint>
+
 #include <Poco/File.h>
-#include <Poco/NumberParser.h>
 
 #include "backend/LoginPage.h"
 #include "catalogue/CatalogueLayout.h"
@@ -28,9 +29,16 @@ Reply ApiRoutes::handle(const IncomingRequest& request) {
     const std::vector<std::string> segments = request.segments();
     if (segments.empty()) return notFound();
     const std::string& first = segments[0];
+    if (segments.size() == 1 && first == "auth") {
+        if (request.isRead()) return loginPage(request);
+        return request.method == "POST" ? login(request) : Reply::MethodNotAllowed("GET, HEAD, POST");
+    }
+    if (segments.size() == 1 && first == "token") {
+        return request.method == "GET" || request.method == "POST" ? token(request) : Reply::MethodNotAllowed("GET, POST");
+    }
+    // Everything else only reads.
+    if (!request.isRead()) return Reply::MethodNotAllowed("GET, HEAD");
     if (segments.size() == 1 && first == "vantis-client-config.json") return configuration();
-    if (segments.size() == 1 && first == "auth") return request.method == "POST" ? login(request) : loginPage(request);
-    if (segments.size() == 1 && first == "token") return token(request);
     if (first == "content") return content(request);
 
     std::string userId;
@@ -158,22 +166,23 @@ Reply ApiRoutes::game(const std::string& userId, const std::vector<std::string>&
     if (segments.size() < 5 || segments[2] != "os" || segments[3] != OPERATING_SYSTEM) return notFound();
     const std::string& gameId = segments[1];
     if (!CatalogueLayout::IsSafeComponent(gameId)) return notFound();
+    std::string path;
     if (segments.size() == 5 && segments[4] == "rootManifests") {
         if (!m_context.catalogue.hasProduct(gameId)) return notFound();
-        return linkTo(CatalogueLayout::ProductManifestPath(gameId));
+        path = CatalogueLayout::ProductManifestPath(gameId);
+    } else if (segments.size() == 6 && segments[4] == "manifests") {
+        path = CatalogueLayout::DepotManifestPath(gameId, segments[5]);
+    } else if (segments.size() == 7 && segments[4] == "depots") {
+        path = CatalogueLayout::ObjectPath(gameId, segments[6]);
+    } else {
+        return notFound();
     }
-    if (segments.size() == 6 && segments[4] == "manifests") {
-        return linkTo(CatalogueLayout::DepotManifestPath(gameId, segments[5]));
+    if (m_context.catalogue.resolve(path).empty()) return notFound();
+    // Manifests tell what a game is made of, so they are as much the owner's as its content.
+    if (!m_context.accounts.owns(userId, gameId)) {
+        return Reply::Error(403, "forbidden", "the user does not own game " + gameId);
     }
-    if (segments.size() == 7 && segments[4] == "depots") {
-        const std::string object = CatalogueLayout::ObjectPath(gameId, segments[6]);
-        if (m_context.catalogue.resolve(object).empty()) return notFound();
-        if (!m_context.accounts.owns(userId, gameId)) {
-            return Reply::Error(403, "forbidden", "the user does not own game " + gameId);
-        }
-        return linkTo(object);
-    }
-    return notFound();
+    return linkTo(path);
 }
 
 // redists/packages/manifests/files/<manifest or repository.json>
@@ -241,21 +250,39 @@ ApiRoutes::RangeResult ApiRoutes::ParseRange(const std::string& header, uint64_t
     if (dash == std::string::npos) return RangeResult::Whole;
     const std::string first = spec.substr(0, dash);
     const std::string last = spec.substr(dash + 1);
-    Poco::UInt64 a = 0, b = 0;
-    if (first.empty()) {
-        if (!Poco::NumberParser::tryParseUnsigned64(last, b)) return RangeResult::Whole;
+    uint64_t a = 0, b = 0;
+    const Number from = first.empty() ? Number::Absent : ParseNumber(first, a);
+    const Number to = last.empty() ? Number::Absent : ParseNumber(last, b);
+    if (from == Number::Malformed || to == Number::Malformed || (from == Number::Absent && to == Number::Absent)) {
+        return RangeResult::Whole;
+    }
+    // A position that does not fit in 64 bits names no byte of any content.
+    if (from == Number::TooLarge || to == Number::TooLarge) return RangeResult::Unsatisfiable;
+    if (from == Number::Absent) {
         if (b == 0 || size == 0) return RangeResult::Unsatisfiable;
         length = b < size ? b : size;
         start = size - length;
         return RangeResult::Part;
     }
-    if (!Poco::NumberParser::tryParseUnsigned64(first, a)) return RangeResult::Whole;
-    if (!last.empty() && (!Poco::NumberParser::tryParseUnsigned64(last, b) || b < a)) return RangeResult::Whole;
+    if (to == Number::Valid && b < a) return RangeResult::Whole;
     if (a >= size) return RangeResult::Unsatisfiable;
-    const uint64_t end = (last.empty() || b >= size) ? size - 1 : b;
+    const uint64_t end = (to == Number::Absent || b >= size) ? size - 1 : b;
     start = a;
     length = end - a + 1;
     return RangeResult::Part;
+}
+
+ApiRoutes::Number ApiRoutes::ParseNumber(const std::string& digits, uint64_t& value) {
+    value = 0;
+    for (char c : digits) {
+        if (c < '0' || c > '9') return Number::Malformed;
+    }
+    for (char c : digits) {
+        const uint64_t digit = static_cast<uint64_t>(c - '0');
+        if (value > (UINT64_MAX - digit) / 10) return Number::TooLarge;
+        value = value * 10 + digit;
+    }
+    return Number::Valid;
 }
 
 }  // namespace Backend

@@ -8,6 +8,7 @@ BackendContext::BackendContext(const BackendOptions& settings)
       tokens(settings.tokenLifetime),
       links(settings.linkLifetime),
       reports(settings.reportsDirectory),
+      controlToken(TokenStore::RandomToken()),
       m_status(settings.status) {}
 
 std::string BackendContext::apiAuthority() const {

@@ -1,6 +1,6 @@
 // What the backend's routes share: its settings, accounts, catalogue, tokens,
-// link signer, faults, problem reports, the ports it listens on and the status
-// it publishes in the client configuration file.
+// link signer, faults, problem reports, the ports it listens on, the control
+// token and the status it publishes in the client configuration file.
 // Thread-safety: the components lock for themselves; the ports are set once
 // before the listeners start; the status takes the context's mutex.
 #pragma once
@@ -32,6 +32,8 @@ public:
     ProblemReportStore reports;
     int apiPort = 0;
     int webPort = 0;
+    // Drawn at start; every control request must carry it.
+    const std::string controlToken;
 
     // "127.0.0.1:<port>" of each listener.
     std::string apiAuthority() const;

@@ -22,11 +22,25 @@ const char* const BackendOptions::USAGE =
     "  --client-id ID --client-secret SECRET\n"
     "  --token-lifetime S      access token lifetime in seconds (default 3600)\n"
     "  --link-lifetime S       content link lifetime in seconds (default 600)\n"
-    "  --status TEXT --channel TEXT --talk-interval S --complain-interval S\n";
+    "  --status TEXT --channel TEXT --talk-interval S --complain-interval S\n"
+    "  --head-timeout S        seconds a connection has for its request head (default 5)\n"
+    "  --idle-timeout S        seconds a kept-alive connection may stay idle (default 15)\n"
+    "  --max-connections N     connections served at once on each listener (default 256)\n"
+    "  --help                  this text\n"
+    "On start it prints its ports and the control token that every control request\n"
+    "must carry; README.md lists the routes, the accounts file and the control endpoints.\n";
 
 bool BackendOptions::Parse(int argc, const char* const* argv, BackendOptions& options, std::string& error) {
     auto integer = [&](int& target) {
         return [&target](const std::string& value) { return Poco::NumberParser::tryParse(value, target) && target >= 0; };
+    };
+    auto seconds = [&](int& target) {
+        return [&target](const std::string& value) {
+            int parsed = 0;
+            if (!Poco::NumberParser::tryParse(value, parsed) || parsed <= 0 || parsed > 3600) return false;
+            target = parsed * 1000;
+            return true;
+        };
     };
     auto text = [](std::string& target) {
         return [&target](const std::string& value) {
@@ -52,8 +66,15 @@ bool BackendOptions::Parse(int argc, const char* const* argv, BackendOptions& op
         {"--channel", text(options.channel)},
         {"--talk-interval", integer(options.talkInterval)},
         {"--complain-interval", integer(options.complainInterval)},
+        {"--head-timeout", seconds(options.headTimeoutMs)},
+        {"--idle-timeout", seconds(options.idleTimeoutMs)},
+        {"--max-connections", integer(options.maxConnections)},
     };
     for (int i = 1; i < argc; ++i) {
+        if (std::string(argv[i]) == "--help" || std::string(argv[i]) == "-h") {
+            options.help = true;
+            return true;
+        }
         auto setter = setters.find(argv[i]);
         if (setter == setters.end()) {
             error = std::string("unknown option ") + argv[i];
@@ -67,6 +88,10 @@ bool BackendOptions::Parse(int argc, const char* const* argv, BackendOptions& op
     }
     if (options.apiPort > 65535 || options.webPort > 65535) {
         error = "ports run from 0 to 65535";
+        return false;
+    }
+    if (options.maxConnections < 1 || options.maxConnections > 4096) {
+        error = "--max-connections runs from 1 to 4096";
         return false;
     }
     if (options.catalogue.empty() || options.certificate.empty() || options.privateKey.empty()) {

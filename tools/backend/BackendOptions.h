@@ -29,6 +29,15 @@ struct BackendOptions {
     std::string channel = "stable";
     int talkInterval = 3600;
     int complainInterval = 600;
+    // A connection must deliver a whole request head (and, on the HTTPS
+    // listener, finish its handshake) within headTimeoutMs of being accepted,
+    // and the next one within idleTimeoutMs of its previous reply; otherwise it
+    // is closed. A reply whose reader stops reading fails after sendTimeoutMs.
+    int headTimeoutMs = 5000;
+    int idleTimeoutMs = 15000;
+    int sendTimeoutMs = 30000;
+    int maxConnections = 256;  // served at once on each listener; more wait in the accept queue
+    bool help = false;         // --help: print USAGE and exit
 
     static const char* const USAGE;
 

@@ -1,15 +1,16 @@
 #include "backend/BackendRequestHandler.h"
 
+#include <algorithm>
 #include <chrono>
+#include <sstream>
 #include <thread>
 
 #include <Poco/Exception.h>
 #include <Poco/Net/HTMLForm.h>
-#include <Poco/Net/HTTPServerRequest.h>
-#include <Poco/Net/HTTPServerResponse.h>
 #include <Poco/URI.h>
 
 #include "backend/ReplyWriter.h"
+#include "backend/WebRoutes.h"
 
 namespace VantisClient {
 namespace Backend {
@@ -35,52 +36,71 @@ bool isForm(const Poco::Net::HTTPServerRequest& request) {
     return request.getContentType().find(Poco::Net::HTMLForm::ENCODING_URL) != std::string::npos;
 }
 
+// False once the body passes the limit. Never asks for more than the byte that
+// passes it, so a peer that stops there is answered rather than waited for.
+bool readBody(std::istream& stream, std::string& body) {
+    const size_t limit = BackendRequestHandler::BODY_LIMIT;
+    std::string chunk(64 * 1024, '\0');
+    while (body.size() <= limit) {
+        const size_t wanted = std::min(chunk.size(), limit + 1 - body.size());
+        stream.read(&chunk[0], static_cast<std::streamsize>(wanted));
+        if (stream.gcount() <= 0) return true;
+        body.append(chunk.data(), static_cast<size_t>(stream.gcount()));
+    }
+    return false;
+}
+
 }  // namespace
 
 BackendRequestHandler::BackendRequestHandler(BackendContext& context, const std::string& listener, const Route& route)
     : m_context(context), m_listener(listener), m_route(route) {}
 
-bool BackendRequestHandler::Read(Poco::Net::HTTPServerRequest& request, IncomingRequest& incoming) {
+BackendRequestHandler::ReadResult BackendRequestHandler::Read(Poco::Net::HTTPServerRequest& request,
+                                                              IncomingRequest& incoming) {
     try {
         Poco::URI uri(request.getURI());
         incoming.method = request.getMethod();
         incoming.path = foldSlashes(uri.getPath());
         incoming.bearerToken = bearerToken(request);
         incoming.range = request.get("Range", "");
+        incoming.contentType = request.getContentType();
+        incoming.controlToken = request.get(WebRoutes::CONTROL_TOKEN_HEADER, "");
         incoming.fromLoopback = request.clientAddress().host().isLoopback();
+        std::string body;
+        if ((request.hasContentLength() || request.getChunkedTransferEncoding()) && !readBody(request.stream(), body)) {
+            return ReadResult::TooLarge;
+        }
         Poco::Net::HTMLForm form;
         form.setValueLengthLimit(static_cast<int>(BODY_LIMIT));
         if (isForm(request)) {
-            form.load(request, request.stream());
+            std::istringstream formBody(body);
+            form.load(request, formBody);
         } else {
             form.load(request);
-        }
-        if (!isForm(request) && (request.hasContentLength() || request.getChunkedTransferEncoding())) {
-            std::string chunk(64 * 1024, '\0');
-            while (request.stream().read(&chunk[0], static_cast<std::streamsize>(chunk.size())) ||
-                   request.stream().gcount() > 0) {
-                incoming.body.append(chunk.data(), static_cast<size_t>(request.stream().gcount()));
-                if (incoming.body.size() > BODY_LIMIT) return false;
-            }
+            incoming.body = std::move(body);
         }
         for (const auto& field : form) incoming.parameters[field.first] = field.second;
-        return true;
+        return ReadResult::Complete;
     } catch (const Poco::Exception&) {
-        return false;
+        return ReadResult::Malformed;
     }
 }
 
 void BackendRequestHandler::handleRequest(Poco::Net::HTTPServerRequest& request,
-                                          Poco::Net::HTTPServerResponse& response) {
+                                          Poco::Net::HTTPServerResponse& response,
+                                          const std::function<void()>& requestRead) const {
     IncomingRequest incoming;
-    const bool readable = Read(request, incoming);
+    const ReadResult read = Read(request, incoming);
+    requestRead();
     ServedRequest served;
     served.listener = m_listener;
     served.method = request.getMethod();
     served.path = incoming.path.empty() ? request.getURI() : incoming.path;
     served.range = request.get("Range", "");
 
-    Fault fault = m_context.faults.match(m_listener, served.path);
+    // Control requests are how tests lift their faults, so no fault may stand in their way.
+    const bool control = m_listener == "web" && WebRoutes::IsControlPath(served.path);
+    const Fault fault = control ? Fault() : m_context.faults.match(m_listener, served.path);
     served.fault = fault.name();
     if (fault.action == Fault::Drop) {
         ReplyWriter::Drop(request, response);
@@ -89,18 +109,20 @@ void BackendRequestHandler::handleRequest(Poco::Net::HTTPServerRequest& request,
     }
     if (fault.action == Fault::Delay) std::this_thread::sleep_for(std::chrono::milliseconds(fault.delayMs));
 
+    // Part of an unread body may still be on its way: nothing after it can be read as a request.
+    if (read != ReadResult::Complete) response.setKeepAlive(false);
     Reply reply;
     if (fault.action == Fault::Status) {
         reply = Reply::Error(fault.status, "injected", "fault injected for tests");
-    } else if (!readable) {
+    } else if (read == ReadResult::TooLarge) {
+        reply = Reply::Error(413, "too_large", "request bodies are limited to " + std::to_string(BODY_LIMIT) + " bytes");
+    } else if (read == ReadResult::Malformed) {
         reply = Reply::Error(400, "invalid_request", "the request could not be read");
     } else {
         try {
             reply = m_route(incoming);
-        } catch (const Poco::Exception& exception) {
-            reply = Reply::Error(500, "server_error", exception.displayText());
-        } catch (const std::exception& exception) {
-            reply = Reply::Error(500, "server_error", exception.what());
+        } catch (const std::exception&) {
+            reply = Reply::Error(500, "server_error", "the request could not be served");
         }
     }
     served.status = reply.status;
@@ -110,15 +132,6 @@ void BackendRequestHandler::handleRequest(Poco::Net::HTTPServerRequest& request,
         // The peer went away while the body was sent; what was served is still recorded.
     }
     m_context.faults.record(served);
-}
-
-BackendRequestHandlerFactory::BackendRequestHandlerFactory(BackendContext& context, const std::string& listener,
-                                                           const Route& route)
-    : m_context(context), m_listener(listener), m_route(route) {}
-
-Poco::Net::HTTPRequestHandler* BackendRequestHandlerFactory::createRequestHandler(
-    const Poco::Net::HTTPServerRequest&) {
-    return new BackendRequestHandler(m_context, m_listener, m_route);
 }
 
 }  // namespace Backend

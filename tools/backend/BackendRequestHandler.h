@@ -1,14 +1,15 @@
 // Serves one request on either listener: reads it into an IncomingRequest,
-// consults the fault rules, asks the listener's routes for the reply, writes it
-// and records what was served.
-// Thread-safety: one handler per request, on a server worker thread.
+// consults the fault rules (never for control requests), asks the listener's
+// routes for the reply, writes it and records what was served.
+// Thread-safety: one instance per listener, shared by its connections; it only
+// reads its members, so requests may be handled concurrently.
 #pragma once
 
 #include <functional>
 #include <string>
 
-#include <Poco/Net/HTTPRequestHandler.h>
-#include <Poco/Net/HTTPRequestHandlerFactory.h>
+#include <Poco/Net/HTTPServerRequest.h>
+#include <Poco/Net/HTTPServerResponse.h>
 
 #include "backend/BackendContext.h"
 #include "backend/IncomingRequest.h"
@@ -19,26 +20,19 @@ namespace Backend {
 
 using Route = std::function<Reply(const IncomingRequest&)>;
 
-class BackendRequestHandler : public Poco::Net::HTTPRequestHandler {
+class BackendRequestHandler {
 public:
-    static const size_t BODY_LIMIT = 16 * 1024 * 1024;
+    // One limit for every request body, forms included.
+    static const size_t BODY_LIMIT = 1024 * 1024;
 
     BackendRequestHandler(BackendContext& context, const std::string& listener, const Route& route);
-    void handleRequest(Poco::Net::HTTPServerRequest& request, Poco::Net::HTTPServerResponse& response) override;
 
-    // False when the request cannot be read (a malformed form, a body too large).
-    static bool Read(Poco::Net::HTTPServerRequest& request, IncomingRequest& incoming);
+    // `requestRead` is called once the whole request, body included, has arrived.
+    void handleRequest(Poco::Net::HTTPServerRequest& request, Poco::Net::HTTPServerResponse& response,
+                       const std::function<void()>& requestRead) const;
 
-private:
-    BackendContext& m_context;
-    const std::string m_listener;
-    const Route m_route;
-};
-
-class BackendRequestHandlerFactory : public Poco::Net::HTTPRequestHandlerFactory {
-public:
-    BackendRequestHandlerFactory(BackendContext& context, const std::string& listener, const Route& route);
-    Poco::Net::HTTPRequestHandler* createRequestHandler(const Poco::Net::HTTPServerRequest& request) override;
+    enum class ReadResult { Complete, Malformed, TooLarge };
+    static ReadResult Read(Poco::Net::HTTPServerRequest& request, IncomingRequest& incoming);
 
 private:
     BackendContext& m_context;

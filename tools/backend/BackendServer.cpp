@@ -1,16 +1,17 @@
 #include "backend/BackendServer.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <fstream>
 #include <sstream>
 
 #include <Poco/Exception.h>
 #include <Poco/Net/Context.h>
-#include <Poco/Net/HTTPServerParams.h>
+#include <Poco/Net/NetException.h>
 #include <Poco/Net/SSLManager.h>
 #include <Poco/Net/SecureServerSocket.h>
-#include <Poco/Net/ServerSocket.h>
 
-#include "backend/BackendRequestHandler.h"
+#include "backend/BackendConnection.h"
 
 namespace VantisClient {
 namespace Backend {
@@ -18,16 +19,7 @@ namespace Backend {
 namespace {
 
 const char* const LOOPBACK = "127.0.0.1";
-
-Poco::Net::HTTPServerParams::Ptr serverParams() {
-    Poco::Net::HTTPServerParams::Ptr params = new Poco::Net::HTTPServerParams;
-    params->setKeepAlive(true);
-    params->setMaxKeepAliveRequests(0);
-    params->setMaxQueued(256);
-    params->setMaxThreads(BackendServer::MAX_THREADS);
-    params->setTimeout(Poco::Timespan(60, 0));
-    return params;
-}
+const int BACKLOG = 64;
 
 }  // namespace
 
@@ -35,8 +27,10 @@ BackendServer::BackendServer(const BackendOptions& options)
     : m_context(options),
       m_apiRoutes(m_context),
       m_webRoutes(m_context),
-      m_apiThreads(2, MAX_THREADS),
-      m_webThreads(2, MAX_THREADS) {}
+      m_apiHandler(m_context, "api", [this](const IncomingRequest& request) { return m_apiRoutes.handle(request); }),
+      m_webHandler(m_context, "web", [this](const IncomingRequest& request) { return m_webRoutes.handle(request); }),
+      m_apiThreads(std::min(2, options.maxConnections), options.maxConnections),
+      m_webThreads(std::min(2, options.maxConnections), options.maxConnections) {}
 
 BackendServer::~BackendServer() {
     stop();
@@ -53,7 +47,32 @@ bool BackendServer::load(std::string& error) {
     }
     std::ostringstream rules;
     rules << input.rdbuf();
-    return m_context.faults.addRules(rules.str(), error);
+    if (m_context.faults.addRules(rules.str(), error)) return true;
+    error = m_context.options.faultsFile + ": " + error;
+    return false;
+}
+
+bool BackendServer::listen(Poco::Net::ServerSocket& socket, int port, std::string& error) {
+    const Poco::Net::SocketAddress address(LOOPBACK, static_cast<Poco::UInt16>(port));
+    try {
+        // Address reuse lets a restarted backend bind while old connections
+        // linger; port reuse would let two processes listen on one port.
+        socket.bind(address, true, false);
+        socket.listen(BACKLOG);
+        return true;
+    } catch (const Poco::Net::NetException& exception) {
+        error = "cannot listen on " + address.toString() +
+                (exception.code() == EADDRINUSE ? ": the port is already in use" : ": " + exception.message());
+        return false;
+    }
+}
+
+std::unique_ptr<Poco::Net::TCPServer> BackendServer::serve(const BackendRequestHandler& handler,
+                                                          Poco::ThreadPool& threads,
+                                                          const Poco::Net::ServerSocket& socket) {
+    Poco::Net::HTTPServerParams::Ptr params = BackendConnection::Params(m_context.options);
+    return std::unique_ptr<Poco::Net::TCPServer>(new Poco::Net::TCPServer(
+        new BackendConnectionFactory(handler, m_watchdog, m_context.options, params), threads, socket, params));
 }
 
 bool BackendServer::start(std::string& error) {
@@ -64,19 +83,17 @@ bool BackendServer::start(std::string& error) {
         Poco::Net::Context::Ptr tls = new Poco::Net::Context(
             Poco::Net::Context::TLS_SERVER_USE, m_context.options.privateKey, m_context.options.certificate, "",
             Poco::Net::Context::VERIFY_NONE, 9, false, "HIGH:!aNULL:!MD5");
-        Poco::Net::SecureServerSocket apiSocket(
-            Poco::Net::SocketAddress(LOOPBACK, static_cast<Poco::UInt16>(m_context.options.apiPort)), 64, tls);
-        Poco::Net::ServerSocket webSocket(
-            Poco::Net::SocketAddress(LOOPBACK, static_cast<Poco::UInt16>(m_context.options.webPort)), 64);
+        Poco::Net::SecureServerSocket apiSocket(tls);
+        Poco::Net::ServerSocket webSocket;
+        if (!listen(apiSocket, m_context.options.apiPort, error) || !listen(webSocket, m_context.options.webPort, error)) {
+            stop();
+            return false;
+        }
         m_context.apiPort = apiSocket.address().port();
         m_context.webPort = webSocket.address().port();
-
-        auto api = [this](const IncomingRequest& request) { return m_apiRoutes.handle(request); };
-        auto web = [this](const IncomingRequest& request) { return m_webRoutes.handle(request); };
-        m_api.reset(new Poco::Net::HTTPServer(new BackendRequestHandlerFactory(m_context, "api", api), m_apiThreads,
-                                              apiSocket, serverParams()));
-        m_web.reset(new Poco::Net::HTTPServer(new BackendRequestHandlerFactory(m_context, "web", web), m_webThreads,
-                                              webSocket, serverParams()));
+        m_watchdog.start();
+        m_api = serve(m_apiHandler, m_apiThreads, apiSocket);
+        m_web = serve(m_webHandler, m_webThreads, webSocket);
         m_api->start();
         m_web->start();
         return true;
@@ -88,8 +105,10 @@ bool BackendServer::start(std::string& error) {
 }
 
 void BackendServer::stop() {
-    if (m_api) m_api->stopAll(true);
-    if (m_web) m_web->stopAll(true);
+    // No new connections, then the open ones are shut so that their threads end.
+    if (m_api) m_api->stop();
+    if (m_web) m_web->stop();
+    m_watchdog.stop();
     m_api.reset();
     m_web.reset();
     m_apiThreads.joinAll();

@@ -19,6 +19,11 @@ using Catalogue::CatalogueLayout;
 
 bool CatalogueIndex::load(const std::string& root, std::string& error) {
     m_root = root;
+    struct stat info {};
+    if (stat(root.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+        error = "the catalogue " + root + " is not a directory";
+        return false;
+    }
     const std::string games = root + "/" + CatalogueLayout::GamesDirectory();
     if (!Poco::File(games).exists()) return true;
     for (Poco::DirectoryIterator it(games), end; it != end; ++it) {

@@ -12,7 +12,8 @@ namespace Backend {
 
 class CatalogueIndex {
 public:
-    // False with a reason when a product manifest cannot be read.
+    // False with a reason when the root is not a directory or a product manifest
+    // cannot be read. A directory without games is an empty catalogue.
     bool load(const std::string& root, std::string& error);
 
     bool hasProduct(const std::string& gameId) const { return m_products.count(gameId) > 0; }

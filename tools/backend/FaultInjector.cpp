@@ -15,6 +15,34 @@ const std::map<std::string, Fault::Action> ACTIONS = {
     {"corrupt", Fault::Corrupt}, {"drop", Fault::Drop},
 };
 
+// An optional member that must be text when present.
+bool readText(const Poco::JSON::Object::Ptr& object, const std::string& key, std::string& value, std::string& error) {
+    if (!object->has(key)) return true;
+    const Poco::Dynamic::Var member = object->get(key);
+    if (!member.isString()) {
+        error = key + " must be a string";
+        return false;
+    }
+    value = member.toString();
+    return true;
+}
+
+// An optional member that must be a whole number of at least 0 when present.
+bool readCount(const Poco::JSON::Object::Ptr& object, const std::string& key, uint64_t& value, std::string& error) {
+    if (!object->has(key)) return true;
+    const Poco::Dynamic::Var member = object->get(key);
+    if (!member.isInteger() || (member.isSigned() && member.convert<Poco::Int64>() < 0)) {
+        error = key + " must be a whole number of at least 0";
+        return false;
+    }
+    value = member.convert<Poco::UInt64>();
+    return true;
+}
+
+std::string cut(const std::string& text, size_t limit) {
+    return text.size() <= limit ? text : text.substr(0, limit) + "...";
+}
+
 }  // namespace
 
 std::string Fault::name() const {
@@ -24,37 +52,42 @@ std::string Fault::name() const {
     return "";
 }
 
+FaultInjector::FaultInjector(size_t servedLogBytes) : m_servedBudget(servedLogBytes) {}
+
 bool FaultInjector::addRule(const Poco::JSON::Object::Ptr& object, std::string& error) {
-    try {
-        Rule rule;
-        rule.listener = object->optValue<std::string>("listener", "any");
-        if (rule.listener != "api" && rule.listener != "web" && rule.listener != "any") {
-            error = "listener must be api, web or any";
-            return false;
-        }
-        rule.path = std::make_shared<Poco::RegularExpression>(object->optValue<std::string>("path", ""));
-        auto action = ACTIONS.find(object->getValue<std::string>("action"));
-        if (action == ACTIONS.end()) {
-            error = "unknown action " + object->getValue<std::string>("action");
-            return false;
-        }
-        rule.fault.action = action->second;
-        rule.fault.status = object->optValue<int>("status", 503);
-        rule.fault.delayMs = object->optValue<int>("delayMs", 0);
-        rule.fault.bytes = object->optValue<uint64_t>("bytes", 0);
-        rule.first = object->optValue<uint64_t>("first", 0);
-        rule.every = object->optValue<uint64_t>("every", 0);
-        if (rule.fault.status < 100 || rule.fault.status > 599 || rule.fault.delayMs < 0 || rule.fault.delayMs > 600000) {
-            error = "status must be 100 to 599 and delayMs 0 to 600000";
-            return false;
-        }
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_rules.push_back(rule);
-        return true;
-    } catch (const Poco::Exception& exception) {
-        error = exception.displayText();
+    Rule rule;
+    std::string path, action;
+    uint64_t status = 503, delayMs = 0;
+    rule.listener = "any";
+    if (!readText(object, "listener", rule.listener, error) || !readText(object, "path", path, error) ||
+        !readText(object, "action", action, error) || !readCount(object, "status", status, error) ||
+        !readCount(object, "delayMs", delayMs, error) || !readCount(object, "bytes", rule.fault.bytes, error) ||
+        !readCount(object, "first", rule.first, error) || !readCount(object, "every", rule.every, error)) {
         return false;
     }
+    if (rule.listener != "api" && rule.listener != "web" && rule.listener != "any") {
+        error = "listener must be api, web or any";
+        return false;
+    }
+    auto known = ACTIONS.find(action);
+    if (known == ACTIONS.end()) {
+        error = "action must be one of status, delay, truncate, corrupt and drop";
+        return false;
+    }
+    if (status < 100 || status > 599 || delayMs > 600000) {
+        error = "status must be 100 to 599 and delayMs 0 to 600000";
+        return false;
+    }
+    if (!PathPattern::Compile(path, rule.path, error)) {
+        error = "path: " + error;
+        return false;
+    }
+    rule.fault.action = known->second;
+    rule.fault.status = static_cast<int>(status);
+    rule.fault.delayMs = static_cast<int>(delayMs);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_rules.push_back(rule);
+    return true;
 }
 
 bool FaultInjector::addRules(const std::string& json, std::string& error) {
@@ -65,9 +98,17 @@ bool FaultInjector::addRules(const std::string& json, std::string& error) {
         if (parsed.type() == typeid(Poco::JSON::Array::Ptr)) {
             rules = parsed.extract<Poco::JSON::Array::Ptr>();
         } else {
+            if (parsed.type() != typeid(Poco::JSON::Object::Ptr)) {
+                error = "expected a rule object, an array of rules or {\"rules\": [...]}";
+                return false;
+            }
             Poco::JSON::Object::Ptr object = parsed.extract<Poco::JSON::Object::Ptr>();
             if (!object->has("rules")) return addRule(object, error);
             rules = object->getArray("rules");
+            if (!rules) {
+                error = "rules must be an array";
+                return false;
+            }
         }
         for (size_t i = 0; rules && i < rules->size(); ++i) {
             Poco::JSON::Object::Ptr rule = rules->getObject(static_cast<unsigned>(i));
@@ -78,8 +119,8 @@ bool FaultInjector::addRules(const std::string& json, std::string& error) {
             if (!addRule(rule, error)) return false;
         }
         return true;
-    } catch (const Poco::Exception& exception) {
-        error = exception.displayText();
+    } catch (const Poco::Exception&) {
+        error = "the rules are not valid JSON";
         return false;
     }
 }
@@ -94,8 +135,7 @@ Fault FaultInjector::match(const std::string& listener, const std::string& path)
     Fault chosen;
     for (Rule& rule : m_rules) {
         if (rule.listener != "any" && rule.listener != listener) continue;
-        Poco::RegularExpression::Match found;
-        if (rule.path->match(path, 0, found) == 0) continue;
+        if (!rule.path.matches(path)) continue;
         uint64_t count = ++rule.matched;
         bool applies = (rule.first == 0 && rule.every == 0) || (rule.first > 0 && count <= rule.first) ||
                        (rule.every > 0 && count % rule.every == 0);
@@ -105,9 +145,30 @@ Fault FaultInjector::match(const std::string& listener, const std::string& path)
 }
 
 void FaultInjector::record(const ServedRequest& served) {
+    ServedRequest entry = served;
+    entry.listener = cut(entry.listener, SERVED_FIELD_LIMIT);
+    entry.method = cut(entry.method, SERVED_FIELD_LIMIT);
+    entry.path = cut(entry.path, SERVED_PATH_LIMIT);
+    entry.range = cut(entry.range, SERVED_FIELD_LIMIT);
+    entry.fault = cut(entry.fault, SERVED_FIELD_LIMIT);
+    const size_t size = sizeOf(entry);
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_served.push_back(served);
-    if (m_served.size() > SERVED_LOG_LIMIT) m_served.pop_front();
+    m_served.push_back(entry);
+    m_servedBytes += size;
+    while (m_servedBytes > m_servedBudget && !m_served.empty()) {
+        m_servedBytes -= sizeOf(m_served.front());
+        m_served.pop_front();
+    }
+}
+
+size_t FaultInjector::sizeOf(const ServedRequest& served) {
+    return sizeof(ServedRequest) + served.listener.size() + served.method.size() + served.path.size() +
+           served.range.size() + served.fault.size();
+}
+
+size_t FaultInjector::servedBytes() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_servedBytes;
 }
 
 std::vector<ServedRequest> FaultInjector::served() const {
@@ -134,6 +195,7 @@ Poco::JSON::Array::Ptr FaultInjector::servedAsJson() const {
 void FaultInjector::clearServed() {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_served.clear();
+    m_servedBytes = 0;
 }
 
 }  // namespace Backend

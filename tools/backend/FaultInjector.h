@@ -1,25 +1,30 @@
 // Faults for tests, and the record of what was served. A rule matches requests
-// of one listener ("api", "web" or "any") whose path matches a regular
-// expression, and applies to the first N of them, to every Kth, or to all:
+// of one listener ("api", "web" or "any") whose path matches a pattern (a
+// regular expression matched without backtracking, see PathPattern; none
+// matches every path), and applies to the first N of them, to every Kth, or to all:
 //   {"listener": "api", "path": "^/content/", "action": "status", "status": 503,
 //    "first": 2, "every": 0, "delayMs": 0, "bytes": 0}
 // Actions: "status" answers the status instead of the real reply; "delay" waits
 // delayMs before the real reply; "truncate" sends only `bytes` body bytes and
 // closes; "corrupt" flips `bytes` bytes (at least one) of the body; "drop" closes
 // the connection without an answer.
+//
+// The record of what was served keeps the most recent requests within a byte
+// budget, each with its path and range cut to a bounded length, so that a long
+// run or long paths cannot grow it without end.
 // Thread-safety: every operation takes the injector's mutex.
 #pragma once
 
 #include <cstdint>
 #include <deque>
-#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include <Poco/JSON/Array.h>
 #include <Poco/JSON/Object.h>
-#include <Poco/RegularExpression.h>
+
+#include "backend/PathPattern.h"
 
 namespace VantisClient {
 namespace Backend {
@@ -46,7 +51,11 @@ struct ServedRequest {
 
 class FaultInjector {
 public:
-    static const size_t SERVED_LOG_LIMIT = 100000;
+    static const size_t SERVED_LOG_BYTES = 16 * 1024 * 1024;
+    static const size_t SERVED_PATH_LIMIT = 512;  // longer paths are cut, marked with "..."
+    static const size_t SERVED_FIELD_LIMIT = 128;  // method, range
+
+    explicit FaultInjector(size_t servedLogBytes = SERVED_LOG_BYTES);
 
     // False with a reason for a rule that cannot be used; earlier rules stay.
     bool addRule(const Poco::JSON::Object::Ptr& rule, std::string& error);
@@ -61,20 +70,26 @@ public:
     std::vector<ServedRequest> served() const;
     Poco::JSON::Array::Ptr servedAsJson() const;
     void clearServed();
+    // What the record of served requests holds, by the budget's measure.
+    size_t servedBytes() const;
 
 private:
     struct Rule {
         std::string listener;
-        std::shared_ptr<Poco::RegularExpression> path;
+        PathPattern path;
         Fault fault;
         uint64_t first = 0;
         uint64_t every = 0;
         uint64_t matched = 0;
     };
 
+    static size_t sizeOf(const ServedRequest& served);
+
+    const size_t m_servedBudget;
     mutable std::mutex m_mutex;
     std::vector<Rule> m_rules;
     std::deque<ServedRequest> m_served;
+    size_t m_servedBytes = 0;
 };
 
 }  // namespace Backend

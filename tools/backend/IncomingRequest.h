@@ -17,10 +17,13 @@ struct IncomingRequest {
     std::map<std::string, std::string> parameters;
     std::string bearerToken;
     std::string range;
+    std::string contentType;
+    std::string controlToken;  // the control endpoint's header
     bool fromLoopback = false;
     std::string body;  // the raw body of a non-form request (control documents)
 
     std::string parameter(const std::string& name) const;
+    bool isRead() const { return method == "GET" || method == "HEAD"; }
     // The path split at "/", without empty pieces.
     std::vector<std::string> segments() const;
 };

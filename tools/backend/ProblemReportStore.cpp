@@ -44,28 +44,40 @@ Poco::JSON::Object::Ptr reportAsJson(const ProblemReport& report) {
 
 }  // namespace
 
-ProblemReportStore::ProblemReportStore(const std::string& directory) : m_directory(directory) {}
+ProblemReportStore::ProblemReportStore(const std::string& directory, size_t reportLimit, size_t recentBytes)
+    : m_directory(directory), m_reportLimit(reportLimit), m_recentBudget(recentBytes) {}
 
-ProblemReport ProblemReportStore::add(const std::string& message, const std::string& base64Log) {
+bool ProblemReportStore::add(const std::string& message, const std::string& base64Log) {
     ProblemReport report;
     report.message = message;
     report.logDecoded = decodeBase64(base64Log, report.log);
     if (!report.logDecoded) report.log = base64Log;
+    if (report.size() > m_reportLimit) return false;
 
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_reports.push_back(report);
     if (!m_directory.empty()) {
         Poco::File(m_directory).createDirectories();
         std::ofstream output(m_directory + "/reports.jsonl", std::ios::app);
         reportAsJson(report)->stringify(output, 0);
         output << "\n";
     }
-    return report;
+    m_recentBytes += report.size();
+    m_recent.push_back(std::move(report));
+    while (m_recentBytes > m_recentBudget && !m_recent.empty()) {
+        m_recentBytes -= m_recent.front().size();
+        m_recent.pop_front();
+    }
+    return true;
 }
 
 std::vector<ProblemReport> ProblemReportStore::reports() const {
     std::lock_guard<std::mutex> lock(m_mutex);
-    return m_reports;
+    return std::vector<ProblemReport>(m_recent.begin(), m_recent.end());
+}
+
+size_t ProblemReportStore::recentBytes() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_recentBytes;
 }
 
 Poco::JSON::Array::Ptr ProblemReportStore::asJson() const {

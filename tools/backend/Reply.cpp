@@ -27,6 +27,12 @@ Reply Reply::Link(const std::string& link) {
     return Json(200, object);
 }
 
+Reply Reply::MethodNotAllowed(const std::string& allowed) {
+    Reply reply = Error(405, "method_not_allowed", "this resource answers " + allowed);
+    reply.headers.push_back({"Allow", allowed});
+    return reply;
+}
+
 Reply Reply::Html(int status, const std::string& html) {
     Reply reply;
     reply.status = status;

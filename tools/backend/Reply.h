@@ -30,6 +30,8 @@ struct Reply {
     // {"error": code, "error_description": description}
     static Reply Error(int status, const std::string& code, const std::string& description);
     static Reply Link(const std::string& link);
+    // 405 with the methods the resource serves in "Allow".
+    static Reply MethodNotAllowed(const std::string& allowed);
     static Reply Html(int status, const std::string& html);
 };
 

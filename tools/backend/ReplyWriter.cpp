@@ -30,47 +30,70 @@ void flipWithin(std::string& chunk, uint64_t chunkStart, const std::vector<uint6
     }
 }
 
+// Blocking sockets may still take less than they were given.
+bool sendAll(Poco::Net::StreamSocket& socket, const char* data, size_t size) {
+    while (size > 0) {
+        const int sent = socket.sendBytes(data, static_cast<int>(std::min<size_t>(size, CHUNK_SIZE)));
+        if (sent <= 0) return false;
+        data += sent;
+        size -= static_cast<size_t>(sent);
+    }
+    return true;
+}
+
 }  // namespace
 
 uint64_t ReplyWriter::Write(Poco::Net::HTTPServerRequest& request, Poco::Net::HTTPServerResponse& response,
                             const Reply& reply, const Fault& fault) {
-    response.setStatus(static_cast<Poco::Net::HTTPResponse::HTTPStatus>(reply.status));
+    const auto status = static_cast<Poco::Net::HTTPResponse::HTTPStatus>(reply.status);
+    const std::string& reason = Poco::Net::HTTPResponse::getReasonForStatus(status);
+    // Statuses without a standard phrase (some injected ones) still get a readable one.
+    response.setStatusAndReason(status, reason == Poco::Net::HTTPResponse::HTTP_REASON_UNKNOWN ? "Unknown" : reason);
     response.setContentType(reply.contentType);
     for (const auto& header : reply.headers) response.set(header.first, header.second);
     response.setContentLength64(static_cast<Poco::Int64>(reply.bodySize()));
     const bool truncate = fault.action == Fault::Truncate;
     if (truncate) response.setKeepAlive(false);
     std::ostream& output = response.send();
+    output.flush();
     uint64_t written = 0;
     if (request.getMethod() != Poco::Net::HTTPRequest::HTTP_HEAD) {
         uint64_t limit = truncate ? std::min(fault.bytes, reply.bodySize()) : reply.bodySize();
-        written = writeBody(output, reply, limit, fault);
+        // The body goes to the socket in large writes: through the response
+        // stream's small buffer every few kilobytes would become a TLS record
+        // and a system call of its own.
+        auto* served = dynamic_cast<Poco::Net::HTTPServerRequestImpl*>(&request);
+        const Sink sink = [&](const char* data, size_t size) {
+            if (served) return sendAll(served->socket(), data, size);
+            output.write(data, static_cast<std::streamsize>(size));
+            return static_cast<bool>(output);
+        };
+        written = writeBody(sink, reply, limit, fault);
     }
     output.flush();
     if (truncate) Drop(request, response);
     return written;
 }
 
-uint64_t ReplyWriter::writeBody(std::ostream& output, const Reply& reply, uint64_t limit, const Fault& fault) {
+uint64_t ReplyWriter::writeBody(const Sink& sink, const Reply& reply, uint64_t limit, const Fault& fault) {
     std::vector<uint64_t> flips;
     if (fault.action == Fault::Corrupt) flips = flipPositions(reply.bodySize(), fault.bytes);
     if (reply.filePath.empty()) {
         std::string body = reply.body.substr(0, limit);
         flipWithin(body, 0, flips);
-        output.write(body.data(), static_cast<std::streamsize>(body.size()));
-        return body.size();
+        return sink(body.data(), body.size()) ? body.size() : 0;
     }
     std::ifstream file(reply.filePath, std::ios::binary);
     file.seekg(static_cast<std::streamoff>(reply.offset));
     std::string chunk;
     uint64_t written = 0;
-    while (written < limit && file && output) {
+    while (written < limit && file) {
         chunk.resize(static_cast<size_t>(std::min<uint64_t>(CHUNK_SIZE, limit - written)));
         file.read(&chunk[0], static_cast<std::streamsize>(chunk.size()));
         chunk.resize(static_cast<size_t>(file.gcount()));
         if (chunk.empty()) break;
         flipWithin(chunk, written, flips);
-        output.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+        if (!sink(chunk.data(), chunk.size())) break;
         written += chunk.size();
     }
     return written;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include <Poco/Net/HTTPServerRequest.h>
 #include <Poco/Net/HTTPServerResponse.h>
@@ -23,7 +24,9 @@ public:
     static void Drop(Poco::Net::HTTPServerRequest& request, Poco::Net::HTTPServerResponse& response);
 
 private:
-    static uint64_t writeBody(std::ostream& output, const Reply& reply, uint64_t limit, const Fault& fault);
+    // Sends bytes on; false when they could not all go.
+    using Sink = std::function<bool(const char*, size_t)>;
+    static uint64_t writeBody(const Sink& sink, const Reply& reply, uint64_t limit, const Fault& fault);
 };
 
 }  // namespace Backend

@@ -4,6 +4,7 @@
 
 #include <Poco/Exception.h>
 #include <Poco/JSON/Parser.h>
+#include <Poco/String.h>
 
 #include "catalogue/CatalogueLayout.h"
 
@@ -13,6 +14,13 @@ namespace Backend {
 using Catalogue::CatalogueLayout;
 
 const char* const WebRoutes::GAMECARD_PREFIX = "/gameview/dist/";
+const char* const WebRoutes::CONTROL_TOKEN_HEADER = "X-Control-Token";
+
+struct WebRoutes::Command {
+    const char* method;
+    const char* name;
+    Reply (WebRoutes::*run)(const IncomingRequest&);
+};
 
 namespace {
 
@@ -24,6 +32,12 @@ Reply ok() {
     Poco::JSON::Object::Ptr object = new Poco::JSON::Object;
     object->set("ok", true);
     return Reply::Json(200, object);
+}
+
+bool isJson(const std::string& contentType) {
+    std::string media = contentType.substr(0, contentType.find(';'));
+    while (!media.empty() && media.back() == ' ') media.pop_back();
+    return Poco::icompare(media, "application/json") == 0;
 }
 
 std::string contentTypeOf(const std::string& name) {
@@ -54,14 +68,29 @@ WebRoutes::WebRoutes(BackendContext& context) : m_context(context) {}
 
 Reply WebRoutes::handle(const IncomingRequest& request) {
     const std::vector<std::string> segments = request.segments();
-    if (segments.size() >= 3 && segments[0] == "gameview" && segments[1] == "dist") return gamecard(segments);
-    if (segments.size() == 1 && segments[0] == "problem.php" && request.method == "POST") return problemReport(request);
-    if (segments.size() == 2 && segments[0] == "avatars") return avatar();
+    if (segments.size() == 1 && segments[0] == "problem.php") {
+        return request.method == "POST" ? problemReport(request) : Reply::MethodNotAllowed("POST");
+    }
     if (segments.size() == 2 && segments[0] == "control") {
         if (!request.fromLoopback) return Reply::Error(403, "forbidden", "control is for loopback peers only");
-        return control(request, request.method + " " + segments[1]);
+        if (request.controlToken != m_context.controlToken) {
+            return Reply::Error(403, "forbidden", std::string("control requests carry the control token printed at "
+                                                              "start in ") + CONTROL_TOKEN_HEADER);
+        }
+        if (!isJson(request.contentType)) {
+            return Reply::Error(415, "unsupported_media_type", "control requests are sent as application/json");
+        }
+        return control(request, segments[1]);
     }
+    if (!request.isRead()) return Reply::MethodNotAllowed("GET, HEAD");
+    if (segments.size() >= 3 && segments[0] == "gameview" && segments[1] == "dist") return gamecard(segments);
+    if (segments.size() == 2 && segments[0] == "avatars") return avatar();
     return notFound();
+}
+
+bool WebRoutes::IsControlPath(const std::string& path) {
+    const std::string prefix = "/control";
+    return path.compare(0, prefix.size(), prefix) == 0 && (path.size() == prefix.size() || path[prefix.size()] == '/');
 }
 
 Reply WebRoutes::gamecard(const std::vector<std::string>& segments) {
@@ -86,7 +115,10 @@ Reply WebRoutes::gamecard(const std::vector<std::string>& segments) {
 Reply WebRoutes::problemReport(const IncomingRequest& request) {
     const std::string message = request.parameter("problem_message");
     if (message.empty()) return Reply::Error(400, "invalid_request", "problem_message is missing");
-    m_context.reports.add(message, request.parameter("log_snippet"));
+    if (!m_context.reports.add(message, request.parameter("log_snippet"))) {
+        return Reply::Error(413, "too_large", "a problem report may hold " +
+                                                  std::to_string(ProblemReportStore::REPORT_LIMIT) + " bytes");
+    }
     return ok();
 }
 
@@ -97,49 +129,77 @@ Reply WebRoutes::avatar() {
     return reply;
 }
 
-Reply WebRoutes::control(const IncomingRequest& request, const std::string& command) {
-    if (command == "POST faults") {
-        std::string error;
-        if (!m_context.faults.addRules(request.body, error)) return Reply::Error(400, "invalid_rule", error);
+Reply WebRoutes::control(const IncomingRequest& request, const std::string& name) {
+    static const Command COMMANDS[] = {
+        {"POST", "faults", &WebRoutes::addFaults},
+        {"DELETE", "faults", &WebRoutes::clearFaults},
+        {"GET", "served", &WebRoutes::listServed},
+        {"DELETE", "served", &WebRoutes::clearServed},
+        {"POST", "expire-tokens", &WebRoutes::expireTokens},
+        {"POST", "expire-links", &WebRoutes::expireLinks},
+        {"POST", "status", &WebRoutes::setStatus},
+        {"GET", "reports", &WebRoutes::listReports},
+    };
+    std::string allowed;
+    for (const Command& command : COMMANDS) {
+        if (name != command.name) continue;
+        if (request.method == command.method) return (this->*command.run)(request);
+        allowed += (allowed.empty() ? "" : ", ") + std::string(command.method);
+    }
+    return allowed.empty() ? notFound() : Reply::MethodNotAllowed(allowed);
+}
+
+Reply WebRoutes::addFaults(const IncomingRequest& request) {
+    std::string error;
+    if (!m_context.faults.addRules(request.body, error)) return Reply::Error(400, "invalid_rule", error);
+    return ok();
+}
+
+Reply WebRoutes::clearFaults(const IncomingRequest&) {
+    m_context.faults.clearRules();
+    return ok();
+}
+
+Reply WebRoutes::listServed(const IncomingRequest&) {
+    Poco::JSON::Object::Ptr served = new Poco::JSON::Object;
+    served->set("served", m_context.faults.servedAsJson());
+    return Reply::Json(200, served);
+}
+
+Reply WebRoutes::clearServed(const IncomingRequest&) {
+    m_context.faults.clearServed();
+    return ok();
+}
+
+Reply WebRoutes::expireTokens(const IncomingRequest&) {
+    m_context.tokens.expireAccessTokens();
+    return ok();
+}
+
+Reply WebRoutes::expireLinks(const IncomingRequest&) {
+    m_context.links.rotate();
+    return ok();
+}
+
+Reply WebRoutes::setStatus(const IncomingRequest& request) {
+    const Reply invalid = Reply::Error(400, "invalid_request", "expected {\"status\": \"<text>\"}");
+    try {
+        Poco::JSON::Parser parser;
+        const Poco::Dynamic::Var parsed = parser.parse(request.body);
+        if (parsed.type() != typeid(Poco::JSON::Object::Ptr)) return invalid;
+        const Poco::Dynamic::Var status = parsed.extract<Poco::JSON::Object::Ptr>()->get("status");
+        if (!status.isString() || status.toString().empty()) return invalid;
+        m_context.setStatus(status.toString());
         return ok();
+    } catch (const Poco::Exception&) {
+        return invalid;
     }
-    if (command == "DELETE faults") {
-        m_context.faults.clearRules();
-        return ok();
-    }
-    if (command == "GET served") {
-        Poco::JSON::Object::Ptr served = new Poco::JSON::Object;
-        served->set("served", m_context.faults.servedAsJson());
-        return Reply::Json(200, served);
-    }
-    if (command == "DELETE served") {
-        m_context.faults.clearServed();
-        return ok();
-    }
-    if (command == "POST expire-tokens") {
-        m_context.tokens.expireAccessTokens();
-        return ok();
-    }
-    if (command == "POST expire-links") {
-        m_context.links.rotate();
-        return ok();
-    }
-    if (command == "POST status") {
-        try {
-            Poco::JSON::Parser parser;
-            m_context.setStatus(
-                parser.parse(request.body).extract<Poco::JSON::Object::Ptr>()->getValue<std::string>("status"));
-            return ok();
-        } catch (const Poco::Exception& exception) {
-            return Reply::Error(400, "invalid_request", exception.displayText());
-        }
-    }
-    if (command == "GET reports") {
-        Poco::JSON::Object::Ptr reports = new Poco::JSON::Object;
-        reports->set("reports", m_context.reports.asJson());
-        return Reply::Json(200, reports);
-    }
-    return notFound();
+}
+
+Reply WebRoutes::listReports(const IncomingRequest&) {
+    Poco::JSON::Object::Ptr reports = new Poco::JSON::Object;
+    reports->set("reports", m_context.reports.asJson());
+    return Reply::Json(200, reports);
 }
 
 }  // namespace Backend

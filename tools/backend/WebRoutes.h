@@ -1,8 +1,10 @@
 // The plain-HTTP side of the backend: the game card page and its assets under
 // "/gameview/dist/<gid>/" for every game id of the catalogue (which also answers
 // the client's web-page check), user pictures, the problem-report collector
-// "/problem.php", and the control endpoint for tests, which only answers
-// loopback peers:
+// "/problem.php", and the control endpoint for tests. Control requests come
+// only from loopback peers, carry the control token drawn at start in
+// "X-Control-Token" and say "Content-Type: application/json" (which a web page
+// cannot send without asking first), and no fault rule ever applies to them:
 //   POST   /control/faults          add rules (see FaultInjector)
 //   DELETE /control/faults          remove every rule
 //   GET    /control/served          what was served, oldest first
@@ -14,6 +16,9 @@
 // Thread-safety: stateless beyond the shared context.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "backend/BackendContext.h"
 #include "backend/IncomingRequest.h"
 #include "backend/Reply.h"
@@ -24,16 +29,30 @@ namespace Backend {
 class WebRoutes {
 public:
     static const char* const GAMECARD_PREFIX;
+    static const char* const CONTROL_TOKEN_HEADER;
 
     explicit WebRoutes(BackendContext& context);
 
     Reply handle(const IncomingRequest& request);
 
+    static bool IsControlPath(const std::string& path);
+
 private:
+    struct Command;
+
     Reply gamecard(const std::vector<std::string>& segments);
     Reply problemReport(const IncomingRequest& request);
-    Reply control(const IncomingRequest& request, const std::string& command);
+    Reply control(const IncomingRequest& request, const std::string& name);
     static Reply avatar();
+
+    Reply addFaults(const IncomingRequest& request);
+    Reply clearFaults(const IncomingRequest& request);
+    Reply listServed(const IncomingRequest& request);
+    Reply clearServed(const IncomingRequest& request);
+    Reply expireTokens(const IncomingRequest& request);
+    Reply expireLinks(const IncomingRequest& request);
+    Reply setStatus(const IncomingRequest& request);
+    Reply listReports(const IncomingRequest& request);
 
     BackendContext& m_context;
 };

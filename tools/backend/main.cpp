@@ -4,7 +4,6 @@
 #include <iostream>
 #include <string>
 
-
 #include "backend/BackendOptions.h"
 #include "backend/BackendServer.h"
 
@@ -37,13 +36,17 @@ int main(int argc, char** argv) {
         std::cerr << "vantis-backend: " << error << "\n" << VantisClient::Backend::BackendOptions::USAGE;
         return 2;
     }
+    if (options.help) {
+        std::cout << VantisClient::Backend::BackendOptions::USAGE;
+        return 0;
+    }
     VantisClient::Backend::BackendServer server(options);
     if (!server.start(error)) {
         std::cerr << "vantis-backend: " << error << "\n";
         return 1;
     }
     std::cout << "vantis-backend api https://127.0.0.1:" << server.apiPort() << " web http://127.0.0.1:"
-              << server.webPort() << std::endl;
+              << server.webPort() << " control-token " << server.controlToken() << std::endl;
     waitForSignal();
     server.stop();
     return 0;
