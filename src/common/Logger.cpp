@@ -1,6 +1,8 @@
 #include "common/Logger.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <fstream>
@@ -42,6 +44,13 @@ Poco::AutoPtr<Poco::FormattingChannel> formatted(const Poco::Channel::Ptr& targe
 
 std::string defaultRemoteLogHost() { return std::string(LOG_HOST) + ":514"; }
 
+void createLogFile(const std::string& logFilePath) {
+    // Made 0600 before the file branch opens it, so that not one line is ever
+    // readable by others; a failure shows in setLogFilePermissions.
+    int descriptor = ::open(logFilePath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+    if (descriptor >= 0) ::close(descriptor);
+}
+
 }  // namespace
 
 void Logger::Start(const std::string& name, const std::string& logFilePath) {
@@ -49,6 +58,7 @@ void Logger::Start(const std::string& name, const std::string& logFilePath) {
     sm_instance.started = true;
     sm_instance.name = name;
     Utilities::CreateDirectoryForFile(logFilePath);
+    createLogFile(logFilePath);
     installChannels(name, logFilePath);
     LogInfo("Log started. Application version: %s (%s).", BuildInfo::Version(), BuildInfo::BuildTime());
     setLogFilePermissions(logFilePath);
@@ -82,7 +92,9 @@ void Logger::installChannels(const std::string& name, const std::string& logFile
 }
 
 void Logger::setLogFilePermissions(const std::string& logFilePath) {
-    if (::chmod(logFilePath.c_str(), 0777) != 0) {
+    // The log holds addresses, product names and account details: the owner only,
+    // also for a file that an older version left readable by everybody.
+    if (::chmod(logFilePath.c_str(), 0600) != 0) {
         LogWarning("Unable to set permissions for file %s", logFilePath.c_str());
     }
 }

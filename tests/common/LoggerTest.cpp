@@ -131,15 +131,22 @@ TEST_F(LoggerTest, MalformedOrMissingConfigurationEnablesNothing) {
     }
 }
 
-TEST_F(LoggerTest, FileBranchWritesTheLogFileWithOpenPermissions) {
-    start();
-    Logger::LogWarning("to the file");
-    Logger::Close();
-    std::string contents = VantisTest::ReadWholeFile(logFile());
-    EXPECT_NE(std::string::npos, contents.find("[VantisClient][Warning]: to the file\n"));
-    struct stat status {};
-    ASSERT_EQ(0, ::stat(logFile().c_str(), &status));
-    EXPECT_EQ(0777u, status.st_mode & 0777u);
+TEST_F(LoggerTest, FileBranchWritesTheLogFileForTheOwnerOnly) {
+    // A log left readable by everybody (as older versions made it) is closed too.
+    sandbox.writeFile("Logs/VantisClient.log", "old line\n");
+    ASSERT_EQ(0, ::chmod(logFile().c_str(), 0777));
+    for (bool existing : {true, false}) {
+        Logger::Reset();
+        if (!existing) Poco::File(logFile()).remove();
+        start();
+        Logger::LogWarning("to the file");
+        Logger::Close();
+        std::string contents = VantisTest::ReadWholeFile(logFile());
+        EXPECT_NE(std::string::npos, contents.find("[VantisClient][Warning]: to the file\n"));
+        struct stat status {};
+        ASSERT_EQ(0, ::stat(logFile().c_str(), &status));
+        EXPECT_EQ(0600u, status.st_mode & 0777u) << (existing ? "existing" : "new");
+    }
 }
 
 TEST_F(LoggerTest, LogFileIsRotatedPastFiveMegabytes) {

@@ -12,6 +12,7 @@
 #include "common/ClientUserPreferences.h"
 #include "common/Constants.h"
 #include "common/Logger.h"
+#include "common/ProblemReporter.h"
 #include "core/ClientCore.h"
 #include "net/HostProvider.h"
 #include "net/HttpManager.h"
@@ -27,6 +28,8 @@ void resetProcessWideObjects() {
     VantisClient::HttpManager::Shutdown();
     VantisClient::HttpManager::Open();
     VantisClient::Http::HostProvider::Reset();
+    // Before the logger: a report in flight still logs.
+    VantisClient::ProblemReporter::Reset();
     VantisClient::Logger::Reset();
     VantisClient::ClientUserPreferences::Set(nullptr);
     VantisClient::Platform::Reset();
