@@ -51,7 +51,8 @@ void ProblemReporter::Reset() {
     if (reporter != nullptr) reporter->reset();
 }
 
-ProblemReporter::ProblemReporter() : m_lastSendTime(0), m_endpoint(PROBLEM_REPORTER_ENDPOINT), m_thread("ProblemReporter") {
+ProblemReporter::ProblemReporter()
+    : m_lastSendTime(0), m_endpoint(PROBLEM_REPORTER_ENDPOINT), m_thread("ProblemReporter") {
     ScopedLock lock(m_mutex);
     readLastSendTimestampLocked();
     sm_created.store(this);

@@ -37,7 +37,9 @@ TEST(JsonMessageBuilderTest, WritesTheFixedTextOfEveryValueKind) {
         {"nested object", [](JsonObject& o) { o.addObject("inner").addNumericProperty("n", 0); },
          "{\"inner\":{\"n\":0\n}\n}"},
         {"escaping of backslash, quote and control characters",
-         [](JsonObject& o) { o.addStringProperty("s", std::string("C:\\Games\\a \"b\"\n\t\r\b\f\x01\x1f\x7f\0z", 24)); },
+         [](JsonObject& o) {
+             o.addStringProperty("s", std::string("C:\\Games\\a \"b\"\n\t\r\b\f\x01\x1f\x7f\0z", 24));
+         },
          "{\"s\":\"C:\\\\Games\\\\a \\\"b\\\"\\n\\t\\r\\b\\f\\u0001\\u001f\x7f\\u0000z\"\n}"},
         {"text beyond ASCII stays as it is", [](JsonObject& o) { o.addStringProperty("s", "Jeux vid\xc3\xa9o /x"); },
          "{\"s\":\"Jeux vid\xc3\xa9o /x\"\n}"},

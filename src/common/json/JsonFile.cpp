@@ -74,6 +74,10 @@ bool writeAll(int descriptor, const std::string& text) {
     return true;
 }
 
+void warnUnwritable(const std::string& path, const std::string& reason) {
+    Logger::LogWarning("Unable to write json contents to %s: %s", path.c_str(), reason.c_str());
+}
+
 // Makes the rename itself survive a power cut; a failure here loses nothing.
 void syncDirectoryOf(const std::string& path) {
     std::string directory = Poco::Path(path).parent().toString();
@@ -109,7 +113,7 @@ bool JsonFile::Update(const std::string& path, const std::function<void(Poco::JS
     try {
         object->stringify(text);
     } catch (const Poco::Exception& exception) {
-        Logger::LogWarning("Unable to write json contents to %s: %s", path.c_str(), exception.displayText().c_str());
+        warnUnwritable(path, exception.displayText());
         return false;
     }
     return writeAtomically(path, text.str());
@@ -121,7 +125,7 @@ bool JsonFile::writeAtomically(const std::string& path, const std::string& text)
     // A fresh name each time: a file left by a crash is never reopened or trusted.
     int descriptor = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (descriptor < 0) {
-        Logger::LogWarning("Unable to write json contents to %s: %s", path.c_str(), Poco::Error::getMessage(errno).c_str());
+        warnUnwritable(path, Poco::Error::getMessage(errno));
         return false;
     }
     bool written = ::fchmod(descriptor, 0600) == 0 && writeAll(descriptor, text) && ::fsync(descriptor) == 0;
@@ -139,7 +143,7 @@ bool JsonFile::writeAtomically(const std::string& path, const std::string& text)
         return true;
     }
     ::unlink(temporary.data());
-    Logger::LogWarning("Unable to write json contents to %s: %s", path.c_str(), Poco::Error::getMessage(error).c_str());
+    warnUnwritable(path, Poco::Error::getMessage(error));
     return false;
 }
 
