@@ -38,6 +38,13 @@ protected:
         startBackend();
     }
 
+    void TearDown() override {
+        // The client leaves before the backend stops, so that no keep-alive
+        // connection of its own is still being served then.
+        HttpManager::Shutdown();
+        BackendTest::TearDown();
+    }
+
     void startReporting(unsigned int interval) {
         Logger::Start("VantisClient", sandbox.path("Logs/VantisClient.log"));
         reporter().setEndpoint("http://" + server->context().webAuthority() + "/problem.php");
