@@ -2,7 +2,8 @@
 // GETs of one signed link with two requests in flight, answers delivered on
 // one loop thread woken by each completion; then many small JSON requests.
 // Run by bench/http-throughput, next to curl on the same ranges.
-//   vantis-bench-http <link> <object-bytes> <ranges> <json-url> <json-requests> [--no-reuse]
+//   vantis-bench-http <link> <object-bytes> <ranges> <json-url> <json-requests> <user> <password> [--no-reuse]
+// The link's host serves as the auth host too.
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -10,6 +11,7 @@
 #include <string>
 
 #include <Poco/Event.h>
+#include <Poco/URI.h>
 
 #include "net/HttpManager.h"
 #include "net/RequestFactory.h"
@@ -46,21 +48,31 @@ template <class Send>
 double run(int count, Poco::SharedPtr<Counter>& counter, Send send, Poco::Event& woken) {
     const auto started = std::chrono::steady_clock::now();
     int sent = 0;
-    for (; sent < IN_FLIGHT && sent < count; ++sent) send(sent);
     while (counter->done < count) {
+        while (sent < count && sent - counter->done < IN_FLIGHT) send(sent++);
         woken.tryWait(50);
-        const int before = counter->done;
         HttpManager::ProcessDataThread();
-        for (int finished = counter->done - before; finished > 0 && sent < count; --finished) send(sent++);
     }
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+}
+
+// File parts travel as the signed-in user, as in an install.
+bool signIn(HttpManager* manager, const std::string& user, const std::string& password, Poco::Event& woken) {
+    manager->signInWithPassword(user, password);
+    for (int i = 0; i < 200 && manager->getSignInState() == HttpManager::SIGNING_IN; ++i) {
+        woken.tryWait(50);
+        HttpManager::ProcessDataThread();
+    }
+    return manager->getSignInState() == HttpManager::SIGNED_IN;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 6) {
-        std::fprintf(stderr, "usage: %s <link> <object-bytes> <ranges> <json-url> <json-requests> [--no-reuse]\n",
+    if (argc < 8) {
+        std::fprintf(stderr,
+                     "usage: %s <link> <object-bytes> <ranges> <json-url> <json-requests> <user> <password> "
+                     "[--no-reuse]\n",
                      argv[0]);
         return 2;
     }
@@ -69,13 +81,20 @@ int main(int argc, char** argv) {
     const int ranges = std::atoi(argv[3]);
     const std::string jsonUrl = argv[4];
     const int jsonRequests = std::atoi(argv[5]);
-    const bool reuse = !(argc > 6 && std::string(argv[6]) == "--no-reuse");
+    const bool reuse = !(argc > 8 && std::string(argv[8]) == "--no-reuse");
     const uint64_t partsPerObject = objectBytes / PART_BYTES;
 
     HttpManager* manager = HttpManager::Instance();
     Poco::Event woken;
     manager->setCompletionHook([&woken] { woken.set(); });
     manager->setConnectionReuse(reuse);
+    const Poco::URI linkUri(link);
+    manager->getHostProvider()->setHost("auth", linkUri.getAuthority());
+    manager->getHostProvider()->setHost("products", linkUri.getAuthority());
+    if (!signIn(manager, argv[6], argv[7], woken)) {
+        std::fprintf(stderr, "could not sign in as %s\n", argv[6]);
+        return 1;
+    }
 
     Poco::SharedPtr<Counter> parts = new Counter();
     Poco::SharedPtr<IHttpClient::IResponseListener> partListener(parts);

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "common/Logger.h"
-// PROBLEM_REPORTER_PENDING #include "common/ProblemReporter.h"
+#include "common/ProblemReporter.h"
 #include "common/json/Serializer.h"
 #include "net/HostProvider.h"
 #include "net/RequestFactory.h"
@@ -64,7 +64,7 @@ void CheckAPIStatusTask::readConfiguration(const Poco::JSON::Object::Ptr& config
                                    MIN_TALK_INTERVAL_SECONDS, "APIStatus: Could not read [talkInterval] from config file.");
     const int64_t complain = readInterval(configuration, "complainInterval", DEFAULT_COMPLAIN_INTERVAL_SECONDS, 0,
                                           "APIStatus: Could not read [complainInterval] from config file");
-    // PROBLEM_REPORTER_PENDING ProblemReporter::Instance().setComplainInterval(static_cast<unsigned>(complain));
+    ProblemReporter::Instance().setComplainInterval(static_cast<unsigned>(complain));
 }
 
 void CheckAPIStatusTask::applyEndPoints(const Poco::JSON::Object::Ptr& endPoints, APIStatusResult& result) const {

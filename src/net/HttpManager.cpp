@@ -43,6 +43,7 @@ private:
 };
 
 VantisMutex HttpManager::sm_mutex;
+VantisMutex HttpManager::sm_deliveryMutex;
 std::atomic<HttpManager*> HttpManager::sm_instance{nullptr};
 bool HttpManager::sm_shutDown = false;
 
@@ -53,6 +54,9 @@ HttpManager* HttpManager::Instance() {
 }
 
 void HttpManager::Shutdown() {
+    // Never while answers are being delivered; in this order, so that a
+    // listener may still reach Instance() meanwhile.
+    ScopedLock delivering(sm_deliveryMutex);
     ScopedLock lock(sm_mutex);
     sm_shutDown = true;
     delete sm_instance.exchange(nullptr);
@@ -69,6 +73,7 @@ bool HttpManager::IsShutDown() {
 }
 
 void HttpManager::ProcessDataThread() {
+    ScopedLock delivering(sm_deliveryMutex);
     HttpManager* manager = sm_instance;
     if (manager == nullptr) return;
     manager->m_plainClient->ProcessData();

@@ -5,9 +5,8 @@
 //
 // Thread-safety: Instance() and Shutdown() are serialised by a static lock;
 // requests may be sent from any thread. ProcessDataThread() is called by the
-// engine's loop thread only, and every answer and event is delivered there.
-// Shutdown() must not run while ProcessDataThread() does: the engine joins its
-// loop thread first.
+// engine's loop thread only, and every answer and event is delivered there;
+// Shutdown() waits for a delivery in progress.
 #pragma once
 
 #include <atomic>
@@ -94,6 +93,8 @@ private:
     HttpManager& operator=(const HttpManager&) = delete;
 
     static VantisMutex sm_mutex;
+    // Held while answers are delivered, so that Shutdown() waits for the delivery.
+    static VantisMutex sm_deliveryMutex;
     static std::atomic<HttpManager*> sm_instance;
     static bool sm_shutDown;
 
