@@ -3,11 +3,13 @@
 #include <sys/socket.h>
 
 #include <algorithm>
+#include <cstring>
 #include <chrono>
 #include <mutex>
 #include <ostream>
 #include <thread>
 
+#include <Poco/Buffer.h>
 #include <Poco/Exception.h>
 #include <Poco/Net/HTTPRequest.h>
 #include <Poco/Net/NetException.h>
@@ -29,7 +31,7 @@ namespace {
 // Anonymous and null suites are refused: a server must prove who it is.
 const char* const CIPHER_LIST = "ALL:!ADH:!LOW:!EXP:!MD5:!aNULL:!eNULL:@STRENGTH";
 const int VERIFICATION_DEPTH = 9;
-const uint32_t READ_CHUNK_BYTES = 64 * 1024;
+const uint32_t READ_CHUNK_BYTES = 256 * 1024;
 const std::chrono::milliseconds BUDGET_RETRY_PAUSE(5);
 const char* const FORM_CONTENT_TYPE = "application/x-www-form-urlencoded";
 const char* const JSON_CONTENT_TYPE = "application/json";
@@ -293,34 +295,83 @@ bool HttpClient::receive(RequestContext& context, Poco::Net::HTTPClientSession& 
     for (const auto& header : received) response.headers.emplace(header.first, header.second);
     response.statusCode = static_cast<int32_t>(received.getStatus());
     response.requestId = context.request.requestId;
-    readBody(context, stream, announced);
-    if (!Logger::IsChannelEnabled(HttpTrafficLog::CHANNEL)) return received.getKeepAlive();
+    bool reusable = received.getKeepAlive();
+    if (isPlainBody(context.request, received)) {
+        reusable = readBodyFromSocket(context, session, announced) && reusable;
+    } else {
+        readBodyFromStream(context, stream, announced);
+    }
+    if (!Logger::IsChannelEnabled(HttpTrafficLog::CHANNEL)) return reusable;
     Logger::LogChannelInfo(HttpTrafficLog::CHANNEL, "%s",
                            HttpTrafficLog::ResponseBlock(response.requestId, received).c_str());
     if (isJson(response)) {
         Logger::LogChannelInfo(HttpTrafficLog::CHANNEL, "%s",
                                HttpTrafficLog::ResponseBodyBlock(response.requestId, response.body).c_str());
     }
-    return received.getKeepAlive();
+    return reusable;
 }
 
-void HttpClient::readBody(RequestContext& context, std::istream& stream, Poco::Int64 announced) {
+bool HttpClient::isPlainBody(const HttpRequest& request, const Poco::Net::HTTPResponse& received) {
+    const int status = received.getStatus();
+    return request.method != HttpRequest::HTTP_METHOD_HEAD && status >= 200 && status < 300 && status != 204 &&
+           !received.getChunkedTransferEncoding() && received.getContentLength64() > 0;
+}
+
+void HttpClient::readBodyFromStream(RequestContext& context, std::istream& stream, Poco::Int64 announced) {
     // A failing socket must surface as an error, not as an early end of body.
     stream.exceptions(std::ios::badbit);
+    readBody(context, announced, [&stream](char* into, uint32_t wanted) {
+        stream.read(into, wanted);
+        return static_cast<uint32_t>(stream.gcount());
+    });
+}
+
+bool HttpClient::readBodyFromSocket(RequestContext& context, Poco::Net::HTTPClientSession& session,
+                                    Poco::Int64 announced) {
+    // What the session read beyond the head comes first; the rest is read in
+    // large pieces straight from the socket, not through the stream's small buffer.
+    Poco::Buffer<char> buffered(0);
+    session.drainBuffer(buffered);
+    const uint64_t length = static_cast<uint64_t>(announced);
+    const size_t head = static_cast<size_t>(std::min<uint64_t>(buffered.size(), length));
+    Poco::Net::StreamSocket& socket = session.socket();
+    socket.setReceiveTimeout(Poco::Timespan(context.request.timeout, 0));
+    size_t offset = 0;
+    readBody(context, announced, [&](char* into, uint32_t wanted) {
+        uint32_t got = 0;
+        const size_t fromBuffer = std::min<size_t>(head - offset, wanted);
+        if (fromBuffer > 0) std::memcpy(into, buffered.begin() + offset, fromBuffer);
+        offset += fromBuffer;
+        got += static_cast<uint32_t>(fromBuffer);
+        while (got < wanted) {
+            const int received = socket.receiveBytes(into + got, static_cast<int>(wanted - got));
+            if (received <= 0) break;
+            got += static_cast<uint32_t>(received);
+        }
+        return got;
+    });
+    // Bytes beyond the body would be read as the next answer: such a connection is not reused.
+    return buffered.size() <= length;
+}
+
+void HttpClient::readBody(RequestContext& context, Poco::Int64 announced,
+                          const std::function<uint32_t(char*, uint32_t)>& readSome) {
     std::string& body = context.response.body;
     if (announced > 0) body.reserve(static_cast<std::string::size_type>(announced));
-    for (;;) {
+    const uint64_t expected = announced >= 0 ? static_cast<uint64_t>(announced) : MAX_RESPONSE_SIZE + 1;
+    while (body.size() < expected) {
         uint32_t wanted = READ_CHUNK_BYTES;
         if (context.request.speedLimit > 0) wanted = awaitBudget(wanted);
         // One byte beyond the limit is enough to know the body is too large.
-        wanted = static_cast<uint32_t>(std::min<uint64_t>(wanted, MAX_RESPONSE_SIZE + 1 - body.size()));
+        wanted = static_cast<uint32_t>(std::min<uint64_t>(wanted, expected - body.size()));
         const std::string::size_type before = body.size();
         body.resize(before + wanted);
-        stream.read(&body[before], wanted);
-        const std::streamsize got = stream.gcount();
-        body.resize(before + static_cast<std::string::size_type>(got));
-        if (body.size() > MAX_RESPONSE_SIZE) refuseOversized(context, "over " + Poco::NumberFormatter::format(MAX_RESPONSE_SIZE));
-        if (got < static_cast<std::streamsize>(wanted)) break;
+        const uint32_t got = readSome(&body[before], wanted);
+        body.resize(before + got);
+        if (body.size() > MAX_RESPONSE_SIZE) {
+            refuseOversized(context, "over " + Poco::NumberFormatter::format(MAX_RESPONSE_SIZE));
+        }
+        if (got < wanted) break;
     }
     if (announced >= 0 && body.size() != static_cast<uint64_t>(announced)) {
         throw Poco::Net::MessageException("response body ended after " + Poco::NumberFormatter::format(body.size()) +

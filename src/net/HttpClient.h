@@ -90,7 +90,14 @@ private:
     void exchange(RequestContext& context, HttpSessionCache& sessions);
     bool transfer(RequestContext& context, Poco::Net::HTTPClientSession& session);
     bool receive(RequestContext& context, Poco::Net::HTTPClientSession& session);
-    void readBody(RequestContext& context, std::istream& stream, Poco::Int64 announcedLength);
+    static bool isPlainBody(const HttpRequest& request, const Poco::Net::HTTPResponse& received);
+    void readBodyFromStream(RequestContext& context, std::istream& stream, Poco::Int64 announced);
+    // False when the connection cannot serve another request.
+    bool readBodyFromSocket(RequestContext& context, Poco::Net::HTTPClientSession& session, Poco::Int64 announced);
+    // Reads up to the announced length (or past the size limit when unknown)
+    // through `readSome`, which fills what it is asked for unless the body ends.
+    void readBody(RequestContext& context, Poco::Int64 announced,
+                  const std::function<uint32_t(char*, uint32_t)>& readSome);
     uint32_t awaitBudget(uint32_t bytes);
     [[noreturn]] void refuseOversized(const RequestContext& context, const std::string& size);
     void scheduleResend(std::unique_ptr<RequestContext> context);
