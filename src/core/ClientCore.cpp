@@ -12,9 +12,11 @@
 #include "core/AuthLostNotification.h"
 #include "core/CheckAPIStatusTask.h"
 #include "core/CoreInitializedNotification.h"
+#include "core/FixDirectoryPrivilegesTask.h"
 #include "core/GetTokenAndUserDetailsTask.h"
 #include "core/LoadProductsTask.h"
 #include "core/MultiTask.h"
+#include "core/ProductStateChangedNotification.h"
 #include "core/ShutdownResponseNotification.h"
 #include "core/SignInResultNotification.h"
 #include "core/SignInUserTask.h"
@@ -252,8 +254,13 @@ void ClientCore::handleProductsLoadedFromIndex(const void*, ProductsLoaded_Resul
         ScopedLock lock(m_productMutex);
         m_products = result.products;
     }
-    // Whatever the result, the directory-privilege task is pushed here onto
-    // the installer subsystem once the service link arrives.
+    FixDirectoryPrivilegesTask::Ptr fixPrivileges = new FixDirectoryPrivilegesTask();
+    fixPrivileges->productStateChangedEvent += Poco::delegate(this, &ClientCore::handleProductStateChanged);
+    m_installerSubSystem->pushUniqueTask(fixPrivileges);
+}
+
+void ClientCore::handleProductStateChanged(const void*, ProductStateChangedStruct& change) {
+    queueNotification(new ProductStateChangedNotification(change.product));
 }
 
 void ClientCore::handleCoreInitialized(const void*, Poco::EventArgs&) {

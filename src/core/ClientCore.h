@@ -32,6 +32,7 @@
 #include "net/APIStatusResult.h"
 #include "core/ClientNotification.h"
 #include "core/IClientListener.h"
+#include "core/ProductStateChangedStruct.h"
 #include "core/ProductsLoaded_Result.h"
 #include "net/SignInResult.h"
 #include "core/SubSystem.h"
@@ -88,7 +89,10 @@ public:
     void handleAPIStatusResult(const void* sender, APIStatusResult& result);
     void handleSignInResult(const void* sender, SignInResult& result);
     void handleCoreInitialized(const void* sender, Poco::EventArgs& args);
+    // Whatever the result, asks the installer subsystem to make the games left
+    // unplayable for lack of permissions playable offline.
     void handleProductsLoadedFromIndex(const void* sender, ProductsLoaded_Result& result);
+    void handleProductStateChanged(const void* sender, ProductStateChangedStruct& change);
     void handleSignOut(const void* sender, Poco::EventArgs& args);
     void handleAuthLost(const void* sender, Poco::EventArgs& args);
     void installProductAborted(const void* sender, Poco::EventArgs& args);
