@@ -22,7 +22,7 @@ namespace VantisClient {
 
 class ProcessSpawner {
 public:
-    static const long TERMINATION_GRACE_MS = 2000;
+    static constexpr long TERMINATION_GRACE_MS = 2000;
 
     ProcessSpawner(std::string executable, std::vector<std::string> arguments, AbortSignal::Ptr abortSignal);
 

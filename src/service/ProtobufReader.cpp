@@ -60,7 +60,9 @@ ProtobufReader::EReadResult ProtobufReader::takeHeldFrame(pb::Header& header, st
     if (m_held < headerEnd) return READ_INCOMPLETE;
 
     pb::Header parsed;
-    if (!parsed.ParseFromArray(m_buffer + SERVICE_FRAME_LENGTH_BYTES, headerSize)) {
+    // Partial parsing and our own check of the required fields: the peer's bytes
+    // are no reason for the protocol-buffer library to log.
+    if (!parsed.ParsePartialFromArray(m_buffer + SERVICE_FRAME_LENGTH_BYTES, headerSize) || !parsed.IsInitialized()) {
         Logger::LogWarning("Parse error while reading message of size %hu", headerSize);
         return dropHeldBytes();
     }
@@ -103,7 +105,7 @@ bool ProtobufReader::checkHeaderIntegrity(const char* messageName, const std::ve
 bool ProtobufReader::parsePayload(const char* messageName, const std::vector<char>& content, const pb::Header& header,
                                   google::protobuf::MessageLite& message) {
     if (!checkHeaderIntegrity(messageName, content, header)) return false;
-    if (!message.ParseFromArray(content.data(), static_cast<int>(header.size()))) {
+    if (!message.ParsePartialFromArray(content.data(), static_cast<int>(header.size())) || !message.IsInitialized()) {
         Logger::LogWarning("Failed parsing %s", messageName);
         return false;
     }

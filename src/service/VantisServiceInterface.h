@@ -21,8 +21,8 @@ namespace VantisClient {
 
 class VantisServiceInterface {
 public:
-    static const int MAX_TRIES = 10;
-    static const unsigned RESPONSE_TIMEOUT_SECONDS = 1;
+    static constexpr int MAX_TRIES = 10;
+    static constexpr unsigned RESPONSE_TIMEOUT_SECONDS = 1;
 
     // The installed service: SERVICE_TRIGGER_FILE_PATH and SERVICE_PORT.
     VantisServiceInterface();
