@@ -8,25 +8,12 @@
 
 #include <Poco/Error.h>
 
+#include "service/FileDescriptor.h"
+
 namespace VantisClient {
 namespace {
 
 const mode_t TRIGGER_MODE = 0644;
-
-// Closes on every path out.
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : m_fd(fd) {}
-    ~Descriptor() {
-        if (m_fd >= 0) ::close(m_fd);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
 
 }  // namespace
 
@@ -35,8 +22,8 @@ ServiceTriggerFile::ServiceTriggerFile(std::string path) : m_path(std::move(path
 ServiceTriggerFile::EResult ServiceTriggerFile::createOrTouch() const {
     // O_EXCL tells a new file from an existing one; O_NOFOLLOW keeps a link
     // planted at the path from redirecting the creation.
-    Descriptor created(::open(m_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, TRIGGER_MODE));
-    if (created.get() >= 0) {
+    FileDescriptor created(::open(m_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, TRIGGER_MODE));
+    if (created.isOpen()) {
         // The umask may have narrowed it; the descriptor is ours, the path might not be.
         ::fchmod(created.get(), TRIGGER_MODE);
         return CREATED;
@@ -47,8 +34,8 @@ ServiceTriggerFile::EResult ServiceTriggerFile::createOrTouch() const {
 
 ServiceTriggerFile::EResult ServiceTriggerFile::touchExisting() const {
     // O_NONBLOCK: a FIFO planted at the path must not hang the open.
-    Descriptor existing(::open(m_path.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-    if (existing.get() < 0) return REFUSED;
+    FileDescriptor existing(::open(m_path.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    if (!existing.isOpen()) return REFUSED;
     struct stat status;
     if (::fstat(existing.get(), &status) != 0) return TOUCH_FAILED;
     if (!S_ISREG(status.st_mode) || status.st_uid != ::geteuid()) return REFUSED;

@@ -28,8 +28,6 @@ namespace {
 namespace pb = zorv::protocols::pb;
 namespace ds = vantis::protocols::desktop_service;
 
-const uid_t OTHER_UID = 65534;
-
 // The real service on a trigger file and an ephemeral port of its own.
 class ServiceProgramTest : public VantisTest::SandboxTest {
 protected:
@@ -164,7 +162,7 @@ TEST_F(ServiceProgramTest, RefusesWhatIsNotAnAbsolutePathOfItsOwnDirectory) {
 TEST_F(ServiceProgramTest, RefusesADirectoryOfAnotherOwner) {
     if (::geteuid() != 0) GTEST_SKIP() << "needs root to give a directory to another user";
     makeDirectory("Games/Theirs", 0500);
-    ASSERT_EQ(0, ::chown(sandbox.path("Games/Theirs").c_str(), OTHER_UID, OTHER_UID));
+    ASSERT_EQ(0, ::chown(sandbox.path("Games/Theirs").c_str(), VantisTest::OTHER_UID, VantisTest::OTHER_UID));
     startService();
 
     EXPECT_EQ(pb::Response::FORBIDDEN, askToFix(sandbox.path("Games/Theirs")).GetExtension(pb::Response::code));
@@ -215,7 +213,7 @@ TEST_F(ServiceProgramTest, ClosesTheConnectionOfAnotherUser) {
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-        if (::setgid(OTHER_UID) != 0 || ::setuid(OTHER_UID) != 0) ::_exit(10);
+        if (::setgid(VantisTest::OTHER_UID) != 0 || ::setuid(VantisTest::OTHER_UID) != 0) ::_exit(10);
         const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
         const timeval timeout = {10, 0};
         ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof(timeout));

@@ -16,6 +16,9 @@
 
 namespace VantisTest {
 
+// Not this process's user: the owner of what must be someone else's (set only as root).
+const uid_t OTHER_UID = 65534;
+
 // Two connected ends on 127.0.0.1.
 struct LoopbackPair {
     LoopbackPair();

@@ -23,8 +23,6 @@ namespace {
 namespace pb = zorv::protocols::pb;
 namespace ds = vantis::protocols::desktop_service;
 
-const uid_t OTHER_UID = 65534;
-
 class VantisServiceInterfaceTest : public VantisTest::SandboxTest {
 protected:
     void SetUp() override {
@@ -106,7 +104,7 @@ TEST_F(VantisServiceInterfaceTest, TriggerPathThatIsNotOurFileIsRefused) {
 TEST_F(VantisServiceInterfaceTest, TriggerFileOfAnotherUserIsRefused) {
     if (::geteuid() != 0) GTEST_SKIP() << "needs root to give the file to another user";
     sandbox.writeFile("vantisservice.txt", "");
-    ASSERT_EQ(0, ::chown(trigger().c_str(), OTHER_UID, OTHER_UID));
+    ASSERT_EQ(0, ::chown(trigger().c_str(), VantisTest::OTHER_UID, VantisTest::OTHER_UID));
     age(trigger());
 
     EXPECT_FALSE(VantisServiceInterface(trigger(), 1).startService());

@@ -10,6 +10,8 @@
 
 #include <Poco/Error.h>
 
+#include "service/FileDescriptor.h"
+
 namespace VantisClient {
 namespace Service {
 namespace {
@@ -18,26 +20,6 @@ using Code = zorv::protocols::pb::Response::Code;
 namespace pb = zorv::protocols::pb;
 
 const int PATH_FLAGS = O_PATH | O_NOFOLLOW | O_CLOEXEC;
-
-// Closes on every path out unless released.
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : m_fd(fd) {}
-    ~Descriptor() {
-        if (m_fd >= 0) ::close(m_fd);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return m_fd; }
-    int release() {
-        const int fd = m_fd;
-        m_fd = -1;
-        return fd;
-    }
-
-private:
-    int m_fd;
-};
 
 std::vector<std::string> components(const std::string& path) {
     std::vector<std::string> parts;
@@ -91,10 +73,10 @@ Code DirectoryPrivilegeFixer::openRequested(const std::string& path, int& pathFd
     }
     std::string parent;
     for (size_t i = 0; i + 1 < parts.size(); ++i) parent += "/" + parts[i];
-    Descriptor parentFd(::open(parent.empty() ? "/" : parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    Descriptor entry(parentFd.get() < 0 ? -1 : ::openat(parentFd.get(), parts.back().c_str(), PATH_FLAGS));
+    FileDescriptor parentFd(::open(parent.empty() ? "/" : parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    FileDescriptor entry(!parentFd.isOpen() ? -1 : ::openat(parentFd.get(), parts.back().c_str(), PATH_FLAGS));
     struct stat status;
-    if (entry.get() < 0 || ::fstat(entry.get(), &status) != 0) {
+    if (!entry.isOpen() || ::fstat(entry.get(), &status) != 0) {
         const int error = errno;
         detail = Poco::Error::getMessage(error);
         return error == EACCES ? pb::Response::FORBIDDEN : pb::Response::BAD_REQUEST;
@@ -116,7 +98,7 @@ Code DirectoryPrivilegeFixer::openRequested(const std::string& path, int& pathFd
 }
 
 bool DirectoryPrivilegeFixer::fixEntry(int pathFd, int depth) {
-    Descriptor entry(pathFd);
+    FileDescriptor entry(pathFd);
     struct stat status;
     if (::fstat(entry.get(), &status) != 0) {
         ++m_failed;

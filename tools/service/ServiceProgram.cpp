@@ -8,6 +8,7 @@
 
 #include "common/ApplicationEnvironment.h"
 #include "common/BuildInfo.h"
+#include "service/FileDescriptor.h"
 #include "service/RequestHandler.h"
 #include "service/ServiceLog.h"
 
@@ -44,12 +45,11 @@ int ServiceProgram::run() {
     ServiceLog::Line("VantisService %s for uid %u, trigger file %s", BuildInfo::Version(),
                      static_cast<unsigned>(owner), m_options.triggerPath.c_str());
     const sigset_t signals = stopSignals();
-    const int signalFd = ::signalfd(-1, &signals, SFD_CLOEXEC | SFD_NONBLOCK);
+    const FileDescriptor signalFd(::signalfd(-1, &signals, SFD_CLOEXEC | SFD_NONBLOCK));
     TriggerWatcher watcher(m_options.triggerPath);
     std::string error;
-    if (signalFd < 0 || !watcher.open(error)) {
-        ServiceLog::Line("Cannot start: %s", signalFd < 0 ? Poco::Error::getMessage(errno).c_str() : error.c_str());
-        if (signalFd >= 0) ::close(signalFd);
+    if (!signalFd.isOpen() || !watcher.open(error)) {
+        ServiceLog::Line("Cannot start: %s", signalFd.isOpen() ? error.c_str() : Poco::Error::getMessage(errno).c_str());
         return EXIT_FAILED;
     }
     RequestHandler handler(owner, ApplicationEnvironment::GetApplicationSupportRootPath());
@@ -60,9 +60,8 @@ int ServiceProgram::run() {
     } else {
         ServiceLog::Line("Waiting for the trigger file");
     }
-    while (step == KEEP_RUNNING) step = waitForChange(signalFd, watcher, listener);
+    while (step == KEEP_RUNNING) step = waitForChange(signalFd.get(), watcher, listener);
     listener.shutdown();
-    ::close(signalFd);
     ServiceLog::Line("Stopped");
     return step == FAIL ? EXIT_FAILED : EXIT_OK;
 }

@@ -20,14 +20,10 @@ const uint32_t EVENTS = IN_CREATE | IN_DELETE | IN_ATTRIB | IN_CLOSE_WRITE | IN_
 
 TriggerWatcher::TriggerWatcher(std::string path) : m_path(std::move(path)) {}
 
-TriggerWatcher::~TriggerWatcher() {
-    if (m_inotify >= 0) ::close(m_inotify);
-}
-
 bool TriggerWatcher::open(std::string& error) {
-    m_inotify = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    m_inotify.reset(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
     const std::string directory = Poco::Path(m_path).parent().toString();
-    if (m_inotify < 0 || ::inotify_add_watch(m_inotify, directory.c_str(), EVENTS) < 0) {
+    if (!m_inotify.isOpen() || ::inotify_add_watch(m_inotify.get(), directory.c_str(), EVENTS) < 0) {
         error = "cannot watch " + directory + ": " + Poco::Error::getMessage(errno);
         return false;
     }
@@ -52,7 +48,7 @@ TriggerWatcher::EChange TriggerWatcher::check() {
 void TriggerWatcher::drainEvents() {
     // Only that something happened matters; the file itself is looked at afterwards.
     alignas(struct inotify_event) char events[4096];
-    while (::read(m_inotify, events, sizeof(events)) > 0) {
+    while (::read(m_inotify.get(), events, sizeof(events)) > 0) {
     }
 }
 

@@ -9,6 +9,8 @@
 
 #include <string>
 
+#include "service/FileDescriptor.h"
+
 namespace VantisClient {
 namespace Service {
 
@@ -17,14 +19,13 @@ public:
     enum EChange { UNCHANGED, APPEARED, TOUCHED, REMOVED };
 
     explicit TriggerWatcher(std::string path);
-    ~TriggerWatcher();
     TriggerWatcher(const TriggerWatcher&) = delete;
     TriggerWatcher& operator=(const TriggerWatcher&) = delete;
 
     // Starts watching the file's directory; false with a reason in `error`.
     bool open(std::string& error);
     // Readable when something happened in the directory; for poll().
-    int descriptor() const { return m_inotify; }
+    int descriptor() const { return m_inotify.get(); }
     bool exists() const { return m_exists; }
     // Consumes the pending events and compares the file with the last look.
     EChange check();
@@ -33,7 +34,7 @@ private:
     void drainEvents();
 
     std::string m_path;
-    int m_inotify = -1;
+    FileDescriptor m_inotify;
     bool m_exists = false;
     struct timespec m_modified = {};
 };
