@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "core/AbortSignal.h"
+#include "common/AbortSignal.h"
 
 namespace VantisClient {
 

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "common/ClientUserPreferences.h"
+#include "common/Constants.h"
 #include "common/Logger.h"
 #include "common/RecentMemoryBufferChannel.h"
 #include "common/UserPreferences.h"
@@ -30,6 +31,8 @@ const char* const OTHER_GAME_ID = "42";
 class FixDirectoryPrivilegesTaskTest : public VantisTest::SandboxTest {
 protected:
     void SetUp() override {
+        // The start-up group's status check finds nobody there: offline.
+        API_STATUS_ENDPOINT_HOST = "127.0.0.1:1";
         Logger::Start("VantisClient", sandbox.path("Logs/VantisClient.log"));
         RecentMemoryBufferChannel::Instance().Clear();
     }

@@ -10,7 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "ServiceTestSupport.h"
-#include "core/AbortSignal.h"
+#include "common/AbortSignal.h"
 #include "service/ProcessSpawner.h"
 #include "support/Sandbox.h"
 #include "support/WaitFor.h"
