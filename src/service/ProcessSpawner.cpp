@@ -57,8 +57,7 @@ private:
 
 }  // namespace
 
-ProcessSpawner::ProcessSpawner(std::string executable, std::vector<std::string> arguments,
-                               AbortSignal::Ptr abortSignal)
+ProcessSpawner::ProcessSpawner(std::string executable, std::vector<std::string> arguments, AbortSignal::Ptr abortSignal)
     : m_abortSignal(std::move(abortSignal)), m_executable(std::move(executable)), m_arguments(std::move(arguments)) {}
 
 bool ProcessSpawner::spawnElevated() {

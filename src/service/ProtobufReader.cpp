@@ -50,8 +50,8 @@ ProtobufReader::EReadResult ProtobufReader::readWholePacket(pb::Header& header, 
 
 ProtobufReader::EReadResult ProtobufReader::takeHeldFrame(pb::Header& header, std::vector<char>& content) {
     if (m_held < SERVICE_FRAME_LENGTH_BYTES) return READ_INCOMPLETE;
-    const uint16_t headerSize = static_cast<uint16_t>((static_cast<unsigned char>(m_buffer[0]) << 8) |
-                                                      static_cast<unsigned char>(m_buffer[1]));
+    const uint16_t headerSize =
+        static_cast<uint16_t>((static_cast<unsigned char>(m_buffer[0]) << 8) | static_cast<unsigned char>(m_buffer[1]));
     const size_t headerEnd = SERVICE_FRAME_LENGTH_BYTES + headerSize;
     if (headerEnd > sizeof(m_buffer)) {
         Logger::LogWarning("Frame header of %hu bytes cannot fit in the receive buffer; dropping it", headerSize);

@@ -23,11 +23,11 @@ namespace VantisClient {
 class ProtobufReader {
 public:
     enum EReadResult : int {
-        READ_COMPLETE = 0,      // a whole frame was read
-        READ_INCOMPLETE = 1,    // more bytes are needed
-        READ_ERROR = 2,         // receive failed or timed out
-        READ_BAD_HEADER = 3,    // the frame cannot be read; every held byte was dropped
-        READ_CLOSED = 4,        // the connection is closed or broken
+        READ_COMPLETE = 0,    // a whole frame was read
+        READ_INCOMPLETE = 1,  // more bytes are needed
+        READ_ERROR = 2,       // receive failed or timed out
+        READ_BAD_HEADER = 3,  // the frame cannot be read; every held byte was dropped
+        READ_CLOSED = 4,      // the connection is closed or broken
     };
 
     // The socket is not owned and must outlive the reader. Switches the

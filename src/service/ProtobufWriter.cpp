@@ -70,8 +70,8 @@ bool ProtobufWriter::sendLaunchElevatedResponse(std::optional<uint32_t> rseq, ui
 bool ProtobufWriter::sendFixDirectoryPrivilegesRequest(uint32_t oseq, const std::string& directory) {
     ds::FixDirectoryPrivilegesRequest message;
     message.set_directory(directory);
-    return trySend("FixDirectoryPrivilegesRequest", oseq, std::nullopt, ds::FIX_DIRECTORY_PRIVILEGES_REQUEST,
-                   &message, std::nullopt);
+    return trySend("FixDirectoryPrivilegesRequest", oseq, std::nullopt, ds::FIX_DIRECTORY_PRIVILEGES_REQUEST, &message,
+                   std::nullopt);
 }
 
 bool ProtobufWriter::sendGenericResponse(const pb::Header& requestHeader, pb::Response::Code code) {

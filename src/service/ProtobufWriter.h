@@ -39,8 +39,7 @@ private:
     // Writes one frame with `payload` serialised (none when null); a failure logs
     // "error sending <messageName>: <reason>" and gives false.
     bool trySend(const char* messageName, std::optional<uint32_t> oseq, std::optional<uint32_t> rseq, uint32_t type,
-                 const google::protobuf::MessageLite* payload,
-                 std::optional<zorv::protocols::pb::Response::Code> code);
+                 const google::protobuf::MessageLite* payload, std::optional<zorv::protocols::pb::Response::Code> code);
     // Throws Poco::Exception when the frame cannot be written whole.
     void sendContentImpl(std::optional<uint32_t> oseq, std::optional<uint32_t> rseq, uint32_t type,
                          const std::string& payload, std::optional<zorv::protocols::pb::Response::Code> code);

@@ -30,9 +30,9 @@ bool isAbsoluteDirectory(const std::string& path) {
 
 // A refusal or the answer to another request is not success.
 bool isAcceptance(const pb::Header& header, uint32_t oseq) {
-    return header.type() == ds::FIX_DIRECTORY_PRIVILEGES_RESPONSE && header.GetExtension(pb::Response::code) ==
-                                                                         pb::Response::OK &&
-           header.HasExtension(pb::Response::rseq) && header.GetExtension(pb::Response::rseq) == oseq;
+    return header.type() == ds::FIX_DIRECTORY_PRIVILEGES_RESPONSE &&
+           header.GetExtension(pb::Response::code) == pb::Response::OK && header.HasExtension(pb::Response::rseq) &&
+           header.GetExtension(pb::Response::rseq) == oseq;
 }
 
 void closeQuietly(Poco::Net::StreamSocket& socket) {
@@ -137,11 +137,10 @@ bool VantisServiceInterface::awaitAcceptance(ProtobufReader& reader, uint32_t os
                                     static_cast<int>(header.GetExtension(pb::Response::rseq)));
                     return true;
                 }
-                Logger::LogWarning("Service answered with type %u, code %d and rseq %u instead of accepting %u",
-                                   static_cast<unsigned>(header.type()),
-                                   static_cast<int>(header.GetExtension(pb::Response::code)),
-                                   static_cast<unsigned>(header.GetExtension(pb::Response::rseq)),
-                                   static_cast<unsigned>(oseq));
+                Logger::LogWarning(
+                    "Service answered with type %u, code %d and rseq %u instead of accepting %u",
+                    static_cast<unsigned>(header.type()), static_cast<int>(header.GetExtension(pb::Response::code)),
+                    static_cast<unsigned>(header.GetExtension(pb::Response::rseq)), static_cast<unsigned>(oseq));
                 return false;
             case ProtobufReader::READ_BAD_HEADER:
             case ProtobufReader::READ_CLOSED:

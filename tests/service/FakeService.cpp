@@ -33,7 +33,8 @@ void FakeService::serve(Poco::Net::StreamSocket connection) {
     zorv::protocols::pb::Header request;
     std::vector<char> content;
     VantisClient::ProtobufReader::EReadResult result = VantisClient::ProtobufReader::READ_INCOMPLETE;
-    while (result == VantisClient::ProtobufReader::READ_INCOMPLETE) result = reader.readWholePacket(request, content, 5);
+    while (result == VantisClient::ProtobufReader::READ_INCOMPLETE)
+        result = reader.readWholePacket(request, content, 5);
     if (result == VantisClient::ProtobufReader::READ_COMPLETE) m_responder(request, writer, connection);
     connection.close();
 }

@@ -7,8 +7,8 @@
 #include <Poco/Net/SocketAddress.h>
 #include <gtest/gtest.h>
 
-#include "service/PeerCredentials.h"
 #include "ServiceTestSupport.h"
+#include "service/PeerCredentials.h"
 
 using VantisClient::Service::PeerCredentials;
 
@@ -25,7 +25,8 @@ std::string tableEndpoint(const Poco::Net::SocketAddress& address) {
 
 std::string tableLine(int slot, const std::string& local, const std::string& remote, const char* state, unsigned uid) {
     return "  " + std::to_string(slot) + ": " + local + " " + remote + " " + state +
-           " 00000000:00000000 00:00000000 00000000 " + std::to_string(uid) + " 0 4242 1 0000000000000000 20 4 30 10 -1\n";
+           " 00000000:00000000 00:00000000 00000000 " + std::to_string(uid) +
+           " 0 4242 1 0000000000000000 20 4 30 10 -1\n";
 }
 
 TEST(PeerCredentialsTest, OwnerIsTheUidOfThePeersSocketInTheKernelsTable) {

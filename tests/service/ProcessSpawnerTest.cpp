@@ -38,8 +38,8 @@ protected:
 };
 
 TEST_F(ProcessSpawnerTest, RunsTheProgramWithSeparateArgumentsInItsDirectoryAndKeepsItsExitStatus) {
-    const std::string script =
-        writeScript("installer.sh", "pwd > args.txt\nfor a in \"$@\"; do printf '%s\\n' \"$a\" >> args.txt; done\nexit 7\n");
+    const std::string script = writeScript(
+        "installer.sh", "pwd > args.txt\nfor a in \"$@\"; do printf '%s\\n' \"$a\" >> args.txt; done\nexit 7\n");
     const std::vector<std::string> arguments = {"/games/My Game", "en", "1, 2", "it's; rm -rf / $(id) `id`", ""};
     ProcessSpawner spawner(script, arguments, abortSignal);
     EXPECT_EQ(-1, spawner.getResult());
@@ -75,7 +75,8 @@ TEST_F(ProcessSpawnerTest, AbortEndsAProgramThatIgnoresSigtermAndItsHelpers) {
     // The helper starts before the trap, so SIGTERM would end it; the script
     // itself ignores SIGTERM and only SIGKILL ends it.
     const std::string script = writeScript(
-        "installer.sh", "sleep 600 &\necho $! > helper.pid\ntrap '' TERM\necho $$ > installer.pid\nwhile :; do sleep 1; done\n");
+        "installer.sh",
+        "sleep 600 &\necho $! > helper.pid\ntrap '' TERM\necho $$ > installer.pid\nwhile :; do sleep 1; done\n");
     ProcessSpawner spawner(script, {}, abortSignal);
     std::atomic<bool> returned{false};
     bool spawned = true;

@@ -51,12 +51,11 @@ protected:
 
 TEST_F(ProtobufFrameTest, DirectoryPrivilegesRequestIsWrittenByteForByte) {
     ASSERT_TRUE(writer.sendFixDirectoryPrivilegesRequest(7, "/Applications/X.app"));
-    const std::string expected =
-        std::string("\x00\x0B", 2) +
-        // sort 1, type 7, size 21, oseq 7, rseq (extension 100) 0
-        std::string("\x08\x01\x10\x07\x18\x15\x20\x07\xA0\x06\x00", 11) +
-        // directory (field 1): 19 bytes
-        std::string("\x0A\x13") + "/Applications/X.app";
+    const std::string expected = std::string("\x00\x0B", 2) +
+                                 // sort 1, type 7, size 21, oseq 7, rseq (extension 100) 0
+                                 std::string("\x08\x01\x10\x07\x18\x15\x20\x07\xA0\x06\x00", 11) +
+                                 // directory (field 1): 19 bytes
+                                 std::string("\x0A\x13") + "/Applications/X.app";
     EXPECT_EQ(expected, receiveAll(expected.size()));
     EXPECT_TRUE(logged("Sending message of type 7 [Sequence Number: 7], rseq 0 completed OK"));
 }
@@ -74,10 +73,10 @@ TEST_F(ProtobufFrameTest, EveryWritersFrameReadsBack) {
     const Case cases[] = {
         {"library info request", [&] { return writer.sendLibraryInfoRequest(11); }, 1, 11, 0, -1,
          [&] { EXPECT_TRUE(content.empty()); }},
-        {"library info request without oseq", [&] { return writer.sendLibraryInfoRequest(std::nullopt); }, 1, -1, 0,
-         -1, [&] { EXPECT_TRUE(content.empty()); }},
-        {"library info response", [&] { return writer.sendLibraryInfoResponse(12, "/home/u/.local/share/Vantis"); },
-         2, -1, 12, pb::Response::OK,
+        {"library info request without oseq", [&] { return writer.sendLibraryInfoRequest(std::nullopt); }, 1, -1, 0, -1,
+         [&] { EXPECT_TRUE(content.empty()); }},
+        {"library info response", [&] { return writer.sendLibraryInfoResponse(12, "/home/u/.local/share/Vantis"); }, 2,
+         -1, 12, pb::Response::OK,
          [&] {
              ds::LibraryInfoResponse message;
              ASSERT_TRUE(ProtobufReader::ParseLibraryInfoResponse(content, header, message));
@@ -90,8 +89,8 @@ TEST_F(ProtobufFrameTest, EveryWritersFrameReadsBack) {
              ASSERT_TRUE(message.ParseFromArray(content.data(), static_cast<int>(content.size())));
              EXPECT_EQ("token", message.refresh_token());
          }},
-        {"launch request", [&] { return writer.sendLaunchElevatedRequest(13, "/bin/x", "-a 'b c'", "/tmp", true); },
-         5, 13, 0, -1,
+        {"launch request", [&] { return writer.sendLaunchElevatedRequest(13, "/bin/x", "-a 'b c'", "/tmp", true); }, 5,
+         13, 0, -1,
          [&] {
              ds::LaunchElevatedRequest message;
              ASSERT_TRUE(ProtobufReader::ParseLaunchElevatedRequest(content, header, message));
@@ -112,10 +111,12 @@ TEST_F(ProtobufFrameTest, EveryWritersFrameReadsBack) {
              ASSERT_TRUE(ProtobufReader::ParseFixDirectoryPrivilegesRequest(content, header, message));
              EXPECT_EQ("/games/z", message.directory());
          }},
-        {"generic response", [&] { return writer.sendGenericResponse(VantisTest::RequestHeader(7, 16), pb::Response::FORBIDDEN); },
-         8, -1, 16, pb::Response::FORBIDDEN, [&] { EXPECT_TRUE(content.empty()); }},
-        {"generic response to auth info", [&] { return writer.sendGenericResponse(VantisTest::RequestHeader(3, 17), pb::Response::NOT_IMPLEMENTED); },
-         4, -1, 17, pb::Response::NOT_IMPLEMENTED, [&] { EXPECT_TRUE(content.empty()); }},
+        {"generic response",
+         [&] { return writer.sendGenericResponse(VantisTest::RequestHeader(7, 16), pb::Response::FORBIDDEN); }, 8, -1,
+         16, pb::Response::FORBIDDEN, [&] { EXPECT_TRUE(content.empty()); }},
+        {"generic response to auth info",
+         [&] { return writer.sendGenericResponse(VantisTest::RequestHeader(3, 17), pb::Response::NOT_IMPLEMENTED); }, 4,
+         -1, 17, pb::Response::NOT_IMPLEMENTED, [&] { EXPECT_TRUE(content.empty()); }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -165,7 +166,8 @@ TEST_F(ProtobufFrameTest, FrameFedOneByteAtATimeCompletesOnItsLastByte) {
 TEST_F(ProtobufFrameTest, SecondFrameOfOneReceiveComesWithoutFurtherBytes) {
     VantisTest::SendAll(pair.client, VantisTest::FrameBytes(VantisTest::RequestHeader(1, 1)) +
                                          VantisTest::FrameBytes(VantisTest::RequestHeader(3, 2)));
-    ASSERT_TRUE(VantisTest::WaitForBytes(pair.server, 2 * VantisTest::FrameBytes(VantisTest::RequestHeader(1, 1)).size()));
+    ASSERT_TRUE(
+        VantisTest::WaitForBytes(pair.server, 2 * VantisTest::FrameBytes(VantisTest::RequestHeader(1, 1)).size()));
     ASSERT_EQ(ProtobufReader::READ_COMPLETE, read());
     EXPECT_EQ(1u, header.oseq());
     EXPECT_TRUE(reader.hasData());

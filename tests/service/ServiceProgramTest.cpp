@@ -1,9 +1,9 @@
+#include <netinet/in.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/time.h>
 #include <sys/wait.h>
-#include <netinet/in.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -128,7 +128,9 @@ TEST_F(ServiceProgramTest, FixesATreeForItsOwnerWithoutFollowingLinks) {
         {"outside/target.txt", 0400},
         {"outside/dir", 0500},
     };
-    for (const Expected& expected : modes) EXPECT_EQ(expected.mode, VantisTest::ModeOf(sandbox.path(expected.path))) << expected.path;
+    for (const Expected& expected : modes) {
+        EXPECT_EQ(expected.mode, VantisTest::ModeOf(sandbox.path(expected.path))) << expected.path;
+    }
     EXPECT_TRUE(service.waitForLog("FIX_DIRECTORY_PRIVILEGES_REQUEST oseq "));
 }
 
@@ -175,9 +177,9 @@ TEST_F(ServiceProgramTest, TellsTheLibraryLocationAndRunsNothing) {
     startService();
 
     std::vector<char> payload;
-    const pb::Header library = ask([](ProtobufWriter& writer, Poco::Net::StreamSocket&) {
-        ASSERT_TRUE(writer.sendLibraryInfoRequest(5));
-    }, &payload);
+    const pb::Header library =
+        ask([](ProtobufWriter& writer, Poco::Net::StreamSocket&) { ASSERT_TRUE(writer.sendLibraryInfoRequest(5)); },
+            &payload);
     EXPECT_EQ(ds::LIBRARY_INFO_RESPONSE, library.type());
     EXPECT_EQ(5u, library.GetExtension(pb::Response::rseq));
     ds::LibraryInfoResponse location;

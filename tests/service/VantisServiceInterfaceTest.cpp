@@ -44,7 +44,9 @@ protected:
         ::lstat(path.c_str(), &status);
         return status.st_mtim;
     }
-    static bool sameTime(const timespec& a, const timespec& b) { return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec; }
+    static bool sameTime(const timespec& a, const timespec& b) {
+        return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+    }
     // An old modification time, so that a touch is seen.
     static void age(const std::string& path) {
         const struct timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
@@ -146,24 +148,34 @@ TEST_F(VantisServiceInterfaceTest, OnlyTheAcceptanceOfThisVeryRequestIsSuccess) 
         int connections;  // each refused answer costs an attempt and a read: 5 rounds
     };
     const Case cases[] = {
-        {"acceptance", [](const pb::Header& r, ProtobufWriter& w, Poco::Net::StreamSocket&) {
+        {"acceptance",
+         [](const pb::Header& r, ProtobufWriter& w, Poco::Net::StreamSocket&) {
              w.sendGenericResponse(r, pb::Response::OK);
-         }, true, 1},
-        {"refusal", [](const pb::Header& r, ProtobufWriter& w, Poco::Net::StreamSocket&) {
+         },
+         true, 1},
+        {"refusal",
+         [](const pb::Header& r, ProtobufWriter& w, Poco::Net::StreamSocket&) {
              w.sendGenericResponse(r, pb::Response::FORBIDDEN);
-         }, false, 5},
-        {"acceptance of another request", [](const pb::Header& r, ProtobufWriter& w, Poco::Net::StreamSocket&) {
+         },
+         false, 5},
+        {"acceptance of another request",
+         [](const pb::Header& r, ProtobufWriter& w, Poco::Net::StreamSocket&) {
              w.sendGenericResponse(VantisTest::RequestHeader(r.type(), r.oseq() + 1), pb::Response::OK);
-         }, false, 5},
-        {"answer of another type", [](const pb::Header& r, ProtobufWriter& w, Poco::Net::StreamSocket&) {
+         },
+         false, 5},
+        {"answer of another type",
+         [](const pb::Header& r, ProtobufWriter& w, Poco::Net::StreamSocket&) {
              w.sendLibraryInfoResponse(r.oseq(), "/somewhere");
-         }, false, 5},
-        {"answer without rseq", [](const pb::Header&, ProtobufWriter&, Poco::Net::StreamSocket& s) {
+         },
+         false, 5},
+        {"answer without rseq",
+         [](const pb::Header&, ProtobufWriter&, Poco::Net::StreamSocket& s) {
              pb::Header answer;
              answer.set_sort(1);
              answer.set_type(ds::FIX_DIRECTORY_PRIVILEGES_RESPONSE);
              VantisTest::SendAll(s, VantisTest::FrameBytes(answer));
-         }, false, 5},
+         },
+         false, 5},
         {"closing without an answer", [](const pb::Header&, ProtobufWriter&, Poco::Net::StreamSocket&) {}, false, 5},
     };
     for (const Case& c : cases) {

@@ -159,4 +159,3 @@ bool DirectoryPrivilegeFixer::walk(int directoryFd, int depth) {
 
 }  // namespace Service
 }  // namespace VantisClient
-

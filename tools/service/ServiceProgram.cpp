@@ -42,14 +42,15 @@ int ServiceProgram::run() {
         ServiceLog::Line("Refusing to run as root: the service serves the user who starts it (--allow-root overrides)");
         return EXIT_FAILED;
     }
-    ServiceLog::Line("VantisService %s for uid %u, trigger file %s", BuildInfo::Version(),
-                     static_cast<unsigned>(owner), m_options.triggerPath.c_str());
+    ServiceLog::Line("VantisService %s for uid %u, trigger file %s", BuildInfo::Version(), static_cast<unsigned>(owner),
+                     m_options.triggerPath.c_str());
     const sigset_t signals = stopSignals();
     const FileDescriptor signalFd(::signalfd(-1, &signals, SFD_CLOEXEC | SFD_NONBLOCK));
     TriggerWatcher watcher(m_options.triggerPath);
     std::string error;
     if (!signalFd.isOpen() || !watcher.open(error)) {
-        ServiceLog::Line("Cannot start: %s", signalFd.isOpen() ? error.c_str() : Poco::Error::getMessage(errno).c_str());
+        ServiceLog::Line("Cannot start: %s",
+                         signalFd.isOpen() ? error.c_str() : Poco::Error::getMessage(errno).c_str());
         return EXIT_FAILED;
     }
     RequestHandler handler(owner, ApplicationEnvironment::GetApplicationSupportRootPath());

@@ -13,8 +13,8 @@ namespace Service {
 namespace {
 
 // Every way the file can come, change or go, and the directory itself going.
-const uint32_t EVENTS = IN_CREATE | IN_DELETE | IN_ATTRIB | IN_CLOSE_WRITE | IN_MOVED_FROM | IN_MOVED_TO |
-                        IN_DELETE_SELF | IN_MOVE_SELF;
+const uint32_t EVENTS =
+    IN_CREATE | IN_DELETE | IN_ATTRIB | IN_CLOSE_WRITE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF;
 
 }  // namespace
 
@@ -38,8 +38,7 @@ TriggerWatcher::EChange TriggerWatcher::check() {
     const bool existed = m_exists;
     m_exists = exists;
     if (!exists) return existed ? REMOVED : UNCHANGED;
-    const bool touched =
-        status.st_mtim.tv_sec != m_modified.tv_sec || status.st_mtim.tv_nsec != m_modified.tv_nsec;
+    const bool touched = status.st_mtim.tv_sec != m_modified.tv_sec || status.st_mtim.tv_nsec != m_modified.tv_nsec;
     m_modified = status.st_mtim;
     if (!existed) return APPEARED;
     return touched ? TOUCHED : UNCHANGED;
