@@ -1,6 +1,5 @@
 #include "service/ServiceListener.h"
 
-#include <Poco/Net/ServerSocket.h>
 #include <Poco/Net/SocketAddress.h>
 #include <Poco/Net/TCPServerParams.h>
 
@@ -23,15 +22,18 @@ ServiceListener::~ServiceListener() { shutdown(); }
 
 bool ServiceListener::start(std::string& error) {
     try {
-        Poco::Net::ServerSocket socket;
-        socket.bind(Poco::Net::SocketAddress(SERVICE_HOST, m_port), true);
-        socket.listen(LISTEN_BACKLOG);
-        m_port = socket.address().port();
+        if (!m_socket) {
+            std::unique_ptr<Poco::Net::ServerSocket> socket(new Poco::Net::ServerSocket);
+            socket->bind(Poco::Net::SocketAddress(SERVICE_HOST, m_port), true);
+            socket->listen(LISTEN_BACKLOG);
+            m_port = socket->address().port();
+            m_socket = std::move(socket);
+        }
         Poco::Net::TCPServerParams::Ptr parameters = new Poco::Net::TCPServerParams;
         parameters->setMaxThreads(MAX_CONNECTIONS);
         parameters->setMaxQueued(MAX_QUEUED_CONNECTIONS);
         m_server.reset(new Poco::Net::TCPServer(new ServiceConnection::Factory(m_handler, m_stopping), m_threads,
-                                                socket, parameters));
+                                                *m_socket, parameters));
         m_server->start();
         return true;
     } catch (const Poco::Exception& e) {
@@ -44,12 +46,13 @@ bool ServiceListener::start(std::string& error) {
 void ServiceListener::stop() {
     if (!m_server) return;
     m_server->stop();
-    // The listening socket goes with the server, so that a new one can take the port.
     m_server.reset();
 }
 
 void ServiceListener::shutdown() {
     stop();
+    if (m_socket) m_socket->close();
+    m_socket.reset();
     m_stopping = true;
     m_threads.joinAll();
 }
