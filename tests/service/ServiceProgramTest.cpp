@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <iostream>
 
 #include <string>
 #include <vector>
@@ -33,6 +34,10 @@ namespace ds = vantis::protocols::desktop_service;
 // The real service on a trigger file and an ephemeral port of its own.
 class ServiceProgramTest : public VantisTest::SandboxTest {
 protected:
+    void TearDown() override {
+        if (HasFailure()) std::cerr << "vantis-service log:\n" << service.log();
+    }
+
     std::string trigger() const { return sandbox.path("vantisservice.txt"); }
 
     // Started through the trigger file, as the client does it.

@@ -20,16 +20,9 @@ const unsigned FRAME_TIMEOUT_SECONDS = 1;
 
 }  // namespace
 
-ServiceConnection::Factory::Factory(const RequestHandler& handler, const std::atomic<bool>& stopping)
-    : m_handler(handler), m_stopping(stopping) {}
-
-Poco::Net::TCPServerConnection* ServiceConnection::Factory::createConnection(const Poco::Net::StreamSocket& socket) {
-    return new ServiceConnection(socket, m_handler, m_stopping);
-}
-
-ServiceConnection::ServiceConnection(const Poco::Net::StreamSocket& socket, const RequestHandler& handler,
+ServiceConnection::ServiceConnection(Poco::Net::StreamSocket& socket, const RequestHandler& handler,
                                      const std::atomic<bool>& stopping)
-    : Poco::Net::TCPServerConnection(socket), m_handler(handler), m_stopping(stopping) {}
+    : m_socket(socket), m_handler(handler), m_stopping(stopping) {}
 
 void ServiceConnection::run() {
     uid_t peer = 0;
@@ -44,8 +37,8 @@ void ServiceConnection::run() {
 bool ServiceConnection::isOwnUser(uid_t& peer) {
     std::string from = "an unknown address";
     try {
-        from = socket().peerAddress().toString();
-        if (PeerCredentials::FindPeerUid(socket().peerAddress(), socket().address(), peer)) {
+        from = m_socket.peerAddress().toString();
+        if (PeerCredentials::FindPeerUid(m_socket.peerAddress(), m_socket.address(), peer)) {
             if (peer == m_handler.owner()) return true;
             ServiceLog::Line("Refused the connection from %s: uid %u is not the service's user", from.c_str(),
                              static_cast<unsigned>(peer));
@@ -59,7 +52,7 @@ bool ServiceConnection::isOwnUser(uid_t& peer) {
 }
 
 void ServiceConnection::serve(uid_t peer) {
-    Poco::Net::StreamSocket& connection = socket();
+    Poco::Net::StreamSocket& connection = m_socket;
     ProtobufReader reader(connection);
     ProtobufWriter writer(connection);
     auto lastFrame = std::chrono::steady_clock::now();
