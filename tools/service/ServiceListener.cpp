@@ -25,8 +25,9 @@ const int LISTEN_BACKLOG = 16;
 ServiceListener::ServiceListener(const RequestHandler& handler, uint16_t port)
     : m_handler(handler),
       m_port(port),
-      m_pool(MAX_CONNECTIONS, MAX_QUEUED_CONNECTIONS,
-             [this](Poco::Net::StreamSocket& connection) { ServiceConnection(connection, m_handler, m_stopping).run(); }),
+      m_pool(
+          MAX_CONNECTIONS, MAX_QUEUED_CONNECTIONS,
+          [this](Poco::Net::StreamSocket& connection) { ServiceConnection(connection, m_handler, m_stopping).run(); }),
       m_wakeUp(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
 
 ServiceListener::~ServiceListener() { shutdown(); }
