@@ -245,11 +245,11 @@ ApiRoutes::RangeResult ApiRoutes::ParseRange(const std::string& header, uint64_t
     if (header.compare(0, prefix.size(), prefix) != 0 || header.find(',') != std::string::npos) {
         return RangeResult::Whole;
     }
-    const std::string spec = header.substr(prefix.size());
-    const size_t dash = spec.find('-');
+    const std::string bounds = header.substr(prefix.size());
+    const size_t dash = bounds.find('-');
     if (dash == std::string::npos) return RangeResult::Whole;
-    const std::string first = spec.substr(0, dash);
-    const std::string last = spec.substr(dash + 1);
+    const std::string first = bounds.substr(0, dash);
+    const std::string last = bounds.substr(dash + 1);
     uint64_t a = 0, b = 0;
     const Number from = first.empty() ? Number::Absent : ParseNumber(first, a);
     const Number to = last.empty() ? Number::Absent : ParseNumber(last, b);
