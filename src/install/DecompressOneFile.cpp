@@ -43,13 +43,16 @@ bool DecompressOneFile::handleZipEntry(std::istream& zipStream, const Poco::Zip:
         copyEntry(entry);
         return m_output.good();
     } catch (const Poco::Exception& e) {
-        std::pair<const Poco::Zip::ZipLocalFileHeader, const std::string> error(header, "Exception: " + e.displayText());
-        EError.notify(this, error);
+        notifyError(header, "Exception: " + e.displayText());
     } catch (...) {
-        std::pair<const Poco::Zip::ZipLocalFileHeader, const std::string> error(header, "Unknown Exception");
-        EError.notify(this, error);
+        notifyError(header, "Unknown Exception");
     }
     return false;
+}
+
+void DecompressOneFile::notifyError(const Poco::Zip::ZipLocalFileHeader& header, const std::string& message) {
+    std::pair<const Poco::Zip::ZipLocalFileHeader, const std::string> error(header, message);
+    EError.notify(this, error);
 }
 
 void DecompressOneFile::copyEntry(std::istream& entry) {

@@ -48,6 +48,7 @@ public:
 private:
     void onOk(const void* sender, std::pair<const Poco::Zip::ZipLocalFileHeader, const Poco::Path>& info);
     void copyEntry(std::istream& entry);
+    void notifyError(const Poco::Zip::ZipLocalFileHeader& header, const std::string& message);
 
     std::istream& m_input;
     std::ostream& m_output;

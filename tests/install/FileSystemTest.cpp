@@ -43,7 +43,9 @@ std::string zipOf(const std::vector<std::string>& names, const std::string& cont
 // The writer will not name an entry with "..", so the name is patched in place;
 // headers and checksums stay valid because the length does not change.
 std::string withEntryName(std::string zip, const std::string& from, const std::string& to) {
-    for (size_t at = zip.find(from); at != std::string::npos; at = zip.find(from, at + 1)) zip.replace(at, to.size(), to);
+    for (size_t at = zip.find(from); at != std::string::npos; at = zip.find(from, at + 1)) {
+        zip.replace(at, to.size(), to);
+    }
     return zip;
 }
 
