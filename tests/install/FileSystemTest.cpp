@@ -303,6 +303,9 @@ TEST_F(FileSystemTest, RemovingALinkLeavesWhatItPointsTo) {
     ASSERT_EQ(0, ::symlink("nowhere", sandbox.path("dangling").c_str()));
     EXPECT_TRUE(Utilities::DeleteFileOrDirectory(sandbox.path("dirlink")));
     EXPECT_TRUE(Utilities::DeleteFileOrDirectory(sandbox.path("dangling")));
+    ASSERT_EQ(0, ::symlink(sandbox.path("real").c_str(), sandbox.path("again").c_str()));
+    EXPECT_TRUE(FileSystem::deleteDir(sandbox.path("again"), false));
+    EXPECT_FALSE(isLink(sandbox.path("again")));
     EXPECT_FALSE(isLink(sandbox.path("dirlink")));
     EXPECT_FALSE(isLink(sandbox.path("dangling")));
     EXPECT_EQ("stays", sandbox.readFile("real/file"));
