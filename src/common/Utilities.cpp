@@ -1,6 +1,7 @@
 #include "common/Utilities.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <map>
@@ -68,20 +69,31 @@ bool Utilities::GetDirectoryExists(const std::string& path) {
 }
 
 bool Utilities::DeleteFileOrDirectory(const std::string& path) {
-    std::string absolute = MakeAbsolutePath(path);
-    try {
-        Poco::File target(absolute);
-        if (!target.exists()) return true;
-        if (target.isDirectory()) {
-            target.remove(true);
-        } else if (target.isFile()) {
-            target.remove();
-        }
-        return true;
-    } catch (const Poco::Exception&) {
-        Logger::LogError("Could not remove file or directory: %s", absolute.c_str());
+    // Made absolute, an empty path would name the working directory and take
+    // everything in it along.
+    if (path.empty() || path[0] != '/') {
+        Logger::LogError("Refusing to remove the empty or relative path '%s'.", path.c_str());
         return false;
     }
+    struct stat status {};
+    if (::lstat(path.c_str(), &status) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR) return true;
+        Logger::LogError("Could not remove file or directory: %s", path.c_str());
+        return false;
+    }
+    bool removed = true;
+    if (S_ISDIR(status.st_mode)) {
+        try {
+            Poco::File(path).remove(true);
+        } catch (const Poco::Exception&) {
+            removed = false;
+        }
+    } else if (S_ISREG(status.st_mode) || S_ISLNK(status.st_mode)) {
+        // A link is removed itself, dangling or not; what it points to is never touched.
+        removed = ::unlink(path.c_str()) == 0;
+    }
+    if (!removed) Logger::LogError("Could not remove file or directory: %s", path.c_str());
+    return removed;
 }
 
 std::string Utilities::MakeAbsolutePath(const std::string& path) {

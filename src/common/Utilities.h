@@ -25,7 +25,9 @@ public:
     // itself fails (access denied) answers true: something may be there.
     static bool GetFileExists(const std::string& path);
     static bool GetDirectoryExists(const std::string& path);
-    // Removes a directory with its contents or a regular file; true when nothing is left.
+    // Removes a directory with its contents, a regular file or a link (never what
+    // the link points to); true when nothing is left. An empty or relative path
+    // is refused (false).
     static bool DeleteFileOrDirectory(const std::string& path);
     static std::string MakeAbsolutePath(const std::string& path);
     // Every backslash becomes "/".

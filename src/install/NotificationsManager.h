@@ -1,0 +1,52 @@
+// Hands each result that background work left in a result queue to the member
+// function of the worker T registered for the result's type id. A result of a
+// type without a handler is logged and skipped.
+// Thread-safety: used by its owner's thread only; the queue it drains may be
+// filled from any thread.
+#pragma once
+
+#include <cstdint>
+#include <map>
+
+#include <Poco/AutoPtr.h>
+#include <Poco/Notification.h>
+#include <Poco/NotificationQueue.h>
+
+#include "common/Logger.h"
+#include "install/OperationFeedback.h"
+#include "install/ResultNotification.h"
+
+namespace VantisClient {
+
+template <class T>
+class NotificationsManager {
+public:
+    using Handler = void (T::*)(const OperationFeedback*);
+
+    void registerHandler(uint64_t typeId, Handler handler) { m_handlers[typeId] = handler; }
+
+    // Takes every result that is already there, without waiting for more.
+    void process(T* target, Poco::NotificationQueue& queue) {
+        for (;;) {
+            Poco::AutoPtr<Poco::Notification> notification(queue.dequeueNotification());
+            if (notification.isNull()) return;
+            auto* result = dynamic_cast<ResultNotification*>(notification.get());
+            if (result != nullptr && result->getResult() != nullptr) dispatch(target, *result->getResult());
+        }
+    }
+
+private:
+    void dispatch(T* target, const OperationFeedback& feedback) {
+        uint64_t typeId = feedback.getId();
+        auto handler = m_handlers.find(typeId);
+        if (handler == m_handlers.end()) {
+            Logger::LogWarning("No handler registered for VantisTypeId %llu", static_cast<unsigned long long>(typeId));
+            return;
+        }
+        (target->*(handler->second))(&feedback);
+    }
+
+    std::map<uint64_t, Handler> m_handlers;
+};
+
+}  // namespace VantisClient
