@@ -97,6 +97,10 @@ ClientCore::~ClientCore() {
     m_loopThread.reset();
     HttpManager::Shutdown();
     Poco::Net::SSLManager::instance().shutdown();
+    // Both task threads end before either subsystem goes: a handler running on
+    // one of them may still push work onto the other.
+    m_installerSubSystem->stop();
+    m_shortSubSystem->stop();
     m_installerSubSystem.reset();
     m_shortSubSystem.reset();
 }

@@ -19,10 +19,7 @@ SubSystem::SubSystem(const std::string& name) : m_name(name) {
 }
 
 SubSystem::~SubSystem() {
-    m_stop = true;
-    ClientTask::Ptr task = currentTask();
-    if (task) task->abort();
-    m_thread->join();
+    stop();
     m_thread.reset();
     m_queue.clear();
     setCurrentTask(ClientTask::Ptr());
@@ -44,6 +41,11 @@ void SubSystem::abortCurrentTask() {
     m_stop = true;
     ClientTask::Ptr task = currentTask();
     if (task) task->abort();
+}
+
+void SubSystem::stop() {
+    abortCurrentTask();
+    m_thread->join();
 }
 
 void SubSystem::onAuthLost() {

@@ -41,6 +41,9 @@ public:
     // Stops the subsystem: the current task, if any, is aborted, the thread ends
     // when it returns, and the remaining queued tasks never run.
     void abortCurrentTask();
+    // Stops the subsystem as abortCurrentTask() does and waits until its thread
+    // has ended; returns at once when it has.
+    void stop();
     // Passes the loss of authentication to the current task, if any.
     void onAuthLost();
     void removeScheduledTask(const ScheduledTaskId& id);
