@@ -1,6 +1,7 @@
 #include "install/CalculateHashOperation.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -75,12 +76,17 @@ OperationFeedback* CalculateHashOperation::doWork(const std::atomic<bool>& abort
 bool CalculateHashOperation::calculateHash(const std::string& path, std::string& hash,
                                            const std::atomic<bool>& abortFlag) {
     ScopeTimer timer("Calculating hash for file " + path);
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Opened without blocking and checked before reading: a pipe or a device
+    // under a file's name must fail, not hold the worker (and an abort) for ever.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd >= 0) {
         FileCloser closer{fd};
-        ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-        if (md5OfFile(fd, abortFlag, hash)) return true;
-        if (abortFlag) return false;
+        struct stat status {};
+        if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode)) {
+            ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+            if (md5OfFile(fd, abortFlag, hash)) return true;
+            if (abortFlag) return false;
+        }
     }
     Logger::LogError("Calculating hash for file %s failed.", path.c_str());
     return false;
