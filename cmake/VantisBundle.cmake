@@ -22,3 +22,18 @@ function(vantis_add_dev_certificates_target)
   add_custom_target(vantis_dev_certificates ALL
     DEPENDS ${VANTIS_DEV_CA_CERTIFICATE} ${VANTIS_BACKEND_CERTIFICATE} ${VANTIS_BACKEND_KEY})
 endfunction()
+
+# A test program that runs the backend in-process: it links the tools'
+# libraries, knows where the development CA, the backend's certificate and the
+# bundle's files are, and is built after them.
+function(vantis_use_backend_in_tests target)
+  target_link_libraries(${target} PRIVATE vantis_pack vantis_backend vantis_test_support GTest::gtest_main)
+  target_compile_definitions(${target} PRIVATE
+    VANTIS_TEST_CA_CERTIFICATE="${VANTIS_DEV_CA_CERTIFICATE}"
+    VANTIS_TEST_CA_KEY="${VANTIS_DEV_PRIVATE_DIR}/rootCA.key"
+    VANTIS_TEST_BACKEND_CERTIFICATE="${VANTIS_BACKEND_CERTIFICATE}"
+    VANTIS_TEST_BACKEND_KEY="${VANTIS_BACKEND_KEY}"
+    VANTIS_TEST_GAMECARD_DIR="${VANTIS_GAMECARD_DIR}"
+    VANTIS_TEST_BIN_DIR="${VANTIS_BUNDLE_BIN_DIR}")
+  add_dependencies(${target} vantis_dev_certificates vantis_gamecard_page vantis-pack vantis-backend)
+endfunction()

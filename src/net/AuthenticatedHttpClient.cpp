@@ -10,6 +10,7 @@
 #include "common/SecretRedactor.h"
 #include "common/json/Serializer.h"
 #include "net/HostProvider.h"
+#include "net/HttpSessionCache.h"
 #include "net/HttpTrafficLog.h"
 #include "net/RequestFactory.h"
 
@@ -19,11 +20,7 @@ namespace {
 
 const char* const SECURITY_CHANNEL = "Security";
 const int32_t TOKEN_REQUEST_RESENDS = 3;
-const uint16_t HTTPS_PORT = 443;
-
 int64_t nowSeconds() { return Poco::Timestamp().epochTime(); }
-
-uint16_t effectivePort(const HttpRequest& request) { return request.port == 0 ? HTTPS_PORT : request.port; }
 
 // A member read as text whether it came as a string or a number.
 bool readText(const Poco::JSON::Object::Ptr& reply, const std::string& key, std::string& text) {
@@ -309,7 +306,7 @@ bool AuthenticatedHttpClient::mayCarryToken(const HttpRequest& request) const {
     for (const std::string& hostValue : {hosts->getAuthHost(), hosts->getUsersHost(), hosts->getProductsHost()}) {
         HttpRequest api;
         RequestFactory::targetSecureHost(api, hostValue);
-        if (api.host == request.host && effectivePort(api) == effectivePort(request)) return true;
+        if (api.host == request.host && HttpSessionCache::PortOf(api) == HttpSessionCache::PortOf(request)) return true;
     }
     return false;
 }

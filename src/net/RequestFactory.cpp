@@ -2,6 +2,7 @@
 
 #include <Poco/NumberFormatter.h>
 #include <Poco/NumberParser.h>
+#include <Poco/String.h>
 #include <Poco/URI.h>
 
 #include "common/Constants.h"
@@ -15,14 +16,6 @@ namespace {
 const int32_t PRODUCTS_TIMEOUT_SECONDS = 10;
 const int32_t WEB_PAGE_TIMEOUT_SECONDS = 2;
 const char* const LOGIN_REDIRECT_URI = "vantisclient://login_success";
-
-std::string lowerAscii(const std::string& text) {
-    std::string lowered = text;
-    for (char& c : lowered) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return lowered;
-}
 
 std::string withoutLeadingSlash(const std::string& path) {
     return !path.empty() && path[0] == '/' ? path.substr(1) : path;
@@ -61,7 +54,7 @@ HttpRequest RequestFactory::productsRequest(const std::string& path) {
 }
 
 std::string RequestFactory::operatingSystemPath(const std::string& gameId) {
-    return "games/" + gameId + "/os/" + lowerAscii(OPERATING_SYSTEM_STRING);
+    return "games/" + gameId + "/os/" + Poco::toLower(std::string(OPERATING_SYSTEM_STRING));
 }
 
 HttpRequest RequestFactory::getManifestUrl(const std::string& gameId) {
