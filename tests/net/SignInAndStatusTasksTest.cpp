@@ -9,7 +9,7 @@
 
 #include "BackendFixture.h"
 #include "CatalogueFixture.h"
-#include "DeliveryLoop.h"
+#include "support/DeliveryLoop.h"
 #include "LoopbackServer.h"
 #include "TestCertificates.h"
 #include "common/Constants.h"

@@ -6,7 +6,7 @@
 #include <Poco/Net/HTTPServerResponse.h>
 #include <gtest/gtest.h>
 
-#include "DeliveryLoop.h"
+#include "support/DeliveryLoop.h"
 #include "LoopbackServer.h"
 #include "common/Logger.h"
 #include "common/RecentMemoryBufferChannel.h"
