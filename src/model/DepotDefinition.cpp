@@ -7,12 +7,21 @@
 #include "common/Logger.h"
 #include "common/ScopeTimer.h"
 #include "model/RemoteFileDeserializer.h"
+#include "model/SymLinkChainResolver.h"
 
 namespace VantisClient {
 
 namespace {
+
 const uint64_t DEPOT_FORMAT_VERSION = 1;
+
+const char* refusal(SymLinkChainResolver::Outcome outcome) {
+    return outcome == SymLinkChainResolver::Outcome::Outside
+               ? "through the manifest's other links it leads outside the install directory"
+               : "its chain of links loops or is too long to follow";
 }
+
+}  // namespace
 
 DepotDefinition::DepotDefinition(const std::string& manifestName) : m_manifestName(manifestName) {}
 
@@ -43,7 +52,7 @@ bool DepotDefinition::deserializeFromVersion(const json& document, uint64_t) {
     for (size_t i = 0; i < entries->size(); ++i) {
         if (!readEntry(entries->getObject(static_cast<unsigned>(i)))) return false;
     }
-    return true;
+    return linksStayInside();
 }
 
 bool DepotDefinition::readEntry(const Poco::JSON::Object::Ptr& entry) {
@@ -60,6 +69,20 @@ bool DepotDefinition::readEntry(const Poco::JSON::Object::Ptr& entry) {
         RemoteFileDefinition::Ptr file = RemoteFileDeserializer::DeserializeFile(entry);
         if (file.isNull()) return false;
         m_files.push_back(file);
+    }
+    return true;
+}
+
+// Each link alone was checked when read; only together do the links show where
+// a target that passes through another one really ends.
+bool DepotDefinition::linksStayInside() const {
+    SymLinkChainResolver resolver(m_symLinks);
+    for (const RemoteSymLinkDefinition::Ptr& link : m_symLinks) {
+        SymLinkChainResolver::Outcome outcome = resolver.resolve(link->getPath(), link->getTarget());
+        if (outcome == SymLinkChainResolver::Outcome::Inside) continue;
+        Logger::LogError("Rejected symlink '%s' with target '%s' of depot manifest %s: %s.", link->getPath().c_str(),
+                         link->getTarget().c_str(), m_manifestName.c_str(), refusal(outcome));
+        return false;
     }
     return true;
 }

@@ -1,5 +1,7 @@
 // One depot manifest as fetched from the backend: its files, directories and
-// symbolic links in manifest order. Any unusable entry fails the whole depot.
+// symbolic links in manifest order. Any unusable entry fails the whole depot,
+// and so does a link whose target leaves the install directory through the
+// depot's other links.
 // A copy shares the entries but not the manifest name (see the copy operations).
 // Thread-safety: none; used by one install task at a time.
 #pragma once
@@ -39,6 +41,9 @@ public:
 
 private:
     bool readEntry(const Poco::JSON::Object::Ptr& entry);
+    // Every link's target, followed through the depot's other links, stays inside
+    // the install directory within a bounded chain; logs the first that does not.
+    bool linksStayInside() const;
 
     std::vector<RemoteFileDefinition::Ptr> m_files;
     std::vector<RemoteDirDefinition::Ptr> m_directories;

@@ -1,6 +1,6 @@
 #include "model/InstallPathRules.h"
 
-#include <vector>
+#include "model/SymLinkChainResolver.h"
 
 namespace VantisClient {
 
@@ -8,10 +8,41 @@ namespace {
 
 bool isSeparator(char c) { return c == '/' || c == '\\'; }
 
-bool isAbsolute(const std::string& path) { return !path.empty() && isSeparator(path.front()); }
+bool hasZeroByte(const std::string& path) { return path.find('\0') != std::string::npos; }
 
-// The path's components without the empty and "." ones.
-std::vector<std::string> components(const std::string& path) {
+}  // namespace
+
+bool InstallPathRules::IsSafeRelativePath(const std::string& path) {
+    if (IsAbsolute(path) || hasZeroByte(path)) return false;
+    std::vector<std::string> parts = Components(path);
+    for (const std::string& part : parts) {
+        if (part == "..") return false;
+    }
+    return !parts.empty();
+}
+
+bool InstallPathRules::IsPlainName(const std::string& name) {
+    if (name.empty() || name == "." || name == ".." || hasZeroByte(name)) return false;
+    for (char c : name) {
+        if (isSeparator(c)) return false;
+    }
+    return true;
+}
+
+bool InstallPathRules::IsSafeLinkTarget(const std::string& linkPath, const std::string& target) {
+    if (target.empty() || IsAbsolute(target) || hasZeroByte(target)) return false;
+    return SymLinkChainResolver().resolve(linkPath, target) == SymLinkChainResolver::Outcome::Inside;
+}
+
+bool InstallPathRules::IsAbsolute(const std::string& path) { return !path.empty() && isSeparator(path.front()); }
+
+std::string InstallPathRules::RelativeToRoot(const std::string& path) {
+    size_t start = 0;
+    while (start < path.size() && isSeparator(path[start])) ++start;
+    return path.substr(start);
+}
+
+std::vector<std::string> InstallPathRules::Components(const std::string& path) {
     std::vector<std::string> parts;
     std::string current;
     for (char c : path + '/') {
@@ -25,31 +56,16 @@ std::vector<std::string> components(const std::string& path) {
     return parts;
 }
 
-}  // namespace
-
-bool InstallPathRules::IsSafeRelativePath(const std::string& path) {
-    if (isAbsolute(path)) return false;
-    std::vector<std::string> parts = components(path);
-    for (const std::string& part : parts) {
-        if (part == "..") return false;
-    }
-    return !parts.empty();
-}
-
-bool InstallPathRules::IsSafeLinkTarget(const std::string& linkPath, const std::string& target) {
-    if (target.empty() || isAbsolute(target)) return false;
-    std::vector<std::string> resolved = components(linkPath);
-    if (!resolved.empty()) resolved.pop_back();  // a target is read from the link's directory
-    for (const std::string& part : components(target)) {
-        if (part != "..") {
-            resolved.push_back(part);
-        } else if (resolved.empty()) {
-            return false;
+std::string InstallPathRules::Printable(const std::string& path) {
+    std::string printable;
+    for (char c : path) {
+        if (c == '\0') {
+            printable += "\\0";
         } else {
-            resolved.pop_back();
+            printable += c;
         }
     }
-    return true;
+    return printable;
 }
 
 }  // namespace VantisClient

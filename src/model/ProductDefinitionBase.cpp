@@ -6,8 +6,24 @@
 #include <Poco/NumberParser.h>
 
 #include "common/Logger.h"
+#include "model/InstallPathRules.h"
 
 namespace VantisClient {
+
+namespace {
+
+// An installer is run from the support directory joined with the command's game
+// id, then with its executable: both must keep it inside that directory.
+bool checkSupportCommand(const std::string& gameId, const std::string& executable) {
+    if (InstallPathRules::IsPlainName(gameId) && InstallPathRules::IsSafeRelativePath(executable)) return true;
+    Logger::LogError(
+        "Rejected product manifest support command '%s' of game id '%s': the game id must be a plain directory name "
+        "and the executable a relative path that stays inside it.",
+        InstallPathRules::Printable(executable).c_str(), InstallPathRules::Printable(gameId).c_str());
+    return false;
+}
+
+}  // namespace
 
 uint64_t ProductDefinitionBase::getCurrentVersion() { return m_version; }
 
@@ -19,14 +35,28 @@ void ProductDefinitionBase::serialize(json&) {
 bool ProductDefinitionBase::deserializeFromVersion(const json& document, uint64_t) {
     if (!document->has("product")) return false;
     Poco::JSON::Object::Ptr product = document->getObject("product");
-    if (!product->has("installDirectory")) return false;
-    m_installDirectory = product->getValue<std::string>("installDirectory");
+    if (!readInstallDirectory(product)) return false;
     if (product->has("disableSync")) m_disableSync = product->getValue<bool>("disableSync");
     if (!product->has("rootGameID")) return false;
     m_rootGameId = product->getValue<std::string>("rootGameID");
     if (!readTimestamp(product)) return false;
-    readSupportCommands(product);
+    if (!readSupportCommands(product)) return false;
     readAvailableGameIDs(product);
+    return true;
+}
+
+// The directory is joined to the library directory; it must name a place below it.
+bool ProductDefinitionBase::readInstallDirectory(const Poco::JSON::Object::Ptr& product) {
+    if (!product->has("installDirectory")) return false;
+    std::string installDirectory = product->getValue<std::string>("installDirectory");
+    if (!InstallPathRules::IsSafeRelativePath(installDirectory)) {
+        Logger::LogError(
+            "Rejected product manifest with unsafe install directory '%s': it must be relative, not empty and stay "
+            "inside the library directory.",
+            InstallPathRules::Printable(installDirectory).c_str());
+        return false;
+    }
+    m_installDirectory = installDirectory;
     return true;
 }
 
@@ -49,8 +79,8 @@ bool ProductDefinitionBase::readTimestamp(const Poco::JSON::Object::Ptr& product
     return true;
 }
 
-void ProductDefinitionBase::readSupportCommands(const Poco::JSON::Object::Ptr& product) {
-    if (!product->has("support_commands")) return;
+bool ProductDefinitionBase::readSupportCommands(const Poco::JSON::Object::Ptr& product) {
+    if (!product->has("support_commands")) return true;
     m_supportCommands.clear();
     Poco::JSON::Array::Ptr commands = product->getArray("support_commands");
     for (size_t i = 0; i < commands->size(); ++i) {
@@ -58,9 +88,12 @@ void ProductDefinitionBase::readSupportCommands(const Poco::JSON::Object::Ptr& p
         std::string executable = command->getValue<std::string>("executable");
         std::string argument = command->getValue<std::string>("argument");
         std::string gameId = command->getValue<std::string>("gameID");
+        if (!checkSupportCommand(gameId, executable)) return false;
         m_supportCommands.emplace_back(gameId, executable, argument);
     }
+    return true;
 }
+
 
 void ProductDefinitionBase::readAvailableGameIDs(const Poco::JSON::Object::Ptr& product) {
     if (!product->has("gameIDs")) return;

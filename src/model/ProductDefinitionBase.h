@@ -2,9 +2,10 @@
 // manifest timestamp, installer commands and the game ids the product offers,
 // plus the selection (game ids, language) an install is made for. Base of the
 // remote definition fetched from the backend and of the local ProductInfo.
-// Reading a manifest returns false for a missing required key; a key read
-// without a presence test that is missing, or a value of the wrong kind, throws
-// the JSON conversion's exception to the caller.
+// Reading a manifest returns false for a missing required key, and, with an
+// error line, for an install directory or an installer command that would leave
+// its directory; a key read without a presence test that is missing, or a value
+// of the wrong kind, throws the JSON conversion's exception to the caller.
 // Thread-safety: none of its own; guard it like the record it is part of.
 #pragma once
 
@@ -76,8 +77,9 @@ protected:
     LanguageList m_availableLanguages;
 
 private:
+    bool readInstallDirectory(const Poco::JSON::Object::Ptr& product);
     bool readTimestamp(const Poco::JSON::Object::Ptr& product);
-    void readSupportCommands(const Poco::JSON::Object::Ptr& product);
+    bool readSupportCommands(const Poco::JSON::Object::Ptr& product);
     void readAvailableGameIDs(const Poco::JSON::Object::Ptr& product);
 };
 

@@ -17,7 +17,8 @@ class RemoteFileDefinition : public FileInformation {
 public:
     using Ptr = Poco::SharedPtr<RemoteFileDefinition>;
 
-    // Parts a file is cut into when its entry lists none.
+    // Parts a file is cut into when its entry lists none; also the place in the
+    // file of each part of a plain file but the last.
     static const uint32_t DEFAULT_PART_SIZE = 1048576;
     // Part counts are 16-bit throughout the download state.
     static const uint64_t MAX_PARTS_COUNT = 65535;

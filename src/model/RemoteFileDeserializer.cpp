@@ -43,7 +43,7 @@ bool checkSafePath(const std::string& path) {
     Logger::LogError(
         "Rejected depot manifest entry with unsafe path '%s': it must be relative, not empty and stay inside "
         "the install directory.",
-        path.c_str());
+        InstallPathRules::Printable(path).c_str());
     return false;
 }
 
@@ -54,6 +54,23 @@ bool checkPartsCount(const RemoteFileDefinition& definition) {
                      definition.getPath().c_str(), static_cast<unsigned long long>(count),
                      static_cast<unsigned long long>(RemoteFileDefinition::MAX_PARTS_COUNT));
     return false;
+}
+
+// Each part of a plain file but the last fills a whole part's place in the file;
+// one that carries less cannot fill it from the bytes received.
+bool checkPlainParts(const RemoteFileDefinition& definition) {
+    if (definition.isZip()) return true;
+    const std::vector<uint32_t>& parts = definition.getParts();
+    for (size_t i = 0; i + 1 < parts.size(); ++i) {
+        if (parts[i] >= RemoteFileDefinition::DEFAULT_PART_SIZE) continue;
+        Logger::LogError(
+            "Rejected depot manifest file '%s': its part %zu has %u bytes, but every part of a plain file except the "
+            "last fills %u bytes.",
+            definition.getPath().c_str(), i, static_cast<unsigned>(parts[i]),
+            static_cast<unsigned>(RemoteFileDefinition::DEFAULT_PART_SIZE));
+        return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -83,7 +100,7 @@ RemoteFileDefinition::Ptr RemoteFileDeserializer::DeserializeFile(const Poco::JS
 
     RemoteFileDefinition::Ptr definition(new RemoteFileDefinition(
         FileInformation(type, path, hash, size, hidden, executable), RemoteFileLocation(url, offset), partSize, parts));
-    if (!checkSafePath(path) || !checkPartsCount(*definition)) return nullptr;
+    if (!checkSafePath(path) || !checkPartsCount(*definition) || !checkPlainParts(*definition)) return nullptr;
     return definition;
 }
 
@@ -120,7 +137,7 @@ RemoteSymLinkDefinition::Ptr RemoteFileDeserializer::DeserializeSymLink(const Po
         Logger::LogError(
             "Rejected depot manifest symlink '%s' with unsafe target '%s': it must be relative and stay inside the "
             "install directory.",
-            path.c_str(), target.c_str());
+            path.c_str(), InstallPathRules::Printable(target).c_str());
         return nullptr;
     }
     return new RemoteSymLinkDefinition(path, target, symlinkType);

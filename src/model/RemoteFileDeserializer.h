@@ -1,8 +1,9 @@
 // Reads the entries of a depot manifest's "files" array: files, directories and
 // symbolic links. An entry that cannot be used comes back as an empty pointer
-// (logged when a key is missing or a path is unsafe); a key read without a
-// presence test that is missing, or a value of the wrong kind, throws the JSON
-// conversion's exception to the caller.
+// (logged when a key is missing, a path is unsafe or a plain file lists a part
+// too short for its place); a key read without a presence test that is missing,
+// or a value of the wrong kind, throws the JSON conversion's exception to the
+// caller.
 // Thread-safety: stateless, safe from any thread.
 #pragma once
 

@@ -50,14 +50,17 @@ bool RemoteProductDefinition::readRedistributable(const Poco::JSON::Object::Ptr&
     redist.redist = entry->getValue<std::string>("redist");
     redist.executable = optionalString(entry, "executable");
     redist.argument = optionalString(entry, "argument");
-    redist.targetDir = optionalString(entry, "targetDir");
-    if (redist.targetDir.empty()) redist.targetDir = Utilities::AppendPath("__redist", redist.redist);
-    // Every file of the redistributable lands below this directory.
+    std::string targetDir = optionalString(entry, "targetDir");
+    if (targetDir.empty()) targetDir = Utilities::AppendPath("__redist", redist.redist);
+    // Every file of the redistributable lands below this directory. A leading
+    // separator names the install directory, not the machine's root: it is
+    // dropped so that no later join can take the directory for an absolute one.
+    redist.targetDir = InstallPathRules::RelativeToRoot(targetDir);
     if (!InstallPathRules::IsSafeRelativePath(redist.targetDir)) {
         Logger::LogError(
-            "Rejected redistributable %s with unsafe target directory '%s': it must be relative, not empty and "
-            "stay inside the install directory.",
-            redist.redist.c_str(), redist.targetDir.c_str());
+            "Rejected redistributable %s with unsafe target directory '%s': it must not be empty and must stay "
+            "inside the install directory.",
+            InstallPathRules::Printable(redist.redist).c_str(), InstallPathRules::Printable(targetDir).c_str());
         return false;
     }
     m_redistributables.push_back(redist);

@@ -23,7 +23,9 @@ public:
                             bool flag);
 
     // The product-level reading, then the "depots" list. A redistributable whose
-    // target directory would leave the install directory fails the reading.
+    // target directory would leave the install directory fails the reading; a
+    // target directory with leading separators is kept without them, below the
+    // install directory.
     bool deserializeFromVersion(const json& document, uint64_t version) override;
 
     // The product has installer commands to run.

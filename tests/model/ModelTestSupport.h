@@ -20,6 +20,11 @@ inline Poco::JSON::Object::Ptr Json(const std::string& text) {
     return Poco::JSON::Parser().parse(text).extract<Poco::JSON::Object::Ptr>();
 }
 
+// A depot manifest's link entry; both texts go into the JSON as written.
+inline std::string LinkEntry(const std::string& path, const std::string& target) {
+    return R"({"path": ")" + path + R"(", "target": ")" + target + R"(", "symlinkType": "file"})";
+}
+
 class CapturedLog : public Poco::Channel {
 public:
     void log(const Poco::Message& message) override {

@@ -10,6 +10,7 @@ namespace VantisClient {
 namespace {
 
 using VantisTest::Json;
+using VantisTest::LinkEntry;
 
 class ProductDefinitionTest : public VantisTest::LoggingTest {};
 
@@ -115,6 +116,62 @@ TEST_F(ProductDefinitionTest, MistypedOrIncompleteEntriesThrowToTheCaller) {
     }
 }
 
+TEST_F(ProductDefinitionTest, InstallDirectoryMustStayBelowTheLibraryDirectory) {
+    struct DirectoryCase {
+        const char* value;
+        bool ok;
+    };
+    const DirectoryCase cases[] = {
+        {"Zorv", true},        {"Games/Zorv Deluxe", true}, {"", false},          {".", false},
+        {"/opt/zorv", false},  {"\\\\zorv", false},       {"../zorv", false},   {"Games/../../zorv", false},
+        {"Zorv\\u0000/../..", false},
+    };
+    for (const DirectoryCase& c : cases) {
+        SCOPED_TRACE(c.value);
+        ProductDefinitionBase product;
+        EXPECT_EQ(c.ok, product.deserializeFromVersion(
+                            Json(std::string(R"({"product": {"installDirectory": ")") + c.value +
+                                 R"(", "rootGameID": "1", "timestamp": 5}})"),
+                            1));
+        EXPECT_EQ(c.ok ? c.value : "", product.getProductDir());
+    }
+    EXPECT_TRUE(loggedError("Rejected product manifest with unsafe install directory '../zorv': it must be relative, "
+                            "not empty and stay inside the library directory."));
+    EXPECT_TRUE(loggedError("Rejected product manifest with unsafe install directory 'Zorv\\0/../..': it must be "
+                            "relative, not empty and stay inside the library directory."));
+}
+
+TEST_F(ProductDefinitionTest, SupportCommandsMustStayInsideTheSupportDirectory) {
+    // The installer runs from the support directory joined with the game id, then the executable.
+    struct CommandCase {
+        const char* executable;
+        const char* gameId;
+        bool ok;
+    };
+    const CommandCase cases[] = {
+        {"setup.exe", "1", true},      {"bin/setup.sh", "1", true},  {"../setup.sh", "1", false},
+        {"/bin/sh", "1", false},       {"", "1", false},             {"setup\\u0000.sh", "1", false},
+        {"setup.sh", "", false},       {"setup.sh", ".", false},     {"setup.sh", "..", false},
+        {"setup.sh", "1/2", false},    {"setup.sh", "..\\\\1", false}, {"setup.sh", "1\\u0000", false},
+    };
+    for (const CommandCase& c : cases) {
+        SCOPED_TRACE(std::string(c.executable) + " in " + c.gameId);
+        ProductDefinitionBase product;
+        bool ok = product.deserializeFromVersion(
+            Json(std::string(R"({"product": {"installDirectory": "X", "rootGameID": "1", "timestamp": 5,
+                "support_commands": [{"executable": ")") +
+                 c.executable + R"(", "argument": "", "gameID": ")" + c.gameId + R"("}]}})"),
+            1);
+        EXPECT_EQ(c.ok, ok);
+        EXPECT_EQ(c.ok ? 1u : 0u, product.getSupportCommands().size());
+    }
+    EXPECT_TRUE(loggedError("Rejected product manifest support command 'setup.sh' of game id '..': the game id must "
+                            "be a plain directory name and the executable a relative path that stays inside it."));
+    EXPECT_TRUE(loggedError("Rejected product manifest support command 'setup\\0.sh' of game id '1': the game id "
+                            "must be a plain directory name and the executable a relative path that stays inside "
+                            "it."));
+}
+
 TEST_F(ProductDefinitionTest, GameNameComesFromSelectedStandaloneGameElseRootGame) {
     ProductDefinitionBase product;
     ASSERT_TRUE(product.deserializeFromVersion(Json(R"({"product": {
@@ -197,19 +254,39 @@ TEST_F(ProductDefinitionTest, RemoteDefinitionFailures) {
 }
 
 TEST_F(ProductDefinitionTest, RedistTargetDirectoryMustStayInsideTheInstallDirectory) {
-    const char* redists[] = {
-        R"({"redist": "r1", "targetDir": "/opt/r1"})",
-        R"({"redist": "r1", "targetDir": "../r1"})",
-        R"({"redist": "r1", "targetDir": "redist/../../r1"})",
-        R"({"redist": "../../r1"})",
+    struct RedistCase {
+        const char* entry;
+        bool ok;
+        const char* targetDir;
     };
-    for (const char* redist : redists) {
-        SCOPED_TRACE(redist);
+    const RedistCase cases[] = {
+        // A leading separator means the install directory, not the machine's root.
+        {R"({"redist": "r1", "targetDir": "/opt/r1"})", true, "opt/r1"},
+        {R"({"redist": "r1", "targetDir": "//redist/vc"})", true, "redist/vc"},
+        {R"({"redist": "r1", "targetDir": "redist/vc"})", true, "redist/vc"},
+        {R"({"redist": "r1", "targetDir": "/"})", false, ""},
+        {R"({"redist": "r1", "targetDir": "/../r1"})", false, ""},
+        {R"({"redist": "r1", "targetDir": "../r1"})", false, ""},
+        {R"({"redist": "r1", "targetDir": "redist/../../r1"})", false, ""},
+        {R"({"redist": "r1", "targetDir": "/redist\u0000/../.."})", false, ""},
+        {R"({"redist": "../../r1"})", false, ""},
+        {R"({"redist": "r1\u0000"})", false, ""},
+    };
+    for (const RedistCase& c : cases) {
+        SCOPED_TRACE(c.entry);
         RemoteProductDefinition remote;
-        EXPECT_FALSE(remote.deserializeFromVersion(Json(productWithDepots(std::string("[") + redist + "]")), 1));
+        EXPECT_EQ(c.ok, remote.deserializeFromVersion(Json(productWithDepots(std::string("[") + c.entry + "]")), 1));
+        if (c.ok) {
+            ASSERT_EQ(1u, remote.getRedistributables().size());
+            EXPECT_EQ(c.targetDir, remote.getRedistributables()[0].targetDir);
+        } else {
+            EXPECT_TRUE(remote.getRedistributables().empty());
+        }
     }
-    EXPECT_TRUE(loggedError("Rejected redistributable r1 with unsafe target directory '../r1': it must be relative, "
-                            "not empty and stay inside the install directory."));
+    EXPECT_TRUE(loggedError("Rejected redistributable r1 with unsafe target directory '../r1': it must not be empty "
+                            "and must stay inside the install directory."));
+    EXPECT_TRUE(loggedError("Rejected redistributable r1 with unsafe target directory '/redist\\0/../..': it must "
+                            "not be empty and must stay inside the install directory."));
 }
 
 TEST_F(ProductDefinitionTest, DepotManifestSortsEntriesByKind) {
@@ -249,6 +326,46 @@ TEST_F(ProductDefinitionTest, AnyUnusableEntryFailsTheDepot) {
         DepotDefinition depot("m1.json");
         EXPECT_FALSE(depot.deserializeFromVersion(Json(document), 1));
     }
+}
+
+// Links "l0" -> "l1" -> ... -> "l<count>" -> "end": reading "l0" follows `count` links.
+std::string linkChain(unsigned count) {
+    std::string links;
+    for (unsigned i = 0; i <= count; ++i) {
+        std::string target = i < count ? "l" + std::to_string(i + 1) : "end";
+        links += (i == 0 ? "" : ", ") + LinkEntry("l" + std::to_string(i), target);
+    }
+    return links;
+}
+
+TEST_F(ProductDefinitionTest, LinksAreFollowedThroughTheDepotsOtherLinks) {
+    struct ChainCase {
+        std::string links;
+        bool ok;
+    };
+    const ChainCase cases[] = {
+        {LinkEntry("sub/up", ".."), true},
+        // "sub/up" is the install directory itself, so ".." from there is above it.
+        {LinkEntry("sub/up", "..") + ", " + LinkEntry("esc", "sub/up/.."), false},
+        {LinkEntry("esc", "sub/up/..") + ", " + LinkEntry("sub/up", ".."), false},
+        // A link's own directory may be a link: "top/x" lies in the install directory.
+        {LinkEntry("top", ".") + ", " + LinkEntry("top/x", "y"), true},
+        {LinkEntry("top", ".") + ", " + LinkEntry("top/x", "../y"), false},
+        {LinkEntry("lib/libx.so", "libx.so.1") + ", " + LinkEntry("lib/libx.so.1", "libx.so.1.2"), true},
+        {LinkEntry("a", "b") + ", " + LinkEntry("b", "a"), false},
+        {LinkEntry("a", "a/x"), false},
+        {linkChain(40), true},
+        {linkChain(41), false},
+    };
+    for (const ChainCase& c : cases) {
+        SCOPED_TRACE(c.links.substr(0, 200));
+        DepotDefinition depot("m1.json");
+        EXPECT_EQ(c.ok, depot.deserializeFromVersion(Json(R"({"depot": {"files": [)" + c.links + "]}}"), 1));
+    }
+    EXPECT_TRUE(loggedError("Rejected symlink 'esc' with target 'sub/up/..' of depot manifest m1.json: through the "
+                            "manifest's other links it leads outside the install directory."));
+    EXPECT_TRUE(loggedError("Rejected symlink 'a' with target 'b' of depot manifest m1.json: its chain of links "
+                            "loops or is too long to follow."));
 }
 
 TEST_F(ProductDefinitionTest, DepotCopiesShareEntriesButNotTheManifestName) {

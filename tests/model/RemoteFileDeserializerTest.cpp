@@ -10,6 +10,7 @@ namespace VantisClient {
 namespace {
 
 using VantisTest::Json;
+using VantisTest::LinkEntry;
 
 class RemoteFileDeserializerTest : public VantisTest::LoggingTest {};
 
@@ -62,7 +63,7 @@ TEST_F(RemoteFileDeserializerTest, ReadsUsableFileEntries) {
 
 TEST_F(RemoteFileDeserializerTest, FileEntryKeepsItsPathHashAndParts) {
     RemoteFileDefinition::Ptr file = RemoteFileDeserializer::DeserializeFile(
-        Json(R"({"path": "bin/game", "size": 3, "url": "u", "hash": "h", "offset": 0, "parts": [1, 4294967298]})"));
+        Json(R"({"path": "bin/game", "size": 3, "url": "u.zip", "hash": "h", "offset": 0, "parts": [1, 4294967298]})"));
     ASSERT_FALSE(file.isNull());
     EXPECT_EQ("bin/game", file->getPath());
     EXPECT_EQ("h", file->getHash());
@@ -134,9 +135,6 @@ std::string fileEntry(const std::string& path) {
     return R"({"path": ")" + path + R"(", "size": 1, "url": "u", "hash": "h", "offset": 0})";
 }
 std::string dirEntry(const std::string& path) { return R"({"directory": true, "path": ")" + path + R"("})"; }
-std::string linkEntry(const std::string& path, const std::string& target) {
-    return R"({"path": ")" + path + R"(", "target": ")" + target + R"(", "symlinkType": "file"})";
-}
 
 TEST_F(RemoteFileDeserializerTest, EntryPathsMustStayInsideTheInstallDirectory) {
     struct PathCase {
@@ -153,7 +151,7 @@ TEST_F(RemoteFileDeserializerTest, EntryPathsMustStayInsideTheInstallDirectory) 
         SCOPED_TRACE(c.path);
         EXPECT_EQ(c.safe, !RemoteFileDeserializer::DeserializeFile(Json(fileEntry(c.path))).isNull());
         EXPECT_EQ(c.safe, !RemoteFileDeserializer::DeserializeDir(Json(dirEntry(c.path))).isNull());
-        EXPECT_EQ(c.safe, !RemoteFileDeserializer::DeserializeSymLink(Json(linkEntry(c.path, "t"))).isNull());
+        EXPECT_EQ(c.safe, !RemoteFileDeserializer::DeserializeSymLink(Json(LinkEntry(c.path, "t"))).isNull());
     }
     EXPECT_TRUE(loggedError("Rejected depot manifest entry with unsafe path '../x': it must be relative, not empty "
                             "and stay inside the install directory."));
@@ -173,7 +171,7 @@ TEST_F(RemoteFileDeserializerTest, LinkTargetsMustResolveInsideTheInstallDirecto
     };
     for (const LinkCase& c : cases) {
         SCOPED_TRACE(std::string(c.path) + " -> " + c.target);
-        EXPECT_EQ(c.safe, !RemoteFileDeserializer::DeserializeSymLink(Json(linkEntry(c.path, c.target))).isNull());
+        EXPECT_EQ(c.safe, !RemoteFileDeserializer::DeserializeSymLink(Json(LinkEntry(c.path, c.target))).isNull());
     }
     EXPECT_TRUE(loggedError("Rejected depot manifest symlink 'bin/x' with unsafe target '../../etc/passwd': it must "
                             "be relative and stay inside the install directory."));
@@ -193,9 +191,64 @@ TEST_F(RemoteFileDeserializerTest, FilesNeedingMoreThan65535PartsAreRefused) {
     std::string parts = "1";
     for (int i = 1; i < 65536; ++i) parts += ",1";
     EXPECT_TRUE(RemoteFileDeserializer::DeserializeFile(
-                    Json(R"({"path": "many", "size": 65536, "url": "u", "hash": "h", "offset": 0, "parts": [)" +
+                    Json(R"({"path": "many", "size": 65536, "url": "u.zip", "hash": "h", "offset": 0, "parts": [)" +
                          parts + "]}"))
                     .isNull());
+}
+
+TEST_F(RemoteFileDeserializerTest, ZeroBytesInPathsAndLinkTargetsAreRefused) {
+    enum class Kind { File, Directory, Link };
+    struct ZeroCase {
+        Kind kind;
+        std::string entry;
+    };
+    // An escaped zero in the JSON text reaches the reader as a zero byte, where the file system would end the path.
+    const ZeroCase cases[] = {
+        {Kind::File, fileEntry("bin/game\\u0000.sh")},
+        {Kind::File, fileEntry("\\u0000")},
+        {Kind::Directory, dirEntry("saves\\u0000")},
+        {Kind::Link, LinkEntry("bin/x\\u0000", "t")},
+        {Kind::Link, LinkEntry("bin/x", "lib\\u0000")},
+        {Kind::Link, LinkEntry("bin/x", "\\u0000../../etc")},
+    };
+    for (const ZeroCase& c : cases) {
+        SCOPED_TRACE(c.entry);
+        Poco::JSON::Object::Ptr entry = Json(c.entry);
+        switch (c.kind) {
+            case Kind::File: EXPECT_TRUE(RemoteFileDeserializer::DeserializeFile(entry).isNull()); break;
+            case Kind::Directory: EXPECT_TRUE(RemoteFileDeserializer::DeserializeDir(entry).isNull()); break;
+            case Kind::Link: EXPECT_TRUE(RemoteFileDeserializer::DeserializeSymLink(entry).isNull()); break;
+        }
+    }
+    EXPECT_TRUE(loggedError("Rejected depot manifest entry with unsafe path 'bin/game\\0.sh': it must be relative, "
+                            "not empty and stay inside the install directory."));
+    EXPECT_TRUE(loggedError("Rejected depot manifest symlink 'bin/x' with unsafe target 'lib\\0': it must be "
+                            "relative and stay inside the install directory."));
+}
+
+TEST_F(RemoteFileDeserializerTest, PlainFilePartsMustFillTheirPlaceExceptTheLast) {
+    struct PartsCase {
+        const char* url;
+        const char* parts;
+        bool usable;
+    };
+    const PartsCase cases[] = {
+        {"u", "[1048576, 1048576, 5]", true},
+        {"u", "[5]", true},
+        {"u", "[1048575, 5]", false},
+        {"u", "[1048576, 0, 5]", false},
+        // A zip part is unpacked to its place, whatever its compressed size.
+        {"u.zip", "[5, 5, 5]", true},
+    };
+    for (const PartsCase& c : cases) {
+        SCOPED_TRACE(std::string(c.url) + " " + c.parts);
+        RemoteFileDefinition::Ptr file = RemoteFileDeserializer::DeserializeFile(
+            Json(std::string(R"({"path": "f", "size": 2097157, "url": ")") + c.url +
+                 R"(", "hash": "h", "offset": 0, "parts": )" + c.parts + "}"));
+        EXPECT_EQ(c.usable, !file.isNull());
+    }
+    EXPECT_TRUE(loggedError("Rejected depot manifest file 'f': its part 0 has 1048575 bytes, but every part of a "
+                            "plain file except the last fills 1048576 bytes."));
 }
 
 TEST(FileInformationTest, MatchesCompareTypePathSizeAndOptionallyHash) {
