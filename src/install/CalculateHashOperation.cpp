@@ -6,7 +6,6 @@
 
 #include <cerrno>
 #include <memory>
-#include <vector>
 
 #include <openssl/evp.h>
 
@@ -30,13 +29,14 @@ struct FileCloser {
 
 // Feeds the whole file to the digest; false on a read error or an abort.
 bool digestFile(int fd, EVP_MD_CTX* context, const std::atomic<bool>& abortFlag) {
-    std::vector<unsigned char> buffer(CalculateHashOperation::READ_SIZE);
+    // Left uninitialised: zeroing it cost more than hashing a small file.
+    std::unique_ptr<unsigned char[]> buffer(new unsigned char[CalculateHashOperation::READ_SIZE]);
     for (;;) {
-        ssize_t got = ::read(fd, buffer.data(), buffer.size());
+        ssize_t got = ::read(fd, buffer.get(), CalculateHashOperation::READ_SIZE);
         if (got < 0 && errno == EINTR) continue;
         if (got < 0 || abortFlag) return false;
         if (got == 0) return true;
-        if (EVP_DigestUpdate(context, buffer.data(), static_cast<size_t>(got)) != 1) return false;
+        if (EVP_DigestUpdate(context, buffer.get(), static_cast<size_t>(got)) != 1) return false;
     }
 }
 

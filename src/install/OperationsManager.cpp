@@ -41,7 +41,8 @@ void OperationsManager::setMaxWorkers(uint16_t maxWorkers) {
 bool OperationsManager::performAsync(Operation* operation) {
     Lock lock(m_mutex);
     m_pending.emplace_back(operation);
-    m_workAvailable.notify_one();
+    // At the limit, a worker that finishes takes it; waking an idle one would only put it back to sleep.
+    if (m_busyWorkers < m_maxWorkers) m_workAvailable.notify_one();
     return true;
 }
 
@@ -90,8 +91,7 @@ void OperationsManager::runOperation(std::unique_ptr<Operation> operation, Lock&
     if (!m_abort && feedback) sendOperationFeedback(feedback.release());
     --m_busyWorkers;
     m_workerFinished.notify_all();
-    // A place under the limit is free again for a worker that was held back.
-    if (!m_pending.empty()) m_workAvailable.notify_one();
+    // No other worker is woken for the place freed here: this one takes the next operation itself.
 }
 
 void OperationsManager::waitUntilNoneBusy(Lock& lock) {

@@ -3,7 +3,8 @@
 // puts each result into the owner's result queue. An abort drops queued work,
 // waits for running work and lets no result of it through; the manager can be
 // used again afterwards. Idle workers sleep on a condition and wake when work is
-// queued (they also look every 100 ms).
+// queued below the limit (they also look every 100 ms); at the limit, a worker
+// that finishes takes the next operation itself.
 // Thread-safety: every public operation may be called from any thread; abort()
 // and the destructor must not be called from a worker.
 #pragma once
