@@ -48,9 +48,9 @@ DownloadedFilesUpdater::DownloadedFilesUpdater(const ProductInfo::Ptr& product,
 
 bool DownloadedFilesUpdater::update() {
     using Step = Poco::Optional<EInstallResult> (DownloadedFilesUpdater::*)();
-    for (Step step : {&DownloadedFilesUpdater::createDirectoriesForProductInfo,
-                      &DownloadedFilesUpdater::moveFilesForProductInfo,
-                      &DownloadedFilesUpdater::deleteFilesForProductInfo, &DownloadedFilesUpdater::createSymbolicLinks}) {
+    for (Step step :
+         {&DownloadedFilesUpdater::createDirectoriesForProductInfo, &DownloadedFilesUpdater::moveFilesForProductInfo,
+          &DownloadedFilesUpdater::deleteFilesForProductInfo, &DownloadedFilesUpdater::createSymbolicLinks}) {
         m_result = (this->*step)();
         if (m_result.isSpecified()) return false;
     }
@@ -209,9 +209,10 @@ void DownloadedFilesUpdater::applyHiddenFlag(const MovedFile& move) {
 Poco::Optional<EInstallResult> DownloadedFilesUpdater::finishDownloads(bool anyMoveFailed) {
     const std::string& downloads = m_product->getDownloadsPath();
     if (anyMoveFailed) {
-        Logger::LogError("Keeping the downloads directory %s: the files that could not be moved stay there, "
-                         "verified, for the next update.",
-                         downloads.c_str());
+        Logger::LogError(
+            "Keeping the downloads directory %s: the files that could not be moved stay there, "
+            "verified, for the next update.",
+            downloads.c_str());
         return EInstallResult::DiskAccessError;
     }
     if (Utilities::DeleteFileOrDirectory(downloads)) return Poco::Optional<EInstallResult>();

@@ -32,8 +32,7 @@ bool refuseUninspectable(const std::string& path, const std::string& entry) {
 bool InstallPathGuard::isInside(const std::string& root, const std::string& path, LastComponent last) {
     std::vector<std::string> relative;
     if (!relativeComponents(root, path, relative)) {
-        Logger::LogError("Refusing the path '%s': it does not name anything below '%s'.", path.c_str(),
-                         root.c_str());
+        Logger::LogError("Refusing the path '%s': it does not name anything below '%s'.", path.c_str(), root.c_str());
         return false;
     }
     return walk(root, path, relative, last);
@@ -71,8 +70,8 @@ bool InstallPathGuard::relativeComponents(const std::string& root, const std::st
     return true;
 }
 
-bool InstallPathGuard::walk(const std::string& root, const std::string& path,
-                            const std::vector<std::string>& relative, LastComponent last) {
+bool InstallPathGuard::walk(const std::string& root, const std::string& path, const std::vector<std::string>& relative,
+                            LastComponent last) {
     FileDescriptor directory(::open(root.c_str(), DIRECTORY_HANDLE));
     // Nothing below a root that does not exist yet can be a link.
     if (!directory.isOpen()) return errno == ENOENT || refuseUninspectable(path, root);
