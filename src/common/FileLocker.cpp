@@ -1,0 +1,173 @@
+#include "common/FileLocker.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include <Poco/Exception.h>
+#include <Poco/File.h>
+
+#include "common/Logger.h"
+#include "common/Utilities.h"
+
+namespace VantisClient {
+
+namespace {
+
+const mode_t READ_BY_OTHERS = S_IROTH;
+
+bool contains(const std::vector<std::string>& paths, const std::string& path) {
+    return std::find(paths.begin(), paths.end(), path) != paths.end();
+}
+
+void erase(std::vector<std::string>& paths, const std::string& path) {
+    paths.erase(std::remove(paths.begin(), paths.end(), path), paths.end());
+}
+
+}  // namespace
+
+FileLocker::FileLocker(const std::string& path) { performLock(path); }
+
+FileLocker::FileLocker(const std::vector<std::string>& paths) { performLock(paths); }
+
+FileLocker::~FileLocker() { releaseLocks(); }
+
+bool FileLocker::performLock(const std::vector<std::string>& paths) {
+    Logger::LogInfo("Locking files, before move...");
+    for (const std::string& path : paths) {
+        if (performLock(path)) continue;
+        m_failedPath = path;
+        releaseLocks();
+        return false;
+    }
+    return true;
+}
+
+bool FileLocker::performLock(const std::string& path) {
+    if (contains(m_lockedPaths, path)) return true;
+    struct stat status {};
+    const bool exists = ::lstat(path.c_str(), &status) == 0;
+    if (exists && S_ISLNK(status.st_mode)) {
+        // What replaces the path replaces the link itself; what it points to is
+        // not ours to change.
+        m_lockedPaths.push_back(path);
+        return true;
+    }
+    if (!(exists ? takeOverExisting(path, status.st_mode & 07777) : takeOverMissing(path))) return false;
+    m_lockedPaths.push_back(path);
+    if (!testForExclusiveAccess(path)) {
+        Logger::LogError(
+            "FileLocker: File '%s' could not be open with exclusive access rights. Cannot perform lock on this file.",
+            path.c_str());
+    } else if (!setReadOnlyFlag(path)) {
+        Logger::LogError("FileLocker: Could not set readonly flag on file '%s'. Cannot perform lock on this file.",
+                         path.c_str());
+    } else {
+        return true;
+    }
+    releaseLock(path);
+    return false;
+}
+
+bool FileLocker::takeOverExisting(const std::string& path, mode_t mode) {
+    if (!resetReadOnlyFlag(path)) {
+        Logger::LogError(
+            "FileLocker: Could not remove readonly attribute from file '%s'. Cannot perform lock on this file.",
+            path.c_str());
+        return false;
+    }
+    m_originalModes[path] = mode;
+    return true;
+}
+
+bool FileLocker::takeOverMissing(const std::string& path) {
+    if (!createFileInternal(path)) {
+        Logger::LogError("FileLocker: File '%s' does not exist, and could not be created.", path.c_str());
+        return false;
+    }
+    m_createdPaths.push_back(path);
+    return true;
+}
+
+bool FileLocker::releaseLock(const std::string& path) {
+    if (!contains(m_lockedPaths, path) || !giveBack(path)) return false;
+    erase(m_lockedPaths, path);
+    return true;
+}
+
+bool FileLocker::releaseLocks() {
+    // Every file gets its chance, also after one failed; a failed one stays
+    // locked so that a later call can try it again.
+    const std::vector<std::string> locked = m_lockedPaths;
+    bool allReleased = true;
+    for (const std::string& path : locked) allReleased = releaseLock(path) && allReleased;
+    return allReleased;
+}
+
+bool FileLocker::giveBack(const std::string& path) {
+    auto original = m_originalModes.find(path);
+    if (original != m_originalModes.end()) {
+        if (!changeMode(path, original->second)) {
+            Logger::LogError("FileLocker: Could not give file '%s' back its mode %04o: %s", path.c_str(),
+                             static_cast<unsigned>(original->second), std::strerror(errno));
+            return false;
+        }
+        m_originalModes.erase(original);
+    }
+    if (contains(m_createdPaths, path)) {
+        if (!deleteFileInternal(path)) {
+            Logger::LogError("FileLocker: Could not remove the placeholder '%s': %s", path.c_str(),
+                             std::strerror(errno));
+            return false;
+        }
+        erase(m_createdPaths, path);
+    }
+    return true;
+}
+
+bool FileLocker::createFileInternal(const std::string& path) {
+    if (!Utilities::CreateDirectoryForFile(path)) return false;
+    try {
+        return Poco::File(path).createFile();
+    } catch (const Poco::FileException& e) {
+        Logger::LogError("Could not create file '%s'. FileException: %s (%s)", path.c_str(), e.name(),
+                         e.message().c_str());
+    } catch (const Poco::Exception& e) {
+        Logger::LogError("Could not create file '%s'. Exception: %s (%s)", path.c_str(), e.name(), e.message().c_str());
+    }
+    return false;
+}
+
+bool FileLocker::deleteFileInternal(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+
+bool FileLocker::setReadOnlyFlag(const std::string& path) { return changeReadBit(path, true); }
+
+bool FileLocker::resetReadOnlyFlag(const std::string& path) { return changeReadBit(path, false); }
+
+bool FileLocker::changeReadBit(const std::string& path, bool set) {
+    struct stat status {};
+    if (::lstat(path.c_str(), &status) != 0) return false;
+    const mode_t mode = status.st_mode & 07777;
+    return changeMode(path, set ? (mode | READ_BY_OTHERS) : (mode & ~READ_BY_OTHERS));
+}
+
+bool FileLocker::changeMode(const std::string& path, mode_t mode) {
+    // Never through a link: a link planted in the file's place fails the change
+    // instead of handing it to whatever the link points to.
+    return ::fchmodat(AT_FDCWD, path.c_str(), mode, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+bool FileLocker::testForExclusiveAccess(const std::string& path) {
+    // Non-blocking: a pipe under the file's name would otherwise hold the
+    // install thread until someone writes to it.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    ::close(fd);
+    return true;
+}
+
+}  // namespace VantisClient
