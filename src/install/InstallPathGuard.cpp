@@ -9,7 +9,7 @@
 #include <Poco/Path.h>
 
 #include "common/Logger.h"
-#include "service/FileDescriptor.h"
+#include "common/FileDescriptor.h"
 
 namespace VantisClient {
 

@@ -8,7 +8,7 @@
 
 #include <Poco/Error.h>
 
-#include "service/FileDescriptor.h"
+#include "common/FileDescriptor.h"
 
 namespace VantisClient {
 namespace {

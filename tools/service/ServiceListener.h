@@ -18,7 +18,7 @@
 #include <Poco/Net/ServerSocket.h>
 
 #include "service/ConnectionPool.h"
-#include "service/FileDescriptor.h"
+#include "common/FileDescriptor.h"
 #include "service/RequestHandler.h"
 
 namespace VantisClient {

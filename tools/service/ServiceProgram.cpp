@@ -8,7 +8,7 @@
 
 #include "common/ApplicationEnvironment.h"
 #include "common/BuildInfo.h"
-#include "service/FileDescriptor.h"
+#include "common/FileDescriptor.h"
 #include "service/RequestHandler.h"
 #include "service/ServiceLog.h"
 

@@ -9,7 +9,7 @@
 
 #include <string>
 
-#include "service/FileDescriptor.h"
+#include "common/FileDescriptor.h"
 
 namespace VantisClient {
 namespace Service {
