@@ -408,6 +408,26 @@ bool StorageDBSerializer::DeleteProductFromIndex(const std::string& gameId) {
     }
 }
 
+template <typename Work>
+bool StorageDBSerializer::withProductDatabases(const std::string& gameId, Work work) {
+    auto held = s_heldProducts.find(gameId);
+    if (held == s_heldProducts.end()) {
+        SessionDBWrapper databases(gameId, s_dbSerializersMap);
+        return databases.open() && work(databases);
+    }
+    std::unique_ptr<SessionDBWrapper>& kept = held->second.databases;
+    // Databases that a failed recreation left closed are opened again, and so is
+    // a product file removed behind the facade's back: a kept session would go
+    // on writing to a file that no longer has a name.
+    if (kept && (!kept->usable() || !Utilities::GetFileExists(getDBpath(gameId)))) kept.reset();
+    if (!kept) {
+        std::unique_ptr<SessionDBWrapper> opened(new SessionDBWrapper(gameId, held->second.serializers));
+        if (!opened->open()) return false;
+        kept = std::move(opened);
+    }
+    return work(*kept);
+}
+
 bool StorageDBSerializer::SerializeProduct(ProductInfo* product) {
     ScopedLock lock(s_mutex);
     if (currentDBSerializer() == nullptr) return logNotStarted();
@@ -428,26 +448,6 @@ bool StorageDBSerializer::SerializeProduct(ProductInfo* product) {
         Logger::LogError("SerializeProduct: connection to database failed. Exception: %s", e.displayText().c_str());
         return false;
     }
-}
-
-template <typename Work>
-bool StorageDBSerializer::withProductDatabases(const std::string& gameId, Work work) {
-    auto held = s_heldProducts.find(gameId);
-    if (held == s_heldProducts.end()) {
-        SessionDBWrapper databases(gameId, s_dbSerializersMap);
-        return databases.open() && work(databases);
-    }
-    std::unique_ptr<SessionDBWrapper>& kept = held->second.databases;
-    // Databases that a failed recreation left closed are opened again, and so is
-    // a product file removed behind the facade's back: a kept session would go
-    // on writing to a file that no longer has a name.
-    if (kept && (!kept->usable() || !Utilities::GetFileExists(getDBpath(gameId)))) kept.reset();
-    if (!kept) {
-        std::unique_ptr<SessionDBWrapper> opened(new SessionDBWrapper(gameId, held->second.serializers));
-        if (!opened->open()) return false;
-        kept = std::move(opened);
-    }
-    return work(*kept);
 }
 
 template <typename Action>
