@@ -3,7 +3,9 @@
 // Reports records per second, next to a baseline that writes and reads the
 // same number of records of the same sizes straight into one LevelDB database
 // with plain puts and an iterator: facade figure / baseline figure is the cost
-// of the facade. Runs on a temporary root that it removes.
+// of the facade. Also the install pipeline's way of writing: one file at a
+// time, with the product's databases kept open for the task or opened and
+// closed by every call. Runs on a temporary root that it removes.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -22,6 +24,7 @@
 #include "common/UserPreferences.h"
 #include "common/Utilities.h"
 #include "model/ProductInfo.h"
+#include "storage/ProductStorageSession.h"
 #include "storage/StorageDBSerializer.h"
 
 using namespace VantisClient;
@@ -116,6 +119,25 @@ void BM_UpdateFilesInProduct(benchmark::State& state) {
     reportRecords(state, int(batch.size()));
 }
 
+// The install pipeline stores each file it moved on its own. Range 1 keeps the
+// product's databases open (opened by a call before the timed ones, as the
+// first of a task's calls would), range 0 lets every call open and close them.
+void BM_UpdateFileInProduct(benchmark::State& state) {
+    ProductInfo::Ptr product = makeLargeProduct();
+    if (!StorageDBSerializer::SerializeProduct(product.get())) state.SkipWithError("SerializeProduct failed");
+    std::vector<InstalledFileInfo::Ptr> files;
+    for (const auto& entry : product->getFiles().getInstalledFiles()) files.push_back(entry.second);
+    std::unique_ptr<ProductStorageSession> kept(state.range(0) != 0 ? new ProductStorageSession(GAME_ID) : nullptr);
+    if (kept && !StorageDBSerializer::UpdateFileInProduct(GAME_ID, files.back())) state.SkipWithError("update failed");
+    size_t next = 0;
+    for (auto _ : state) {
+        if (!StorageDBSerializer::UpdateFileInProduct(GAME_ID, files[next++ % files.size()])) {
+            state.SkipWithError("update failed");
+        }
+    }
+    reportRecords(state, 1);
+}
+
 // The baseline's records: a path hash as key and a zero-filled value of the
 // stored size that starts with the path, as the facade's records do.
 std::vector<std::pair<std::string, std::string>> makePlainRecords() {
@@ -183,6 +205,7 @@ void BM_PlainLevelDBRead(benchmark::State& state) {
 BENCHMARK(BM_SerializeProduct)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK(BM_DeserializeProduct)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK(BM_UpdateFilesInProduct)->Arg(100)->Arg(1000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_UpdateFileInProduct)->ArgName("keptOpen")->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond)->UseRealTime();
 BENCHMARK(BM_PlainLevelDBWrite)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK(BM_PlainLevelDBRead)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 

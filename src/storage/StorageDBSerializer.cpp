@@ -66,15 +66,18 @@ StorageDBSerializer::DBSerializers StorageDBSerializer::s_dbSerializersMap;
 StorageDBSerializer::IndexSerializers StorageDBSerializer::s_indexSerializersMap;
 VantisMutex StorageDBSerializer::s_mutex;
 
-// Opens one product's databases in every registered format for the length of
-// an operation. open() is separate from construction so that databases opened
-// before a failure are still closed.
+// One product's databases: a session on its product file and its databases
+// opened in every registered format, all closed on destruction. open() is
+// separate from construction so that databases opened before a failure are
+// still closed.
 class StorageDBSerializer::SessionDBWrapper {
 public:
-    explicit SessionDBWrapper(const std::string& gameId) : m_gameId(gameId) {}
+    SessionDBWrapper(const std::string& gameId, const DBSerializers& serializers)
+        : m_gameId(gameId), m_serializers(serializers) {}
     ~SessionDBWrapper() {
-        for (IStorageDBSerializer* serializer : m_opened) {
-            if (!serializer->closeDB(m_gameId)) {
+        if (!m_session) return;
+        for (auto& entry : m_serializers) {
+            if (!entry.second->closeDB(m_gameId)) {
                 Logger::LogError("Could not close database for product '%s'.", m_gameId.c_str());
             }
         }
@@ -82,23 +85,51 @@ public:
     SessionDBWrapper(const SessionDBWrapper&) = delete;
     SessionDBWrapper& operator=(const SessionDBWrapper&) = delete;
 
-    // False when the current format's databases could not be opened: then
-    // nothing may be migrated into them or read from them.
+    // Throws what opening the session throws. False when the current format's
+    // databases could not be opened: then nothing may be migrated into them or
+    // read from them.
     bool open() {
+        m_session.reset(new Session(SQLITE_CONNECTOR, getDBpath(m_gameId), SESSION_TIMEOUT_SECONDS));
         bool currentOpened = false;
-        for (auto& entry : s_dbSerializersMap) {
-            m_opened.push_back(entry.second.get());
+        for (auto& entry : m_serializers) {
             bool opened = entry.second->openDB(m_gameId);
             if (entry.first == s_currentVersion) currentOpened = opened;
         }
         if (!currentOpened) Logger::LogError("Could not open database for product '%s'.", m_gameId.c_str());
+        m_usable = currentOpened;
         return currentOpened;
     }
 
+    Session& session() { return *m_session; }
+    const DBSerializers& serializers() const { return m_serializers; }
+    IStorageDBSerializer& current() const { return *m_serializers.at(s_currentVersion); }
+
+    // Empties the product's databases in the current format.
+    void recreate(bool storeVersion) {
+        current().deleteDB(m_gameId);
+        m_usable = current().createDB(m_gameId);
+        if (storeVersion) StoreVersion(*m_session, s_currentVersion);
+    }
+    // False once the current format's databases are known not to be open.
+    bool usable() const { return m_usable; }
+
 private:
     std::string m_gameId;
-    std::vector<IStorageDBSerializer*> m_opened;
+    const DBSerializers& m_serializers;
+    std::unique_ptr<Session> m_session;
+    bool m_usable = false;
 };
+
+// A product kept open: how many sessions keep it, serializers of its own (so
+// that their databases stay open while other products go through the shared
+// ones) and, once a call has opened them, its databases.
+struct StorageDBSerializer::HeldProduct {
+    int sessions = 0;
+    DBSerializers serializers;
+    std::unique_ptr<SessionDBWrapper> databases;
+};
+
+std::map<std::string, StorageDBSerializer::HeldProduct> StorageDBSerializer::s_heldProducts;
 
 // Hands a session to every index serializer for the length of an operation.
 class StorageDBSerializer::IndexSessionScope {
@@ -114,22 +145,46 @@ private:
     }
 };
 
+StorageDBSerializer::DBSerializers StorageDBSerializer::makeDBSerializers() {
+    DBSerializers serializers;
+    serializers[1].reset(new StorageDBSerializer_Version1);
+    serializers[2].reset(new StorageDBSerializer_Version2);
+    return serializers;
+}
+
 void StorageDBSerializer::Start() {
     ScopedLock lock(s_mutex);
     if (!s_dbSerializersMap.empty()) return;
     Poco::Data::SQLite::Connector::registerConnector();
-    s_dbSerializersMap[1].reset(new StorageDBSerializer_Version1);
+    s_dbSerializersMap = makeDBSerializers();
     s_indexSerializersMap[1].reset(new StorageIndexSerializer_Version1);
-    s_dbSerializersMap[2].reset(new StorageDBSerializer_Version2);
     s_indexSerializersMap[2].reset(new StorageIndexSerializer_Version2);
 }
 
 void StorageDBSerializer::Shutdown() {
     ScopedLock lock(s_mutex);
     if (s_dbSerializersMap.empty()) return;
+    s_heldProducts.clear();
     Poco::Data::SQLite::Connector::unregisterConnector();
     s_dbSerializersMap.clear();
     s_indexSerializersMap.clear();
+}
+
+bool StorageDBSerializer::KeepOpen(const std::string& gameId) {
+    ScopedLock lock(s_mutex);
+    if (s_dbSerializersMap.empty()) return logNotStarted();
+    if (!IsStorableGameId(gameId)) return false;
+    HeldProduct& held = s_heldProducts[gameId];
+    if (held.sessions++ == 0) held.serializers = makeDBSerializers();
+    return true;
+}
+
+void StorageDBSerializer::Release(const std::string& gameId) {
+    ScopedLock lock(s_mutex);
+    // Shutdown has already closed and forgotten what was kept.
+    auto held = s_heldProducts.find(gameId);
+    if (held == s_heldProducts.end()) return;
+    if (--held->second.sessions == 0) s_heldProducts.erase(held);
 }
 
 std::string StorageDBSerializer::getDBpath(const std::string& gameId) {
@@ -156,18 +211,30 @@ IStorageIndexSerializer* StorageDBSerializer::currentIndexSerializer() {
 }
 
 int32_t StorageDBSerializer::FetchVersion(Session& session) {
+    int32_t version = -1;
+    readVersion(session, version);
+    return version;
+}
+
+bool StorageDBSerializer::readVersion(Session& session, int32_t& version) {
+    version = -1;
     try {
         Poco::Data::Statement select(session);
         select << "SELECT version from DBInfo", now;
         Poco::Data::RecordSet records(select);
-        if (records.rowCount() != 1) return -1;
-        return records.value(0, 0).convert<int32_t>();
+        if (records.rowCount() == 1) version = records.value(0, 0).convert<int32_t>();
+        return true;
     } catch (const Poco::Data::SQLite::SQLiteException& e) {
         Logger::LogError("FetchVersion failed. SQLException: %s", e.displayText().c_str());
+        // A query that SQLite cannot compile means that the file has no version
+        // table of ours. Any other error (busy, locked, I/O, a damaged file)
+        // tells nothing of what the file holds.
+        return dynamic_cast<const Poco::Data::SQLite::InvalidSQLStatementException*>(&e) != nullptr;
     } catch (const Poco::Exception& e) {
+        // The stored value is not a version.
         Logger::LogError("FetchVersion failed. Exception: %s", e.displayText().c_str());
+        return true;
     }
-    return -1;
 }
 
 void StorageDBSerializer::StoreVersion(Session& session, int32_t) {
@@ -187,44 +254,55 @@ void StorageDBSerializer::StoreVersion(Session& session, int32_t) {
 bool StorageDBSerializer::CheckIndexIntegrity(Session& session) {
     ScopedLock lock(s_mutex);
     IndexSessionScope scope(session);
-    return checkIndexIntegrity(session);
+    return checkIndexFormat(session) == FormatCheck::Current;
 }
 
 bool StorageDBSerializer::CheckDBIntegrity(Session& session) {
     ScopedLock lock(s_mutex);
-    return checkDBIntegrity(session);
+    return checkDBFormat(session, s_dbSerializersMap) == FormatCheck::Current;
 }
 
-bool StorageDBSerializer::checkIndexIntegrity(Session& session) {
-    int32_t version = FetchVersion(session);
-    if (version == s_currentVersion) return true;
+// A migration that fails, to read or to write, leaves the old version in place
+// and the file as readable as it was: the next call runs it again.
+StorageDBSerializer::FormatCheck StorageDBSerializer::checkIndexFormat(Session& session) {
+    int32_t version = -1;
+    if (!readVersion(session, version)) return FormatCheck::Unreadable;
+    if (version == s_currentVersion) return FormatCheck::Current;
     auto old = s_indexSerializersMap.find(version);
     IStorageIndexSerializer* current = currentIndexSerializer();
-    if (version == -1 || old == s_indexSerializersMap.end() || current == nullptr) return false;
+    if (version == -1 || old == s_indexSerializersMap.end() || current == nullptr) return FormatCheck::Unknown;
     Products products;
-    if (!old->second->deserializeFromIndex(products)) return false;
-    if (!current->serializeToIndex(products)) return false;
+    if (!old->second->deserializeFromIndex(products) || !current->serializeToIndex(products)) {
+        return FormatCheck::Unreadable;
+    }
     StoreVersion(session, s_currentVersion);
-    return true;
+    return FormatCheck::Current;
 }
 
 // The old format's serializer reads into an empty record and the current one
 // writes it: both have the product's databases open and neither looks at the
-// record's game id. A migration cut short leaves the old version in place, so
-// it simply runs again at the next open; writing clears the new databases first.
-bool StorageDBSerializer::checkDBIntegrity(Session& session) {
-    int32_t version = FetchVersion(session);
-    if (version == s_currentVersion) return true;
-    auto old = s_dbSerializersMap.find(version);
-    IStorageDBSerializer* current = currentDBSerializer();
-    if (version == -1 || old == s_dbSerializersMap.end() || current == nullptr) return false;
+// record's game id. The current one leaves out, with a log line, what it cannot
+// hold. A migration cut short leaves the old version in place, so it simply
+// runs again at the next open, and its rewrite replaces whatever got written.
+StorageDBSerializer::FormatCheck StorageDBSerializer::checkDBFormat(Session& session,
+                                                                    const DBSerializers& serializers) {
+    int32_t version = -1;
+    if (!readVersion(session, version)) return FormatCheck::Unreadable;
+    if (version == s_currentVersion) return FormatCheck::Current;
+    auto old = serializers.find(version);
+    auto current = serializers.find(s_currentVersion);
+    if (version == -1 || old == serializers.end() || current == serializers.end()) return FormatCheck::Unknown;
     ProductInfo migrated;
-    if (!old->second->deserializeFromDB(&migrated)) return false;
-    // A record the current format cannot hold is logged by the serializer; the
-    // rest of the product still moves over.
-    current->serializeToDB(&migrated);
+    if (!old->second->deserializeFromDB(&migrated) || !current->second->serializeToDB(&migrated)) {
+        return FormatCheck::Unreadable;
+    }
     StoreVersion(session, s_currentVersion);
-    return true;
+    return FormatCheck::Current;
+}
+
+bool StorageDBSerializer::logUnreadable(const char* operation, const std::string& path) {
+    Logger::LogError("%s: could not read the format of '%s'; the file is left as it is.", operation, path.c_str());
+    return false;
 }
 
 void StorageDBSerializer::recreateIndex(Session& session) {
@@ -232,6 +310,14 @@ void StorageDBSerializer::recreateIndex(Session& session) {
     current->deleteIndex();
     current->createIndex();
     StoreVersion(session, s_currentVersion);
+}
+
+StorageDBSerializer::FormatCheck StorageDBSerializer::prepareIndex(const char* operation, Session& session,
+                                                                   bool existed) {
+    FormatCheck format = existed ? checkIndexFormat(session) : FormatCheck::Unknown;
+    if (format == FormatCheck::Unknown) recreateIndex(session);
+    if (format == FormatCheck::Unreadable) logUnreadable(operation, getIndexDBPath());
+    return format;
 }
 
 bool StorageDBSerializer::SerializeIndex(const Products& products) {
@@ -244,7 +330,7 @@ bool StorageDBSerializer::SerializeIndex(const Products& products) {
         bool existed = Utilities::GetFileExists(path);
         Session session(SQLITE_CONNECTOR, path, SESSION_TIMEOUT_SECONDS);
         IndexSessionScope scope(session);
-        if (!existed || !checkIndexIntegrity(session)) recreateIndex(session);
+        if (prepareIndex("SerializeIndex", session, existed) == FormatCheck::Unreadable) return false;
         return current->serializeToIndex(products);
     } catch (const Poco::Exception& e) {
         Logger::LogError("SerializeIndex: connection to database failed. Exception: %s", e.displayText().c_str());
@@ -261,9 +347,8 @@ bool StorageDBSerializer::DeserializeIndex(Products& products) {
     try {
         Session session(SQLITE_CONNECTOR, path, SESSION_TIMEOUT_SECONDS);
         IndexSessionScope scope(session);
-        if (checkIndexIntegrity(session)) return current->deserializeFromIndex(products);
-        recreateIndex(session);
-        return false;
+        if (prepareIndex("DeserializeIndex", session, true) != FormatCheck::Current) return false;
+        return current->deserializeFromIndex(products);
     } catch (const Poco::Exception& e) {
         Logger::LogError("DeserializeIndex: connection to database failed. Exception: %s", e.displayText().c_str());
         return false;
@@ -277,11 +362,13 @@ bool StorageDBSerializer::UpdateProductInIndex(ProductInfo* product) {
     try {
         std::string path = getIndexDBPath();
         Utilities::CreateDirectoryForFile(path);
+        bool existed = Utilities::GetFileExists(path);
         Session session(SQLITE_CONNECTOR, path, SESSION_TIMEOUT_SECONDS);
         IndexSessionScope scope(session);
-        if (checkIndexIntegrity(session)) return current->serializeSingleProductToIndex(product);
-        recreateIndex(session);
-        return false;
+        // An index made anew, on a first start or over an unknown format, takes
+        // the product like any other.
+        if (prepareIndex("UpdateProductInIndex", session, existed) == FormatCheck::Unreadable) return false;
+        return current->serializeSingleProductToIndex(product);
     } catch (const Poco::Exception& e) {
         Logger::LogError("UpdateProductInIndex: connection to database failed. Exception: %s",
                          e.displayText().c_str());
@@ -296,12 +383,10 @@ bool StorageDBSerializer::DeleteProductFromIndex(const std::string& gameId) {
     try {
         std::string path = getIndexDBPath();
         Utilities::CreateDirectoryForFile(path);
+        bool existed = Utilities::GetFileExists(path);
         Session session(SQLITE_CONNECTOR, path, SESSION_TIMEOUT_SECONDS);
         IndexSessionScope scope(session);
-        if (!checkIndexIntegrity(session)) {
-            recreateIndex(session);
-            return false;
-        }
+        if (prepareIndex("DeleteProductFromIndex", session, existed) != FormatCheck::Current) return false;
         Products products;
         if (!current->deserializeFromIndex(products)) return false;
         auto removed = std::remove_if(products.begin(), products.end(),
@@ -323,25 +408,42 @@ bool StorageDBSerializer::DeleteProductFromIndex(const std::string& gameId) {
     }
 }
 
+template <typename Work>
+bool StorageDBSerializer::withProductDatabases(const std::string& gameId, Work work) {
+    auto held = s_heldProducts.find(gameId);
+    if (held == s_heldProducts.end()) {
+        SessionDBWrapper databases(gameId, s_dbSerializersMap);
+        return databases.open() && work(databases);
+    }
+    std::unique_ptr<SessionDBWrapper>& kept = held->second.databases;
+    // Databases that a failed recreation left closed are opened again, and so is
+    // a product file removed behind the facade's back: a kept session would go
+    // on writing to a file that no longer has a name.
+    if (kept && (!kept->usable() || !Utilities::GetFileExists(getDBpath(gameId)))) kept.reset();
+    if (!kept) {
+        std::unique_ptr<SessionDBWrapper> opened(new SessionDBWrapper(gameId, held->second.serializers));
+        if (!opened->open()) return false;
+        kept = std::move(opened);
+    }
+    return work(*kept);
+}
+
 bool StorageDBSerializer::SerializeProduct(ProductInfo* product) {
     ScopedLock lock(s_mutex);
-    IStorageDBSerializer* current = currentDBSerializer();
-    if (current == nullptr) return logNotStarted();
+    if (currentDBSerializer() == nullptr) return logNotStarted();
     const std::string& gameId = product->getGameId();
     if (!IsStorableGameId(gameId)) return false;
     try {
         std::string path = getDBpath(gameId);
         Utilities::CreateDirectoryForFile(path);
         bool existed = Utilities::GetFileExists(path);
-        Session session(SQLITE_CONNECTOR, path, SESSION_TIMEOUT_SECONDS);
-        SessionDBWrapper databases(gameId);
-        if (!databases.open()) return false;
-        if (!existed || !checkDBIntegrity(session)) {
-            current->deleteDB(gameId);
-            current->createDB(gameId);
-            StoreVersion(session, s_currentVersion);
-        }
-        return current->serializeToDB(product);
+        return withProductDatabases(gameId, [&](SessionDBWrapper& databases) {
+            FormatCheck format =
+                existed ? checkDBFormat(databases.session(), databases.serializers()) : FormatCheck::Unknown;
+            if (format == FormatCheck::Unreadable) return logUnreadable("SerializeProduct", path);
+            if (format == FormatCheck::Unknown) databases.recreate(true);
+            return databases.current().serializeToDB(product);
+        });
     } catch (const Poco::Exception& e) {
         Logger::LogError("SerializeProduct: connection to database failed. Exception: %s", e.displayText().c_str());
         return false;
@@ -352,20 +454,19 @@ template <typename Action>
 bool StorageDBSerializer::onExistingProduct(const char* operation, const std::string& gameId,
                                            bool storeVersionOnRecreate, Action action) {
     ScopedLock lock(s_mutex);
-    IStorageDBSerializer* current = currentDBSerializer();
-    if (current == nullptr) return logNotStarted();
+    if (currentDBSerializer() == nullptr) return logNotStarted();
     if (!IsStorableGameId(gameId)) return false;
     std::string path = getDBpath(gameId);
     if (!Utilities::GetFileExists(path)) return false;
     try {
-        Session session(SQLITE_CONNECTOR, path, SESSION_TIMEOUT_SECONDS);
-        SessionDBWrapper databases(gameId);
-        if (!databases.open()) return false;
-        if (checkDBIntegrity(session)) return action(*current);
-        current->deleteDB(gameId);
-        current->createDB(gameId);
-        if (storeVersionOnRecreate) StoreVersion(session, s_currentVersion);
-        return false;
+        return withProductDatabases(gameId, [&](SessionDBWrapper& databases) {
+            switch (checkDBFormat(databases.session(), databases.serializers())) {
+                case FormatCheck::Current: return action(databases.current());
+                case FormatCheck::Unknown: databases.recreate(storeVersionOnRecreate); return false;
+                case FormatCheck::Unreadable: return logUnreadable(operation, path);
+            }
+            return false;
+        });
     } catch (const Poco::Exception& e) {
         Logger::LogError("%s: connection to database failed. Exception: %s", operation, e.displayText().c_str());
         return false;
@@ -404,6 +505,9 @@ bool StorageDBSerializer::UpdateFilesInProduct(const std::string& gameId,
 bool StorageDBSerializer::DeleteProductDB(const std::string& gameId) {
     ScopedLock lock(s_mutex);
     if (!IsStorableGameId(gameId)) return false;
+    // A product kept open is closed first; the next call on it opens it anew.
+    auto held = s_heldProducts.find(gameId);
+    if (held != s_heldProducts.end()) held->second.databases.reset();
     try {
         Poco::File file(getDBpath(gameId));
         if (file.exists()) file.remove();

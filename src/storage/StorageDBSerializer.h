@@ -3,7 +3,11 @@
 // a serializer per storage format, checks the format version stored in each
 // database file, migrates an older format to the current one, and recreates a
 // database whose format it cannot read (the reading operation then fails and
-// the caller works from an empty list).
+// the caller works from an empty list). A file that cannot be read at all
+// (busy, I/O) is left as it is and the operation fails.
+//
+// Each call on a product opens its databases and closes them again, unless a
+// ProductStorageSession keeps that product open.
 //
 // Thread-safety: every operation may be called from any thread; one lock keeps
 // them from overlapping, because the serializers keep per-call state (sessions,
@@ -39,9 +43,17 @@ public:
 
     // Registers the SQLite connector and the serializers; again only after Shutdown.
     static void Start();
-    // Unregisters and deletes them; nothing happens when not started. Also the
-    // reset between tests.
+    // Closes the products kept open, unregisters and deletes the serializers;
+    // nothing happens when not started. Also the reset between tests.
     static void Shutdown();
+
+    // From the first call on the product that opens its databases until as many
+    // Release calls as successful KeepOpen calls were made, or Shutdown, the
+    // calls on that product work on the same open databases instead of opening
+    // and closing them. KeepOpen fails when storage is not started or the game
+    // id cannot name a product. ProductStorageSession pairs the two.
+    static bool KeepOpen(const std::string& gameId);
+    static void Release(const std::string& gameId);
 
     static std::string getDBpath(const std::string& gameId);
     static std::string getIndexDBPath();
@@ -78,14 +90,40 @@ private:
     using IndexSerializers = std::map<int32_t, std::unique_ptr<IStorageIndexSerializer>>;
     class SessionDBWrapper;
     class IndexSessionScope;
+    struct HeldProduct;
 
-    static bool checkIndexIntegrity(Poco::Data::Session& session);
-    static bool checkDBIntegrity(Poco::Data::Session& session);
+    // What a database file's version table tells of its format.
+    enum class FormatCheck {
+        // The current format, after migrating an older known one.
+        Current,
+        // No version table, an empty one or one that holds no known version:
+        // the file is to be recreated in the current format.
+        Unknown,
+        // The file could not be read or migrated (busy, I/O): nothing is known
+        // of its format, so it must be left as it is.
+        Unreadable
+    };
+
+    static DBSerializers makeDBSerializers();
+    // False when the file could not be read; `version` is -1 when it holds none.
+    static bool readVersion(Poco::Data::Session& session, int32_t& version);
+    static FormatCheck checkIndexFormat(Poco::Data::Session& session);
+    // With the serializers that have the product's databases open.
+    static FormatCheck checkDBFormat(Poco::Data::Session& session, const DBSerializers& serializers);
+    static bool logUnreadable(const char* operation, const std::string& path);
     static IStorageDBSerializer* currentDBSerializer();
     static IStorageIndexSerializer* currentIndexSerializer();
     static void recreateIndex(Poco::Data::Session& session);
+    // Checks the index of a session handed to the index serializers. A new file,
+    // or one in an unknown format, gets empty tables in the current format
+    // (Unknown); one that cannot be read is logged and left alone (Unreadable).
+    static FormatCheck prepareIndex(const char* operation, Poco::Data::Session& session, bool existed);
+    // Runs `work` on the product's databases: those kept open for it, or else
+    // ones opened for this call only. False when they could not be opened.
+    template <typename Work>
+    static bool withProductDatabases(const std::string& gameId, Work work);
     // Runs `action` on the current serializer for a product whose file exists and
-    // whose format is current; a product in an unreadable format is recreated
+    // whose format is current; a product in an unknown format is recreated
     // empty (with a version row when `storeVersionOnRecreate`) and gives false.
     template <typename Action>
     static bool onExistingProduct(const char* operation, const std::string& gameId, bool storeVersionOnRecreate,
@@ -95,6 +133,7 @@ private:
 
     static DBSerializers s_dbSerializersMap;
     static IndexSerializers s_indexSerializersMap;
+    static std::map<std::string, HeldProduct> s_heldProducts;
     static VantisMutex s_mutex;
 };
 

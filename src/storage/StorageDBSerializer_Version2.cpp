@@ -4,6 +4,7 @@
 
 #include <leveldb/db.h>
 #include <leveldb/iterator.h>
+#include <leveldb/write_batch.h>
 
 #include "common/Logger.h"
 #include "common/ScopeTimer.h"
@@ -113,6 +114,111 @@ bool logRefusal(const char* kind, const std::string& name, const FixedSizeRecord
     return true;
 }
 
+// A record ready to be stored: the database it belongs in, its key and its bytes.
+struct StoredRecord {
+    StorageDBSerializer_Version2::Database database = StorageDBSerializer_Version2::DatabaseCount;
+    std::string key;
+    std::string bytes;
+};
+
+// Takes the record's bytes when every text fitted; otherwise logs which one did not.
+bool keepRecord(const char* kind, const std::string& name, const FixedSizeRecord& record, StoredRecord& stored) {
+    if (logRefusal(kind, name, record)) return false;
+    stored.bytes = record.bytes();
+    return true;
+}
+
+// The builders below fill `stored` (its key even for a record that does not fit)
+// and return false, with the reason logged, when the item cannot be stored.
+bool supportRecord(const RemoteSupportInfo& command, StoredRecord& stored) {
+    FixedSizeRecord record(SupportRecord::SIZE);
+    record.putText(SupportRecord::GAME_ID, command.gameId);
+    record.putText(SupportRecord::EXECUTABLE, command.executable);
+    record.putText(SupportRecord::ARGUMENT, command.argument);
+    stored.database = StorageDBSerializer_Version2::Support;
+    stored.key = record.fieldBytes(SupportRecord::EXECUTABLE);
+    return keepRecord("support command", command.executable, record, stored);
+}
+
+bool redistRecord(const RedistInfo& redist, StoredRecord& stored) {
+    FixedSizeRecord record(RedistRecord::SIZE);
+    record.putText(RedistRecord::EXECUTABLE, redist.executable);
+    record.putText(RedistRecord::ARGUMENT, redist.argument);
+    record.putValue<uint8_t>(RedistRecord::EXECUTED, redist.executed ? 1 : 0);
+    stored.database = StorageDBSerializer_Version2::Redistributables;
+    stored.key = record.fieldBytes(RedistRecord::EXECUTABLE);
+    return keepRecord("redistributable", redist.executable, record, stored);
+}
+
+bool directoryRecord(const DirInfo& directory, StoredRecord& stored) {
+    const std::string& path = directory.definition->getPath();
+    FixedSizeRecord record(DirectoryRecord::SIZE);
+    record.putText(DirectoryRecord::PATH, path);
+    record.putValue<int32_t>(DirectoryRecord::STATE, directory.state);
+    record.putValue<uint8_t>(DirectoryRecord::SUPPORT, directory.definition->isSupport() ? 1 : 0);
+    stored.database = StorageDBSerializer_Version2::Directories;
+    stored.key = record.fieldBytes(DirectoryRecord::PATH);
+    return keepRecord("directory", path, record, stored);
+}
+
+bool installedRecord(const InstalledFileInfo& file, StoredRecord& stored) {
+    const FileInformation& info = file.getFileInfo();
+    FixedSizeRecord record(InstalledRecord::SIZE);
+    record.putText(InstalledRecord::PATH, info.getPath());
+    record.putValue<int32_t>(InstalledRecord::STATE, file.getState());
+    record.putText(InstalledRecord::HASH, info.getHash());
+    record.putValue<uint64_t>(InstalledRecord::FILE_SIZE, info.getSize());
+    record.putValue<int32_t>(InstalledRecord::FILE_TYPE, static_cast<int32_t>(info.getType()));
+    record.putText(InstalledRecord::FULL_PATH, file.getFullPath());
+    stored.database = StorageDBSerializer_Version2::InstalledFiles;
+    stored.key = pathHashKey(info.getPathHash());
+    return keepRecord("installed file", info.getPath(), record, stored);
+}
+
+bool symLinkRecord(const InstalledSymLinkInfo& link, StoredRecord& stored) {
+    FixedSizeRecord record(SymLinkRecord::SIZE);
+    record.putText(SymLinkRecord::FULL_PATH, link.getFullPath());
+    record.putText(SymLinkRecord::FULL_TARGET_PATH, link.getFullTargetPath());
+    record.putValue<char>(SymLinkRecord::TYPE, link.getType().empty() ? '\0' : link.getType()[0]);
+    stored.database = StorageDBSerializer_Version2::InstalledSymLinks;
+    stored.key = record.fieldBytes(SymLinkRecord::FULL_PATH);
+    return keepRecord("symbolic link", link.getFullPath(), record, stored);
+}
+
+// The database follows from the bitmap's word count; a bitmap that fits none
+// leaves `stored.database` at DatabaseCount.
+bool downloadingRecord(const DownloadingFileInfo& file, StoredRecord& stored) {
+    const FileInformation& info = file.getFileInfo();
+    const uint32_t* words = nullptr;
+    uint16_t wordCount = 0;
+    file.getParts().getElements(words, wordCount);
+    stored.database = downloadingDatabaseFor(wordCount);
+    stored.key = pathHashKey(info.getPathHash());
+    if (stored.database == StorageDBSerializer_Version2::DatabaseCount) {
+        Logger::LogError("Cannot store downloading file '%s' in the product database: its bitmap has %d words.",
+                         info.getPath().c_str(), static_cast<int>(wordCount));
+        return false;
+    }
+    DownloadingRecord layout = downloadingRecordOf(stored.database);
+    FixedSizeRecord record(layout.size());
+    record.putText(DOWNLOADING_PATH, info.getPath());
+    record.putValue<int32_t>(DownloadingRecord::STATE, file.getState());
+    for (uint16_t index = 0; index < wordCount; ++index) {
+        record.putValue<uint64_t>(DownloadingRecord::WORDS + 8 * index, words[index]);
+    }
+    record.putValue<uint64_t>(layout.fileSizeOffset(), info.getSize());
+    record.putValue<uint16_t>(layout.wordCountOffset(), wordCount);
+    record.putValue<int32_t>(layout.fileTypeOffset(), static_cast<int32_t>(info.getType()));
+    record.putText(layout.hash(), info.getHash());
+    return keepRecord("downloading file", info.getPath(), record, stored);
+}
+
+// A builder of the records of map entries whose value points at the file.
+template <typename Build>
+auto ofEntry(Build build) {
+    return [build](const auto& entry, StoredRecord& stored) { return build(*entry.second, stored); };
+}
+
 bool hasSize(size_t found, size_t expected) {
     if (found == expected) return true;
     Logger::LogError("Invalid struct size (%d, should be %d), when trying to copy slice to the struct.",
@@ -180,7 +286,8 @@ std::string StorageDBSerializer_Version2::GetProductDirectory(const std::string&
     return UserPreferences().getStoragePath() + "/" + gameId;
 }
 
-StorageDBSerializer_Version2::StorageDBSerializer_Version2() {
+StorageDBSerializer_Version2::StorageDBSerializer_Version2(leveldb::Env* env) {
+    if (env != nullptr) m_options.env = env;
     m_options.create_if_missing = true;
     m_writeOptions.sync = false;
 }
@@ -237,12 +344,6 @@ bool StorageDBSerializer_Version2::deleteDB(const std::string& gameId) {
     return Utilities::DeleteFileOrDirectory(GetProductDirectory(gameId));
 }
 
-void StorageDBSerializer_Version2::clearDatabase(Database which) {
-    leveldb::DB& db = database(which);
-    std::unique_ptr<leveldb::Iterator> iterator(db.NewIterator(leveldb::ReadOptions()));
-    for (iterator->SeekToFirst(); iterator->Valid(); iterator->Next()) db.Delete(m_writeOptions, iterator->key());
-}
-
 StorageDBSerializer_Version2::WriteResult StorageDBSerializer_Version2::writeRecord(Database which,
                                                                                    const std::string& key,
                                                                                    const std::string& record) {
@@ -252,6 +353,38 @@ StorageDBSerializer_Version2::WriteResult StorageDBSerializer_Version2::writeRec
     return WriteResult::Written;
 }
 
+// One batch per database: a rewrite cut short, by a failed write or the end of
+// the process, leaves each database with all its old records or all its new
+// ones, never emptied. An item that does not fit is logged and left out; only a
+// database that cannot be read or written fails the rewrite, and then the
+// databases after it keep their old records.
+template <typename Items, typename Build>
+bool StorageDBSerializer_Version2::rewrite(std::initializer_list<Database> databases, const Items& items,
+                                           Build build) {
+    std::map<Database, leveldb::WriteBatch> batches;
+    for (Database which : databases) {
+        leveldb::WriteBatch& batch = batches[which];
+        auto deleteRecord = [&batch](const leveldb::Slice& key, const leveldb::Slice&) {
+            batch.Delete(key);
+            return true;
+        };
+        if (!forEachRecord(database(which), deleteRecord)) return false;
+    }
+    for (const auto& item : items) {
+        StoredRecord stored;
+        if (build(item, stored)) batches.at(stored.database).Put(stored.key, stored.bytes);
+    }
+    for (Database which : databases) {
+        leveldb::Status status = database(which).Write(m_writeOptions, &batches.at(which));
+        if (!status.ok()) {
+            Logger::LogError("Could not write %s db, error=%s. It keeps its previous records.", DatabaseName(which),
+                             status.ToString().c_str());
+            return false;
+        }
+    }
+    return true;
+}
+
 bool StorageDBSerializer_Version2::serializeToDB(ProductInfo* product) {
     const std::string& gameId = product->getGameId();
     if (!m_open && !openDB(gameId)) {
@@ -259,171 +392,63 @@ bool StorageDBSerializer_Version2::serializeToDB(ProductInfo* product) {
         return false;
     }
     ScopeTimer timer("Inserting " + gameId + " into DB");
-    bool allStored = writeSupportCommands(*product);
-    allStored = writeRedistributables(*product) && allStored;
+    if (!rewrite({Support}, product->getSupportCommands(), supportRecord) ||
+        !rewrite({Redistributables}, product->getRedistributables(), redistRecord)) {
+        return false;
+    }
     {
         ScopeTimer filesTimer("Inserting downloading files for " + gameId + " into DB");
-        clearDatabase(DownloadingFilesBig);
-        clearDatabase(DownloadingFilesMedium);
-        clearDatabase(DownloadingFilesSmall);
-        for (const auto& entry : product->getFiles().getDownloadingFiles()) {
-            allStored = updateFileInDB(entry.second) && allStored;
-        }
+        bool written = rewrite({DownloadingFilesBig, DownloadingFilesMedium, DownloadingFilesSmall},
+                               product->getFiles().getDownloadingFiles(), ofEntry(downloadingRecord));
+        if (!written) return false;
     }
     {
         ScopeTimer linksTimer("Inserting installed symbolic links for " + gameId + " into DB");
-        clearDatabase(InstalledSymLinks);
-        for (const auto& entry : product->getSymLinks().getInstalledSymLinks()) {
-            allStored = updateFileInDB(entry.second) && allStored;
-        }
+        bool written =
+            rewrite({InstalledSymLinks}, product->getSymLinks().getInstalledSymLinks(), ofEntry(symLinkRecord));
+        if (!written) return false;
     }
     {
         ScopeTimer filesTimer("Inserting installed files for " + gameId + "into DB");
-        clearDatabase(InstalledFiles);
-        for (const auto& entry : product->getFiles().getInstalledFiles()) {
-            allStored = updateFileInDB(entry.second) && allStored;
-        }
+        bool written = rewrite({InstalledFiles}, product->getFiles().getInstalledFiles(), ofEntry(installedRecord));
+        if (!written) return false;
     }
-    return writeDirectories(*product) && allStored;
-}
-
-bool StorageDBSerializer_Version2::writeSupportCommands(ProductInfo& product) {
-    clearDatabase(Support);
-    bool allStored = true;
-    for (const RemoteSupportInfo& command : product.getSupportCommands()) {
-        FixedSizeRecord record(SupportRecord::SIZE);
-        record.putText(SupportRecord::GAME_ID, command.gameId);
-        record.putText(SupportRecord::EXECUTABLE, command.executable);
-        record.putText(SupportRecord::ARGUMENT, command.argument);
-        if (logRefusal("support command", command.executable, record)) {
-            allStored = false;
-            continue;
-        }
-        if (writeRecord(Support, record.fieldBytes(SupportRecord::EXECUTABLE), record.bytes()) !=
-            WriteResult::Written) {
-            Logger::LogWarning("Could not delete key from Support db. GameId = %s, Support executables = %s",
-                               command.gameId.c_str(), command.executable.c_str());
-        }
-    }
-    return allStored;
-}
-
-bool StorageDBSerializer_Version2::writeRedistributables(ProductInfo& product) {
-    clearDatabase(Redistributables);
-    bool allStored = true;
-    for (const RedistInfo& redist : product.getRedistributables()) {
-        FixedSizeRecord record(RedistRecord::SIZE);
-        record.putText(RedistRecord::EXECUTABLE, redist.executable);
-        record.putText(RedistRecord::ARGUMENT, redist.argument);
-        record.putValue<uint8_t>(RedistRecord::EXECUTED, redist.executed ? 1 : 0);
-        if (logRefusal("redistributable", redist.executable, record)) {
-            allStored = false;
-            continue;
-        }
-        switch (writeRecord(Redistributables, record.fieldBytes(RedistRecord::EXECUTABLE), record.bytes())) {
-            case WriteResult::DeleteFailed:
-                Logger::LogWarning("Could not delete key from Redistributables db. Redist executable = %s",
-                                   redist.executable.c_str());
-                break;
-            case WriteResult::PutFailed:
-                Logger::LogWarning("Could not put key to Redistributables db. Redist executable = %s",
-                                   redist.executable.c_str());
-                break;
-            case WriteResult::Written: break;
-        }
-    }
-    return allStored;
-}
-
-bool StorageDBSerializer_Version2::writeDirectories(ProductInfo& product) {
-    clearDatabase(Directories);
-    bool allStored = true;
-    for (const DirInfo& directory : product.getDirectories()) {
-        const std::string& path = directory.definition->getPath();
-        FixedSizeRecord record(DirectoryRecord::SIZE);
-        record.putText(DirectoryRecord::PATH, path);
-        record.putValue<int32_t>(DirectoryRecord::STATE, directory.state);
-        record.putValue<uint8_t>(DirectoryRecord::SUPPORT, directory.definition->isSupport() ? 1 : 0);
-        if (logRefusal("directory", path, record)) {
-            allStored = false;
-            continue;
-        }
-        switch (writeRecord(Directories, record.fieldBytes(DirectoryRecord::PATH), record.bytes())) {
-            case WriteResult::DeleteFailed:
-                Logger::LogWarning("Could not delete key from Directories db. Directory path = %s", path.c_str());
-                break;
-            case WriteResult::PutFailed:
-                Logger::LogWarning("Could not put key to Directories db.Directory path = %s", path.c_str());
-                break;
-            case WriteResult::Written: break;
-        }
-    }
-    return allStored;
+    return rewrite({Directories}, product->getDirectories(), directoryRecord);
 }
 
 bool StorageDBSerializer_Version2::updateFileInDB(const DownloadingFileInfo::Ptr& file) {
     if (!m_open) return false;
-    const FileInformation& info = file->getFileInfo();
-    const uint32_t* words = nullptr;
-    uint16_t wordCount = 0;
-    file->getParts().getElements(words, wordCount);
-    Database target = downloadingDatabaseFor(wordCount);
-    std::string key = pathHashKey(info.getPathHash());
+    StoredRecord stored;
+    bool fits = downloadingRecord(*file, stored);
     // A file whose bitmap changed size would otherwise leave its old record in
-    // another database, and that one could be read back first.
-    for (Database other : DOWNLOADING_DATABASES) {
-        if (other != target) database(other).Delete(m_writeOptions, key);
+    // another database, and that one could be read back first; a file that is
+    // not stored keeps no older record at all.
+    for (Database which : DOWNLOADING_DATABASES) {
+        if (!fits || which != stored.database) database(which).Delete(m_writeOptions, stored.key);
     }
-    if (target == DatabaseCount) {
-        Logger::LogError("Cannot store downloading file '%s' in the product database: its bitmap has %d words.",
-                         info.getPath().c_str(), static_cast<int>(wordCount));
-        return false;
-    }
-    DownloadingRecord layout = downloadingRecordOf(target);
-    FixedSizeRecord record(layout.size());
-    record.putText(DOWNLOADING_PATH, info.getPath());
-    record.putValue<int32_t>(DownloadingRecord::STATE, file->getState());
-    for (uint16_t index = 0; index < wordCount; ++index) {
-        record.putValue<uint64_t>(DownloadingRecord::WORDS + 8 * index, words[index]);
-    }
-    record.putValue<uint64_t>(layout.fileSizeOffset(), info.getSize());
-    record.putValue<uint16_t>(layout.wordCountOffset(), wordCount);
-    record.putValue<int32_t>(layout.fileTypeOffset(), static_cast<int32_t>(info.getType()));
-    record.putText(layout.hash(), info.getHash());
-    if (logRefusal("downloading file", info.getPath(), record)) {
-        database(target).Delete(m_writeOptions, key);
-        return false;
-    }
-    writeRecord(target, key, record.bytes());
-    return true;
+    if (fits) writeRecord(stored.database, stored.key, stored.bytes);
+    return fits;
 }
 
 bool StorageDBSerializer_Version2::updateFileInDB(const InstalledFileInfo::Ptr& file) {
     if (!m_open) return false;
-    const FileInformation& info = file->getFileInfo();
-    FixedSizeRecord record(InstalledRecord::SIZE);
-    record.putText(InstalledRecord::PATH, info.getPath());
-    record.putValue<int32_t>(InstalledRecord::STATE, file->getState());
-    record.putText(InstalledRecord::HASH, info.getHash());
-    record.putValue<uint64_t>(InstalledRecord::FILE_SIZE, info.getSize());
-    record.putValue<int32_t>(InstalledRecord::FILE_TYPE, static_cast<int32_t>(info.getType()));
-    record.putText(InstalledRecord::FULL_PATH, file->getFullPath());
-    std::string key = pathHashKey(info.getPathHash());
-    if (logRefusal("installed file", info.getPath(), record)) {
+    StoredRecord stored;
+    if (!installedRecord(*file, stored)) {
         // An older record under this path would describe a file that is no
         // longer what is on disk.
-        database(InstalledFiles).Delete(m_writeOptions, key);
+        database(InstalledFiles).Delete(m_writeOptions, stored.key);
         return false;
     }
-    int keyAsNumber = static_cast<int32_t>(info.getPathHash());
-    switch (writeRecord(InstalledFiles, key, record.bytes())) {
+    int keyAsNumber = static_cast<int32_t>(file->getFileInfo().getPathHash());
+    const char* path = file->getFileInfo().getPath().c_str();
+    switch (writeRecord(InstalledFiles, stored.key, stored.bytes)) {
         case WriteResult::DeleteFailed:
             Logger::LogWarning("Could not delete key while updating file in DB. GameId = %d, file path = %s",
-                               keyAsNumber, info.getPath().c_str());
+                               keyAsNumber, path);
             break;
         case WriteResult::PutFailed:
             Logger::LogWarning("Could not put key while updating file in DB. GameId = %d, file path = %s",
-                               keyAsNumber, info.getPath().c_str());
+                               keyAsNumber, path);
             break;
         case WriteResult::Written: break;
     }
@@ -432,12 +457,9 @@ bool StorageDBSerializer_Version2::updateFileInDB(const InstalledFileInfo::Ptr& 
 
 bool StorageDBSerializer_Version2::updateFileInDB(const InstalledSymLinkInfo::Ptr& link) {
     if (!m_open) return false;
-    FixedSizeRecord record(SymLinkRecord::SIZE);
-    record.putText(SymLinkRecord::FULL_PATH, link->getFullPath());
-    record.putText(SymLinkRecord::FULL_TARGET_PATH, link->getFullTargetPath());
-    record.putValue<char>(SymLinkRecord::TYPE, link->getType().empty() ? '\0' : link->getType()[0]);
-    if (logRefusal("symbolic link", link->getFullPath(), record)) return false;
-    writeRecord(InstalledSymLinks, record.fieldBytes(SymLinkRecord::FULL_PATH), record.bytes());
+    StoredRecord stored;
+    if (!symLinkRecord(*link, stored)) return false;
+    writeRecord(InstalledSymLinks, stored.key, stored.bytes);
     return true;
 }
 

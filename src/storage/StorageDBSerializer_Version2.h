@@ -2,13 +2,17 @@
 // lists in eight LevelDB databases under the product's directory, one per kind
 // of record, each record a fixed-size binary structure under a fixed-size key.
 // At most one product's databases are open at a time. A record whose text does
-// not fit its field is not written: the operation logs which one and fails.
+// not fit its field is not written and the reason is logged: a file update
+// then fails, a product rewrite leaves the record out and goes on. A product
+// rewrite replaces each database's records in one write, so that a database
+// holds either its old records or its new ones, whenever the writing stops.
 // Reading checks every stored key and value before it uses them, so a damaged
 // or foreign database gives error lines and false, never a read past its data.
 // Thread-safety: none; the facade never lets two calls overlap.
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <string>
@@ -20,7 +24,8 @@
 
 namespace leveldb {
 class DB;
-}
+class Env;
+}  // namespace leveldb
 
 namespace VantisClient {
 
@@ -44,7 +49,9 @@ public:
     // The storage directory of the default preferences joined with the game id.
     static std::string GetProductDirectory(const std::string& gameId);
 
-    StorageDBSerializer_Version2();
+    // `env` is how LevelDB reaches the file system, its default one when null;
+    // tests pass one that fails on demand. Not owned: it must outlive the serializer.
+    explicit StorageDBSerializer_Version2(leveldb::Env* env = nullptr);
     ~StorageDBSerializer_Version2() override;
 
     bool openDB(const std::string& gameId) override;
@@ -66,14 +73,14 @@ public:
 
 private:
     leveldb::DB& database(Database database);
-    void clearDatabase(Database database);
     enum class WriteResult { Written, DeleteFailed, PutFailed };
     // Delete, then put.
     WriteResult writeRecord(Database database, const std::string& key, const std::string& record);
+    // Replaces all records of `databases` with those `build` makes of `items`,
+    // one write per database in the order given.
+    template <typename Items, typename Build>
+    bool rewrite(std::initializer_list<Database> databases, const Items& items, Build build);
 
-    bool writeSupportCommands(ProductInfo& product);
-    bool writeRedistributables(ProductInfo& product);
-    bool writeDirectories(ProductInfo& product);
     bool readRedistributables(ProductInfo& product);
     bool readSupportCommands(ProductInfo& product);
     bool readDirectories(ProductInfo& product);

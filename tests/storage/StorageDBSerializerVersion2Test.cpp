@@ -1,6 +1,8 @@
 #include <cstring>
+#include <memory>
 
 #include <Poco/File.h>
+#include <leveldb/env.h>
 
 #include "StorageTestSupport.h"
 
@@ -24,6 +26,38 @@ std::string pathHashKey(const std::string& path) {
     uint64_t hash = FileInformation(FileType::Game, path).getPathHash();
     return std::string(reinterpret_cast<const char*>(&hash), sizeof(hash));
 }
+
+// Refuses every write to a file that carries `marker`, as a disk that gives out
+// in the middle of a product's rewrite would; all else reaches the real files.
+class FailingEnv : public leveldb::EnvWrapper {
+public:
+    explicit FailingEnv(std::string marker) : EnvWrapper(leveldb::Env::Default()), m_marker(std::move(marker)) {}
+
+    leveldb::Status NewWritableFile(const std::string& name, leveldb::WritableFile** result) override {
+        leveldb::Status status = target()->NewWritableFile(name, result);
+        if (status.ok()) *result = new FailingFile(*result, m_marker);
+        return status;
+    }
+
+private:
+    class FailingFile : public leveldb::WritableFile {
+    public:
+        FailingFile(leveldb::WritableFile* file, const std::string& marker) : m_file(file), m_marker(marker) {}
+        leveldb::Status Append(const leveldb::Slice& data) override {
+            if (data.ToString().find(m_marker) != std::string::npos) return leveldb::Status::IOError("write refused");
+            return m_file->Append(data);
+        }
+        leveldb::Status Close() override { return m_file->Close(); }
+        leveldb::Status Flush() override { return m_file->Flush(); }
+        leveldb::Status Sync() override { return m_file->Sync(); }
+
+    private:
+        std::unique_ptr<leveldb::WritableFile> m_file;
+        std::string m_marker;
+    };
+
+    std::string m_marker;
+};
 
 class StorageDBSerializerVersion2Test : public StorageTest {
 protected:
@@ -217,6 +251,34 @@ TEST_F(StorageDBSerializerVersion2Test, DamagedProductRecordsFailTheWholeRead) {
         EXPECT_TRUE(logged("[Error]: Cannot deserialize ProductInfo for id '1207658924'. Stored data size is invalid."))
             << recentLog();
     }
+}
+
+TEST_F(StorageDBSerializerVersion2Test, RewriteCutShortLeavesEveryDatabaseWithItsOldOrItsNewRecords) {
+    ProductInfo::Ptr rewritten = MakeFullProduct(GAME_ID);
+    rewritten->getSupportCommands()[0].argument = "--new";
+    rewritten->getFiles().addInstalledFileInfo(MakeInstalledFile("bin/game", std::string(32, 'f')));
+    rewritten->getFiles().addInstalledFileInfo(MakeInstalledFile("bin/new"));
+    rewritten->getFiles().addInstalledFileInfo(MakeInstalledFile("poison/file"));
+    rewritten->getDirectories().emplace_back(new RemoteDirDefinition(false, "saves"), DirInfo::Created);
+    FailingEnv env("poison/");
+    StorageDBSerializer_Version2 serializer(&env);
+    ASSERT_TRUE(serializer.openDB(GAME_ID));
+    clearLog();
+    EXPECT_FALSE(serializer.serializeToDB(rewritten.get()));
+    serializer.closeDB(GAME_ID);
+    EXPECT_TRUE(logged("[Error]: Could not write InstalledFiles db, error=IO error: write refused")) << recentLog();
+
+    ProductInfo read;
+    read.setGameId(GAME_ID);
+    ASSERT_TRUE(StorageDBSerializer::DeserializeProduct(GAME_ID, &read));
+    // Written before the failure: the new records.
+    ASSERT_EQ(1u, read.getSupportCommands().size());
+    EXPECT_EQ("--new", read.getSupportCommands()[0].argument);
+    // The database whose write failed and those after it: every old record and no new one.
+    ASSERT_EQ(1u, read.getFiles().getInstalledFiles().size());
+    EXPECT_EQ(std::string(32, 'a'), read.getFiles().getInstalledFiles()["bin/game"]->getFileInfo().getHash());
+    ASSERT_EQ(1u, read.getDirectories().size());
+    EXPECT_EQ("data", read.getDirectories()[0].definition->getPath());
 }
 
 TEST_F(StorageDBSerializerVersion2Test, DeleteDBRemovesTheProductsDirectory) {

@@ -1,3 +1,5 @@
+#include <functional>
+
 #include <Poco/File.h>
 
 #include "StorageTestSupport.h"
@@ -149,6 +151,68 @@ TEST_F(StorageIndexTest, IndexInAnUnreadableVersionIsRecreatedEmpty) {
     StorageDBSerializer::Products products;
     EXPECT_FALSE(StorageDBSerializer::DeserializeIndex(products));
     EXPECT_TRUE(logged("[Error]: FetchVersion failed. SQLException: ")) << recentLog();
+}
+
+TEST_F(StorageIndexTest, UpdatingAProductWritesItIntoAnIndexMadeAnew) {
+    struct Case {
+        const char* name;
+        std::function<void()> prepare;
+    };
+    const Case cases[] = {
+        {"first start", [] {}},
+        {"unknown version",
+         [this] {
+             ASSERT_TRUE(StorageDBSerializer::SerializeIndex({makeIndexedProduct("1207658930", false)}));
+             RunSql(indexPath(), {"UPDATE DBInfo SET version=3"});
+         }},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.name);
+        Poco::File index(indexPath());
+        if (index.exists()) index.remove();
+        test.prepare();
+        ProductInfo::Ptr product = makeIndexedProduct("1207658924", true);
+        EXPECT_TRUE(StorageDBSerializer::UpdateProductInIndex(product.get()));
+
+        StorageDBSerializer::Products products;
+        ASSERT_TRUE(StorageDBSerializer::DeserializeIndex(products));
+        ASSERT_EQ(1u, products.size());
+        expectIndexFieldsEqual(*product, *products[0]);
+    }
+}
+
+TEST_F(StorageIndexTest, IndexThatCannotBeReadIsLeftAsItIs) {
+    ASSERT_TRUE(StorageDBSerializer::SerializeIndex({makeIndexedProduct("1207658924", false)}));
+    ProductInfo::Ptr other = makeIndexedProduct("1207658930", false);
+    StorageDBSerializer::Products read;
+    struct Case {
+        const char* operation;
+        std::function<bool()> call;
+    };
+    const Case cases[] = {
+        {"SerializeIndex", [&other] { return StorageDBSerializer::SerializeIndex({other}); }},
+        {"DeserializeIndex", [&read] { return StorageDBSerializer::DeserializeIndex(read); }},
+        {"UpdateProductInIndex", [&other] { return StorageDBSerializer::UpdateProductInIndex(other.get()); }},
+        {"DeleteProductFromIndex", [] { return StorageDBSerializer::DeleteProductFromIndex("1207658924"); }},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.operation);
+        BreakSqliteReads(indexPath());
+        clearLog();
+        EXPECT_FALSE(test.call());
+        EXPECT_TRUE(logged(std::string("[Error]: ") + test.operation + ": could not read the format of '" +
+                           indexPath() + "'; the file is left as it is."))
+            << recentLog();
+        // Not even tried: every statement would have failed the same way here,
+        // but a passing error would have let the recreation through.
+        EXPECT_FALSE(logged("ProductInfo::deleteIndex failed")) << recentLog();
+        RestoreSqliteReads(indexPath());
+
+        StorageDBSerializer::Products products;
+        ASSERT_TRUE(StorageDBSerializer::DeserializeIndex(products));
+        ASSERT_EQ(1u, products.size());
+        expectIndexFieldsEqual(*makeIndexedProduct("1207658924", false), *products[0]);
+    }
 }
 
 TEST_F(StorageIndexTest, DeleteProductFromIndexRemovesOnlyAKnownGame) {

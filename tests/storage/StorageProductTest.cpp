@@ -191,6 +191,41 @@ TEST_F(StorageProductTest, ProductFileInAnUnknownVersionIsRecreatedEmpty) {
     EXPECT_TRUE(read->getSupportCommands().empty());
 }
 
+TEST_F(StorageProductTest, ProductFileThatCannotBeReadIsLeftAsItIs) {
+    ASSERT_TRUE(StorageDBSerializer::SerializeProduct(MakeFullProduct(GAME_ID).get()));
+    const std::string path = StorageDBSerializer::getDBpath(GAME_ID);
+    ProductInfo read;
+    struct Case {
+        const char* operation;
+        std::function<bool()> call;
+    };
+    const Case cases[] = {
+        {"SerializeProduct", [] { return StorageDBSerializer::SerializeProduct(MakeFullProduct(GAME_ID).get()); }},
+        {"DeserializeProduct", [&read] { return StorageDBSerializer::DeserializeProduct(GAME_ID, &read); }},
+        {"UpdateFileInProduct",
+         [] { return StorageDBSerializer::UpdateFileInProduct(GAME_ID, MakeInstalledFile("bin/more")); }},
+        {"UpdateFilesInProduct",
+         [] {
+             return StorageDBSerializer::UpdateFilesInProduct(
+                 GAME_ID, std::vector<DownloadingFileInfo::Ptr>{MakeDownloadingFile("data/more.pak", 3)});
+         }},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.operation);
+        BreakSqliteReads(path);
+        clearLog();
+        EXPECT_FALSE(test.call());
+        EXPECT_TRUE(logged(std::string("[Error]: ") + test.operation + ": could not read the format of '" + path +
+                           "'; the file is left as it is."))
+            << recentLog();
+        RestoreSqliteReads(path);
+
+        EXPECT_EQ("2", QueryText(path, "SELECT version FROM DBInfo"));
+        ProductInfo::Ptr product = MakeFullProduct(GAME_ID);
+        expectSameProductLists(*product, *readBack(GAME_ID));
+    }
+}
+
 TEST_F(StorageProductTest, FileUpdatesReplaceTheirRecordWhereverItWas) {
     ASSERT_TRUE(StorageDBSerializer::SerializeProduct(MakeFullProduct(GAME_ID).get()));
     InstalledFileInfo::Ptr rehashed = MakeInstalledFile("bin/game", "ffffffffffffffffffffffffffffffff");
@@ -249,7 +284,8 @@ TEST_F(StorageProductTest, TextThatDoesNotFitIsRefusedNotCut) {
             new InstalledFileInfo(FileType::Game, fittingPath, InstalledFileInfo::Unverified, "/games/fits"));
         test.add(*product);
         clearLog();
-        EXPECT_FALSE(StorageDBSerializer::SerializeProduct(product.get()));
+        // A record left out is logged, not a failure of the product's write.
+        EXPECT_TRUE(StorageDBSerializer::SerializeProduct(product.get()));
         EXPECT_TRUE(logged("[Error]: " + test.expectedLog)) << recentLog();
 
         // Everything else was stored, and nothing shortened was.

@@ -2,6 +2,7 @@
 
 #include <Poco/Data/RecordSet.h>
 #include <Poco/Data/Statement.h>
+#include <Poco/File.h>
 
 namespace StorageTestSupport {
 
@@ -46,6 +47,17 @@ void PutRaw(const std::string& databasePath, const std::string& key, const std::
     std::unique_ptr<leveldb::DB> database(opened);
     ASSERT_TRUE(database->Put(leveldb::WriteOptions(), key, value).ok());
 }
+
+bool CanOpen(const std::string& databasePath) {
+    leveldb::DB* opened = nullptr;
+    leveldb::Status status = leveldb::DB::Open(leveldb::Options(), databasePath, &opened);
+    delete opened;
+    return status.ok();
+}
+
+void BreakSqliteReads(const std::string& path) { Poco::File(path + "-journal").createDirectories(); }
+
+void RestoreSqliteReads(const std::string& path) { Poco::File(path + "-journal").remove(true); }
 
 DownloadingFileInfo::Ptr MakeDownloadingFile(const std::string& path, uint16_t parts) {
     DownloadingFileInfo::Ptr file =

@@ -60,9 +60,19 @@ std::string QueryText(const std::string& path, const std::string& query);
 int QueryCount(const std::string& path, const std::string& query);
 
 // A whole LevelDB database as key/value pairs, in key order. The facade keeps
-// databases closed between operations, so tests may open them.
+// databases closed between operations, unless a product is kept open, so tests
+// may open them.
 std::vector<std::pair<std::string, std::string>> ReadAll(const std::string& databasePath);
 void PutRaw(const std::string& databasePath, const std::string& key, const std::string& value);
+// False while another handle has the database open: LevelDB lets one at a time in.
+bool CanOpen(const std::string& databasePath);
+
+// Every read of the SQLite file fails with an I/O error, as on a failing disk,
+// until RestoreSqliteReads: SQLite finds a directory where it looks for the
+// file's rollback journal, takes it for a journal to roll back, and cannot read
+// it. Works as root, unlike taking the file's permissions away.
+void BreakSqliteReads(const std::string& path);
+void RestoreSqliteReads(const std::string& path);
 
 // A product with one record of every kind the product database keeps.
 ProductInfo::Ptr MakeFullProduct(const std::string& gameId);
