@@ -58,7 +58,7 @@ ProductFilesDownloader::ProductFilesDownloader(const ProductInfo::Ptr& product,
 
 ProductFilesDownloader::~ProductFilesDownloader() {
     // Answers still on their way find nobody to hand their part to.
-    for (DownloadFilePartInfo::Ptr part : m_inProgressParts) part->cancelled = true;
+    for (auto& part : m_inProgressParts) part->cancelled = true;
 }
 
 uint16_t ProductFilesDownloader::readPartsInFlightLimit() {
@@ -105,7 +105,7 @@ void ProductFilesDownloader::scanDownloadedFiles() {
         const RemoteFileDefinition::Ptr definition = remote == remoteFiles.end() ? nullptr : remote->second;
         if (!takeOverDownloadedFile(entry.second, definition)) unusable.push_back(entry.second);
     }
-    for (DownloadingFileInfo::Ptr file : unusable) {
+    for (auto& file : unusable) {
         if (aborted()) break;
         deleteUnusableFile(file);
         downloadingFiles().erase(file->getFileInfo().getPath());
@@ -311,7 +311,7 @@ long ProductFilesDownloader::millisecondsToWait() const {
 }
 
 void ProductFilesDownloader::windDownAfterAbort() {
-    for (DownloadFilePartInfo::Ptr part : m_inProgressParts) part->cancelled = true;
+    for (auto& part : m_inProgressParts) part->cancelled = true;
     m_operationsManager.abort();
     writeRecordsAfterAbort();
     m_resultQueue->clear();
@@ -332,14 +332,22 @@ void ProductFilesDownloader::writeRecordsAfterAbort() {
 }
 
 bool ProductFilesDownloader::getDownloadTasksFinished() const {
+    // Asked on every pass: the file found unfinished last time mostly still is.
+    auto hinted = downloadingFiles().find(m_unfinishedFileHint);
+    if (hinted != downloadingFiles().end() && isUnfinished(*hinted->second)) return false;
     for (const auto& entry : downloadingFiles()) {
-        const DownloadingFileInfo::DownloadingFileState state = entry.second->getState();
-        if (state == DownloadingFileInfo::Queued || state == DownloadingFileInfo::Downloading ||
-            state == DownloadingFileInfo::Hashing) {
+        if (isUnfinished(*entry.second)) {
+            m_unfinishedFileHint = entry.first;
             return false;
         }
     }
     return true;
+}
+
+bool ProductFilesDownloader::isUnfinished(const DownloadingFileInfo& file) {
+    const DownloadingFileInfo::DownloadingFileState state = file.getState();
+    return state == DownloadingFileInfo::Queued || state == DownloadingFileInfo::Downloading ||
+           state == DownloadingFileInfo::Hashing;
 }
 
 bool ProductFilesDownloader::sanityCheckDownloadedFiles() const {

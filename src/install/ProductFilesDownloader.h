@@ -118,6 +118,7 @@ public:
 private:
     static uint16_t readPartsInFlightLimit();
     static Poco::Timestamp::TimeDiff retryDelay(int32_t failures);
+    static bool isUnfinished(const DownloadingFileInfo& file);
 
     bool aborted() const { return m_abortSignal->isRaised(); }
     void fail(EInstallResult result);
@@ -172,6 +173,8 @@ private:
     Poco::Optional<EInstallResult> m_result;
     AbortSignal::Ptr m_abortSignal;
     uint16_t m_partsInFlightLimit;
+    // Where getDownloadTasksFinished looks first.
+    mutable std::string m_unfinishedFileHint;
 };
 
 }  // namespace VantisClient

@@ -163,12 +163,11 @@ size_t DownloadTest::linkRequests(const std::string& path) {
     return count;
 }
 
-std::vector<std::string> DownloadTest::reports() {
-    EXPECT_TRUE(WaitFor([] { return !ProblemReporter::Instance().isSending(); }, 30000));
+std::vector<std::string> DownloadTest::reportsOnceArrived(size_t count) {
+    const auto stored = [this] { return server->context().reports.reports(); };
+    WaitFor([&] { return stored().size() >= count && !ProblemReporter::Instance().isSending(); }, 30000);
     std::vector<std::string> messages;
-    for (const Backend::ProblemReport& report : server->context().reports.reports()) {
-        messages.push_back(report.message);
-    }
+    for (const Backend::ProblemReport& report : stored()) messages.push_back(report.message);
     return messages;
 }
 

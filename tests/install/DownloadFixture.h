@@ -77,8 +77,9 @@ protected:
     // The content requests served for `path`'s binary, and the link requests made for it.
     std::vector<Served> contentRequests(const std::string& path);
     size_t linkRequests(const std::string& path);
-    // The reports the collector received once the reporter is idle.
-    std::vector<std::string> reports();
+    // The reports the collector holds once `count` of them have arrived (the
+    // reporter does not wait for the collector), or after a bounded wait.
+    std::vector<std::string> reportsOnceArrived(size_t count);
 
     VantisClient::ProductInfo::Ptr product;
     RecordingCallback callback;

@@ -50,10 +50,10 @@ protected:
 
     std::string downloaded(const std::string& path) { return VantisTest::ReadFileBytes(downloadsPath() + "/" + path); }
 
-    size_t reportsOfKind(const std::string& kind) {
-        size_t count = 0;
-        for (const std::string& report : reports()) count += report.find(kind) != std::string::npos ? 1 : 0;
-        return count;
+    // True when exactly one report arrived after the `before` there were, and it is of `kind`.
+    bool reportedOnce(size_t before, const std::string& kind) {
+        const std::vector<std::string> sent = reportsOnceArrived(before + 1);
+        return sent.size() == before + 1 && sent.back().find(kind) != std::string::npos;
     }
 
     // What the callback last wrote of each file.
@@ -169,7 +169,7 @@ TEST_F(ProductFilesDownloaderTest, PartAnswersAreRetriedOrFailTheInstallByTheirK
             });
         }
         addFault(contentFault("data/noise.bin", c.fields));
-        const size_t failureReports = reportsOfKind("Permanent-Download-Failure");
+        const size_t reportsBefore = reportsOnceArrived(0).size();
         std::unique_ptr<ProductFilesDownloader> downloader = makeDownloader();
         EXPECT_EQ(c.succeeds, download(*downloader));
         EXPECT_EQ(c.contentRequests, contentRequests("data/noise.bin").size());
@@ -178,7 +178,7 @@ TEST_F(ProductFilesDownloaderTest, PartAnswersAreRetriedOrFailTheInstallByTheirK
             EXPECT_EQ(sourceBytes("data/noise.bin"), downloaded("data/noise.bin"));
         } else {
             EXPECT_EQ(EInstallResult::ConnectionError, downloader->getInstallResult().value());
-            EXPECT_EQ(failureReports + 1, reportsOfKind("Permanent-Download-Failure"));
+            EXPECT_TRUE(reportedOnce(reportsBefore, "Permanent-Download-Failure"));
         }
     }
 }
@@ -203,7 +203,7 @@ TEST_F(ProductFilesDownloaderTest, AFailedLinkRequestEndsTheInstallWithItsResult
         startOver();
         addFault(R"({"listener": "api", "path": "^/games/.*)" + url.substr(url.rfind('/') + 1) +
                  R"(", "action": "status", "status": )" + std::to_string(c.status) + "}");
-        const size_t reportsBefore = c.report ? reportsOfKind(c.report) : 0;
+        const size_t reportsBefore = reportsOnceArrived(0).size();
         std::unique_ptr<ProductFilesDownloader> downloader = makeDownloader();
         EXPECT_FALSE(download(*downloader));
         EXPECT_EQ(c.result, downloader->getInstallResult().value());
@@ -211,7 +211,9 @@ TEST_F(ProductFilesDownloaderTest, AFailedLinkRequestEndsTheInstallWithItsResult
         EXPECT_EQ(1u, linkRequests("data/noise.bin"));
         EXPECT_TRUE(contentRequests("data/noise.bin").empty());
         if (c.report) {
-            EXPECT_EQ(reportsBefore + 1, reportsOfKind(c.report));
+            EXPECT_TRUE(reportedOnce(reportsBefore, c.report));
+        } else {
+            EXPECT_EQ(reportsBefore, reportsOnceArrived(reportsBefore).size());
         }
     }
 }
@@ -226,7 +228,7 @@ TEST_F(ProductFilesDownloaderTest, AFileWhoseHashKeepsDifferingIsGivenUpAtTheFou
     EXPECT_EQ(DownloadingFileInfo::Failed, noise->getState());
     EXPECT_EQ(4, noise->getHashMismatchCount());
     EXPECT_EQ(4u * 3u, contentRequests("data/noise.bin").size());
-    const std::vector<std::string> sent = reports();
+    const std::vector<std::string> sent = reportsOnceArrived(1);
     ASSERT_EQ(1u, sent.size());
     EXPECT_NE(std::string::npos, sent[0].find("Hash-Mismatch"));
     // The secure link the data came through, not the manifest's URL.
