@@ -39,7 +39,11 @@ public:
                         const std::string& fullPath);
 
     const RemoteFileDefinition::Ptr& getRemoteDefinition() const { return m_remoteDefinition; }
-    // Takes the definition's size and sizes both bitmaps from it afresh.
+    // Takes the definition's size and sizes both bitmaps from it. The parts
+    // already written are kept when the record's layout is the definition's
+    // (same size, and same part sizes where the record knows them, as storage
+    // keeps only the size and the bitmap's words); otherwise every bit is
+    // cleared. Parts in flight are always cleared: nothing is in flight yet.
     void setRemoteDefinition(const RemoteFileDefinition::Ptr& remoteDefinition);
 
     FileInformation& getFileInfo() { return m_fileInfo; }
@@ -71,10 +75,13 @@ public:
 
 private:
     void setupParts();
-    void createPartsOfSize(uint32_t partSize);
-    void createParts(const std::vector<uint32_t>& sizes);
+    // The sizes of the parts `definition` cuts its file into; empty for an empty file.
+    std::vector<uint32_t> partSizesOf(const RemoteFileDefinition& definition) const;
+    void applyPartSizes(const std::vector<uint32_t>& sizes);
+    bool hasLayout(const std::vector<uint32_t>& sizes, uint64_t size) const;
+    void restoreDoneParts(const FileParts& done);
     void clearParts();
-    void setPartsCount(uint64_t count);
+    void checkPartsCount(uint64_t count) const;
 
     RemoteFileDefinition::Ptr m_remoteDefinition;
     FileInformation m_fileInfo;

@@ -61,15 +61,25 @@ public:
         : m_client(client), m_caller(caller), m_after401(after401) {}
 
     void OnResponse(const HttpRequest& request, const HttpResponse& response) override {
-        if (response.statusCode != 401 || m_after401) {
+        if (isForCaller(response)) {
             m_caller->OnResponse(request, response);
-            return;
+        } else {
+            m_client->onUnauthorized(request, m_caller, true);
         }
-        m_client->onUnauthorized(request, m_caller, true);
+    }
+    void OnResponseHandover(const HttpRequest& request, HttpResponse& response) override {
+        if (isForCaller(response)) {
+            m_caller->OnResponseHandover(request, response);
+        } else {
+            m_client->onUnauthorized(request, m_caller, true);
+        }
     }
     void OnError(const HttpRequest& request) override { m_caller->OnError(request); }
 
 private:
+    // A first 401 is the client's: it renews the token and sends the request again.
+    bool isForCaller(const HttpResponse& response) const { return response.statusCode != 401 || m_after401; }
+
     AuthenticatedHttpClient* m_client;
     Poco::SharedPtr<IResponseListener> m_caller;
     bool m_after401;

@@ -118,7 +118,7 @@ void HttpClient::ProcessData() {
             scheduleResend(std::move(context));
             continue;
         } else {
-            context->listener->OnResponse(context->request, context->response);
+            context->listener->OnResponseHandover(context->request, context->response);
         }
         // A body may be large: it goes as soon as its listener has returned.
         context.reset();

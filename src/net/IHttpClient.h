@@ -20,6 +20,12 @@ public:
         virtual ~IResponseListener() = default;
         // Any status the server sent, 4xx and 5xx included.
         virtual void OnResponse(const HttpRequest& request, const HttpResponse& response) = 0;
+        // The same answer, handed over by a client that is done with it: a
+        // listener that keeps a large body may move it out instead of copying
+        // it. Clients call this one; by default it is OnResponse.
+        virtual void OnResponseHandover(const HttpRequest& request, HttpResponse& response) {
+            OnResponse(request, response);
+        }
         // The transfer itself failed: network, TLS, time-out or an oversized answer.
         virtual void OnError(const HttpRequest& request) = 0;
     };

@@ -159,16 +159,57 @@ TEST(DownloadingFileInfoTest, CountsDownloadErrorsPerPart) {
     EXPECT_EQ(0, file.getDownloadErrorCount(6));
 }
 
-TEST(DownloadingFileInfoTest, StoredRecordGetsItsPartsWhenADefinitionIsAttached) {
-    DownloadingFileInfo file(FileType::Support, "data/file.pak", DownloadingFileInfo::Downloading, "/d/data/file.pak");
-    EXPECT_TRUE(file.getRemoteDefinition().isNull());
-    EXPECT_EQ(0, file.getParts().getPartsCount());
-    file.getParts().setPartInfo(1);
-    file.getParts().markPart(0);
+// A stored record as storage reads it back: its state, size and bitmap words,
+// but neither its part sizes nor its exact parts count.
+DownloadingFileInfo storedRecord(uint64_t size, uint16_t partsCount, std::initializer_list<uint16_t> done) {
+    DownloadingFileInfo file(FileType::Game, "data/file.pak", DownloadingFileInfo::Downloading, "/d/data/file.pak");
+    file.getFileInfo().setSize(size);
+    file.getParts().setPartInfo(partsCount);
+    file.getDownloadingParts().setPartInfo(partsCount);
+    for (uint16_t index : done) {
+        file.getParts().markPart(index);
+        file.getDownloadingParts().markPart(index);
+    }
+    return file;
+}
 
-    file.setRemoteDefinition(remoteFile(2500000));
-    EXPECT_EQ(2500000u, file.getFileInfo().getSize());
-    EXPECT_EQ(3, file.getParts().getPartsCount());
+TEST(DownloadingFileInfoTest, AttachingADefinitionKeepsTheWrittenPartsOnlyOfTheSameLayout) {
+    const struct {
+        const char* name;
+        DownloadingFileInfo file;
+        uint64_t definitionSize;
+        std::vector<uint32_t> definitionParts;
+        std::vector<uint16_t> keptParts;
+    } cases[] = {
+        {"stored as storage keeps it", storedRecord(2500000, 31, {0, 2}), 2500000, {}, {0, 2}},
+        {"stored with its exact count", storedRecord(2500000, 3, {1}), 2500000, {}, {1}},
+        {"stored without a size", storedRecord(0, 1, {0}), 2500000, {}, {}},
+        {"stored for another size", storedRecord(2400000, 31, {0}), 2500000, {}, {}},
+        {"a bit beyond the last part", storedRecord(2500000, 31, {0, 5}), 2500000, {}, {}},
+        {"another word count", storedRecord(2500000, 40, {0}), 2500000, {}, {}},
+        {"listed parts, same size", storedRecord(10, 31, {1}), 10, {4, 6}, {1}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        DownloadingFileInfo file = c.file;
+        file.setRemoteDefinition(remoteFile(c.definitionSize, c.definitionParts));
+        EXPECT_EQ(c.definitionSize, file.getFileInfo().getSize());
+        EXPECT_EQ(file.getPartSizes().size(), file.getParts().getPartsCount());
+        std::vector<uint16_t> kept;
+        for (uint16_t index = 0; index < file.getParts().getPartsCount(); ++index) {
+            if (file.getParts().getPartState(index)) kept.push_back(index);
+        }
+        EXPECT_EQ(c.keptParts, kept);
+        EXPECT_EQ(0, file.getDownloadingParts().getMarkedPartsCount());
+    }
+}
+
+TEST(DownloadingFileInfoTest, ANewDefinitionOfTheRecordKeepsPartsOnlyWhenItsPartSizesAreTheSame) {
+    DownloadingFileInfo file(remoteFile(10, {4, 6}), "/d", DownloadingFileInfo::Downloading);
+    file.getParts().markPart(0);
+    file.setRemoteDefinition(remoteFile(10, {4, 6}));
+    EXPECT_TRUE(file.getParts().getPartState(0));
+    file.setRemoteDefinition(remoteFile(10, {5, 5}));
     EXPECT_EQ(0, file.getParts().getMarkedPartsCount());
     EXPECT_THROW(file.setRemoteDefinition(nullptr), Poco::NullPointerException);
 }

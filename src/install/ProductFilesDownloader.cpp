@@ -1,0 +1,657 @@
+#include "install/ProductFilesDownloader.h"
+
+#include <algorithm>
+#include <string>
+
+#include <Poco/AutoPtr.h>
+#include <Poco/MemoryStream.h>
+#include <Poco/Net/HTTPResponse.h>
+#include <Poco/Notification.h>
+
+#include "common/ClientUserPreferences.h"
+#include "common/Logger.h"
+#include "common/ProblemReporter.h"
+#include "common/ScopeTimer.h"
+#include "common/ScopedLock.h"
+#include "common/UserPreferences.h"
+#include "common/Utilities.h"
+#include "common/json/Serializer.h"
+#include "install/CalculateHashFeedback.h"
+#include "install/CalculateHashOperation.h"
+#include "install/FilePartLayout.h"
+#include "install/FileSystem.h"
+#include "install/ProductFilesDownloadListener.h"
+#include "net/HttpManager.h"
+#include "net/RequestFactory.h"
+#include "net/SyncHTTPRequest.h"
+#include "net/UrlPrinter.h"
+
+namespace VantisClient {
+
+namespace {
+
+const char* const FILES_NEEDED_CHANNEL = "FilesNeededForUpdate";
+const char* const INSTALL_DEBUG_CHANNEL = "InstallProductDebug";
+const size_t ALLOCATION_LOG_INTERVAL = 1000;
+
+Poco::Net::HTTPResponse::HTTPStatus asStatus(int32_t status) {
+    return static_cast<Poco::Net::HTTPResponse::HTTPStatus>(status);
+}
+
+}  // namespace
+
+ProductFilesDownloader::ProductFilesDownloader(const ProductInfo::Ptr& product,
+                                               ProductFilesSynchronizerCallbackInterface& callback,
+                                               const AbortSignal::Ptr& abortSignal)
+    : m_serializer(callback, abortSignal),
+      m_callback(callback),
+      m_secureUrlCache(new SecureUrlCache),
+      m_product(product),
+      m_resultQueue(new Poco::NotificationQueue),
+      m_operationsManager(m_resultQueue),
+      m_abortSignal(abortSignal),
+      m_partsInFlightLimit(readPartsInFlightLimit()) {
+    m_handlers.registerHandler(DownloadFilePartFeedback::TypeId(),
+                               &ProductFilesDownloader::handleDownloadOperationComplete);
+    m_handlers.registerHandler(CalculateHashFeedback::TypeId(), &ProductFilesDownloader::handleCalculateHash);
+}
+
+ProductFilesDownloader::~ProductFilesDownloader() {
+    // Answers still on their way find nobody to hand their part to.
+    for (auto& part : m_inProgressParts) part->cancelled = true;
+}
+
+uint16_t ProductFilesDownloader::readPartsInFlightLimit() {
+    IUserPreferences* preferences = ClientUserPreferences::Get();
+    const int32_t wanted =
+        preferences == nullptr ? UserPreferences::DEFAULT_PARTS_IN_FLIGHT : preferences->getPartsInFlight();
+    return static_cast<uint16_t>(std::clamp<int32_t>(wanted, MIN_PARTS_IN_FLIGHT, MAX_PARTS_IN_FLIGHT));
+}
+
+Poco::Timestamp::TimeDiff ProductFilesDownloader::retryDelay(int32_t failures) {
+    return RETRY_DELAY_US << std::clamp<int32_t>(failures - 1, 0, MAX_RETRY_DELAY_DOUBLINGS);
+}
+
+void ProductFilesDownloader::fail(EInstallResult result) {
+    {
+        ScopedLock lock(m_resultMutex);
+        m_result = result;
+    }
+    m_abortSignal->raise();
+}
+
+void ProductFilesDownloader::abort() {
+    m_abortSignal->raise();
+    {
+        ScopedLock lock(m_resultMutex);
+        m_result = EInstallResult::Aborted;
+    }
+    // A notification rather than a wake-up call: it also ends a wait that only begins after this.
+    m_resultQueue->enqueueNotification(new Poco::Notification);
+}
+
+Poco::Optional<EInstallResult> ProductFilesDownloader::getInstallResult() const {
+    ScopedLock lock(m_resultMutex);
+    return m_result;
+}
+
+void ProductFilesDownloader::scanDownloadedFiles() {
+    ScopeTimer timer("Scanning downloaded files");
+    const ProductFiles::RemoteFiles& remoteFiles = m_product->getFiles().getRemoteFiles();
+    std::vector<DownloadingFileInfo::Ptr> unusable;
+    for (const auto& entry : downloadingFiles()) {
+        if (aborted()) break;
+        auto remote = remoteFiles.find(entry.first);
+        const RemoteFileDefinition::Ptr definition = remote == remoteFiles.end() ? nullptr : remote->second;
+        if (!takeOverDownloadedFile(entry.second, definition)) unusable.push_back(entry.second);
+    }
+    for (auto& file : unusable) {
+        if (aborted()) break;
+        deleteUnusableFile(file);
+        downloadingFiles().erase(file->getFileInfo().getPath());
+    }
+}
+
+bool ProductFilesDownloader::takeOverDownloadedFile(DownloadingFileInfo::Ptr file,
+                                                    const RemoteFileDefinition::Ptr& remote) {
+    uint64_t size = 0;
+    if (file->getFullPath().empty() || !FileSystem::getFileSize(file->getFullPath(), size)) {
+        Logger::LogInfo("Downloaded file %s disappeared, dropping; info: (%s)", file->getFullPath().c_str(),
+                        file->getDebugInfoString().c_str());
+        return false;
+    }
+    file->getFileInfo().setSize(size);
+    if (remote.isNull() || !remote->matchesExceptHash(file->getFileInfo())) {
+        Logger::LogInfo("Downloaded file %s definition changed since last download, dropping; info: (%s)",
+                        file->getFileInfo().getPath().c_str(), file->getDebugInfoString().c_str());
+        return false;
+    }
+    file->setRemoteDefinition(remote);
+    switch (file->getState()) {
+        case DownloadingFileInfo::Hashing:
+            startHashingFile(file);
+            return true;
+        case DownloadingFileInfo::Verified:
+            // The manifest may have changed the file since it was verified.
+            return remote->matchesFully(file->getFileInfo());
+        case DownloadingFileInfo::Failed:
+            return false;
+        default:
+            return true;
+    }
+}
+
+void ProductFilesDownloader::deleteUnusableFile(DownloadingFileInfo::Ptr file) {
+    Logger::LogInfo("Deleting unusable failed file %s", file->getFileInfo().getPath().c_str());
+    FileSystem::deleteFile(file->getFullPath());
+    file->fileDeleted();
+}
+
+void ProductFilesDownloader::chooseFilesNeededForUpdate() {
+    ScopeTimer timer("Choosing files needed for update");
+    m_callback.postNotification_StatusCode(EInstallStatusCode::ScanningDownloads);
+    for (const auto& entry : m_product->getFiles().getRemoteFiles()) {
+        if (aborted()) break;
+        if (doesFileNeedDownloading(*entry.second)) addNeededFile(entry.second);
+    }
+    m_serializer.flush();
+}
+
+bool ProductFilesDownloader::doesFileNeedDownloading(const RemoteFileDefinition& definition) const {
+    const ProductFiles::InstalledFiles& installed = m_product->getFiles().getInstalledFiles();
+    auto installedFile = installed.find(definition.getPath());
+    if (installedFile != installed.end() && installedFile->second->getFileInfo().matchesFully(definition)) {
+        return false;
+    }
+    auto downloaded = downloadingFiles().find(definition.getPath());
+    if (downloaded != downloadingFiles().end() && downloaded->second->getState() == DownloadingFileInfo::Verified) {
+        return !downloaded->second->getFileInfo().matchesFully(definition);
+    }
+    return true;
+}
+
+void ProductFilesDownloader::addNeededFile(const RemoteFileDefinition::Ptr& definition) {
+    Logger::LogChannelInfo(FILES_NEEDED_CHANNEL, "File %s needs downloading for product %s",
+                           definition->getPath().c_str(), m_product->getGameId().c_str());
+    auto existing = downloadingFiles().find(definition->getPath());
+    if (existing != downloadingFiles().end()) {
+        existing->second->setRemoteDefinition(definition);
+        return;
+    }
+    DownloadingFileInfo::Ptr file =
+        new DownloadingFileInfo(definition, m_product->getDownloadsPath(), DownloadingFileInfo::Queued);
+    m_product->getFiles().addDownloadingFileInfo(file);
+    m_serializer.queue(file);
+}
+
+bool ProductFilesDownloader::allocateDiskSpace() {
+    Logger::LogInfo("Allocating disk space...");
+    ScopeTimer timer("Allocating disk space");
+    if (downloadingFiles().empty()) return true;
+    const uint64_t required = requiredSpace();
+    const uint64_t free = Utilities::GetFreeSpaceForPath(downloadingFiles().begin()->second->getFullPath());
+    if (free <= required) {
+        Logger::LogError("There is not enought space for allocating files: required= %llu, free= %llu, aborting.",
+                         static_cast<unsigned long long>(required), static_cast<unsigned long long>(free));
+        fail(EInstallResult::OutOfDiskSpace);
+        return false;
+    }
+    size_t count = 0;
+    for (auto& entry : downloadingFiles()) {
+        if (aborted()) break;
+        if (count++ % ALLOCATION_LOG_INTERVAL == 0) Logger::LogInfo("Allocating disk space...");
+        if (entry.second->getState() == DownloadingFileInfo::Queued && !allocateFile(*entry.second)) {
+            fail(EInstallResult::OutOfDiskSpace);
+            return false;
+        }
+    }
+    return true;
+}
+
+uint64_t ProductFilesDownloader::requiredSpace() const {
+    // Every downloading file counts, also the ones already complete.
+    uint64_t required = 0;
+    for (const auto& entry : downloadingFiles()) required += entry.second->getRemoteDefinition()->getSize();
+    return required;
+}
+
+bool ProductFilesDownloader::allocateFile(DownloadingFileInfo& file) {
+    const uint64_t size = file.getRemoteDefinition()->getSize();
+    if (!FileSystem::createNewFile(file.getFullPath(), size)) {
+        Logger::LogError("Failed to allocated disk space for file %s, aborting", file.getFullPath().c_str());
+        return false;
+    }
+    file.getFileInfo().setHash("");
+    file.getFileInfo().setSize(size);
+    return true;
+}
+
+void ProductFilesDownloader::startDownloadingFile(DownloadingFileInfo::Ptr file) {
+    const size_t count = file->getPartSizes().size();
+    if (count == 0) {
+        Logger::LogInfo("File %s has size 0, nothing to download.", file->getFileInfo().getPath().c_str());
+        startHashingFile(file);
+    } else {
+        for (uint16_t index = 0; index < count && !aborted(); ++index) {
+            // Written parts stay; parts in flight are already on their way.
+            if (file->getParts().getPartState(index) || file->getDownloadingParts().getPartState(index)) continue;
+            if (!downloadFilePart(file, index)) return;
+        }
+        file->downloadStarted();
+        // A resumed file may have had every part written before it was interrupted.
+        hashWhenAllPartsWritten(file);
+    }
+    m_serializer.queue(file);
+}
+
+void ProductFilesDownloader::hashWhenAllPartsWritten(DownloadingFileInfo::Ptr file) {
+    const FileParts& parts = file->getParts();
+    if (file->getState() != DownloadingFileInfo::Downloading || parts.getMarkedPartsCount() != parts.getPartsCount()) {
+        return;
+    }
+    Logger::LogInfo("File %s all parts downloaded.", file->getFileInfo().getPath().c_str());
+    startHashingFile(file);
+}
+
+void ProductFilesDownloader::startHashingFile(DownloadingFileInfo::Ptr file) {
+    const std::string& path = file->getFileInfo().getPath();
+    Logger::LogInfo("File %s hashing started", path.c_str());
+    m_operationsManager.performAsync(new CalculateHashOperation(path, file->getFullPath()));
+    file->hashingStarted();
+}
+
+bool ProductFilesDownloader::downloadNeededFiles() {
+    if (aborted()) return false;
+    for (const auto& entry : downloadingFiles()) {
+        if (aborted()) break;
+        const DownloadingFileInfo::DownloadingFileState state = entry.second->getState();
+        if (state == DownloadingFileInfo::Queued || state == DownloadingFileInfo::Downloading) {
+            startDownloadingFile(entry.second);
+        }
+        if (m_pendingParts.size() >= PENDING_PARTS_PER_PASS) runPass();
+    }
+    while (!aborted() && !getDownloadTasksFinished()) {
+        runPass();
+        if (!aborted() && !getDownloadTasksFinished()) waitForResults();
+    }
+    m_serializer.flush();
+    if (aborted()) {
+        windDownAfterAbort();
+        return false;
+    }
+    m_secureUrlCache->clear();
+    if (sanityCheckDownloadedFiles()) return true;
+    Logger::LogError("Downloading files of product %s ended with files that are not verified",
+                     m_product->getGameId().c_str());
+    fail(EInstallResult::DiskAccessError);
+    return false;
+}
+
+void ProductFilesDownloader::runPass() {
+    m_handlers.process(this, *m_resultQueue);
+    processDownloadQueue();
+    m_serializer.process();
+}
+
+void ProductFilesDownloader::waitForResults() {
+    Poco::AutoPtr<Poco::Notification> arrived(m_resultQueue->waitDequeueNotification(millisecondsToWait()));
+    // Put back in front, so that the handlers take it before anything that came later.
+    if (!arrived.isNull()) m_resultQueue->enqueueUrgentNotification(arrived);
+}
+
+long ProductFilesDownloader::millisecondsToWait() const {
+    const Poco::Timestamp::TimeDiff sinceFlush = m_serializer.getLastFlushTime().elapsed();
+    Poco::Timestamp::TimeDiff wait = DirtyFilesSerializer::FLUSH_INTERVAL_US - sinceFlush;
+    // With a free place, the parts still waiting are retries waiting for their delay.
+    if (m_inProgressParts.size() < m_partsInFlightLimit) {
+        const Poco::Timestamp now;
+        for (const DownloadFilePartInfo::Ptr& part : m_pendingParts) wait = std::min(wait, part->notBefore - now);
+    }
+    return static_cast<long>(std::max<Poco::Timestamp::TimeDiff>(1, (wait + 999) / 1000));
+}
+
+void ProductFilesDownloader::windDownAfterAbort() {
+    for (auto& part : m_inProgressParts) part->cancelled = true;
+    m_operationsManager.abort();
+    writeRecordsAfterAbort();
+    m_resultQueue->clear();
+}
+
+void ProductFilesDownloader::writeRecordsAfterAbort() {
+    // The batches hold back what they have once the pipeline is aborted; without
+    // this, the parts written since the last batch would be fetched again.
+    std::vector<DownloadingFileInfo::Ptr> records;
+    for (const auto& entry : downloadingFiles()) records.push_back(entry.second);
+    if (records.empty()) return;
+    Logger::LogInfo("Writing the state of %d downloading files of product %s after the abort",
+                    static_cast<int>(records.size()), m_product->getGameId().c_str());
+    if (!m_callback.serializeFilesStates(records)) {
+        Logger::LogError("Could not write the state of the downloading files of product %s",
+                         m_product->getGameId().c_str());
+    }
+}
+
+bool ProductFilesDownloader::getDownloadTasksFinished() const {
+    // Asked on every pass: the file found unfinished last time mostly still is.
+    auto hinted = downloadingFiles().find(m_unfinishedFileHint);
+    if (hinted != downloadingFiles().end() && isUnfinished(*hinted->second)) return false;
+    for (const auto& entry : downloadingFiles()) {
+        if (isUnfinished(*entry.second)) {
+            m_unfinishedFileHint = entry.first;
+            return false;
+        }
+    }
+    return true;
+}
+
+bool ProductFilesDownloader::isUnfinished(const DownloadingFileInfo& file) {
+    const DownloadingFileInfo::DownloadingFileState state = file.getState();
+    return state == DownloadingFileInfo::Queued || state == DownloadingFileInfo::Downloading ||
+           state == DownloadingFileInfo::Hashing;
+}
+
+bool ProductFilesDownloader::sanityCheckDownloadedFiles() const {
+    for (const auto& entry : downloadingFiles()) {
+        if (entry.second->getState() != DownloadingFileInfo::Verified) return false;
+    }
+    return true;
+}
+
+void ProductFilesDownloader::handleCalculateHash(const OperationFeedback* feedback) {
+    const auto& result = static_cast<const CalculateHashFeedback&>(*feedback);
+    auto found = downloadingFiles().find(result.getRelativePath());
+    if (found == downloadingFiles().end()) {
+        Logger::LogError("Hash of %s arrived for no downloading file; dropped", result.getRelativePath().c_str());
+        return;
+    }
+    DownloadingFileInfo::Ptr file = found->second;
+    checkHash(result, *file);
+    if (file->getState() != DownloadingFileInfo::Verified) {
+        if (file->getHashMismatchCount() > MAX_HASH_MISMATCHES) {
+            giveUpFile(*file);
+        } else {
+            startDownloadingFile(file);
+        }
+    }
+    m_serializer.queue(file);
+    if (!aborted()) m_callback.postNotification_Progress();
+}
+
+void ProductFilesDownloader::checkHash(const CalculateHashFeedback& result, DownloadingFileInfo& file) {
+    const std::string& path = result.getRelativePath();
+    if (result.getErrorCode() != 0) {
+        Logger::LogError("Hashing failed to complete for file %s", path.c_str());
+        file.hashingMismatch();
+        return;
+    }
+    const std::string& expected = file.getRemoteDefinition()->getHash();
+    // An empty file is what it is, whatever the manifest says.
+    if (result.getHash() == expected || file.getFileInfo().getSize() == 0) {
+        file.hashingCompleteOK(result.getHash());
+        return;
+    }
+    Logger::LogError("Hashing error - should be %s but was %s for file %s", expected.c_str(),
+                     result.getHash().c_str(), path.c_str());
+    file.hashingMismatch();
+}
+
+void ProductFilesDownloader::giveUpFile(DownloadingFileInfo& file) {
+    const std::string& path = file.getFileInfo().getPath();
+    Logger::LogError("File %s did not match its hash %d times; giving up", path.c_str(), file.getHashMismatchCount());
+    const std::string& url = file.getRemoteDefinition()->getLocation().url;
+    const Poco::Optional<SecureUrlInfo> link = m_secureUrlCache->findBinaryFileInCache(linkKeysOf(url));
+    ProblemReporter::Instance().persistentHashMismatch(m_product->getGameId(), m_product->getGameName(), path,
+                                                       link.isSpecified() ? link.value().url : url);
+    file.downloadingFailedPermanently();
+    fail(EInstallResult::ServerError);
+}
+
+SecureUrlQuery ProductFilesDownloader::linkKeysOf(const std::string& url) const {
+    SecureUrlQuery keys;
+    SecureUrlCache::tokenizeUrl(url, keys.product, keys.file);
+    // Every lookup uses the keys the link was asked for, or it would never find it.
+    if (keys.product.empty()) keys.product = m_product->getGameId();
+    return keys;
+}
+
+bool ProductFilesDownloader::downloadFilePart(DownloadingFileInfo::Ptr file, uint16_t index,
+                                              Poco::Timestamp::TimeDiff delay) {
+    const std::string& path = file->getFileInfo().getPath();
+    Logger::LogInfo("Requesting file %s. Part %d", path.c_str(), static_cast<int>(index));
+    const RemoteFileDefinition& remote = *file->getRemoteDefinition();
+    FilePartLayout::Part layout;
+    if (!FilePartLayout::describePart(remote.getSize(), file->getPartSizes(), remote.isZip(), index, layout)) {
+        Logger::LogError("File %s part %hu does not fit the sizes its manifest gives; the file cannot be downloaded",
+                         path.c_str(), index);
+        file->downloadingFailedPermanently();
+        fail(EInstallResult::ServerError);
+        return false;
+    }
+    DownloadFilePartInfo::Ptr part = new DownloadFilePartInfo;
+    part->path = path;
+    part->url = remote.getLocation().url;
+    part->linkKeys = linkKeysOf(part->url);
+    part->fileOffset = remote.getLocation().offset;
+    part->partOffset = layout.partOffset;
+    part->destinationOffset = layout.destinationOffset;
+    part->partIndex = index;
+    part->requestSize = layout.requestSize;
+    part->expectedSize = layout.expectedSize;
+    part->compressed = layout.compressed;
+    part->redistributable = remote.getType() == FileType::Redistributable;
+    part->notBefore += delay;
+    m_pendingParts.push_back(part);
+    file->getDownloadingParts().markPart(index);
+    return true;
+}
+
+void ProductFilesDownloader::processDownloadQueue() {
+    while (!aborted() && !m_pendingParts.empty() && m_inProgressParts.size() < m_partsInFlightLimit) {
+        DownloadFilePartInfo::Ptr part = takeDuePendingPart();
+        if (part.isNull() || !requestPart(part)) return;
+    }
+}
+
+DownloadFilePartInfo::Ptr ProductFilesDownloader::takeDuePendingPart() {
+    const Poco::Timestamp now;
+    auto due = std::find_if(m_pendingParts.begin(), m_pendingParts.end(),
+                            [&now](const DownloadFilePartInfo::Ptr& part) { return part->notBefore <= now; });
+    if (due == m_pendingParts.end()) return nullptr;
+    DownloadFilePartInfo::Ptr part = *due;
+    m_pendingParts.erase(due);
+    return part;
+}
+
+bool ProductFilesDownloader::requestPart(const DownloadFilePartInfo::Ptr& part) {
+    Poco::Optional<SecureUrlInfo> link = m_secureUrlCache->findBinaryFileInCache(part->linkKeys);
+    if (!link.isSpecified()) link = obtainSecureUrl(*part);
+    if (!link.isSpecified()) {
+        m_secureUrlCache->clear();
+        return false;
+    }
+    HttpManager* manager = HttpManager::Instance();
+    if (manager == nullptr) {
+        Logger::LogError("Cannot request file %s: the network layer is shut down", part->path.c_str());
+        fail(EInstallResult::ConnectionError);
+        return false;
+    }
+    Poco::SharedPtr<Http::IHttpClient::IResponseListener> listener =
+        new ProductFilesDownloadListener(part, link.value(), m_secureUrlCache, m_resultQueue);
+    manager->downloadFilePart(link.value().url, part->fileOffset, part->partOffset, part->requestSize, listener);
+    m_inProgressParts.push_back(part);
+    Logger::LogInfo("New download in progress: %s (%s): %llu-%llu (size: %u)%s, part index: %hu", part->url.c_str(),
+                    part->path.c_str(), static_cast<unsigned long long>(part->fileOffset),
+                    static_cast<unsigned long long>(part->fileOffset + part->requestSize), part->requestSize,
+                    part->compressed ? "(compressed)" : "(not compressed)", part->partIndex);
+    return true;
+}
+
+Poco::Optional<SecureUrlInfo> ProductFilesDownloader::obtainSecureUrl(const DownloadFilePartInfo& part) {
+    SecureUrlInfo info(part.linkKeys.product, part.linkKeys.file, part.redistributable);
+    if (Logger::IsChannelEnabled(INSTALL_DEBUG_CHANNEL)) {
+        Logger::LogChannelInfo(INSTALL_DEBUG_CHANNEL,
+                               "Getting new secure url for binary file %s (tokenized as %s %s), because cache "
+                               "contains %s",
+                               part.url.c_str(), info.product.c_str(), info.file.c_str(),
+                               m_secureUrlCache->dumpContents().c_str());
+    }
+    ScopeTimer timer("Getting secure url for " + info.file + ". File: " + part.path);
+    if (!getNewSecureUrl(part, info, SECURE_URL_ATTEMPTS)) return Poco::Optional<SecureUrlInfo>();
+    return Poco::Optional<SecureUrlInfo>(info);
+}
+
+bool ProductFilesDownloader::getNewSecureUrl(const DownloadFilePartInfo& part, SecureUrlInfo& info, int attempts) {
+    for (;; --attempts) {
+        Http::HttpRequest request = secureUrlRequest(part, info);
+        Http::HttpResponse response;
+        const bool answered = SyncHTTPRequest::makeRequest(request, response, SyncHTTPRequest::HUNDRED_ATTEMPTS,
+                                                           true, m_abortSignal) == SyncHTTPRequest::ANSWERED;
+        const std::string requestUrl = Http::UrlPrinter::UrlToString(request);
+        if (answered && response.statusCode == 200) return storeSecureUrl(part, info, response.body, requestUrl);
+        if (answered && response.statusCode == 403) {
+            Logger::LogError("Access to binary file %s (gid: %s) forbidden", info.file.c_str(), info.product.c_str());
+            fail(EInstallResult::NotAuthorized);
+            return false;
+        }
+        // A request cut short by the abort is no fault of the server's.
+        if (aborted()) return false;
+        if (answered || attempts <= 1) {
+            reportSecureUrlFailure(part, info, requestUrl, response.statusCode);
+            return false;
+        }
+        Logger::LogWarning("Timeout while trying to get access to binary file %s (gid: %s) at url %s. Attempts "
+                           "remaining: %d.",
+                           info.file.c_str(), info.product.c_str(), requestUrl.c_str(), attempts);
+    }
+}
+
+Http::HttpRequest ProductFilesDownloader::secureUrlRequest(const DownloadFilePartInfo& part,
+                                                           const SecureUrlInfo& info) const {
+    if (part.redistributable) return Http::RequestFactory::getRedistributableBinary(info.product, info.file);
+    const Poco::SharedPtr<ProductIdentification>& target = m_product->getTargetIdentification();
+    const int64_t timestamp = target.isNull() ? m_product->getManifestTimestamp() : target->manifestTimestamp;
+    return Http::RequestFactory::getDepotBinaryFileUrl(info.product, std::to_string(timestamp), info.file);
+}
+
+bool ProductFilesDownloader::storeSecureUrl(const DownloadFilePartInfo& part, SecureUrlInfo& info,
+                                            const std::string& body, const std::string& requestUrl) {
+    ISerializable::json document;
+    if (Serializer::DeserializeFromBuffer(document, body, Serializer::JSON) && document->has("link") &&
+        document->get("link").isString()) {
+        info.url = document->getValue<std::string>("link");
+        m_secureUrlCache->addItem(info);
+        return true;
+    }
+    Logger::LogError("Parsing link for file %s from url %s failed: %s", part.path.c_str(), requestUrl.c_str(),
+                     body.c_str());
+    // Without a link the part can never be fetched; waiting for it would never end.
+    fail(EInstallResult::ConnectionError);
+    return false;
+}
+
+void ProductFilesDownloader::reportSecureUrlFailure(const DownloadFilePartInfo& part, const SecureUrlInfo& info,
+                                                    const std::string& requestUrl, int32_t status) {
+    Logger::LogError("Server error while trying to get access to binary file %s (gid: %s) at url %s, response "
+                     "code %d",
+                     info.file.c_str(), info.product.c_str(), requestUrl.c_str(), status);
+    ProblemReporter::Instance().failedGettingFileUrl(m_product->getGameId(), m_product->getGameName(), part.path,
+                                                     requestUrl, asStatus(status));
+    fail(EInstallResult::ConnectionError);
+}
+
+void ProductFilesDownloader::handleDownloadOperationComplete(const OperationFeedback* feedback) {
+    const auto& part = static_cast<const DownloadFilePartFeedback&>(*feedback);
+    if (aborted()) return;
+    auto found = downloadingFiles().find(part.getPath());
+    if (found == downloadingFiles().end()) {
+        Logger::LogError("Part %hu of %s arrived for no downloading file; dropped", part.getPartIndex(),
+                         part.getPath().c_str());
+        removeInProgressDownload(part.getPath(), part.getPartIndex());
+    } else {
+        handleFilePartDownloaded(part, found->second);
+        m_callback.postNotification_Progress();
+    }
+    processDownloadQueue();
+}
+
+void ProductFilesDownloader::handleFilePartDownloaded(const DownloadFilePartFeedback& feedback,
+                                                      DownloadingFileInfo::Ptr file) {
+    const uint16_t index = feedback.getPartIndex();
+    removeInProgressDownload(feedback.getPath(), index);
+    if (index < file->getDownloadingParts().getPartsCount()) file->getDownloadingParts().unmarkPart(index);
+    if (feedback.getErrorCode() == DownloadFilePartFeedback::PART_RECEIVED) {
+        writePart(feedback, file);
+    } else {
+        retryOrFailPart(feedback, file);
+    }
+    m_serializer.queue(file);
+}
+
+void ProductFilesDownloader::removeInProgressDownload(const std::string& path, uint16_t index) {
+    auto found = std::find_if(m_inProgressParts.begin(), m_inProgressParts.end(),
+                              [&](const DownloadFilePartInfo::Ptr& part) {
+                                  return part->partIndex == index && part->path == path;
+                              });
+    if (found != m_inProgressParts.end()) m_inProgressParts.erase(found);
+}
+
+void ProductFilesDownloader::writePart(const DownloadFilePartFeedback& feedback, DownloadingFileInfo::Ptr file) {
+    if (!storePartData(feedback, *file)) {
+        file->downloadingFailedPermanently();
+        fail(EInstallResult::DiskAccessError);
+        return;
+    }
+    file->getParts().markPart(feedback.getPartIndex());
+    hashWhenAllPartsWritten(file);
+}
+
+bool ProductFilesDownloader::storePartData(const DownloadFilePartFeedback& feedback, const DownloadingFileInfo& file) {
+    const char* path = file.getFileInfo().getPath().c_str();
+    const std::string& target = file.getFullPath();
+    const int inProgress = static_cast<int>(m_inProgressParts.size());
+    const int queued = static_cast<int>(m_pendingParts.size());
+    const std::string& data = feedback.getData();
+    if (feedback.getExpectedSize() == 0) {
+        Logger::LogInfo("File %s part %hu downloaded.", path, feedback.getPartIndex());
+        return true;
+    }
+    if (feedback.isCompressed()) {
+        // Unpacked straight from the received bytes.
+        Poco::MemoryInputStream compressed(data.data(), data.size());
+        if (!FileSystem::uncompressBufferToFile(compressed, target, feedback.getDestinationOffset(),
+                                                feedback.getExpectedSize())) {
+            Logger::LogError("Extracting or writing to file '%s' failed..", target.c_str());
+            return false;
+        }
+        Logger::LogInfo("File %s part %hu downloaded and extracted. In progress downloads: %d, queued downloads: %d",
+                        path, feedback.getPartIndex(), inProgress, queued);
+        return true;
+    }
+    if (!FileSystem::writeToFile(target, feedback.getDestinationOffset(), data.data(), feedback.getExpectedSize())) {
+        Logger::LogError("Writing to file '%s' failed..", target.c_str());
+        return false;
+    }
+    Logger::LogInfo("File %s part %hu downloaded. In progress downloads: %d, queued downloads: %d", path,
+                    feedback.getPartIndex(), inProgress, queued);
+    return true;
+}
+
+void ProductFilesDownloader::retryOrFailPart(const DownloadFilePartFeedback& feedback,
+                                             DownloadingFileInfo::Ptr file) {
+    const uint16_t index = feedback.getPartIndex();
+    file->partDownloadFailed(index);
+    const int32_t failures = file->getDownloadErrorCount(index);
+    Logger::LogError("File '%s' part %hu download failed: %d; downloadErrorCount: %d",
+                     file->getFileInfo().getPath().c_str(), index, feedback.getErrorCode(), failures);
+    if (feedback.getErrorCode() != DownloadFilePartFeedback::PART_FAILED_FOR_GOOD && failures <= MAX_PART_RETRIES) {
+        downloadFilePart(file, index, retryDelay(failures));
+        return;
+    }
+    ProblemReporter::Instance().permanentDownloadFailure(
+        m_product->getGameId(), m_product->getGameName(), file->getFileInfo().getPath(),
+        file->getRemoteDefinition()->getLocation().url, asStatus(feedback.getStatusCode()),
+        static_cast<unsigned int>(failures));
+    fail(EInstallResult::ConnectionError);
+}
+
+}  // namespace VantisClient

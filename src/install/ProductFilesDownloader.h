@@ -1,0 +1,180 @@
+// Gets every file a product needs into its downloads directory, complete and
+// verified, before the files are moved into place. The synchronizer calls
+// scanDownloadedFiles, chooseFilesNeededForUpdate, allocateDiskSpace and
+// downloadNeededFiles in that order, once each.
+//
+// A file is fetched in parts through short-lived secure links, no more parts in
+// flight at once than the user's preference allows (two unless set), unpacked
+// when the parts are zip streams, and its MD5 checked against the manifest. A
+// failed part is queued again after a short delay that grows with its failures;
+// a file whose hash keeps differing is given up after the fourth time. Files an
+// earlier run left behind are taken over: a download resumes with the parts it
+// had written.
+//
+// Thread-safety: everything but abort() and getInstallResult() runs on the
+// install thread, the handlers of results too. Hash results (operation
+// workers) and part answers (the thread that delivers network answers) only
+// come back through the result queue. abort() may be called from any thread,
+// also while downloadNeededFiles waits.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <vector>
+
+#include <Poco/NotificationQueue.h>
+#include <Poco/Optional.h>
+#include <Poco/SharedPtr.h>
+#include <Poco/Timestamp.h>
+
+#include "common/AbortSignal.h"
+#include "common/VantisMutex.h"
+#include "install/CalculateHashFeedback.h"
+#include "install/DirtyFilesSerializer.h"
+#include "install/DownloadFilePartFeedback.h"
+#include "install/DownloadFilePartInfo.h"
+#include "install/EInstallResult.h"
+#include "install/NotificationsManager.h"
+#include "install/OperationFeedback.h"
+#include "install/OperationsManager.h"
+#include "install/ProductFilesSynchronizerCallbackInterface.h"
+#include "install/SecureUrlCache.h"
+#include "install/SecureUrlInfo.h"
+#include "model/DownloadingFileInfo.h"
+#include "model/ProductInfo.h"
+#include "model/RemoteFileDefinition.h"
+#include "net/HttpRequest.h"
+
+namespace VantisClient {
+
+class ProductFilesDownloader {
+public:
+    // Bounds of the user's parts-in-flight preference.
+    static constexpr uint16_t MIN_PARTS_IN_FLIGHT = 1;
+    static constexpr uint16_t MAX_PARTS_IN_FLIGHT = 16;
+    // The start phase lets requests go as soon as this many parts wait.
+    static constexpr size_t PENDING_PARTS_PER_PASS = 7;
+    // A part is retried after a failure as long as it failed at most this often.
+    static constexpr int32_t MAX_PART_RETRIES = 99;
+    // A file is given up once its hash differed more often than this.
+    static constexpr int32_t MAX_HASH_MISMATCHES = 3;
+    // The delay before a failed part is requested again; it doubles with each
+    // failure of the part, up to MAX_RETRY_DELAY_DOUBLINGS times.
+    static constexpr Poco::Timestamp::TimeDiff RETRY_DELAY_US = 150000;
+    static constexpr int32_t MAX_RETRY_DELAY_DOUBLINGS = 4;
+    static constexpr int SECURE_URL_ATTEMPTS = 100;
+
+    ProductFilesDownloader(const ProductInfo::Ptr& product, ProductFilesSynchronizerCallbackInterface& callback,
+                           const AbortSignal::Ptr& abortSignal);
+    ~ProductFilesDownloader();
+    ProductFilesDownloader(const ProductFilesDownloader&) = delete;
+    ProductFilesDownloader& operator=(const ProductFilesDownloader&) = delete;
+
+    // Takes over what an earlier run left in the downloads directory; files
+    // gone, changed, failed or outdated are deleted and forgotten.
+    void scanDownloadedFiles();
+    // Adds a downloading record for every remote file that is neither
+    // installed nor downloaded as the manifest describes it.
+    void chooseFilesNeededForUpdate();
+    // False, with OutOfDiskSpace, when the volume of the first file cannot hold
+    // every downloading file, or a file cannot be created at its size.
+    bool allocateDiskSpace();
+    // Fetches and verifies every file; false with the result set on failure,
+    // or on abort (the records of files in progress are written then, so that
+    // their written parts are not fetched again).
+    bool downloadNeededFiles();
+
+    // Stops the download at once: raises the abort signal, records Aborted and
+    // wakes downloadNeededFiles if it waits. From any thread.
+    void abort();
+    // Unset until a failure or an abort.
+    Poco::Optional<EInstallResult> getInstallResult() const;
+
+    // The steps below make up the operations above; they run on the install
+    // thread and are public so that they can be driven one at a time.
+    void startDownloadingFile(DownloadingFileInfo::Ptr file);
+    void startHashingFile(DownloadingFileInfo::Ptr file);
+    void handleCalculateHash(const OperationFeedback* feedback);
+    bool getDownloadTasksFinished() const;
+    bool sanityCheckDownloadedFiles() const;
+    void deleteUnusableFile(DownloadingFileInfo::Ptr file);
+    // Queues part `index` of `file`, to be requested no sooner than `delay` from
+    // now. False, with the file failed, when the manifest's sizes cannot hold the part.
+    bool downloadFilePart(DownloadingFileInfo::Ptr file, uint16_t index, Poco::Timestamp::TimeDiff delay = 0);
+    // Requests pending parts, first queued first, while fewer than the limit are in flight.
+    void processDownloadQueue();
+    // Asks the backend for the link of `info`'s binary, trying `attempts` times
+    // while the request does not complete; true with the link in `info` and the cache.
+    bool getNewSecureUrl(const DownloadFilePartInfo& part, SecureUrlInfo& info, int attempts);
+    void handleDownloadOperationComplete(const OperationFeedback* feedback);
+    void handleFilePartDownloaded(const DownloadFilePartFeedback& feedback, DownloadingFileInfo::Ptr file);
+
+    const std::deque<DownloadFilePartInfo::Ptr>& getPendingParts() const { return m_pendingParts; }
+    size_t getInProgressPartsCount() const { return m_inProgressParts.size(); }
+    uint16_t getPartsInFlightLimit() const { return m_partsInFlightLimit; }
+
+private:
+    static uint16_t readPartsInFlightLimit();
+    static Poco::Timestamp::TimeDiff retryDelay(int32_t failures);
+    static bool isUnfinished(const DownloadingFileInfo& file);
+
+    bool aborted() const { return m_abortSignal->isRaised(); }
+    void fail(EInstallResult result);
+    ProductFiles::DownloadingFiles& downloadingFiles() { return m_product->getFiles().getDownloadingFiles(); }
+    const ProductFiles::DownloadingFiles& downloadingFiles() const {
+        return m_product->getFiles().getDownloadingFiles();
+    }
+
+    // Downloaded files.
+    bool takeOverDownloadedFile(DownloadingFileInfo::Ptr file, const RemoteFileDefinition::Ptr& remote);
+    bool doesFileNeedDownloading(const RemoteFileDefinition& definition) const;
+    void addNeededFile(const RemoteFileDefinition::Ptr& definition);
+    uint64_t requiredSpace() const;
+    bool allocateFile(DownloadingFileInfo& file);
+    void hashWhenAllPartsWritten(DownloadingFileInfo::Ptr file);
+    void checkHash(const CalculateHashFeedback& result, DownloadingFileInfo& file);
+    void giveUpFile(DownloadingFileInfo& file);
+
+    // The loop.
+    void runPass();
+    void waitForResults();
+    long millisecondsToWait() const;
+    void windDownAfterAbort();
+    void writeRecordsAfterAbort();
+
+    // Parts.
+    SecureUrlQuery linkKeysOf(const std::string& url) const;
+    DownloadFilePartInfo::Ptr takeDuePendingPart();
+    bool requestPart(const DownloadFilePartInfo::Ptr& part);
+    Poco::Optional<SecureUrlInfo> obtainSecureUrl(const DownloadFilePartInfo& part);
+    Http::HttpRequest secureUrlRequest(const DownloadFilePartInfo& part, const SecureUrlInfo& info) const;
+    bool storeSecureUrl(const DownloadFilePartInfo& part, SecureUrlInfo& info, const std::string& body,
+                        const std::string& requestUrl);
+    void reportSecureUrlFailure(const DownloadFilePartInfo& part, const SecureUrlInfo& info,
+                                const std::string& requestUrl, int32_t status);
+    void removeInProgressDownload(const std::string& path, uint16_t index);
+    void writePart(const DownloadFilePartFeedback& feedback, DownloadingFileInfo::Ptr file);
+    bool storePartData(const DownloadFilePartFeedback& feedback, const DownloadingFileInfo& file);
+    void retryOrFailPart(const DownloadFilePartFeedback& feedback, DownloadingFileInfo::Ptr file);
+
+    DirtyFilesSerializer m_serializer;
+    ProductFilesSynchronizerCallbackInterface& m_callback;
+    std::deque<DownloadFilePartInfo::Ptr> m_pendingParts;
+    std::vector<DownloadFilePartInfo::Ptr> m_inProgressParts;
+    SecureUrlCache::Ptr m_secureUrlCache;
+    ProductInfo::Ptr m_product;
+    Poco::SharedPtr<Poco::NotificationQueue> m_resultQueue;
+    OperationsManager m_operationsManager;
+    NotificationsManager<ProductFilesDownloader> m_handlers;
+    // Written by the install thread on failures and by abort() from any thread.
+    mutable VantisMutex m_resultMutex;
+    Poco::Optional<EInstallResult> m_result;
+    AbortSignal::Ptr m_abortSignal;
+    uint16_t m_partsInFlightLimit;
+    // Where getDownloadTasksFinished looks first.
+    mutable std::string m_unfinishedFileHint;
+};
+
+}  // namespace VantisClient
