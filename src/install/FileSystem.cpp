@@ -34,6 +34,10 @@ void openForPartWrite(Poco::FileStream& stream, const std::string& path, uint64_
     stream.seekp(static_cast<std::streamoff>(offset));
 }
 
+void logUnpackFailure(const std::string& path, const std::string& failure) {
+    Logger::LogError("Could not uncompress buffer to file file '%s'. %s", path.c_str(), failure.c_str());
+}
+
 // Closes the stream; true when everything written before reached the file.
 bool closeWritten(Poco::FileStream& stream) {
     bool written = stream.good();
@@ -127,26 +131,32 @@ bool FileSystem::writeToFile(const std::string& path, uint64_t offset, const cha
     return false;
 }
 
-bool FileSystem::uncompressBufferToFile(std::istream& input, const std::string& path, uint64_t offset,
-                                        uint32_t expectedSize) {
-    if (!isUsablePath(path, "uncompressBufferToFile")) return false;
-    std::string failure = NOT_WRITTEN;
+FileSystem::UnpackResult FileSystem::uncompressBufferToFile(std::istream& input, const std::string& path,
+                                                            uint64_t offset, uint32_t expectedSize) {
+    if (!isUsablePath(path, "uncompressBufferToFile")) return UnpackResult::WriteFailed;
+    Poco::FileStream stream;
     try {
-        Poco::FileStream stream;
         openForPartWrite(stream, path, offset);
-        DecompressOneFile decompressor(input, stream, expectedSize);
-        decompressor.decompress();
-        bool written = closeWritten(stream);
-        if (decompressor.exceededLimit()) {
-            failure = "The part inflates to more than " + std::to_string(expectedSize) + " bytes.";
-        } else if (written) {
-            return true;
-        }
     } catch (const Poco::Exception& e) {
-        failure = e.displayText();
+        logUnpackFailure(path, e.displayText());
+        return UnpackResult::WriteFailed;
     }
-    Logger::LogError("Could not uncompress buffer to file file '%s'. %s", path.c_str(), failure.c_str());
-    return false;
+    DecompressOneFile decompressor(input, stream, expectedSize);
+    std::string damage;
+    try {
+        decompressor.decompress();
+    } catch (const Poco::Exception& e) {
+        damage = e.displayText();
+    }
+    const bool written = closeWritten(stream);
+    if (decompressor.exceededLimit()) damage = "The part inflates to more than " + std::to_string(expectedSize) + " bytes.";
+    if (!damage.empty()) {
+        logUnpackFailure(path, damage);
+        return UnpackResult::DamagedData;
+    }
+    if (written) return UnpackResult::Written;
+    logUnpackFailure(path, NOT_WRITTEN);
+    return UnpackResult::WriteFailed;
 }
 
 bool FileSystem::moveFile(const std::string& from, const std::string& to) {

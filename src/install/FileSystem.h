@@ -19,10 +19,14 @@ public:
     static bool createNewFile(const std::string& path, uint64_t size);
     // Never truncates: the other parts of the file stay.
     static bool writeToFile(const std::string& path, uint64_t offset, const char* data, uint32_t length);
+    // A part's data can be bad without the disk being at fault: the caller
+    // fetches a damaged part again but gives up on a file it cannot write.
+    enum class UnpackResult { Written, DamagedData, WriteFailed };
+
     // Unpacks the zip stream of one part at `offset`, writing at most
-    // `expectedSize` bytes: a part that inflates to more fails there.
-    static bool uncompressBufferToFile(std::istream& input, const std::string& path, uint64_t offset,
-                                       uint32_t expectedSize);
+    // `expectedSize` bytes: a part that inflates to more is damaged data.
+    static UnpackResult uncompressBufferToFile(std::istream& input, const std::string& path, uint64_t offset,
+                                               uint32_t expectedSize);
     // Puts `from` in the place of `to` in one step; whatever was at `to` stays
     // there until the new file is in place, and stays there when the move fails.
     static bool moveFile(const std::string& from, const std::string& to);

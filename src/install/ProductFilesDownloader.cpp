@@ -582,7 +582,7 @@ void ProductFilesDownloader::handleFilePartDownloaded(const DownloadFilePartFeed
     if (feedback.getErrorCode() == DownloadFilePartFeedback::PART_RECEIVED) {
         writePart(feedback, file);
     } else {
-        retryOrFailPart(feedback, file);
+        retryOrFailPart(feedback, file, feedback.getErrorCode());
     }
     m_serializer.queue(file);
 }
@@ -596,16 +596,24 @@ void ProductFilesDownloader::removeInProgressDownload(const std::string& path, u
 }
 
 void ProductFilesDownloader::writePart(const DownloadFilePartFeedback& feedback, DownloadingFileInfo::Ptr file) {
-    if (!storePartData(feedback, *file)) {
-        file->downloadingFailedPermanently();
-        fail(EInstallResult::DiskAccessError);
-        return;
+    switch (storePartData(feedback, *file)) {
+        case FileSystem::UnpackResult::Written:
+            file->getParts().markPart(feedback.getPartIndex());
+            hashWhenAllPartsWritten(file);
+            return;
+        case FileSystem::UnpackResult::DamagedData:
+            // The bytes were spoilt on their way, not by the disk: fetched again.
+            retryOrFailPart(feedback, file, DownloadFilePartFeedback::PART_RETRY);
+            return;
+        case FileSystem::UnpackResult::WriteFailed:
+            file->downloadingFailedPermanently();
+            fail(EInstallResult::DiskAccessError);
+            return;
     }
-    file->getParts().markPart(feedback.getPartIndex());
-    hashWhenAllPartsWritten(file);
 }
 
-bool ProductFilesDownloader::storePartData(const DownloadFilePartFeedback& feedback, const DownloadingFileInfo& file) {
+FileSystem::UnpackResult ProductFilesDownloader::storePartData(const DownloadFilePartFeedback& feedback,
+                                                               const DownloadingFileInfo& file) {
     const char* path = file.getFileInfo().getPath().c_str();
     const std::string& target = file.getFullPath();
     const int inProgress = static_cast<int>(m_inProgressParts.size());
@@ -613,37 +621,38 @@ bool ProductFilesDownloader::storePartData(const DownloadFilePartFeedback& feedb
     const std::string& data = feedback.getData();
     if (feedback.getExpectedSize() == 0) {
         Logger::LogInfo("File %s part %hu downloaded.", path, feedback.getPartIndex());
-        return true;
+        return FileSystem::UnpackResult::Written;
     }
     if (feedback.isCompressed()) {
         // Unpacked straight from the received bytes.
         Poco::MemoryInputStream compressed(data.data(), data.size());
-        if (!FileSystem::uncompressBufferToFile(compressed, target, feedback.getDestinationOffset(),
-                                                feedback.getExpectedSize())) {
+        const FileSystem::UnpackResult unpacked = FileSystem::uncompressBufferToFile(
+            compressed, target, feedback.getDestinationOffset(), feedback.getExpectedSize());
+        if (unpacked != FileSystem::UnpackResult::Written) {
             Logger::LogError("Extracting or writing to file '%s' failed..", target.c_str());
-            return false;
+            return unpacked;
         }
         Logger::LogInfo("File %s part %hu downloaded and extracted. In progress downloads: %d, queued downloads: %d",
                         path, feedback.getPartIndex(), inProgress, queued);
-        return true;
+        return unpacked;
     }
     if (!FileSystem::writeToFile(target, feedback.getDestinationOffset(), data.data(), feedback.getExpectedSize())) {
         Logger::LogError("Writing to file '%s' failed..", target.c_str());
-        return false;
+        return FileSystem::UnpackResult::WriteFailed;
     }
     Logger::LogInfo("File %s part %hu downloaded. In progress downloads: %d, queued downloads: %d", path,
                     feedback.getPartIndex(), inProgress, queued);
-    return true;
+    return FileSystem::UnpackResult::Written;
 }
 
-void ProductFilesDownloader::retryOrFailPart(const DownloadFilePartFeedback& feedback,
-                                             DownloadingFileInfo::Ptr file) {
+void ProductFilesDownloader::retryOrFailPart(const DownloadFilePartFeedback& feedback, DownloadingFileInfo::Ptr file,
+                                             int32_t errorCode) {
     const uint16_t index = feedback.getPartIndex();
     file->partDownloadFailed(index);
     const int32_t failures = file->getDownloadErrorCount(index);
     Logger::LogError("File '%s' part %hu download failed: %d; downloadErrorCount: %d",
-                     file->getFileInfo().getPath().c_str(), index, feedback.getErrorCode(), failures);
-    if (feedback.getErrorCode() != DownloadFilePartFeedback::PART_FAILED_FOR_GOOD && failures <= MAX_PART_RETRIES) {
+                     file->getFileInfo().getPath().c_str(), index, errorCode, failures);
+    if (errorCode != DownloadFilePartFeedback::PART_FAILED_FOR_GOOD && failures <= MAX_PART_RETRIES) {
         downloadFilePart(file, index, retryDelay(failures));
         return;
     }

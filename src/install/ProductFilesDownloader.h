@@ -36,6 +36,7 @@
 #include "install/DownloadFilePartFeedback.h"
 #include "install/DownloadFilePartInfo.h"
 #include "install/EInstallResult.h"
+#include "install/FileSystem.h"
 #include "install/NotificationsManager.h"
 #include "install/OperationFeedback.h"
 #include "install/OperationsManager.h"
@@ -156,8 +157,8 @@ private:
                                 const std::string& requestUrl, int32_t status);
     void removeInProgressDownload(const std::string& path, uint16_t index);
     void writePart(const DownloadFilePartFeedback& feedback, DownloadingFileInfo::Ptr file);
-    bool storePartData(const DownloadFilePartFeedback& feedback, const DownloadingFileInfo& file);
-    void retryOrFailPart(const DownloadFilePartFeedback& feedback, DownloadingFileInfo::Ptr file);
+    FileSystem::UnpackResult storePartData(const DownloadFilePartFeedback& feedback, const DownloadingFileInfo& file);
+    void retryOrFailPart(const DownloadFilePartFeedback& feedback, DownloadingFileInfo::Ptr file, int32_t errorCode);
 
     DirtyFilesSerializer m_serializer;
     ProductFilesSynchronizerCallbackInterface& m_callback;

@@ -68,7 +68,7 @@ void DownloadTest::TearDown() {
 
 void DownloadTest::selectSampleGame() {
     const std::string gameId = SampleGame::BASE_ID;
-    Poco::SharedPtr<RemoteProductDefinition> definition = new RemoteProductDefinition(gameId, {gameId}, "en", false);
+    definition = new RemoteProductDefinition(gameId, {gameId}, "en", false);
     bool notFound = false;
     const std::string manifest = Http::Tasks::getManifestContents(*definition, notFound, abort);
     ASSERT_TRUE(Serializer::DeserializeFromBuffer(*definition, manifest, Serializer::JSON));

@@ -15,6 +15,7 @@
 #include "install/ProductFilesDownloader.h"
 #include "install/ProductFilesSynchronizerCallbackInterface.h"
 #include "model/ProductInfo.h"
+#include "model/RemoteProductDefinition.h"
 #include "support/DeliveryLoop.h"
 
 namespace VantisTest {
@@ -81,6 +82,8 @@ protected:
     // reporter does not wait for the collector), or after a bounded wait.
     std::vector<std::string> reportsOnceArrived(size_t count);
 
+    // The sample game's selection, for the base game in English.
+    Poco::SharedPtr<VantisClient::RemoteProductDefinition> definition;
     VantisClient::ProductInfo::Ptr product;
     RecordingCallback callback;
     VantisClient::AbortSignal::Ptr abort = new VantisClient::AbortSignal;

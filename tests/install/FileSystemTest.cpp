@@ -27,6 +27,11 @@ using namespace VantisClient;
 
 namespace {
 
+constexpr FileSystem::UnpackResult Written = FileSystem::UnpackResult::Written;
+constexpr FileSystem::UnpackResult DamagedData = FileSystem::UnpackResult::DamagedData;
+constexpr FileSystem::UnpackResult WriteFailed = FileSystem::UnpackResult::WriteFailed;
+
+
 // A zip stream with one entry per name, each holding `contents`.
 std::string zipOf(const std::vector<std::string>& names, const std::string& contents) {
     std::ostringstream zip;
@@ -62,7 +67,8 @@ class FileSystemTest : public VantisTest::SandboxTest {
 protected:
     void SetUp() override { Logger::Start("VantisClient", sandbox.path("Logs/VantisClient.log")); }
     std::string recent() { return RecentMemoryBufferChannel::Instance().getContents(); }
-    bool unpack(const std::string& zip, const std::string& relative, uint64_t offset, uint32_t expected) {
+    FileSystem::UnpackResult unpack(const std::string& zip, const std::string& relative, uint64_t offset,
+                                    uint32_t expected) {
         std::istringstream input(zip);
         return FileSystem::uncompressBufferToFile(input, sandbox.path(relative), offset, expected);
     }
@@ -116,27 +122,27 @@ TEST_F(FileSystemTest, PartWritesNeverTruncateAndExtendWithZeros) {
     EXPECT_EQ(std::string("01ab456789\0\0z", 13), sandbox.readFile("f"));
 
     std::string zip = zipOf({"data"}, "XY");
-    ASSERT_TRUE(unpack(zip, "f", 0, 2));
+    ASSERT_EQ(Written, unpack(zip, "f", 0, 2));
     EXPECT_EQ(std::string("XYab456789\0\0z", 13), sandbox.readFile("f"));
-    ASSERT_TRUE(unpack(zip, "new", 4, 2));
+    ASSERT_EQ(Written, unpack(zip, "new", 4, 2));
     EXPECT_EQ(std::string("\0\0\0\0XY", 6), sandbox.readFile("new"));
 }
 
 TEST_F(FileSystemTest, UnpackingWritesEveryEntryInOrderUpToTheExpectedSize) {
     // Two entries end exactly at the limit: that is a whole part.
-    ASSERT_TRUE(unpack(zipOf({"a", "b"}, "1234"), "two", 0, 8));
+    ASSERT_EQ(Written, unpack(zipOf({"a", "b"}, "1234"), "two", 0, 8));
     EXPECT_EQ("12341234", sandbox.readFile("two"));
 
     // A part that inflates far beyond its size stops at it and fails.
     std::string bomb = zipOf({"data"}, std::string(4 * 1024 * 1024, '\0'));
     ASSERT_LT(bomb.size(), 16u * 1024);
     sandbox.writeFile("bomb", "");
-    EXPECT_FALSE(unpack(bomb, "bomb", 10, 1024 * 1024));
+    EXPECT_EQ(DamagedData, unpack(bomb, "bomb", 10, 1024 * 1024));
     EXPECT_EQ(10u + 1024 * 1024, Poco::File(sandbox.path("bomb")).getSize());
     EXPECT_NE(std::string::npos, recent().find("Could not uncompress buffer to file file '" + sandbox.path("bomb") +
                                                "'. The part inflates to more than 1048576 bytes."));
     // Across entries too.
-    EXPECT_FALSE(unpack(zipOf({"a", "b"}, "1234"), "over", 0, 7));
+    EXPECT_EQ(DamagedData, unpack(zipOf({"a", "b"}, "1234"), "over", 0, 7));
     EXPECT_EQ("1234123", sandbox.readFile("over"));
 }
 
@@ -146,23 +152,28 @@ TEST_F(FileSystemTest, EntryNamesWithParentMarkersAreRefused) {
         std::string zip = withEntryName(zipOf({"xxxxxx", "good"}, "DATA"), "xxxxxx", name);
         sandbox.writeFile("f", "");
         // The refused entry writes nothing and the part is still taken; its hash will tell.
-        EXPECT_TRUE(unpack(zip, "f", 0, 8));
+        EXPECT_EQ(Written, unpack(zip, "f", 0, 8));
         EXPECT_EQ("DATA", sandbox.readFile("f"));
     }
 }
 
-// A damaged part is not a disk failure: it is taken, and the file's hash sends
-// it to be fetched again.
+// A damaged part is not a disk failure: it is taken, or refused as damaged, and
+// either way it is fetched again.
 TEST_F(FileSystemTest, DamagedPartsAreLeftToTheHashCheck) {
     sandbox.writeFile("f", "before");
-    EXPECT_TRUE(unpack("this is not a zip stream", "f", 0, 100));
+    EXPECT_EQ(Written, unpack("this is not a zip stream", "f", 0, 100));
     EXPECT_EQ("before", sandbox.readFile("f"));
 
     std::string damaged = zipOf({"data"}, std::string(1000, 'q'));
     damaged[40] = static_cast<char>(damaged[40] ^ 0x55);
     sandbox.writeFile("damaged", "");
-    EXPECT_TRUE(unpack(damaged, "damaged", 0, 1000));
+    EXPECT_NE(WriteFailed, unpack(damaged, "damaged", 0, 1000));
     EXPECT_NE(std::string(1000, 'q'), sandbox.readFile("damaged"));
+
+    // A damaged header is damaged data too, never a disk failure, so that the part is fetched again.
+    std::string broken = zipOf({"data"}, std::string(1000, 'q'));
+    for (size_t i = 4; i < 12; ++i) broken[i] = '\xff';
+    EXPECT_EQ(DamagedData, unpack(broken, "broken", 0, 1000));
 }
 
 TEST_F(FileSystemTest, WritesOnAFullFileSystemFail) {
@@ -188,7 +199,8 @@ TEST_F(FileSystemTest, WritesOnAFullFileSystemFail) {
     ASSERT_TRUE(FileSystem::deleteFile(small + "/written"));
 
     std::istringstream zip(zipOf({"data"}, data));
-    EXPECT_FALSE(FileSystem::uncompressBufferToFile(zip, small + "/unpacked", 0, static_cast<uint32_t>(data.size())));
+    EXPECT_EQ(WriteFailed,
+              FileSystem::uncompressBufferToFile(zip, small + "/unpacked", 0, static_cast<uint32_t>(data.size())));
     ASSERT_TRUE(FileSystem::deleteFile(small + "/unpacked"));
 
     EXPECT_TRUE(FileSystem::createNewFile(small + "/fits", 64 * 1024));
@@ -285,7 +297,7 @@ TEST_F(FileSystemTest, EmptyAndRelativePathsAreRefused) {
         EXPECT_FALSE(FileSystem::deleteFile(path));
         EXPECT_FALSE(FileSystem::createNewFile(path, 1));
         EXPECT_FALSE(FileSystem::writeToFile(path, 0, "x", 1));
-        EXPECT_FALSE(FileSystem::uncompressBufferToFile(zip, path, 0, 1));
+        EXPECT_EQ(WriteFailed, FileSystem::uncompressBufferToFile(zip, path, 0, 1));
         EXPECT_FALSE(FileSystem::moveFile(path, sandbox.path("x")));
         EXPECT_FALSE(FileSystem::moveFile(sandbox.path("cwd/precious"), path));
         EXPECT_FALSE(FileSystem::createDir(path));
