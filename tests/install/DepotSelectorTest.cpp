@@ -1,11 +1,13 @@
 #include <atomic>
 #include <functional>
 #include <map>
+#include <sstream>
 #include <memory>
 #include <string>
 #include <thread>
 
 #include <Poco/File.h>
+#include <Poco/JSON/Array.h>
 #include <gtest/gtest.h>
 
 #include "BackendFixture.h"
@@ -153,6 +155,18 @@ TEST_F(DepotSelectorTest, EveryFailedFetchOrUnreadableManifestFailsTheSelection)
         const char* line;
     };
     const Case cases[] = {
+        {"link leaving the install directory",
+         [this] {
+             const std::string file = depotManifestFile("1207658924_en.json");
+             Poco::JSON::Object::Ptr manifest = VantisTest::ParseJson(VantisTest::ReadFileBytes(file));
+             Poco::JSON::Object::Ptr escape = VantisTest::ParseJson(
+                 R"({"path": "lang/escape", "target": "../../outside", "symlinkType": "directory"})");
+             manifest->getObject("depot")->getArray("files")->add(escape);
+             std::ostringstream text;
+             manifest->stringify(text);
+             VantisTest::WriteFileBytes(file, text.str());
+         },
+         nullptr, "Rejected depot manifest symlink 'lang/escape' with unsafe target '../../outside'"},
         {"depot manifest unknown",
          [this] { Poco::File(depotManifestFile("1207658924_en.json")).remove(); }, nullptr,
          "getDepotManifestUrl failed for gid 1207658924 file 1207658924_en.json with response code 404."},
@@ -182,6 +196,7 @@ TEST_F(DepotSelectorTest, EveryFailedFetchOrUnreadableManifestFailsTheSelection)
          },
          "Remote redist absent not found"},
     };
+    // In order: each case leaves its change to the catalogue behind.
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ASSERT_EQ(200, control("DELETE", "faults").status);
