@@ -13,33 +13,13 @@
 #include "common/FileLocker.h"
 #include "common/Logger.h"
 #include "common/RecentMemoryBufferChannel.h"
+#include "support/FileProbes.h"
 #include "support/Sandbox.h"
 
 using namespace VantisClient;
 
 namespace {
 
-bool exists(const std::string& path) {
-    struct stat status {};
-    return ::lstat(path.c_str(), &status) == 0;
-}
-
-mode_t modeOf(const std::string& path) {
-    struct stat status {};
-    return ::lstat(path.c_str(), &status) == 0 ? status.st_mode & 07777 : 0;
-}
-
-// Nothing opens a socket as a file, whoever the test runs as.
-void makeSocket(const std::string& path) {
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    ASSERT_LT(path.size(), sizeof(address.sun_path));
-    std::strncpy(address.sun_path, path.c_str(), sizeof(address.sun_path) - 1);
-    int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    ASSERT_GE(fd, 0);
-    EXPECT_EQ(0, ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)));
-    ::close(fd);
-}
 
 class FileLockerTest : public VantisTest::SandboxTest {
 protected:
@@ -77,30 +57,30 @@ TEST_F(FileLockerTest, ReleasedFilesGetTheirOwnModeBackAndPlaceholdersGo) {
         ASSERT_TRUE(locker.isLocked());
         for (const File& file : files) {
             SCOPED_TRACE(file.name);
-            EXPECT_EQ(file.mode | 0004, modeOf(sandbox.path(file.name)));
+            EXPECT_EQ(file.mode | 0004, VantisTest::ModeOf(sandbox.path(file.name)));
         }
-        EXPECT_TRUE(exists(placeholder));
-        EXPECT_EQ(0600u, modeOf(sandbox.path("outside")));
+        EXPECT_TRUE(VantisTest::ExistsNoFollow(placeholder));
+        EXPECT_EQ(0600u, VantisTest::ModeOf(sandbox.path("outside")));
 
         EXPECT_TRUE(locker.releaseLock(sandbox.path("private")));
         EXPECT_FALSE(locker.releaseLock(sandbox.path("private")));
-        EXPECT_EQ(0600u, modeOf(sandbox.path("private")));
+        EXPECT_EQ(0600u, VantisTest::ModeOf(sandbox.path("private")));
         EXPECT_TRUE(locker.releaseLock(placeholder));
-        EXPECT_FALSE(exists(placeholder));
+        EXPECT_FALSE(VantisTest::ExistsNoFollow(placeholder));
     }
     // The destructor gave back the rest.
     for (const File& file : files) {
         SCOPED_TRACE(file.name);
-        EXPECT_EQ(file.mode, modeOf(sandbox.path(file.name)));
+        EXPECT_EQ(file.mode, VantisTest::ModeOf(sandbox.path(file.name)));
     }
-    EXPECT_EQ(0600u, modeOf(sandbox.path("outside")));
-    EXPECT_FALSE(exists(placeholder));
+    EXPECT_EQ(0600u, VantisTest::ModeOf(sandbox.path("outside")));
+    EXPECT_FALSE(VantisTest::ExistsNoFollow(placeholder));
 }
 
 TEST_F(FileLockerTest, AFailedLockGivesBackEveryLockTaken) {
     sandbox.writeFile("first", "x");
     ASSERT_EQ(0, ::chmod(sandbox.path("first").c_str(), 0640));
-    makeSocket(sandbox.path("socket"));
+    VantisTest::MakeSocket(sandbox.path("socket"));
     const std::vector<std::string> paths = {sandbox.path("first"), sandbox.path("placeholder"), sandbox.path("socket"),
                                             sandbox.path("never-reached")};
 
@@ -108,9 +88,9 @@ TEST_F(FileLockerTest, AFailedLockGivesBackEveryLockTaken) {
     EXPECT_FALSE(locker.performLock(paths));
     EXPECT_FALSE(locker.isLocked());
     EXPECT_EQ(sandbox.path("socket"), locker.getFailedFile());
-    EXPECT_EQ(0640u, modeOf(sandbox.path("first")));
-    EXPECT_FALSE(exists(sandbox.path("placeholder")));
-    EXPECT_FALSE(exists(sandbox.path("never-reached")));
+    EXPECT_EQ(0640u, VantisTest::ModeOf(sandbox.path("first")));
+    EXPECT_FALSE(VantisTest::ExistsNoFollow(sandbox.path("placeholder")));
+    EXPECT_FALSE(VantisTest::ExistsNoFollow(sandbox.path("never-reached")));
     EXPECT_NE(std::string::npos,
               RecentMemoryBufferChannel::Instance().getContents().find(
                   "FileLocker: File '" + sandbox.path("socket") +

@@ -23,6 +23,7 @@
 #include "install/ProductFilesSynchronizerCallbackInterface.h"
 #include "model/ProductInfo.h"
 #include "model/RemoteFileDefinition.h"
+#include "support/FileProbes.h"
 #include "support/Sandbox.h"
 #include "support/WaitFor.h"
 
@@ -58,16 +59,6 @@ public:
     std::vector<std::string> installedWrites;
     std::function<void()> onIndexWrite;
 };
-
-bool exists(const std::string& path) {
-    struct stat status {};
-    return ::lstat(path.c_str(), &status) == 0;
-}
-
-mode_t modeOf(const std::string& path) {
-    struct stat status {};
-    return ::lstat(path.c_str(), &status) == 0 ? status.st_mode & 07777 : 0;
-}
 
 std::string linkTarget(const std::string& path) {
     char target[4096];
@@ -221,7 +212,7 @@ TEST_F(DownloadedFilesUpdaterTest, PlacesTheDownloadsAndRemovesWhatLeftTheManife
     bool placeholderWasEmpty = false;
     EProductState stateWhileLocked = EProductState::None;
     callback.onIndexWrite = [&] {
-        placeholderWasEmpty = exists(game("new/dir/file.dat")) && sandbox.readFile("Game/new/dir/file.dat").empty();
+        placeholderWasEmpty = VantisTest::ExistsNoFollow(game("new/dir/file.dat")) && sandbox.readFile("Game/new/dir/file.dat").empty();
         stateWhileLocked = product->getProductState();
     };
     ASSERT_TRUE(updater.update());
@@ -231,8 +222,8 @@ TEST_F(DownloadedFilesUpdaterTest, PlacesTheDownloadsAndRemovesWhatLeftTheManife
     EXPECT_EQ("fresh", sandbox.readFile("Game/new/dir/file.dat"));
     EXPECT_EQ("support", sandbox.readFile("Support/settings.cfg"));
     EXPECT_EQ("kept", sandbox.readFile("Game/kept.dat"));
-    EXPECT_FALSE(exists(game("old.dat")));
-    EXPECT_FALSE(exists(downloads("")));
+    EXPECT_FALSE(VantisTest::ExistsNoFollow(game("old.dat")));
+    EXPECT_FALSE(VantisTest::ExistsNoFollow(downloads("")));
     EXPECT_TRUE(placeholderWasEmpty);
     EXPECT_EQ(EProductState::UpdatingUnplayable, stateWhileLocked);
     EXPECT_EQ(1, callback.indexWrites);
@@ -272,8 +263,8 @@ TEST_F(DownloadedFilesUpdaterTest, WithNothingDownloadedTheDownloadsDirectoryAnd
     sandbox.writeFile(std::string("Downloads/") + GAME_ID + "/leftover.part", "junk");
     installed("old.dat", "left the manifest", false);
     ASSERT_TRUE(updater.update());
-    EXPECT_FALSE(exists(downloads("")));
-    EXPECT_FALSE(exists(game("old.dat")));
+    EXPECT_FALSE(VantisTest::ExistsNoFollow(downloads("")));
+    EXPECT_FALSE(VantisTest::ExistsNoFollow(game("old.dat")));
     EXPECT_EQ("absent", installedRecord("old.dat"));
 }
 
@@ -305,7 +296,7 @@ TEST_F(DownloadedFilesUpdaterTest, PendingDirectoriesAreCreatedOrRemoved) {
               updater.createDirectoriesForProductInfo().value(EInstallResult::Success));
     for (const Row& row : rows) {
         SCOPED_TRACE(row.path);
-        EXPECT_EQ(row.existsAfter, exists(sandbox.path(row.onDisk)));
+        EXPECT_EQ(row.existsAfter, VantisTest::ExistsNoFollow(sandbox.path(row.onDisk)));
         EXPECT_EQ(row.stateAfter, directoryEntry(row.path).state);
         EXPECT_EQ(row.deleteFlagAfter, directoryEntry(row.path).deleteFlag);
     }
@@ -365,8 +356,8 @@ TEST_F(DownloadedFilesUpdaterTest, ARunningGameKeepsEveryFileInPlace) {
         EXPECT_EQ(EInstallResult::GameInSession, updater.moveFilesForProductInfo().value(EInstallResult::Success));
         EXPECT_TRUE(logged("Process " + program.id() + " uses " + c.usedFile + ": game 1207658924 is in session"));
         EXPECT_EQ("data", sandbox.readFile("Game/data.pak"));
-        EXPECT_EQ(0640u, modeOf(game("data.pak")));
-        EXPECT_FALSE(exists(game("new.dat")));
+        EXPECT_EQ(0640u, VantisTest::ModeOf(game("data.pak")));
+        EXPECT_FALSE(VantisTest::ExistsNoFollow(game("new.dat")));
         EXPECT_EQ("new data", VantisTest::ReadWholeFile(downloads("data.pak")));
         EXPECT_EQ(DownloadingFileInfo::Verified, downloadState("data.pak"));
         EXPECT_EQ(EProductState::None, product->getProductState());

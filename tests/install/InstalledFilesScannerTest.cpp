@@ -26,6 +26,7 @@
 #include "install/ProductFilesSynchronizerCallbackInterface.h"
 #include "model/ProductInfo.h"
 #include "model/RemoteFileDefinition.h"
+#include "support/FileProbes.h"
 #include "support/Sandbox.h"
 #include "support/WaitFor.h"
 
@@ -63,17 +64,6 @@ std::string md5(const std::string& contents) {
     return Poco::DigestEngine::digestToHex(engine.digest());
 }
 
-// A socket cannot be opened as a file, whoever the test runs as.
-void makeSocket(const std::string& path) {
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    ASSERT_LT(path.size(), sizeof(address.sun_path));
-    std::strncpy(address.sun_path, path.c_str(), sizeof(address.sun_path) - 1);
-    int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    ASSERT_GE(fd, 0);
-    EXPECT_EQ(0, ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)));
-    ::close(fd);
-}
 
 // Whether a descriptor of this process is open on `path`.
 bool isOpenHere(const std::string& path) {
@@ -137,7 +127,7 @@ TEST_F(InstalledFilesScannerTest, BringsTheRecordsInLineWithTheDisk) {
     sandbox.writeFile("Game/interrupted.dat", "interrupted");
     sandbox.writeFile("Game/hashed-without-hash.dat", "no hash");
     Poco::File(sandbox.path("Game/now-a-directory.dat")).createDirectories();
-    makeSocket(sandbox.path("Game/socket.dat"));
+    VantisTest::MakeSocket(sandbox.path("Game/socket.dat"));
     // Opens, then fails its first read: nothing is mapped at address 0.
     ASSERT_EQ(0, ::symlink("/proc/self/mem", sandbox.path("Game/read-error.dat").c_str()));
 
