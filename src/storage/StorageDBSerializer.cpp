@@ -74,20 +74,13 @@ class StorageDBSerializer::SessionDBWrapper {
 public:
     SessionDBWrapper(const std::string& gameId, const DBSerializers& serializers)
         : m_gameId(gameId), m_serializers(serializers) {}
-    ~SessionDBWrapper() {
-        if (!m_session) return;
-        for (auto& entry : m_serializers) {
-            if (!entry.second->closeDB(m_gameId)) {
-                Logger::LogError("Could not close database for product '%s'.", m_gameId.c_str());
-            }
-        }
-    }
+    ~SessionDBWrapper() { close(); }
     SessionDBWrapper(const SessionDBWrapper&) = delete;
     SessionDBWrapper& operator=(const SessionDBWrapper&) = delete;
 
     // Throws what opening the session throws. False when the current format's
     // databases could not be opened: then nothing may be migrated into them or
-    // read from them.
+    // read from them. Also opens them again after close().
     bool open() {
         m_session.reset(new Session(SQLITE_CONNECTOR, getDBpath(m_gameId), SESSION_TIMEOUT_SECONDS));
         bool currentOpened = false;
@@ -100,6 +93,21 @@ public:
         return currentOpened;
     }
 
+    // Closes the session and every format's databases, the older formats' own
+    // sessions on the product file among them: afterwards nothing of the
+    // process has the file open.
+    void close() {
+        if (!m_session) return;
+        for (auto& entry : m_serializers) {
+            if (!entry.second->closeDB(m_gameId)) {
+                Logger::LogError("Could not close database for product '%s'.", m_gameId.c_str());
+            }
+        }
+        m_session.reset();
+        m_usable = false;
+    }
+
+    const std::string& gameId() const { return m_gameId; }
     Session& session() { return *m_session; }
     const DBSerializers& serializers() const { return m_serializers; }
     IStorageDBSerializer& current() const { return *m_serializers.at(s_currentVersion); }
@@ -110,7 +118,8 @@ public:
         m_usable = current().createDB(m_gameId);
         if (storeVersion) StoreVersion(*m_session, s_currentVersion);
     }
-    // False once the current format's databases are known not to be open.
+    // False once the current format's databases are known not to be open, or
+    // after close().
     bool usable() const { return m_usable; }
 
 private:
@@ -212,11 +221,12 @@ IStorageIndexSerializer* StorageDBSerializer::currentIndexSerializer() {
 
 int32_t StorageDBSerializer::FetchVersion(Session& session) {
     int32_t version = -1;
-    readVersion(session, version);
+    FormatCheck failure = FormatCheck::Unreadable;
+    readVersion(session, version, failure);
     return version;
 }
 
-bool StorageDBSerializer::readVersion(Session& session, int32_t& version) {
+bool StorageDBSerializer::readVersion(Session& session, int32_t& version, FormatCheck& failure) {
     version = -1;
     try {
         Poco::Data::Statement select(session);
@@ -227,9 +237,12 @@ bool StorageDBSerializer::readVersion(Session& session, int32_t& version) {
     } catch (const Poco::Data::SQLite::SQLiteException& e) {
         Logger::LogError("FetchVersion failed. SQLException: %s", e.displayText().c_str());
         // A query that SQLite cannot compile means that the file has no version
-        // table of ours. Any other error (busy, locked, I/O, a damaged file)
-        // tells nothing of what the file holds.
-        return dynamic_cast<const Poco::Data::SQLite::InvalidSQLStatementException*>(&e) != nullptr;
+        // table of ours. A damaged file stays damaged whoever reads it; any
+        // other error (busy, locked, I/O) tells nothing of what the file holds.
+        if (dynamic_cast<const Poco::Data::SQLite::InvalidSQLStatementException*>(&e) != nullptr) return true;
+        bool damaged = dynamic_cast<const Poco::Data::SQLite::CorruptImageException*>(&e) != nullptr;
+        failure = damaged ? FormatCheck::Damaged : FormatCheck::Unreadable;
+        return false;
     } catch (const Poco::Exception& e) {
         // The stored value is not a version.
         Logger::LogError("FetchVersion failed. Exception: %s", e.displayText().c_str());
@@ -266,7 +279,8 @@ bool StorageDBSerializer::CheckDBIntegrity(Session& session) {
 // and the file as readable as it was: the next call runs it again.
 StorageDBSerializer::FormatCheck StorageDBSerializer::checkIndexFormat(Session& session) {
     int32_t version = -1;
-    if (!readVersion(session, version)) return FormatCheck::Unreadable;
+    FormatCheck failure = FormatCheck::Unreadable;
+    if (!readVersion(session, version, failure)) return failure;
     if (version == s_currentVersion) return FormatCheck::Current;
     auto old = s_indexSerializersMap.find(version);
     IStorageIndexSerializer* current = currentIndexSerializer();
@@ -287,7 +301,8 @@ StorageDBSerializer::FormatCheck StorageDBSerializer::checkIndexFormat(Session& 
 StorageDBSerializer::FormatCheck StorageDBSerializer::checkDBFormat(Session& session,
                                                                     const DBSerializers& serializers) {
     int32_t version = -1;
-    if (!readVersion(session, version)) return FormatCheck::Unreadable;
+    FormatCheck failure = FormatCheck::Unreadable;
+    if (!readVersion(session, version, failure)) return failure;
     if (version == s_currentVersion) return FormatCheck::Current;
     auto old = serializers.find(version);
     auto current = serializers.find(s_currentVersion);
@@ -305,6 +320,22 @@ bool StorageDBSerializer::logUnreadable(const char* operation, const std::string
     return false;
 }
 
+// The damaged file is kept for a look into what went wrong, but only the latest
+// one: a file that keeps getting damaged must not fill the disk.
+bool StorageDBSerializer::moveDamagedAside(const char* operation, const std::string& path) {
+    const std::string aside = path + ".damaged";
+    try {
+        Poco::File(path).renameTo(aside);
+    } catch (const Poco::Exception& e) {
+        Logger::LogError("%s: '%s' is damaged and could not be moved to '%s'. Exception: %s", operation,
+                         path.c_str(), aside.c_str(), e.displayText().c_str());
+        return false;
+    }
+    Logger::LogError("%s: '%s' is damaged; it was moved to '%s' and a new file takes its place.", operation,
+                     path.c_str(), aside.c_str());
+    return true;
+}
+
 void StorageDBSerializer::recreateIndex(Session& session) {
     IStorageIndexSerializer* current = currentIndexSerializer();
     current->deleteIndex();
@@ -315,9 +346,20 @@ void StorageDBSerializer::recreateIndex(Session& session) {
 StorageDBSerializer::FormatCheck StorageDBSerializer::prepareIndex(const char* operation, Session& session,
                                                                    bool existed) {
     FormatCheck format = existed ? checkIndexFormat(session) : FormatCheck::Unknown;
+    if (format == FormatCheck::Damaged) format = replaceDamagedIndex(operation, session);
     if (format == FormatCheck::Unknown) recreateIndex(session);
     if (format == FormatCheck::Unreadable) logUnreadable(operation, getIndexDBPath());
     return format;
+}
+
+// The session object stays the one the index serializers were handed; only the
+// connection behind it is replaced.
+StorageDBSerializer::FormatCheck StorageDBSerializer::replaceDamagedIndex(const char* operation, Session& session) {
+    const std::string path = getIndexDBPath();
+    session.close();
+    if (!moveDamagedAside(operation, path)) return FormatCheck::Unreadable;
+    session = Session(SQLITE_CONNECTOR, path, SESSION_TIMEOUT_SECONDS);
+    return FormatCheck::Unknown;
 }
 
 bool StorageDBSerializer::SerializeIndex(const Products& products) {
@@ -438,16 +480,37 @@ bool StorageDBSerializer::SerializeProduct(ProductInfo* product) {
         Utilities::CreateDirectoryForFile(path);
         bool existed = Utilities::GetFileExists(path);
         return withProductDatabases(gameId, [&](SessionDBWrapper& databases) {
-            FormatCheck format =
-                existed ? checkDBFormat(databases.session(), databases.serializers()) : FormatCheck::Unknown;
-            if (format == FormatCheck::Unreadable) return logUnreadable("SerializeProduct", path);
-            if (format == FormatCheck::Unknown) databases.recreate(true);
-            return databases.current().serializeToDB(product);
+            return prepareProduct("SerializeProduct", databases, existed, true) != FormatCheck::Unreadable &&
+                   databases.current().serializeToDB(product);
         });
     } catch (const Poco::Exception& e) {
         Logger::LogError("SerializeProduct: connection to database failed. Exception: %s", e.displayText().c_str());
         return false;
     }
+}
+
+StorageDBSerializer::FormatCheck StorageDBSerializer::prepareProduct(const char* operation,
+                                                                     SessionDBWrapper& databases, bool existed,
+                                                                     bool storeVersion) {
+    FormatCheck format =
+        existed ? checkDBFormat(databases.session(), databases.serializers()) : FormatCheck::Unknown;
+    if (format == FormatCheck::Damaged) format = replaceDamagedProduct(operation, databases);
+    if (format == FormatCheck::Unknown) databases.recreate(storeVersion);
+    if (format == FormatCheck::Unreadable) logUnreadable(operation, getDBpath(databases.gameId()));
+    return format;
+}
+
+// Whatever the product's databases still hold belongs to the damaged file, so
+// the recreation that follows empties them. A product kept open keeps its
+// wrapper, closed and opened again on the new file.
+StorageDBSerializer::FormatCheck StorageDBSerializer::replaceDamagedProduct(const char* operation,
+                                                                            SessionDBWrapper& databases) {
+    databases.close();
+    if (!moveDamagedAside(operation, getDBpath(databases.gameId()))) return FormatCheck::Unreadable;
+    // Should the current format's databases not open here, the recreation that
+    // follows tries again and records whether they are usable.
+    databases.open();
+    return FormatCheck::Unknown;
 }
 
 template <typename Action>
@@ -460,12 +523,8 @@ bool StorageDBSerializer::onExistingProduct(const char* operation, const std::st
     if (!Utilities::GetFileExists(path)) return false;
     try {
         return withProductDatabases(gameId, [&](SessionDBWrapper& databases) {
-            switch (checkDBFormat(databases.session(), databases.serializers())) {
-                case FormatCheck::Current: return action(databases.current());
-                case FormatCheck::Unknown: databases.recreate(storeVersionOnRecreate); return false;
-                case FormatCheck::Unreadable: return logUnreadable(operation, path);
-            }
-            return false;
+            return prepareProduct(operation, databases, true, storeVersionOnRecreate) == FormatCheck::Current &&
+                   action(databases.current());
         });
     } catch (const Poco::Exception& e) {
         Logger::LogError("%s: connection to database failed. Exception: %s", operation, e.displayText().c_str());

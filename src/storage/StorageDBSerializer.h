@@ -4,7 +4,9 @@
 // database file, migrates an older format to the current one, and recreates a
 // database whose format it cannot read (the reading operation then fails and
 // the caller works from an empty list). A file that cannot be read at all
-// (busy, I/O) is left as it is and the operation fails.
+// (busy, I/O) is left as it is and the operation fails. A file that SQLite
+// finds damaged is moved aside to "<file>.damaged", replacing an older one, and
+// the operation goes on with a new file in its place, as for an unknown format.
 //
 // Each call on a product opens its databases and closes them again, unless a
 // ProductStorageSession keeps that product open.
@@ -101,30 +103,45 @@ private:
         Unknown,
         // The file could not be read or migrated (busy, I/O): nothing is known
         // of its format, so it must be left as it is.
-        Unreadable
+        Unreadable,
+        // SQLite finds the file damaged (not a database, a malformed image):
+        // it will not get better, and nothing in it can be trusted.
+        Damaged
     };
 
     static DBSerializers makeDBSerializers();
-    // False when the file could not be read; `version` is -1 when it holds none.
-    static bool readVersion(Poco::Data::Session& session, int32_t& version);
+    // False when the file could not be read, and then `failure` tells whether it
+    // is Unreadable or Damaged; `version` is -1 when it holds none.
+    static bool readVersion(Poco::Data::Session& session, int32_t& version, FormatCheck& failure);
     static FormatCheck checkIndexFormat(Poco::Data::Session& session);
     // With the serializers that have the product's databases open.
     static FormatCheck checkDBFormat(Poco::Data::Session& session, const DBSerializers& serializers);
     static bool logUnreadable(const char* operation, const std::string& path);
+    // Renames the file to "<path>.damaged"; false, with a log line, when it could not.
+    static bool moveDamagedAside(const char* operation, const std::string& path);
     static IStorageDBSerializer* currentDBSerializer();
     static IStorageIndexSerializer* currentIndexSerializer();
     static void recreateIndex(Poco::Data::Session& session);
     // Checks the index of a session handed to the index serializers. A new file,
     // or one in an unknown format, gets empty tables in the current format
     // (Unknown); one that cannot be read is logged and left alone (Unreadable).
+    // A damaged one is closed, moved aside and replaced by a new file that the
+    // session is opened on (Unknown), or else left alone (Unreadable).
     static FormatCheck prepareIndex(const char* operation, Poco::Data::Session& session, bool existed);
+    static FormatCheck replaceDamagedIndex(const char* operation, Poco::Data::Session& session);
+    // The same for a product's file and databases, which get a version row
+    // when recreated only with `storeVersion`.
+    static FormatCheck prepareProduct(const char* operation, SessionDBWrapper& databases, bool existed,
+                                      bool storeVersion);
+    static FormatCheck replaceDamagedProduct(const char* operation, SessionDBWrapper& databases);
     // Runs `work` on the product's databases: those kept open for it, or else
     // ones opened for this call only. False when they could not be opened.
     template <typename Work>
     static bool withProductDatabases(const std::string& gameId, Work work);
     // Runs `action` on the current serializer for a product whose file exists and
-    // whose format is current; a product in an unknown format is recreated
-    // empty (with a version row when `storeVersionOnRecreate`) and gives false.
+    // whose format is current; a product in an unknown format, or whose damaged
+    // file was replaced, is recreated empty (with a version row when
+    // `storeVersionOnRecreate`) and gives false.
     template <typename Action>
     static bool onExistingProduct(const char* operation, const std::string& gameId, bool storeVersionOnRecreate,
                                   Action action);

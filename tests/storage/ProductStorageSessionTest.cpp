@@ -72,6 +72,24 @@ TEST_F(ProductStorageSessionTest, DeletingAKeptProductClosesItAndTheNextWriteKee
     EXPECT_TRUE(keptOpen(GAME_ID));
 }
 
+TEST_F(ProductStorageSessionTest, DamagedFileOfAKeptProductIsClosedBeforeItIsMovedAside) {
+    const std::string path = StorageDBSerializer::getDBpath(GAME_ID);
+    {
+        ProductStorageSession session(GAME_ID);
+        ASSERT_TRUE(StorageDBSerializer::SerializeProduct(MakeFullProduct(GAME_ID).get()));
+        ASSERT_TRUE(OpenInThisProcess(path));
+        const std::string damaged = DamageFile(path, FileDamages().front());
+        clearLog();
+        EXPECT_FALSE(update(GAME_ID, "bin/one"));
+        expectMovedAside("UpdateFileInProduct", path, damaged);
+        // Kept again, on the new file.
+        EXPECT_TRUE(keptOpen(GAME_ID));
+        EXPECT_TRUE(OpenInThisProcess(path));
+        EXPECT_TRUE(update(GAME_ID, "bin/two"));
+    }
+    EXPECT_EQ(1u, installedCount(GAME_ID));
+}
+
 // The same calls, on a product kept open and on one that is not, leave the same
 // records in every database, and give the same results.
 TEST_F(ProductStorageSessionTest, KeepingOpenChangesNoRecordOfItsProductNorOfAnother) {

@@ -215,6 +215,40 @@ TEST_F(StorageIndexTest, IndexThatCannotBeReadIsLeftAsItIs) {
     }
 }
 
+TEST_F(StorageIndexTest, DamagedIndexIsMovedAsideAndANewOneTakesItsPlace) {
+    ProductInfo::Ptr product = makeIndexedProduct("1207658924", true);
+    StorageDBSerializer::Products read;
+    struct Case {
+        const char* operation;
+        std::function<bool()> call;
+        bool result;
+    };
+    const Case cases[] = {
+        {"UpdateProductInIndex", [&product] { return StorageDBSerializer::UpdateProductInIndex(product.get()); },
+         true},
+        {"DeserializeIndex", [&read] { return StorageDBSerializer::DeserializeIndex(read); }, false},
+    };
+    for (const Case& test : cases) {
+        for (const Damage& damage : FileDamages()) {
+            SCOPED_TRACE(std::string(test.operation) + ", " + damage.name);
+            // Each round's damaged copy replaces the one before.
+            ASSERT_TRUE(StorageDBSerializer::SerializeIndex({makeIndexedProduct("1207658930", false)}));
+            const std::string damaged = DamageFile(indexPath(), damage);
+            clearLog();
+            read.clear();
+            EXPECT_EQ(test.result, test.call());
+            expectMovedAside(test.operation, indexPath(), damaged);
+            EXPECT_TRUE(read.empty());
+
+            EXPECT_TRUE(StorageDBSerializer::UpdateProductInIndex(product.get()));
+            StorageDBSerializer::Products products;
+            ASSERT_TRUE(StorageDBSerializer::DeserializeIndex(products));
+            ASSERT_EQ(1u, products.size());
+            expectIndexFieldsEqual(*product, *products[0]);
+        }
+    }
+}
+
 TEST_F(StorageIndexTest, DeleteProductFromIndexRemovesOnlyAKnownGame) {
     ASSERT_TRUE(StorageDBSerializer::SerializeIndex(
         {makeIndexedProduct("1207658924", false), makeIndexedProduct("1207658930", false)}));

@@ -226,6 +226,40 @@ TEST_F(StorageProductTest, ProductFileThatCannotBeReadIsLeftAsItIs) {
     }
 }
 
+TEST_F(StorageProductTest, DamagedProductFileIsMovedAsideAndTheProductStartsAnew) {
+    const std::string path = StorageDBSerializer::getDBpath(GAME_ID);
+    struct Case {
+        const char* operation;
+        std::function<bool()> call;
+        bool result;
+        // Nothing of the damaged product's records is left: only what the call wrote.
+        size_t installedAfter;
+    };
+    const Case cases[] = {
+        {"SerializeProduct", [] { return StorageDBSerializer::SerializeProduct(MakeFullProduct(GAME_ID).get()); },
+         true, 1},
+        {"UpdateFileInProduct",
+         [] { return StorageDBSerializer::UpdateFileInProduct(GAME_ID, MakeInstalledFile("bin/more")); }, false, 0},
+    };
+    for (const Case& test : cases) {
+        for (const Damage& damage : FileDamages()) {
+            SCOPED_TRACE(std::string(test.operation) + ", " + damage.name);
+            ProductInfo::Ptr old = MakeFullProduct(GAME_ID);
+            old->getFiles().addInstalledFileInfo(MakeInstalledFile("bin/old"));
+            ASSERT_TRUE(StorageDBSerializer::SerializeProduct(old.get()));
+            const std::string damaged = DamageFile(path, damage);
+            clearLog();
+            EXPECT_EQ(test.result, test.call());
+            expectMovedAside(test.operation, path, damaged);
+            EXPECT_EQ(test.installedAfter, ReadAll(databasePath(GAME_ID, Database::InstalledFiles)).size());
+
+            ProductInfo::Ptr product = MakeFullProduct(GAME_ID);
+            ASSERT_TRUE(StorageDBSerializer::SerializeProduct(product.get()));
+            expectSameProductLists(*product, *readBack(GAME_ID));
+        }
+    }
+}
+
 TEST_F(StorageProductTest, FileUpdatesReplaceTheirRecordWhereverItWas) {
     ASSERT_TRUE(StorageDBSerializer::SerializeProduct(MakeFullProduct(GAME_ID).get()));
     InstalledFileInfo::Ptr rehashed = MakeInstalledFile("bin/game", "ffffffffffffffffffffffffffffffff");

@@ -1,5 +1,8 @@
 #include "StorageTestSupport.h"
 
+#include <filesystem>
+#include <fstream>
+
 #include <Poco/Data/RecordSet.h>
 #include <Poco/Data/Statement.h>
 #include <Poco/File.h>
@@ -58,6 +61,48 @@ bool CanOpen(const std::string& databasePath) {
 void BreakSqliteReads(const std::string& path) { Poco::File(path + "-journal").createDirectories(); }
 
 void RestoreSqliteReads(const std::string& path) { Poco::File(path + "-journal").remove(true); }
+
+const std::vector<Damage>& FileDamages() {
+    static const std::vector<Damage> damages = {
+        {"garbage bytes", [](const std::string& valid, size_t) { return std::string(valid.size(), 'Z'); }},
+        {"truncated to its first page", [](const std::string& valid, size_t page) { return valid.substr(0, page); }},
+        {"first page followed by garbage",
+         [](const std::string& valid, size_t page) {
+             return valid.substr(0, page) + std::string(valid.size() - page, 'Z');
+         }},
+    };
+    return damages;
+}
+
+std::string DamageFile(const std::string& path, const Damage& damage) {
+    const size_t pageSize = std::stoul(QueryText(path, "PRAGMA page_size"));
+    const std::string valid = VantisTest::ReadWholeFile(path);
+    EXPECT_LT(pageSize, valid.size()) << path;
+    const std::string damaged = damage.apply(valid, pageSize);
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << damaged;
+    return damaged;
+}
+
+bool OpenInThisProcess(const std::string& path) {
+    std::error_code error;
+    const std::filesystem::path file = std::filesystem::canonical(path, error);
+    if (error) return false;
+    for (const auto& descriptor : std::filesystem::directory_iterator("/proc/self/fd")) {
+        // The iterator's own descriptor is gone by the time it is looked at.
+        if (std::filesystem::read_symlink(descriptor.path(), error) == file) return true;
+    }
+    return false;
+}
+
+void StorageTest::expectMovedAside(const std::string& operation, const std::string& path,
+                                   const std::string& damaged) {
+    const std::string aside = path + ".damaged";
+    EXPECT_TRUE(VantisTest::ReadWholeFile(aside) == damaged) << aside;
+    EXPECT_FALSE(OpenInThisProcess(aside));
+    EXPECT_TRUE(logged("[Error]: " + operation + ": '" + path + "' is damaged; it was moved to '" + aside +
+                       "' and a new file takes its place."))
+        << recentLog();
+}
 
 DownloadingFileInfo::Ptr MakeDownloadingFile(const std::string& path, uint16_t parts) {
     DownloadingFileInfo::Ptr file =

@@ -38,6 +38,10 @@ protected:
     static void clearLog() { VantisClient::RecentMemoryBufferChannel::Instance().Clear(); }
     static bool logged(const std::string& text) { return recentLog().find(text) != std::string::npos; }
 
+    // `operation` met the damaged file at `path`, closed it, logged it and moved
+    // it aside with the bytes it had.
+    static void expectMovedAside(const std::string& operation, const std::string& path, const std::string& damaged);
+
     std::string storagePath() { return preferences.getStoragePath(); }
     std::string productDirectory(const std::string& gameId) { return storagePath() + "/" + gameId; }
     std::string databasePath(const std::string& gameId, Database database) {
@@ -73,6 +77,21 @@ bool CanOpen(const std::string& databasePath);
 // it. Works as root, unlike taking the file's permissions away.
 void BreakSqliteReads(const std::string& path);
 void RestoreSqliteReads(const std::string& path);
+
+// A way a SQLite file gets damaged on disk.
+struct Damage {
+    const char* name;
+    // The damaged bytes, made of the file's valid ones and its page size.
+    std::string (*apply)(const std::string& valid, size_t pageSize);
+};
+// Garbage bytes come first: a connection kept open across the damage sees only
+// damage to the first page, where SQLite learns whether its cache is stale.
+const std::vector<Damage>& FileDamages();
+// Overwrites the file in place, so that handles open on it see the change;
+// returns the damaged bytes.
+std::string DamageFile(const std::string& path, const Damage& damage);
+// True while one of this process's descriptors is open on the file.
+bool OpenInThisProcess(const std::string& path);
 
 // A product with one record of every kind the product database keeps.
 ProductInfo::Ptr MakeFullProduct(const std::string& gameId);
