@@ -118,7 +118,8 @@ TEST_F(LoadProductsTaskTest, AbortedBeforeTheRunFiresNothingAndWritesNoIndex) {
 }
 
 TEST_F(LoadProductsTaskTest, IndexThatCannotBeWrittenSetsTheFailedFlag) {
-    sandbox.writeFile("Storage/index.db", std::string(4096, 'x'));
+    // A directory where the index file belongs cannot be opened, read or replaced.
+    Poco::File(sandbox.path("Storage/index.db")).createDirectories();
     LoadProductsTask::Ptr task = new LoadProductsTask(gameDir(), GAME_ID);
     ASSERT_TRUE(run(*task));
     EXPECT_TRUE(result.failed);
