@@ -59,6 +59,7 @@ ProductFilesDownloader::ProductFilesDownloader(const ProductInfo::Ptr& product,
 ProductFilesDownloader::~ProductFilesDownloader() {
     // Answers still on their way find nobody to hand their part to.
     for (auto& part : m_inProgressParts) part->cancelled = true;
+    releaseQueuedResults();
 }
 
 uint16_t ProductFilesDownloader::readPartsInFlightLimit() {
@@ -314,7 +315,15 @@ void ProductFilesDownloader::windDownAfterAbort() {
     for (auto& part : m_inProgressParts) part->cancelled = true;
     m_operationsManager.abort();
     writeRecordsAfterAbort();
-    m_resultQueue->clear();
+    releaseQueuedResults();
+}
+
+// Each notification is released here rather than inside the queue, so that the
+// last reference to one that another thread enqueued is dropped in code that
+// the race checker sees.
+void ProductFilesDownloader::releaseQueuedResults() {
+    while (Poco::AutoPtr<Poco::Notification> left = m_resultQueue->dequeueNotification()) {
+    }
 }
 
 void ProductFilesDownloader::writeRecordsAfterAbort() {

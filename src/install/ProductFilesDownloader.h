@@ -144,6 +144,7 @@ private:
     long millisecondsToWait() const;
     void windDownAfterAbort();
     void writeRecordsAfterAbort();
+    void releaseQueuedResults();
 
     // Parts.
     SecureUrlQuery linkKeysOf(const std::string& url) const;
