@@ -73,9 +73,8 @@ bool CheckForUpdatesToManifestsTask::checkFileExistanceAndSizesOK(ProductInfo& p
 }
 
 bool CheckForUpdatesToManifestsTask::hasProductDatabase(ProductInfo& product) {
-    if ((product.getLoadedData() & ~static_cast<uint32_t>(ProductInfo::IndexSection)) == ProductInfo::ProductDBSection) {
-        return true;
-    }
+    const uint32_t loaded = product.getLoadedData() & ~static_cast<uint32_t>(ProductInfo::IndexSection);
+    if (loaded == ProductInfo::ProductDBSection) return true;
     if (StorageDBSerializer::DeserializeProduct(product.getGameId(), &product)) return true;
     // Nothing tells what is installed: a normal install finds out and repairs.
     Logger::LogWarning("Product %s database could not be read during checking for updates",

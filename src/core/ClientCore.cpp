@@ -240,7 +240,7 @@ void ClientCore::getAllProducts(std::vector<Poco::SharedPtr<ProductInfo>>& out) 
 
 // Product operations
 
-void ClientCore::installProductAsync(const std::string& gameId, const tRevisionList& revisions,
+bool ClientCore::installProductAsync(const std::string& gameId, const tRevisionList& revisions,
                                      const std::string& language) {
     InstallProductTask::Ptr task = new InstallProductTask(RemoteProductDefinition(gameId, revisions, language, false));
     task->progressEvent += Poco::delegate(this, &ClientCore::handleInstallerProgressEvent);
@@ -249,9 +249,10 @@ void ClientCore::installProductAsync(const std::string& gameId, const tRevisionL
     const std::string selection = ProductIdentification(gameId, 0, revisions, language).getDebugIdentificationString();
     if (m_installerSubSystem->pushUniqueTask(task)) {
         Logger::LogInfo("Install scheduled for %s", selection.c_str());
-    } else {
-        Logger::LogInfo("Install for %s not scheduled: one for the game is queued or running", selection.c_str());
+        return true;
     }
+    Logger::LogInfo("Install for %s not scheduled: one for the game is queued or running", selection.c_str());
+    return false;
 }
 
 void ClientCore::abortInstallProductAsync() { m_installerSubSystem->abortRunningTask(InstallProductTask::STR_ID); }
@@ -268,12 +269,12 @@ void ClientCore::checkForUpdatesToManifests() {
     m_installerSubSystem->pushUniqueTask(task);
 }
 
-void ClientCore::proceedWithUpdate(EManifestUpdateCode code, const std::string& gameId) {
-    if (code == EManifestUpdateCode::CheckFailed) return;
+bool ClientCore::proceedWithUpdate(EManifestUpdateCode code, const std::string& gameId) {
+    if (code == EManifestUpdateCode::CheckFailed) return false;
     Poco::SharedPtr<ProductInfo> product = findProduct(gameId);
     if (!product) {
         Logger::LogWarning("No update of game %s: the game is not among the known products", gameId.c_str());
-        return;
+        return false;
     }
     const EProductState state = product->getProductState();
     if (state == EProductState::Installing || state == EProductState::Updating ||
@@ -284,15 +285,14 @@ void ClientCore::proceedWithUpdate(EManifestUpdateCode code, const std::string& 
         Logger::LogInfo("Automatically resuming update to game %s because product state is %s; current: %s, remote: %s",
                         gameId.c_str(), GetProductStateName(state), product->getDebugIdentificationString().c_str(),
                         target ? target->getDebugIdentificationString().c_str() : "-");
-        installProductAsync(product->getGameId(), target ? target->revisions : product->getRevisionList(),
-                            target ? target->language : product->getLanguage());
-        return;
+        return installProductAsync(product->getGameId(), target ? target->revisions : product->getRevisionList(),
+                                   target ? target->language : product->getLanguage());
     }
     const bool needsUpdating = code == EManifestUpdateCode::UpdateNeeded;
-    if (!needsUpdating && state != EProductState::Offline && state != EProductState::OfflineUnplayable) return;
+    if (!needsUpdating && state != EProductState::Offline && state != EProductState::OfflineUnplayable) return false;
     Logger::LogInfo("Automatically scheduling update to game %s because it %s",
                     product->getDebugIdentificationString().c_str(), needsUpdating ? "needs updating" : "is offline");
-    installProductAsync(product->getGameId(), product->getRevisionList(), product->getLanguage());
+    return installProductAsync(product->getGameId(), product->getRevisionList(), product->getLanguage());
 }
 
 bool ClientCore::ProductInstalledExternally(const std::string& gameId, const std::string& path, bool force) {
@@ -412,8 +412,9 @@ void ClientCore::handleReloadProductInfo(const void*, const std::string& gameId)
     if (m_shuttingDown) return;
     StorageDBSerializer::Products index;
     if (!StorageDBSerializer::DeserializeIndex(index)) return;
-    auto entry = std::find_if(index.begin(), index.end(),
-                              [&](const Poco::SharedPtr<ProductInfo>& product) { return product->getGameId() == gameId; });
+    auto entry = std::find_if(index.begin(), index.end(), [&](const Poco::SharedPtr<ProductInfo>& product) {
+        return product->getGameId() == gameId;
+    });
     if (entry == index.end()) return;
     Poco::SharedPtr<ProductInfo> product = *entry;
     if (!StorageDBSerializer::DeserializeProduct(gameId, product.get())) return;

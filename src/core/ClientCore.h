@@ -88,9 +88,10 @@ public:
     void getAllProducts(std::vector<Poco::SharedPtr<ProductInfo>>& out);
 
     // Product operations.
-    // Queues an install or update of the game for the selection; a request for
-    // a game whose install is queued or running is dropped.
-    void installProductAsync(const std::string& gameId, const tRevisionList& revisions, const std::string& language);
+    // Queues an install or update of the game for the selection; false, dropping
+    // the request, while an install of the game is queued or running (until its
+    // task has returned, also after its result was reported).
+    bool installProductAsync(const std::string& gameId, const tRevisionList& revisions, const std::string& language);
     // Aborts the running install or update only; the installer subsystem goes
     // on with later requests.
     void abortInstallProductAsync();
@@ -100,8 +101,8 @@ public:
     void checkForUpdatesToManifests();
     // Acts on an update-check result for the game: resumes an interrupted
     // install or update with its target selection, schedules an update of an
-    // outdated or offline game, or does nothing.
-    void proceedWithUpdate(EManifestUpdateCode code, const std::string& gameId);
+    // outdated or offline game, or does nothing. True when an install was queued.
+    bool proceedWithUpdate(EManifestUpdateCode code, const std::string& gameId);
     // Records a game that another program installed at `path`, as an entry added
     // to the index. With `force`, also when the index cannot be read. False when
     // the path does not exist, the game is already known or storage fails.

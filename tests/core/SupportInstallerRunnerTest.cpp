@@ -15,7 +15,8 @@ namespace {
 const char* const GAME_ID = "1207658924";
 
 // Each argument the installer gets, on a line of its own, in "ran.txt" beside it.
-const char* const RECORDING_INSTALLER = "#!/bin/sh\nfor argument in \"$@\"; do printf '%s\\n' \"$argument\"; done >> ran.txt\n";
+const char* const RECORDING_INSTALLER =
+    "#!/bin/sh\nfor argument in \"$@\"; do printf '%s\\n' \"$argument\"; done >> ran.txt\n";
 
 class SupportInstallerRunnerTest : public VantisTest::SandboxTest {
 protected:

@@ -49,7 +49,8 @@ protected:
 
     InstallProductTask::Ptr makeTask(const std::string& gameId, const tRevisionList& revisions,
                                      const std::string& language = "en") {
-        InstallProductTask::Ptr task = new InstallProductTask(RemoteProductDefinition(gameId, revisions, language, false));
+        InstallProductTask::Ptr task =
+            new InstallProductTask(RemoteProductDefinition(gameId, revisions, language, false));
         task->progressEvent += Poco::delegate(&reports, &Reports::progress);
         task->resultEvent += Poco::delegate(&reports, &Reports::result);
         task->stateChangedEvent += Poco::delegate(&reports, &Reports::state);
