@@ -1,9 +1,12 @@
 #include "core/ClientCore.h"
 
+#include <algorithm>
+
 #include <Poco/Delegate.h>
 #include <Poco/Net/SSLManager.h>
 #include <Poco/UnicodeConverter.h>
 
+#include "bridge/MiniManifestLoader.h"
 #include "common/ClientUserPreferences.h"
 #include "common/Logger.h"
 #include "common/ScopedLock.h"
@@ -11,8 +14,14 @@
 #include "core/APIStatusNotification.h"
 #include "core/AuthLostNotification.h"
 #include "core/CheckAPIStatusTask.h"
+#include "core/CheckForManifestUpdateNotification.h"
+#include "core/CheckForUpdatesToManifestsTask.h"
 #include "core/CoreInitializedNotification.h"
 #include "core/FixDirectoryPrivilegesTask.h"
+#include "core/InstallProductTask.h"
+#include "core/InstallProgressNotification.h"
+#include "core/InstallResultNotification.h"
+#include "core/ProductInfoLocalPathChecks.h"
 #include "core/GetTokenAndUserDetailsTask.h"
 #include "core/LoadProductsTask.h"
 #include "core/MultiTask.h"
@@ -21,6 +30,8 @@
 #include "core/SignInResultNotification.h"
 #include "core/SignInUserTask.h"
 #include "net/HttpManager.h"
+#include "net/RequestFactory.h"
+#include "net/SyncHTTPRequest.h"
 #include "storage/StorageDBSerializer.h"
 
 namespace VantisClient {
@@ -61,10 +72,16 @@ bool ClientCore::isStarted() { return sm_instance != nullptr; }
 void ClientCore::RequestShutdown() {
     ClientCore* core = sm_instance;
     if (core == nullptr) return;
-    // Subscribed before the abort, so the stop cannot be missed.
-    core->m_installerSubSystem->stoppedEvent += Poco::delegate(core, &ClientCore::installProductAborted);
-    core->m_installerSubSystem->abortCurrentTask();
+    core->m_shutdownPending = true;
+    // Subscribed before the abort, so the stop cannot be missed; once only, so
+    // a repeated request is answered once per stop.
+    SubSystem& installer = *core->m_installerSubSystem;
+    installer.stoppedEvent -= Poco::delegate(core, &ClientCore::installProductAborted);
+    installer.stoppedEvent += Poco::delegate(core, &ClientCore::installProductAborted);
+    installer.abortCurrentTask();
     core->m_shuttingDown = true;
+    // An installer that had stopped before fired its event already.
+    if (installer.hasStopped()) core->answerShutdown();
 }
 
 void ClientCore::Shutdown() {
@@ -77,10 +94,10 @@ void ClientCore::Shutdown() {
 ClientCore::ClientCore() {
     m_loopThread.reset(new Thread("ClientCore Loop"));
     m_loopThread->start(&ClientCore::loopFunction, this);
-    // Each subsystem's task-finished event gets the product-reload handler
-    // when the product operations arrive.
     m_installerSubSystem.reset(new SubSystem("installer"));
+    m_installerSubSystem->taskFinishedEvent += Poco::delegate(this, &ClientCore::handleReloadProductInfo);
     m_shortSubSystem.reset(new SubSystem("short"));
+    m_shortSubSystem->taskFinishedEvent += Poco::delegate(this, &ClientCore::handleReloadProductInfo);
     HttpManager::Open();
     HttpManager* http = HttpManager::Instance();
     http->signedOutEvent += Poco::delegate(this, &ClientCore::handleSignOut);
@@ -221,6 +238,117 @@ void ClientCore::getAllProducts(std::vector<Poco::SharedPtr<ProductInfo>>& out) 
     out = m_products;
 }
 
+// Product operations
+
+bool ClientCore::installProductAsync(const std::string& gameId, const tRevisionList& revisions,
+                                     const std::string& language) {
+    InstallProductTask::Ptr task = new InstallProductTask(RemoteProductDefinition(gameId, revisions, language, false));
+    task->progressEvent += Poco::delegate(this, &ClientCore::handleInstallerProgressEvent);
+    task->resultEvent += Poco::delegate(this, &ClientCore::handleInstallResult);
+    task->stateChangedEvent += Poco::delegate(this, &ClientCore::handleProductStateChanged);
+    const std::string selection = ProductIdentification(gameId, 0, revisions, language).getDebugIdentificationString();
+    if (m_installerSubSystem->pushUniqueTask(task)) {
+        Logger::LogInfo("Install scheduled for %s", selection.c_str());
+        return true;
+    }
+    Logger::LogInfo("Install for %s not scheduled: one for the game is queued or running", selection.c_str());
+    return false;
+}
+
+void ClientCore::abortInstallProductAsync() { m_installerSubSystem->abortRunningTask(InstallProductTask::STR_ID); }
+
+void ClientCore::checkForUpdatesToManifests() {
+    Logger::LogInfo("Checking manifests for available updates...");
+    std::vector<Poco::SharedPtr<ProductInfo>> copies;
+    {
+        ScopedLock lock(m_productMutex);
+        for (const Poco::SharedPtr<ProductInfo>& product : m_products) copies.push_back(new ProductInfo(*product));
+    }
+    CheckForUpdatesToManifestsTask::Ptr task = new CheckForUpdatesToManifestsTask(copies);
+    task->updateCheckResultEvent += Poco::delegate(this, &ClientCore::handleCheckForManifestUpdate);
+    m_installerSubSystem->pushUniqueTask(task);
+}
+
+bool ClientCore::proceedWithUpdate(EManifestUpdateCode code, const std::string& gameId) {
+    if (code == EManifestUpdateCode::CheckFailed) return false;
+    Poco::SharedPtr<ProductInfo> product = findProduct(gameId);
+    if (!product) {
+        Logger::LogWarning("No update of game %s: the game is not among the known products", gameId.c_str());
+        return false;
+    }
+    const EProductState state = product->getProductState();
+    if (state == EProductState::Installing || state == EProductState::Updating ||
+        state == EProductState::UpdatingUnplayable) {
+        // An index entry may lose its target; the product's own selection is
+        // then the best guess of what was being installed.
+        const Poco::SharedPtr<ProductIdentification> target = product->getTargetIdentification();
+        Logger::LogInfo("Automatically resuming update to game %s because product state is %s; current: %s, remote: %s",
+                        gameId.c_str(), GetProductStateName(state), product->getDebugIdentificationString().c_str(),
+                        target ? target->getDebugIdentificationString().c_str() : "-");
+        return installProductAsync(product->getGameId(), target ? target->revisions : product->getRevisionList(),
+                                   target ? target->language : product->getLanguage());
+    }
+    const bool needsUpdating = code == EManifestUpdateCode::UpdateNeeded;
+    if (!needsUpdating && state != EProductState::Offline && state != EProductState::OfflineUnplayable) return false;
+    Logger::LogInfo("Automatically scheduling update to game %s because it %s",
+                    product->getDebugIdentificationString().c_str(), needsUpdating ? "needs updating" : "is offline");
+    return installProductAsync(product->getGameId(), product->getRevisionList(), product->getLanguage());
+}
+
+bool ClientCore::ProductInstalledExternally(const std::string& gameId, const std::string& path, bool force) {
+    Logger::LogInfo("Processing installed gameId=%s path=%s", gameId.c_str(), path.c_str());
+    Poco::SharedPtr<ProductInfo> product = new ProductInfo;
+    product->setGameId(gameId);
+    product->setProductState(EProductState::OfflineUnplayable, false);
+    ProductInfoLocalPathChecks(*product, path);
+    if (product->getLocalPath().empty()) {
+        Logger::LogInfo("Failed checking product local path; install aborted");
+        return false;
+    }
+    product->setMiniManifestContents(MiniManifestLoader(gameId, product->getLocalPath()).loadAndMergeMiniManifests());
+    StorageDBSerializer::Products index;
+    if (!StorageDBSerializer::DeserializeIndex(index) && !force) {
+        Logger::LogError("Failed fetching index during product %s external installation processing", gameId.c_str());
+        return false;
+    }
+    for (const Poco::SharedPtr<ProductInfo>& entry : index) {
+        if (entry->getGameId() != gameId) continue;
+        Logger::LogInfo("Product %s already installed", gameId.c_str());
+        return false;
+    }
+    // Only this entry is added: an index that could not be read may still hold
+    // every other game, which a rewrite from what was read would drop.
+    if (!StorageDBSerializer::UpdateProductInIndex(product.get()) ||
+        !StorageDBSerializer::SerializeProduct(product.get())) {
+        return false;
+    }
+    Logger::LogInfo("Product %s installation complete", gameId.c_str());
+    return true;
+}
+
+bool ClientCore::ProductUninstalledExternally(const std::string& gameId) {
+    Logger::LogInfo("Processing uninstallComplete gameId=%s", gameId.c_str());
+    if (!StorageDBSerializer::DeleteProductFromIndex(gameId)) return false;
+    StorageDBSerializer::DeleteProductDB(gameId);
+    return true;
+}
+
+bool ClientCore::checkUserOwnGame(const std::string& gameId) {
+    try {
+        Http::HttpRequest request = Http::RequestFactory::getUserOwnProduct(gameId);
+        Http::HttpResponse response;
+        if (SyncHTTPRequest::makeRequest(request, response, SyncHTTPRequest::ONE_ATTEMPT, true) !=
+            SyncHTTPRequest::ANSWERED) {
+            return false;
+        }
+        if (response.statusCode == 200) return true;
+        Logger::LogWarning("Error %d while checking game ownership", static_cast<int>(response.statusCode));
+    } catch (const std::exception& error) {
+        Logger::LogWarning("Error while checking game ownership: %s", error.what());
+    }
+    return false;
+}
+
 // Handlers
 
 void ClientCore::handleAPIStatusResult(const void*, APIStatusResult& result) {
@@ -267,6 +395,49 @@ void ClientCore::handleProductStateChanged(const void*, ProductStateChangedStruc
     queueNotification(new ProductStateChangedNotification(change.product));
 }
 
+void ClientCore::handleInstallerProgressEvent(const void*, ProductInstallProgressStruct& progress) {
+    queueNotification(
+        new InstallProgressNotification(progress.product, progress.status, progress.progress, progress.byteCount));
+}
+
+void ClientCore::handleInstallResult(const void*, ProductInstallResultStruct& result) {
+    queueNotification(new InstallResultNotification(result.product, result.result));
+}
+
+void ClientCore::handleCheckForManifestUpdate(const void*, ProductUpdateCheckResultStruct& result) {
+    queueNotification(new CheckForManifestUpdateNotification(result.code, result.gameId));
+}
+
+void ClientCore::handleReloadProductInfo(const void*, const std::string& gameId) {
+    if (m_shuttingDown) return;
+    StorageDBSerializer::Products index;
+    if (!StorageDBSerializer::DeserializeIndex(index)) return;
+    auto entry = std::find_if(index.begin(), index.end(), [&](const Poco::SharedPtr<ProductInfo>& product) {
+        return product->getGameId() == gameId;
+    });
+    if (entry == index.end()) return;
+    Poco::SharedPtr<ProductInfo> product = *entry;
+    if (!StorageDBSerializer::DeserializeProduct(gameId, product.get())) return;
+    product->setMiniManifestContents(MiniManifestLoader(gameId, product->getLocalPath()).loadAndMergeMiniManifests());
+    const Poco::SharedPtr<ProductIdentification>& target = product->getTargetIdentification();
+    Logger::LogInfo("Reloaded product info from DB for product %s, remote: %s",
+                    product->getDebugIdentificationString().c_str(),
+                    target ? target->getDebugIdentificationString().c_str() : "-");
+    replaceProduct(product);
+}
+
+void ClientCore::replaceProduct(const Poco::SharedPtr<ProductInfo>& product) {
+    ScopedLock lock(m_productMutex);
+    for (Poco::SharedPtr<ProductInfo>& known : m_products) {
+        if (known->getGameId() != product->getGameId()) continue;
+        known = product;
+        return;
+    }
+    Logger::LogWarning("Product %s not found in ClientCore products during handleReloadProductInfo; inserting",
+                       product->getGameId().c_str());
+    m_products.push_back(product);
+}
+
 void ClientCore::handleCoreInitialized(const void*, Poco::EventArgs&) {
     InitializationData data;
     data.result = InitializationData::RESULT_READY;
@@ -304,8 +475,10 @@ void ClientCore::reportAuthEnded(int32_t kind) {
     queueNotification(new AuthLostNotification(kind));
 }
 
-void ClientCore::installProductAborted(const void*, Poco::EventArgs&) {
-    queueNotification(new ShutdownResponseNotification());
+void ClientCore::installProductAborted(const void*, Poco::EventArgs&) { answerShutdown(); }
+
+void ClientCore::answerShutdown() {
+    if (m_shutdownPending.exchange(false)) queueNotification(new ShutdownResponseNotification());
 }
 
 void ClientCore::tickApiStatusCheck(Poco::Timer&) { checkAPIStatusAsync(); }

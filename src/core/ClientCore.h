@@ -30,9 +30,14 @@
 #include "common/Thread.h"
 #include "common/VantisMutex.h"
 #include "net/APIStatusResult.h"
+#include "bridge/tRevisionList.h"
 #include "core/ClientNotification.h"
+#include "core/EManifestUpdateCode.h"
 #include "core/IClientListener.h"
+#include "core/ProductInstallProgressStruct.h"
+#include "core/ProductInstallResultStruct.h"
 #include "core/ProductStateChangedStruct.h"
+#include "core/ProductUpdateCheckResultStruct.h"
 #include "core/ProductsLoaded_Result.h"
 #include "net/SignInResult.h"
 #include "core/SubSystem.h"
@@ -82,6 +87,34 @@ public:
     // Replaces `out` with the products, in index order.
     void getAllProducts(std::vector<Poco::SharedPtr<ProductInfo>>& out);
 
+    // Product operations.
+    // Queues an install or update of the game for the selection; false, dropping
+    // the request, while an install of the game is queued or running (until its
+    // task has returned, also after its result was reported).
+    bool installProductAsync(const std::string& gameId, const tRevisionList& revisions, const std::string& language);
+    // Aborts the running install or update only; the installer subsystem goes
+    // on with later requests.
+    void abortInstallProductAsync();
+    // Checks every known product against its remote manifest on the installer
+    // subsystem, unless a check is queued or running there. The check works on
+    // copies of the products taken now.
+    void checkForUpdatesToManifests();
+    // Acts on an update-check result for the game: resumes an interrupted
+    // install or update with its target selection, schedules an update of an
+    // outdated or offline game, or does nothing. True when an install was queued.
+    bool proceedWithUpdate(EManifestUpdateCode code, const std::string& gameId);
+    // Records a game that another program installed at `path`, as an entry added
+    // to the index. With `force`, also when the index cannot be read. False when
+    // the path does not exist, the game is already known or storage fails.
+    bool ProductInstalledExternally(const std::string& gameId, const std::string& path, bool force);
+    // Removes the game from the index and, when that succeeded, its database.
+    bool ProductUninstalledExternally(const std::string& gameId);
+
+    // Asks the backend, blocking, whether the signed-in user owns the game;
+    // every failure counts as not owned. Call from task threads only: the
+    // answer is delivered on the engine's loop thread.
+    static bool checkUserOwnGame(const std::string& gameId);
+
     // Event handlers. Each runs on the thread that fires its event.
     // Stores the status and paces the update checks by the backend's talk
     // interval, never more often than every 600 s; the interval used is
@@ -93,6 +126,12 @@ public:
     // unplayable for lack of permissions playable offline.
     void handleProductsLoadedFromIndex(const void* sender, ProductsLoaded_Result& result);
     void handleProductStateChanged(const void* sender, ProductStateChangedStruct& change);
+    void handleInstallerProgressEvent(const void* sender, ProductInstallProgressStruct& progress);
+    void handleInstallResult(const void* sender, ProductInstallResultStruct& result);
+    void handleCheckForManifestUpdate(const void* sender, ProductUpdateCheckResultStruct& result);
+    // After a task that worked on a game: the engine's record of the game is
+    // replaced by what the databases now hold. Ignored once shutting down.
+    void handleReloadProductInfo(const void* sender, const std::string& gameId);
     void handleSignOut(const void* sender, Poco::EventArgs& args);
     void handleAuthLost(const void* sender, Poco::EventArgs& args);
     void installProductAborted(const void* sender, Poco::EventArgs& args);
@@ -114,6 +153,8 @@ private:
     ClientTask::Ptr newSignInTask(const std::string& refreshToken);
     void paceUpdateChecks(APIStatusResult& result);
     Poco::SharedPtr<ProductInfo> findProductLocked(const std::string& gameId) const;
+    void replaceProduct(const Poco::SharedPtr<ProductInfo>& product);
+    void answerShutdown();
     void queueNotification(ClientNotification* notification);
     void reportAuthEnded(int32_t kind);
     static void loopFunction(void* core);
@@ -133,8 +174,10 @@ private:
     // Cuts the loop thread's pause short when the engine stops or an answer arrives.
     Poco::Event m_loopWakeUp;
     std::atomic<bool> m_stop{false};
-    // Makes product reloads a no-op once the product operations read it.
+    // Makes product reloads a no-op.
     std::atomic<bool> m_shuttingDown{false};
+    // A shutdown request waits for its answer.
+    std::atomic<bool> m_shutdownPending{false};
     std::atomic<int32_t> m_apiStatus{API_STATUS_UNKNOWN};
     // Guards the selected game id and the signed-in user, which handlers on
     // both subsystem threads write and read.

@@ -43,6 +43,11 @@ void SubSystem::abortCurrentTask() {
     if (task) task->abort();
 }
 
+void SubSystem::abortRunningTask(const std::string& classId) {
+    ClientTask::Ptr task = currentTask();
+    if (task && classId == task->GetStrId()) task->abort();
+}
+
 void SubSystem::stop() {
     abortCurrentTask();
     m_thread->join();
@@ -70,6 +75,7 @@ void SubSystem::runLoop() {
         removeScheduledTask(task->getScheduledTaskId());
         setCurrentTask(ClientTask::Ptr());
     }
+    m_stopped = true;
     Poco::EventArgs args;
     stoppedEvent.notify(this, args);
 }

@@ -41,6 +41,9 @@ public:
     // Stops the subsystem: the current task, if any, is aborted, the thread ends
     // when it returns, and the remaining queued tasks never run.
     void abortCurrentTask();
+    // Aborts the current task when it is of the class `classId`; the subsystem
+    // goes on with the queued tasks.
+    void abortRunningTask(const std::string& classId);
     // Stops the subsystem as abortCurrentTask() does and waits until its thread
     // has ended; returns at once when it has.
     void stop();
@@ -49,6 +52,8 @@ public:
     void removeScheduledTask(const ScheduledTaskId& id);
 
     const std::string& name() const { return m_name; }
+    // True from just before the stopped event fires.
+    bool hasStopped() const { return m_stopped; }
 
     // Fired once, when the thread leaves its loop.
     Poco::BasicEvent<Poco::EventArgs> stoppedEvent;
@@ -63,6 +68,7 @@ private:
     void setCurrentTask(const ClientTask::Ptr& task);
 
     std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_stopped{false};
     Poco::NotificationQueue m_queue;
     const std::string m_name;
     VantisMutex m_scheduledIdsMutex;

@@ -18,4 +18,7 @@ enum class EInstallResult : int32_t {
     UnknownGame = 8,
 };
 
+// What the game card shows for the result; "" for a value outside the list.
+const char* GetInstallResultText(EInstallResult result);
+
 }  // namespace VantisClient

@@ -20,4 +20,7 @@ enum class EInstallStatusCode : int32_t {
     Complete = 10,
 };
 
+// The step's name for logs; "" for 8 and for any value outside the list.
+const char* GetInstallStatusCodeName(EInstallStatusCode code);
+
 }  // namespace VantisClient

@@ -5,7 +5,9 @@
 #include <thread>
 #include <vector>
 
+#include <Poco/Data/Session.h>
 #include <Poco/Event.h>
+#include <Poco/File.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -13,6 +15,7 @@
 #include "common/Logger.h"
 #include "common/RecentMemoryBufferChannel.h"
 #include "core/ClientCore.h"
+#include "storage/StorageDBSerializer.h"
 #include "FakeTask.h"
 #include "MockClientListener.h"
 #include "support/Sandbox.h"
@@ -411,6 +414,141 @@ TEST_F(ClientCoreTest, ShutdownRequestOnAnIdleInstallerIsAnsweredPromptly) {
     EXPECT_CALL(strictListener, onShutdownRequest()).WillOnce(Invoke([&] { responded = true; }));
     ClientCore::RequestShutdown();
     EXPECT_TRUE(drainUntil([&] { return responded.load(); }));
+}
+
+
+TEST_F(ClientCoreTest, AbortingAnInstallKeepsTheInstallerServingAndShutdownIsAnsweredEachTime) {
+    startAndSettle(listener);
+    FakeTask::Ptr install = new FakeTask("InstallProductTask", "1", true);
+    ASSERT_TRUE(Access::installerSubSystem().pushUniqueTask(install));
+    ASSERT_TRUE(WaitFor([&] { return install->started.load(); }));
+    core().abortInstallProductAsync();
+    EXPECT_EQ(1, install->abortCalls);
+
+    FakeTask::Ptr updateCheck = new FakeTask("CheckForUpdatesToManifestsTask");
+    ASSERT_TRUE(Access::installerSubSystem().pushUniqueTask(updateCheck));
+    EXPECT_TRUE(WaitFor([&] { return updateCheck->finished.load(); }));
+
+    std::atomic<int> responses{0};
+    EXPECT_CALL(listener, onShutdownRequest()).Times(2).WillRepeatedly(Invoke([&] { ++responses; }));
+    ClientCore::RequestShutdown();
+    ASSERT_TRUE(drainUntil([&] { return responses == 1; }));
+    // The installer has stopped for good: a repeated request is answered at once.
+    ClientCore::RequestShutdown();
+    EXPECT_EQ(1, Access::pendingNotifications());
+    ASSERT_TRUE(drainUntil([&] { return responses == 2; }));
+}
+
+TEST_F(ClientCoreTest, UpdateCheckResultsResumeOrScheduleInstallsByStateAndCode) {
+    startAndSettle(listener);
+    Logger::Start("VantisClient", sandbox.path("Logs/VantisClient.log"));
+    const auto product = [](const std::string& gameId, EProductState state, const tRevisionList& revisions,
+                            const std::string& language) {
+        Poco::SharedPtr<ProductInfo> made = makeProduct(gameId, "/games/" + gameId, state);
+        made->setRevisionList(revisions);
+        made->setLanguage(language);
+        return made;
+    };
+    ProductsLoaded_Result loaded;
+    loaded.products = {product("10", EProductState::Updating, {"10"}, "en"),
+                       product("20", EProductState::UpdatingUnplayable, {"20"}, "fr"),
+                       product("30", EProductState::Installed, {"30"}, "en"),
+                       product("40", EProductState::Offline, {"40"}, "en"),
+                       product("50", EProductState::Installed, {"50"}, "en")};
+    loaded.products[0]->setTargetIdentification(new ProductIdentification("10", 7, {"10", "11"}, "de"));
+    core().handleProductsLoadedFromIndex(nullptr, loaded);
+    // Scheduled installs wait behind this task and never run: the engine is
+    // shut down first.
+    FakeTask::Ptr blocker = new FakeTask("Blocker", "", true);
+    ASSERT_TRUE(Access::installerSubSystem().pushUniqueTask(blocker));
+    ASSERT_TRUE(WaitFor([&] { return blocker->started.load(); }));
+
+    struct Case {
+        EManifestUpdateCode code;
+        const char* gameId;
+        // The selection scheduled, as logged; "" when nothing may be.
+        const char* scheduled;
+    };
+    const Case cases[] = {
+        {EManifestUpdateCode::CheckFailed, "10", ""},
+        {EManifestUpdateCode::UpToDate, "10", "gid '10' (language 'de' manifestTimestamp '0' revisions '10 11')"},
+        {EManifestUpdateCode::UpToDate, "20", "gid '20' (language 'fr' manifestTimestamp '0' revisions '20')"},
+        {EManifestUpdateCode::UpdateNeeded, "30", "gid '30' (language 'en' manifestTimestamp '0' revisions '30')"},
+        {EManifestUpdateCode::UpToDate, "40", "gid '40' (language 'en' manifestTimestamp '0' revisions '40')"},
+        {EManifestUpdateCode::UpToDate, "50", ""},
+        {EManifestUpdateCode::UpdateNeeded, "99", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.gameId);
+        RecentMemoryBufferChannel::Instance().Clear();
+        core().proceedWithUpdate(c.code, c.gameId);
+        const std::string log = RecentMemoryBufferChannel::Instance().getContents();
+        EXPECT_EQ(std::string(c.scheduled).empty(), log.find("Install scheduled for") == std::string::npos);
+        if (*c.scheduled != '\0') {
+            EXPECT_THAT(log, ::testing::HasSubstr(std::string("Install scheduled for ") + c.scheduled));
+        }
+    }
+    const std::string log = RecentMemoryBufferChannel::Instance().getContents();
+    EXPECT_THAT(log, ::testing::HasSubstr("No update of game 99"));
+    core().proceedWithUpdate(EManifestUpdateCode::UpToDate, "20");
+    EXPECT_THAT(RecentMemoryBufferChannel::Instance().getContents(),
+                ::testing::HasSubstr("because product state is UpdatingUnplayable; current: gid '20' (language 'fr' "
+                                     "manifestTimestamp '0' revisions '20'), remote: -"));
+}
+
+TEST_F(ClientCoreTest, ExternallyInstalledGamesAreAddedToTheIndexOneEntryAtATime) {
+    startAndSettle(listener);
+    const std::string path = sandbox.path("games/other");
+    Poco::File(path).createDirectories();
+    const auto indexed = [] {
+        std::vector<std::string> gameIds;
+        StorageDBSerializer::Products index;
+        StorageDBSerializer::DeserializeIndex(index);
+        for (const Poco::SharedPtr<ProductInfo>& product : index) gameIds.push_back(product->getGameId());
+        return gameIds;
+    };
+
+    EXPECT_FALSE(core().ProductInstalledExternally("77", sandbox.path("games/missing"), false));
+    EXPECT_TRUE(core().ProductInstalledExternally("77", path, false));
+    EXPECT_FALSE(core().ProductInstalledExternally("77", path, true)) << "already installed";
+    EXPECT_EQ((std::vector<std::string>{GAME_ID, "77"}), indexed());
+
+    EXPECT_TRUE(core().ProductUninstalledExternally("77"));
+    EXPECT_FALSE(Poco::File(StorageDBSerializer::getDBpath("77")).exists());
+    EXPECT_EQ(std::vector<std::string>{GAME_ID}, indexed());
+
+    for (bool force : {false, true}) {
+        SCOPED_TRACE(force);
+        // A format this client does not know: the read fails and the index is made anew.
+        Poco::Data::Session index("SQLite", StorageDBSerializer::getIndexDBPath());
+        index << "UPDATE DBInfo SET version = 99", Poco::Data::Keywords::now;
+        EXPECT_EQ(force, core().ProductInstalledExternally("78", path, force));
+    }
+    EXPECT_EQ(std::vector<std::string>{"78"}, indexed());
+}
+
+TEST_F(ClientCoreTest, ReloadReplacesTheProductWithWhatTheDatabasesHoldUntilShutdown) {
+    startAndSettle(listener);
+    const auto store = [](EProductState state) {
+        Poco::SharedPtr<ProductInfo> product = makeProduct("55", "", state);
+        ASSERT_TRUE(StorageDBSerializer::SerializeProduct(product.get()));
+        ASSERT_TRUE(StorageDBSerializer::UpdateProductInIndex(product.get()));
+    };
+    store(EProductState::Installed);
+    core().handleReloadProductInfo(nullptr, "55");
+    Poco::SharedPtr<ProductInfo> first = core().findProduct("55");
+    ASSERT_FALSE(first.isNull()) << "a product the engine did not hold is appended";
+    EXPECT_EQ(EProductState::Installed, first->getProductState());
+
+    store(EProductState::Updating);
+    core().handleReloadProductInfo(nullptr, "55");
+    EXPECT_EQ(EProductState::Updating, core().findProduct("55")->getProductState());
+    EXPECT_EQ(EProductState::Installed, first->getProductState()) << "holders keep the older record";
+
+    store(EProductState::Installed);
+    ClientCore::RequestShutdown();
+    core().handleReloadProductInfo(nullptr, "55");
+    EXPECT_EQ(EProductState::Updating, core().findProduct("55")->getProductState());
 }
 
 }  // namespace

@@ -172,6 +172,28 @@ TEST_F(TaskSubsystemTest, AbortOnAnIdleSubsystemStopsItAndQueuedTasksNeverRun) {
     EXPECT_EQ(std::vector<std::string>{"stopped"}, journal.entries());
 }
 
+TEST_F(TaskSubsystemTest, AbortingTheRunningTaskOfAClassKeepsTheSubsystemServing) {
+    SubSystem subsystem("installer");
+    subscribe(subsystem);
+    FakeTask::Ptr other = new FakeTask("FixDirectoryPrivilegesTask", "", true);
+    FakeTask::Ptr install = new FakeTask("InstallProductTask", "A", true);
+    FakeTask::Ptr later = new FakeTask("InstallProductTask", "B");
+    ASSERT_TRUE(subsystem.pushUniqueTask(other));
+    ASSERT_TRUE(subsystem.pushUniqueTask(install));
+    ASSERT_TRUE(WaitFor([&] { return other->started.load(); }));
+    subsystem.abortRunningTask("InstallProductTask");
+    EXPECT_EQ(0, other->abortCalls) << "only a task of the class is aborted";
+    other->letFinish();
+
+    ASSERT_TRUE(WaitFor([&] { return install->started.load(); }));
+    subsystem.abortRunningTask("InstallProductTask");
+    EXPECT_EQ(1, install->abortCalls);
+    ASSERT_TRUE(subsystem.pushUniqueTask(later));
+    EXPECT_TRUE(WaitFor([&] { return later->finished.load(); }));
+    EXPECT_FALSE(subsystem.hasStopped());
+    EXPECT_FALSE(journal.contains("stopped"));
+}
+
 TEST_F(TaskSubsystemTest, AbortStopsTheRunningTaskAndFiresStoppedOnlyAfterItReturns) {
     FakeTask::Ptr queued = new FakeTask("InstallProductTask", "B");
     {
