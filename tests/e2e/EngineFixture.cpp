@@ -23,7 +23,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The files below `root` by relative path, with their bytes; links by their target.
+// Everything below `root` by relative path: files by whether they may be run and
+// their bytes, links by their target, empty directories as such.
 std::map<std::string, std::string> Tree(const std::string& root) {
     std::map<std::string, std::string> tree;
     if (!fs::exists(root)) return tree;
@@ -31,8 +32,11 @@ std::map<std::string, std::string> Tree(const std::string& root) {
         const std::string relative = fs::relative(entry.path(), root).generic_string();
         if (entry.is_symlink()) {
             tree[relative] = "-> " + fs::read_symlink(entry.path()).generic_string();
+        } else if (entry.is_directory() && fs::is_empty(entry.path())) {
+            tree[relative] = "(empty directory)";
         } else if (entry.is_regular_file()) {
-            tree[relative] = ReadFileBytes(entry.path().string());
+            const bool runnable = (entry.status().permissions() & fs::perms::owner_exec) != fs::perms::none;
+            tree[relative] = (runnable ? "runnable " : "") + ReadFileBytes(entry.path().string());
         }
     }
     return tree;

@@ -90,6 +90,17 @@ protected:
 };
 
 TEST_F(InstallThroughEngineTest, AFreshInstallPlacesTheSourceTreeAndRecordsTheGameInstalled) {
+    // Sizes at the edges of plain (1 MiB) and zip (6 MiB) parts.
+    const size_t MiB = 1048576;
+    for (size_t size : {MiB - 1, MiB, MiB + 1}) {
+        VantisTest::WriteFileBytes(input("sizes/plain" + std::to_string(size)), RandomBytes(size, 7));
+    }
+    for (size_t size : {6 * MiB, 6 * MiB + 1, 13 * MiB}) {
+        std::string text;
+        while (text.size() < size) text += "line " + std::to_string(text.size()) + " of a long text file\n";
+        VantisTest::WriteFileBytes(input("sizes/zipped" + std::to_string(size)), text.substr(0, size));
+    }
+    repack(42);
     ASSERT_EQ(EInstallResult::Success, install(BASE_ONLY, "en"));
     expectInstalledAsTheSource("en", false);
 
@@ -143,6 +154,10 @@ TEST_F(InstallThroughEngineTest, ExtraContentIsAddedAndRemovedAndTheLanguageSwit
     ASSERT_EQ(EInstallResult::Success, install({SampleGame::BASE_ID, SampleGame::DLC_ID}, "en"));
     expectInstalledAsTheSource("en", true);
     ASSERT_EQ(EInstallResult::Success, install(BASE_ONLY, "de"));
+    // Directories come only from the manifests: the one the extra content's file
+    // was in stays behind, empty.
+    ASSERT_TRUE(Poco::File(installDirectory() + "/dlc").isDirectory());
+    Poco::File(installDirectory() + "/dlc").remove();
     expectInstalledAsTheSource("de", false);
     EXPECT_EQ("de", stored()->getLanguage());
 }
