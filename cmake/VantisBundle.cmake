@@ -37,3 +37,22 @@ function(vantis_use_backend_in_tests target)
     VANTIS_TEST_BIN_DIR="${VANTIS_BUNDLE_BIN_DIR}")
   add_dependencies(${target} vantis_dev_certificates vantis_gamecard_page vantis-pack vantis-backend)
 endfunction()
+
+# The test program of one tests/<folder> whose tests run the backend: every
+# *.cpp of the folder plus the backend and catalogue fixtures, discovered with
+# the "<folder>." prefix and the "threaded" label. Returns nothing; the program
+# is vantis_tests_<folder>.
+function(vantis_add_backend_test_program folder)
+  include(GoogleTest)
+  set(target vantis_tests_${folder})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  add_executable(${target} ${sources}
+    ${CMAKE_SOURCE_DIR}/tests/tools/BackendFixture.cpp
+    ${CMAKE_SOURCE_DIR}/tests/tools/CatalogueFixture.cpp)
+  target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR}/tests/tools)
+  vantis_use_backend_in_tests(${target})
+  gtest_discover_tests(${target}
+    TEST_PREFIX "${folder}."
+    PROPERTIES LABELS threaded ENVIRONMENT "VANTIS_BUNDLE=${CMAKE_BINARY_DIR}"
+    DISCOVERY_TIMEOUT 60)
+endfunction()
