@@ -114,6 +114,9 @@ TEST_F(InstallThroughEngineTest, AFreshInstallPlacesTheSourceTreeAndRecordsTheGa
     ProductInfo::Ptr record = stored();
     ASSERT_TRUE(record);
     EXPECT_EQ(EProductState::Installed, record->getProductState());
+    // The support command ran from the game's support directory, told where the game is.
+    EXPECT_EQ(installDirectory() + " en " + SampleGame::BASE_ID + " --quiet\n",
+              VantisTest::ReadFileBytes(record->getSupportPath() + "/" + SampleGame::BASE_ID + "/setup.ran"));
     EXPECT_FALSE(record->getTargetIdentification());
     EXPECT_EQ(installDirectory(), record->getLocalPath());
     ProductInfo::Ptr engineRecord = core().findProduct(SampleGame::BASE_ID);

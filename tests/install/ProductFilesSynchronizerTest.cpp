@@ -78,7 +78,8 @@ TEST_F(ProductFilesSynchronizerTest, InstallsTheGameAndASecondRunFetchesNothing)
     ASSERT_EQ(EInstallResult::Success, synchronize());
     expectInstalledAsTheManifestSays();
     EXPECT_EQ("#!/bin/sh\necho runtime\n", ReadFileBytes(installed("__redist/runtime/install.sh")));
-    EXPECT_EQ("#!/bin/sh\n", ReadFileBytes(product->getSupportPath() + "/setup.sh"));
+    EXPECT_EQ(ReadFileBytes(sandbox.path("input/base/support/setup.sh")),
+              ReadFileBytes(product->getSupportPath() + "/1207658924/setup.sh"));
 
     struct stat status {};
     ASSERT_EQ(0, ::stat(installed("bin/game").c_str(), &status));

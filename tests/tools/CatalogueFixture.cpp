@@ -61,7 +61,9 @@ void writeTree(const std::string& root) {
     symlink("libgame.so.1", (root + "/base/common/lib/libgame.so").c_str());
     WriteFileBytes(root + "/base/en/lang/strings.txt", "Hello\n");
     WriteFileBytes(root + "/base/de/lang/strings.txt", "Hallo\n");
-    WriteFileBytes(root + "/base/support/setup.sh", "#!/bin/sh\n");
+    // Leaves a mark beside itself, so that a test sees it ran and with what.
+    WriteFileBytes(root + "/base/support/setup.sh", "#!/bin/sh\necho \"$@\" >\"$(dirname \"$0\")/setup.ran\"\n");
+    chmod((root + "/base/support/setup.sh").c_str(), 0755);
     WriteFileBytes(root + "/dlc/common/dlc/map.txt", "A new map\n");
     WriteFileBytes(root + "/redist/runtime/install.sh", "#!/bin/sh\necho runtime\n");
 }

@@ -115,7 +115,13 @@ TEST_F(PackerTest, EveryFileRoundTripsThroughManifestsAndObjects) {
             }
             const bool support = entry->has("support");
             supportFiles += support;
-            const std::string source = (support ? input() + "/base/support" : sources[manifest]) + "/" + path;
+            // Support files sit in a directory named after their game.
+            const std::string supportPrefix = std::string(SampleGame::BASE_ID) + "/";
+            if (support) {
+                EXPECT_EQ(0u, path.rfind(supportPrefix, 0));
+            }
+            const std::string source = support ? input() + "/base/support/" + path.substr(supportPrefix.size())
+                                               : sources[manifest] + "/" + path;
             EXPECT_EQ(VantisTest::ReadFileBytes(source), content);
             struct stat info {};
             ASSERT_EQ(0, stat(source.c_str(), &info));

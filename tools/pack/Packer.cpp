@@ -74,15 +74,20 @@ std::string toJson(const Object::Ptr& object) {
     return text.str();
 }
 
+// Game files go below the install directory as they are; support files below
+// the support directory in a directory named after the game, where the client
+// looks for a support command's executable.
 void addTree(Depot& depot, ObjectStore& store, const std::string& root, bool support) {
     SourceTree tree = SourceTree::Read(root);
+    const std::string prefix = support ? depot.gameId + "/" : "";
     for (const std::string& directory : tree.directories) {
-        depot.claim(directory, support);
-        depot.directories.push_back({directory, support});
+        depot.claim(prefix + directory, support);
+        depot.directories.push_back({prefix + directory, support});
     }
     for (const SourceFile& file : tree.files) {
-        depot.claim(file.relativePath, support);
-        depot.files.push_back({file.relativePath, store.storeFile(file.absolutePath), file.executable, file.hidden, support});
+        depot.claim(prefix + file.relativePath, support);
+        depot.files.push_back(
+            {prefix + file.relativePath, store.storeFile(file.absolutePath), file.executable, file.hidden, support});
     }
     for (const SourceLink& link : tree.links) {
         if (support) throw std::runtime_error("support files cannot hold links: " + link.relativePath);
