@@ -589,6 +589,9 @@ void ProductFilesDownloader::handleFilePartDownloaded(const DownloadFilePartFeed
     removeInProgressDownload(feedback.getPath(), index);
     if (index < file->getDownloadingParts().getPartsCount()) file->getDownloadingParts().unmarkPart(index);
     if (feedback.getErrorCode() == DownloadFilePartFeedback::PART_RECEIVED) {
+        // The freed place goes to the next part before this one is unpacked and
+        // written, so that the connection does not idle meanwhile.
+        processDownloadQueue();
         writePart(feedback, file);
     } else {
         retryOrFailPart(feedback, file, feedback.getErrorCode());
