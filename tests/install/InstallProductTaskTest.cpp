@@ -240,6 +240,25 @@ TEST_F(InstallProductTaskTest, AnAbortDuringTheDownloadKeepsTheTargetAndANewTask
     EXPECT_EQ(EProductState::Installed, stored()->getProductState());
 }
 
+TEST_F(InstallProductTaskTest, AnAbortDuringTheDepotSelectionEndsAbortedNotAsAServerProblem) {
+    // The link to a depot manifest comes at once; the manifest behind it is held back.
+    addFault(R"({"listener": "api", "path": "^/content/.*1207658924_common", "action": "delay", "delayMs": 2000})");
+    InstallProductTask::Ptr task = makeTask(SampleGame::BASE_ID, {SampleGame::BASE_ID});
+    std::thread aborter([&] {
+        VantisTest::WaitFor([&] {
+            const std::vector<VantisTest::Served> requests = served();
+            return std::any_of(requests.begin(), requests.end(), [](const VantisTest::Served& request) {
+                return request.path.find("manifests/1207658924_common.json") != std::string::npos;
+            });
+        });
+        task->abort();
+    });
+    task->doWork();
+    aborter.join();
+    EXPECT_EQ((std::vector<EInstallResult>{EInstallResult::Aborted}), reports.results);
+    EXPECT_EQ(0u, objectRequestCount());
+}
+
 TEST_F(InstallProductTaskTest, TheFirstResultRecordedStays) {
     InstallProductTask::Ptr task = makeTask(SampleGame::BASE_ID, {SampleGame::BASE_ID});
     task->onAuthLost();
