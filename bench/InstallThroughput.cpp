@@ -37,25 +37,13 @@
 #include "net/HttpManager.h"
 #include "net/HttpTasks.h"
 
+#include "DiscardingCallback.h"
+
 using namespace VantisClient;
 
 namespace {
 
 const long LOOP_PAUSE_MS = 50;
-
-// The records' batches are what a real install writes to its database; that
-// cost belongs to storage, not to the install phase.
-class DiscardingCallback : public ProductFilesSynchronizerCallbackInterface {
-public:
-    bool serializeProductInfo() override { return true; }
-    bool serializeProductInfoToIndex() override { return true; }
-    bool serializeFileState(Poco::SharedPtr<InstalledFileInfo>) override { return true; }
-    bool serializeFilesStates(std::vector<Poco::SharedPtr<InstalledFileInfo>>&) override { return true; }
-    bool serializeFileState(Poco::SharedPtr<DownloadingFileInfo>) override { return true; }
-    bool serializeFilesStates(std::vector<Poco::SharedPtr<DownloadingFileInfo>>&) override { return true; }
-    void postNotification_Progress() override {}
-    void postNotification_StatusCode(EInstallStatusCode) override {}
-};
 
 // Delivers the HTTP manager's answers while it lives, as the engine's loop does.
 class DeliveryLoop {

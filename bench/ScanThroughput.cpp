@@ -20,23 +20,11 @@
 #include "model/ProductInfo.h"
 #include "model/RemoteFileDefinition.h"
 
+#include "DiscardingCallback.h"
+
 using namespace VantisClient;
 
 namespace {
-
-// The records' batches are what a real install writes to its database; that
-// cost belongs to storage, not to the scan.
-class DiscardingCallback : public ProductFilesSynchronizerCallbackInterface {
-public:
-    bool serializeProductInfo() override { return true; }
-    bool serializeProductInfoToIndex() override { return true; }
-    bool serializeFileState(Poco::SharedPtr<InstalledFileInfo>) override { return true; }
-    bool serializeFilesStates(std::vector<Poco::SharedPtr<InstalledFileInfo>>&) override { return true; }
-    bool serializeFileState(Poco::SharedPtr<DownloadingFileInfo>) override { return true; }
-    bool serializeFilesStates(std::vector<Poco::SharedPtr<DownloadingFileInfo>>&) override { return true; }
-    void postNotification_Progress() override {}
-    void postNotification_StatusCode(EInstallStatusCode) override {}
-};
 
 // Relative path to MD5, from lines "<hash>  <path>".
 std::map<std::string, std::string> readReference(const std::string& listPath) {
