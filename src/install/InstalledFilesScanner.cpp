@@ -102,16 +102,9 @@ void InstalledFilesScanner::startHashing() {
 
 void InstalledFilesScanner::waitForHashes() {
     while (!m_abortSignal->isRaised() && m_filesLeftToHash > 0) {
-        m_handlers.process(this, *m_resultQueue);
+        m_handlers.waitAndProcess(this, *m_resultQueue, RESULT_WAIT_MS);
         m_serializer.process();
-        if (!m_abortSignal->isRaised() && m_filesLeftToHash > 0) waitForResult();
     }
-}
-
-void InstalledFilesScanner::waitForResult() {
-    Poco::AutoPtr<Poco::Notification> arrived(m_resultQueue->waitDequeueNotification(RESULT_WAIT_MS));
-    // Put back in front, so that the handlers take it before anything that came later.
-    if (!arrived.isNull()) m_resultQueue->enqueueUrgentNotification(arrived);
 }
 
 void InstalledFilesScanner::handleCalculateHash(const OperationFeedback* feedback) {

@@ -52,7 +52,6 @@ private:
     void addMissingFiles();
     void startHashing();
     void waitForHashes();
-    void waitForResult();
     void handleCalculateHash(const OperationFeedback* feedback);
 
     DirtyFilesSerializer m_serializer;

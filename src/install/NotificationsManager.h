@@ -30,12 +30,26 @@ public:
         for (;;) {
             Poco::AutoPtr<Poco::Notification> notification(queue.dequeueNotification());
             if (notification.isNull()) return;
-            auto* result = dynamic_cast<ResultNotification*>(notification.get());
-            if (result != nullptr && result->getResult() != nullptr) dispatch(target, *result->getResult());
+            dispatchNotification(target, *notification);
         }
     }
 
+    // Waits up to `milliseconds` for a result, then takes it and every other
+    // one that is there. Any notification ends the wait, so a plain one wakes
+    // the waiter without being handled.
+    void waitAndProcess(T* target, Poco::NotificationQueue& queue, long milliseconds) {
+        Poco::AutoPtr<Poco::Notification> first(queue.waitDequeueNotification(milliseconds));
+        if (first.isNull()) return;
+        dispatchNotification(target, *first);
+        process(target, queue);
+    }
+
 private:
+    void dispatchNotification(T* target, Poco::Notification& notification) {
+        auto* result = dynamic_cast<ResultNotification*>(&notification);
+        if (result != nullptr && result->getResult() != nullptr) dispatch(target, *result->getResult());
+    }
+
     void dispatch(T* target, const OperationFeedback& feedback) {
         uint64_t typeId = feedback.getId();
         auto handler = m_handlers.find(typeId);

@@ -295,9 +295,7 @@ void ProductFilesDownloader::runPass() {
 }
 
 void ProductFilesDownloader::waitForResults() {
-    Poco::AutoPtr<Poco::Notification> arrived(m_resultQueue->waitDequeueNotification(millisecondsToWait()));
-    // Put back in front, so that the handlers take it before anything that came later.
-    if (!arrived.isNull()) m_resultQueue->enqueueUrgentNotification(arrived);
+    m_handlers.waitAndProcess(this, *m_resultQueue, millisecondsToWait());
 }
 
 long ProductFilesDownloader::millisecondsToWait() const {
