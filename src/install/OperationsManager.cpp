@@ -53,7 +53,7 @@ void OperationsManager::abort() {
     m_abort = true;
     m_pending.clear();
     lock.unlock();
-    m_resultQueue->clear();
+    ResultNotification::DropAll(*m_resultQueue);
     lock.lock();
     waitUntilNoneBusy(lock);
     m_abort = false;

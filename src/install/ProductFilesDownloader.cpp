@@ -21,6 +21,7 @@
 #include "install/FilePartLayout.h"
 #include "install/FileSystem.h"
 #include "install/ProductFilesDownloadListener.h"
+#include "install/ResultNotification.h"
 #include "net/HttpManager.h"
 #include "net/RequestFactory.h"
 #include "net/SyncHTTPRequest.h"
@@ -48,6 +49,7 @@ ProductFilesDownloader::ProductFilesDownloader(const ProductInfo::Ptr& product,
       m_secureUrlCache(new SecureUrlCache),
       m_product(product),
       m_resultQueue(new Poco::NotificationQueue),
+      m_wakeUp(new Poco::Notification),
       m_operationsManager(m_resultQueue),
       m_abortSignal(abortSignal),
       m_partsInFlightLimit(readPartsInFlightLimit()) {
@@ -59,7 +61,7 @@ ProductFilesDownloader::ProductFilesDownloader(const ProductInfo::Ptr& product,
 ProductFilesDownloader::~ProductFilesDownloader() {
     // Answers still on their way find nobody to hand their part to.
     for (auto& part : m_inProgressParts) part->cancelled = true;
-    releaseQueuedResults();
+    ResultNotification::DropAll(*m_resultQueue);
 }
 
 uint16_t ProductFilesDownloader::readPartsInFlightLimit() {
@@ -87,8 +89,10 @@ void ProductFilesDownloader::abort() {
         ScopedLock lock(m_resultMutex);
         m_result = EInstallResult::Aborted;
     }
-    // A notification rather than a wake-up call: it also ends a wait that only begins after this.
-    m_resultQueue->enqueueNotification(new Poco::Notification);
+    // A notification rather than a wake-up call: it also ends a wait that only
+    // begins after this. It lives as long as the downloader, so that no thread
+    // but the owner's ever drops its last reference.
+    m_resultQueue->enqueueNotification(m_wakeUp);
 }
 
 Poco::Optional<EInstallResult> ProductFilesDownloader::getInstallResult() const {
@@ -313,16 +317,9 @@ void ProductFilesDownloader::windDownAfterAbort() {
     for (auto& part : m_inProgressParts) part->cancelled = true;
     m_operationsManager.abort();
     writeRecordsAfterAbort();
-    releaseQueuedResults();
+    ResultNotification::DropAll(*m_resultQueue);
 }
 
-// Each notification is released here rather than inside the queue, so that the
-// last reference to one that another thread enqueued is dropped in code that
-// the race checker sees.
-void ProductFilesDownloader::releaseQueuedResults() {
-    while (Poco::AutoPtr<Poco::Notification> left = m_resultQueue->dequeueNotification()) {
-    }
-}
 
 void ProductFilesDownloader::writeRecordsAfterAbort() {
     // The batches hold back what they have once the pipeline is aborted; without

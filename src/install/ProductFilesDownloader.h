@@ -144,7 +144,6 @@ private:
     long millisecondsToWait() const;
     void windDownAfterAbort();
     void writeRecordsAfterAbort();
-    void releaseQueuedResults();
 
     // Parts.
     SecureUrlQuery linkKeysOf(const std::string& url) const;
@@ -168,6 +167,7 @@ private:
     SecureUrlCache::Ptr m_secureUrlCache;
     ProductInfo::Ptr m_product;
     Poco::SharedPtr<Poco::NotificationQueue> m_resultQueue;
+    const Poco::AutoPtr<Poco::Notification> m_wakeUp;
     OperationsManager m_operationsManager;
     NotificationsManager<ProductFilesDownloader> m_handlers;
     // Written by the install thread on failures and by abort() from any thread.

@@ -6,4 +6,9 @@ ResultNotification::ResultNotification(OperationFeedback* feedback) : m_feedback
 
 ResultNotification::~ResultNotification() = default;
 
+void ResultNotification::DropAll(Poco::NotificationQueue& queue) {
+    while (Poco::AutoPtr<Poco::Notification> dropped = queue.dequeueNotification()) {
+    }
+}
+
 }  // namespace VantisClient

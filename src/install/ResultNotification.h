@@ -5,6 +5,7 @@
 #include <memory>
 
 #include <Poco/Notification.h>
+#include <Poco/NotificationQueue.h>
 
 #include "install/OperationFeedback.h"
 
@@ -18,6 +19,11 @@ public:
     explicit ResultNotification(OperationFeedback* feedback);
 
     OperationFeedback* getResult() const { return m_feedback.get(); }
+
+    // Empties `queue`, dropping each notification's last reference here rather
+    // than inside the queue, where the race checker cannot see that other
+    // threads were done with it.
+    static void DropAll(Poco::NotificationQueue& queue);
 
 private:
     ~ResultNotification() override;
