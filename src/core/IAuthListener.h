@@ -10,7 +10,9 @@ class IAuthListener {
 public:
     virtual ~IAuthListener() = default;
     virtual void onSignedIn(SignInResult result) = 0;
-    virtual void onSignInFailed() = 0;
+    // `result.credentialsRejected` tells a refused credential from a backend
+    // that could not be reached.
+    virtual void onSignInFailed(SignInResult result) = 0;
     virtual void onSignedOut() = 0;
     // The stored authentication became invalid.
     virtual void onAuthLost() = 0;

@@ -8,7 +8,7 @@ void SignInResultNotification::dispatchToClient(IClientListener* listener) {
     if (m_result.status == SignInResult::STATUS_SUCCESS) {
         listener->onSignedIn(m_result);
     } else if (m_result.status == SignInResult::STATUS_FAILURE) {
-        listener->onSignInFailed();
+        listener->onSignInFailed(m_result);
     }
 }
 

@@ -10,7 +10,7 @@ class SignInResultNotification : public ClientNotification {
 public:
     explicit SignInResultNotification(const SignInResult& result);
 
-    // Status 0: onSignedIn(copy); status 1: onSignInFailed(); any other status: nothing.
+    // Status 0: onSignedIn(copy); status 1: onSignInFailed(copy); any other status: nothing.
     void dispatchToClient(IClientListener* listener) override;
 
 private:

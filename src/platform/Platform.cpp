@@ -3,6 +3,7 @@
 #include <mutex>
 
 #include "platform/LinuxApplicationPaths.h"
+#include "platform/LinuxDesktopLauncher.h"
 #include "platform/LinuxNetworkReachability.h"
 #include "platform/StatvfsFileSystemSpace.h"
 
@@ -14,6 +15,7 @@ struct Services {
     std::shared_ptr<IApplicationPaths> paths = std::make_shared<LinuxApplicationPaths>();
     std::shared_ptr<IFileSystemSpace> space = std::make_shared<StatvfsFileSystemSpace>();
     std::shared_ptr<INetworkReachability> reachability = std::make_shared<LinuxNetworkReachability>();
+    std::shared_ptr<IDesktopLauncher> launcher = std::make_shared<LinuxDesktopLauncher>();
 };
 
 Services& services() {
@@ -38,6 +40,7 @@ void set(std::shared_ptr<T>& slot, std::shared_ptr<T> value) {
 std::shared_ptr<IApplicationPaths> Platform::Paths() { return get(services().paths); }
 std::shared_ptr<IFileSystemSpace> Platform::FileSystemSpace() { return get(services().space); }
 std::shared_ptr<INetworkReachability> Platform::NetworkReachability() { return get(services().reachability); }
+std::shared_ptr<IDesktopLauncher> Platform::DesktopLauncher() { return get(services().launcher); }
 
 void Platform::SetPaths(std::shared_ptr<IApplicationPaths> paths) { set(services().paths, std::move(paths)); }
 
@@ -49,10 +52,15 @@ void Platform::SetNetworkReachability(std::shared_ptr<INetworkReachability> reac
     set(services().reachability, std::move(reachability));
 }
 
+void Platform::SetDesktopLauncher(std::shared_ptr<IDesktopLauncher> launcher) {
+    set(services().launcher, std::move(launcher));
+}
+
 void Platform::Reset() {
     SetPaths(std::make_shared<LinuxApplicationPaths>());
     SetFileSystemSpace(std::make_shared<StatvfsFileSystemSpace>());
     SetNetworkReachability(std::make_shared<LinuxNetworkReachability>());
+    SetDesktopLauncher(std::make_shared<LinuxDesktopLauncher>());
 }
 
 }  // namespace VantisClient

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "platform/IApplicationPaths.h"
+#include "platform/IDesktopLauncher.h"
 #include "platform/IFileSystemSpace.h"
 #include "platform/INetworkReachability.h"
 
@@ -17,10 +18,12 @@ public:
     static std::shared_ptr<IApplicationPaths> Paths();
     static std::shared_ptr<IFileSystemSpace> FileSystemSpace();
     static std::shared_ptr<INetworkReachability> NetworkReachability();
+    static std::shared_ptr<IDesktopLauncher> DesktopLauncher();
 
     static void SetPaths(std::shared_ptr<IApplicationPaths> paths);
     static void SetFileSystemSpace(std::shared_ptr<IFileSystemSpace> space);
     static void SetNetworkReachability(std::shared_ptr<INetworkReachability> reachability);
+    static void SetDesktopLauncher(std::shared_ptr<IDesktopLauncher> launcher);
 
     // Back to the Linux implementations.
     static void Reset();

@@ -240,7 +240,7 @@ TEST_F(SignInTaskTest, WithTheBackendDownStartUpStillInitializesAndKeepsTheToken
     VantisClient::API_STATUS_ENDPOINT_HOST = "127.0.0.1:1";
     server->stop();
     bool initialized = false;
-    EXPECT_CALL(shell, onSignInFailed());
+    EXPECT_CALL(shell, onSignInFailed(testing::_));
     EXPECT_CALL(shell, onCoreInitialized(_)).WillOnce(::testing::Invoke([&] { initialized = true; }));
     ClientCore::StartWithGameId(nullptr, &shell, "1207658924", "stored-token");
     ASSERT_TRUE(VantisTest::WaitFor([&] {

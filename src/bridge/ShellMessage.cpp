@@ -1,0 +1,29 @@
+#include "bridge/ShellMessage.h"
+
+#include <Poco/Exception.h>
+
+namespace VantisClient {
+
+const char* const ShellMessage::LOAD_LOGIN_PAGE = "LoadLoginPage";
+const char* const ShellMessage::LOAD_GAME_CARD = "LoadGameCard";
+const char* const ShellMessage::API_STATUS_CODE_CHANGED = "APIStatusCodeChanged";
+const char* const ShellMessage::ON_PRODUCT_INSTALL_RESULT = "OnProductInstallResult";
+const char* const ShellMessage::WEB_VIEW_UPDATE = "WebViewUpdate";
+
+std::string ShellMessage::text(const std::string& key) const {
+    const auto found = values.find(key);
+    if (found == values.end()) return std::string();
+    return found->second.toString();
+}
+
+int64_t ShellMessage::integer(const std::string& key, int64_t fallback) const {
+    const auto found = values.find(key);
+    if (found == values.end()) return fallback;
+    try {
+        return found->second.convert<int64_t>();
+    } catch (const Poco::Exception&) {
+        return fallback;
+    }
+}
+
+}  // namespace VantisClient
