@@ -290,6 +290,12 @@ bool ClientCore::proceedWithUpdate(EManifestUpdateCode code, const std::string& 
     }
     const bool needsUpdating = code == EManifestUpdateCode::UpdateNeeded;
     if (!needsUpdating && state != EProductState::Offline && state != EProductState::OfflineUnplayable) return false;
+    if (product->getRevisionList().empty()) {
+        // A game that was never installed has no selection to bring up to date:
+        // installing "nothing" would only fail. The user's first choice installs it.
+        Logger::LogInfo("No update of game %s: nothing of it was ever selected for installation", gameId.c_str());
+        return false;
+    }
     Logger::LogInfo("Automatically scheduling update to game %s because it %s",
                     product->getDebugIdentificationString().c_str(), needsUpdating ? "needs updating" : "is offline");
     return installProductAsync(product->getGameId(), product->getRevisionList(), product->getLanguage());

@@ -101,7 +101,7 @@ public:
     void checkForUpdatesToManifests();
     // Acts on an update-check result for the game: resumes an interrupted
     // install or update with its target selection, schedules an update of an
-    // outdated or offline game, or does nothing. True when an install was queued.
+    // outdated or offline game that has a selection, or does nothing. True when an install was queued.
     bool proceedWithUpdate(EManifestUpdateCode code, const std::string& gameId);
     // Records a game that another program installed at `path`, as an entry added
     // to the index. With `force`, also when the index cannot be read. False when

@@ -454,7 +454,8 @@ TEST_F(ClientCoreTest, UpdateCheckResultsResumeOrScheduleInstallsByStateAndCode)
                        product("20", EProductState::UpdatingUnplayable, {"20"}, "fr"),
                        product("30", EProductState::Installed, {"30"}, "en"),
                        product("40", EProductState::Offline, {"40"}, "en"),
-                       product("50", EProductState::Installed, {"50"}, "en")};
+                       product("50", EProductState::Installed, {"50"}, "en"),
+                       product("60", EProductState::OfflineUnplayable, {}, "")};
     loaded.products[0]->setTargetIdentification(new ProductIdentification("10", 7, {"10", "11"}, "de"));
     core().handleProductsLoadedFromIndex(nullptr, loaded);
     // Scheduled installs wait behind this task and never run: the engine is
@@ -477,6 +478,9 @@ TEST_F(ClientCoreTest, UpdateCheckResultsResumeOrScheduleInstallsByStateAndCode)
         {EManifestUpdateCode::UpToDate, "40", "gid '40' (language 'en' manifestTimestamp '0' revisions '40')"},
         {EManifestUpdateCode::UpToDate, "50", ""},
         {EManifestUpdateCode::UpdateNeeded, "99", ""},
+        // A launched game that was never installed: nothing to update.
+        {EManifestUpdateCode::UpToDate, "60", ""},
+        {EManifestUpdateCode::UpdateNeeded, "60", ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.gameId);

@@ -16,7 +16,7 @@ public:
         : m_gameId(std::move(gameId)), m_localPath(std::move(localPath)) {}
 
     MOCK_METHOD(void, onSignedIn, (VantisClient::SignInResult), (override));
-    MOCK_METHOD(void, onSignInFailed, (SignInResult), (override));
+    MOCK_METHOD(void, onSignInFailed, (VantisClient::SignInResult), (override));
     MOCK_METHOD(void, onSignedOut, (), (override));
     MOCK_METHOD(void, onAuthLost, (), (override));
 
