@@ -477,10 +477,10 @@ TEST_F(ClientCoreTest, UpdateCheckResultsResumeOrScheduleInstallsByStateAndCode)
         {EManifestUpdateCode::UpdateNeeded, "30", "gid '30' (language 'en' manifestTimestamp '0' revisions '30')"},
         {EManifestUpdateCode::UpToDate, "40", "gid '40' (language 'en' manifestTimestamp '0' revisions '40')"},
         {EManifestUpdateCode::UpToDate, "50", ""},
-        {EManifestUpdateCode::UpdateNeeded, "99", ""},
         // A launched game that was never installed: nothing to update.
         {EManifestUpdateCode::UpToDate, "60", ""},
         {EManifestUpdateCode::UpdateNeeded, "60", ""},
+        {EManifestUpdateCode::UpdateNeeded, "99", ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.gameId);

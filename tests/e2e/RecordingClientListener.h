@@ -16,7 +16,7 @@ public:
     using UpdateCheck = std::pair<VantisClient::EManifestUpdateCode, std::string>;
 
     void onSignedIn(VantisClient::SignInResult) override {}
-    void onSignInFailed(SignInResult) override {}
+    void onSignInFailed(VantisClient::SignInResult) override {}
     void onSignedOut() override {}
     void onAuthLost() override {}
 
