@@ -77,6 +77,8 @@ void CmdlineOptions::registerOption(Poco::Util::OptionSet& options, const std::s
     if (kind == EOptionKind::Value) {
         option.argument(name);
         m_valueOptionNames.insert(name);
+    } else if (kind == EOptionKind::OptionalValue) {
+        option.argument(name, false);
     }
     if (setter != nullptr) option.callback(Poco::Util::OptionCallback<CmdlineOptions>(this, setter));
     options.addOption(option);

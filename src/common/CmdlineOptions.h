@@ -32,7 +32,9 @@ namespace VantisClient {
 
 class CmdlineOptions {
 public:
-    enum class EOptionKind { Flag, Value };
+    // An optional value is given in the same argument ("--play" or "--play=x"),
+    // never taken from the next one.
+    enum class EOptionKind { Flag, Value, OptionalValue };
 
     // An option a shell registers for itself beside the family's table: parsed
     // by the same rules, kept among the specified options (so it is forwarded

@@ -219,6 +219,27 @@ TEST(CmdlineOptions, ExtraOptionsAreAcceptedReadAndForwarded) {
     EXPECT_EQ(options.specifiedOptions(), reparsed(options, SHELL_OPTIONS).specifiedOptions());
 }
 
+TEST(CmdlineOptions, AnOptionalValueComesOnlyInItsOwnArgument) {
+    const std::vector<CmdlineOptions::ExtraOption> extras = {{"play", CmdlineOptions::EOptionKind::OptionalValue}};
+    struct Case {
+        Arguments arguments;
+        const char* play;
+        Arguments positional;
+    };
+    const Case cases[] = {
+        {{"--play"}, "", {}},
+        {{"--play=Manual"}, "Manual", {}},
+        {{"--play", "/games/foo"}, "", {"/games/foo"}},
+    };
+    for (const Case& c : cases) {
+        CmdlineOptions options(withProgram(c.arguments), extras);
+        EXPECT_EQ("", options.parseErrors());
+        EXPECT_EQ(c.play, options.extraOption("play").value_or("absent"));
+        EXPECT_EQ(c.positional, options.positionalArguments());
+        EXPECT_EQ(options.specifiedOptions(), reparsed(options, extras).specifiedOptions());
+    }
+}
+
 TEST(CmdlineOptions, ExtraOptionsStayApartFromTheTable) {
     // "install" is a whole name of its own now, and "inst" leads to two.
     CmdlineOptions options(withProgram({"--inst=/i", "--gameId=5", "--installationPath=/i"}),
