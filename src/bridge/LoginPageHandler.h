@@ -28,6 +28,7 @@ public:
     // The engine's code sign-in; false, with a warning, when no engine runs.
     static bool StartEngineSignIn(const std::string& code);
 
+    // The shell's handler signs in through the engine; tests hand in their own starter.
     explicit LoginPageHandler(SignInStarter startSignIn = StartEngineSignIn);
     LoginPageHandler(const LoginPageHandler&) = delete;
     LoginPageHandler& operator=(const LoginPageHandler&) = delete;
