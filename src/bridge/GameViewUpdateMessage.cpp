@@ -1,0 +1,174 @@
+#include "bridge/GameViewUpdateMessage.h"
+
+#include <algorithm>
+#include <vector>
+
+#include <Poco/NumberFormatter.h>
+
+#include "bridge/InstallResultDescription.h"
+#include "common/Logger.h"
+
+namespace VantisClient {
+
+const char* const SELECTORS_HIDDEN_GAME_ID = "1207659999";
+
+namespace {
+
+using JsonObject = JsonMessageBuilder::JsonObject;
+using JsonVarPtr = JsonMessageBuilder::JsonVarPtr;
+
+const char* const GAME_STATE_LABEL_KEY = "GameStateLabel";
+const char* const PROGRESS_KEY = "Progress";
+const double BYTES_PER_MB = 1048576.0;
+
+JsonVarPtr choice(const std::string& name, uint64_t value) {
+    JsonObject* object = new JsonObject;
+    object->addStringProperty("name", name).addNumericProperty("value", value);
+    return JsonVarPtr(object);
+}
+
+JsonVarPtr gameIdChoice(const AvailableGameIDInfo& entry) {
+    JsonObject* object = new JsonObject;
+    object->addStringProperty("name", entry.names.getText()).addStringProperty("id", entry.gameId);
+    return JsonVarPtr(object);
+}
+
+struct ProgressRow {
+    bool barEnabled;
+    float value;
+    std::string rightLabel;
+};
+
+// "50% (150 MB)": whole numbers, rounded.
+std::string downloadedText(float percent, uint64_t byteCount) {
+    return Poco::NumberFormatter::format(static_cast<double>(percent), 0) + "% (" +
+           Poco::NumberFormatter::format(static_cast<double>(byteCount) / BYTES_PER_MB, 0) + " MB)";
+}
+
+ProgressRow progressRow(EInstallStatusCode status, float progress, uint64_t byteCount) {
+    const int32_t step = static_cast<int32_t>(status);
+    const float percent = progress * 100.0f;
+    if (step >= 0 && step < static_cast<int32_t>(EInstallStatusCode::Downloading)) {
+        return {true, 0.0f, "INITIALIZING"};
+    }
+    if (status == EInstallStatusCode::Downloading) return {true, percent, downloadedText(percent, byteCount)};
+    if (step > static_cast<int32_t>(EInstallStatusCode::Downloading) &&
+        step < static_cast<int32_t>(EInstallStatusCode::Complete)) {
+        return {true, 100.0f, "FINALIZING"};
+    }
+    if (status == EInstallStatusCode::Complete) return {false, percent, ""};
+    return {true, percent, ""};
+}
+
+}  // namespace
+
+GameViewUpdateMessage::GameViewUpdateMessage(const ProductPresentationData& product, const GameViewState& viewState)
+    : m_arguments(m_builder.makeCommand("UpdateLayout")), m_product(product), m_viewState(viewState) {
+    updateTitle();
+    updateMoreOptions();
+    updateMainButton();
+    updateLanguages();
+    updateDLCs();
+}
+
+void GameViewUpdateMessage::updateInstallProgress(EInstallStatusCode status, float progress, uint64_t byteCount) {
+    const ProgressRow row = progressRow(status, progress, byteCount);
+    m_arguments.addObject(PROGRESS_KEY)
+        .addBoolProperty("ProgressBarEnabled", row.barEnabled)
+        .addFloatProperty("ProgressValue", row.value)
+        .addStringProperty("LeftLabelText", "Updating")
+        .addStringProperty("RightLabelText", row.rightLabel);
+}
+
+void GameViewUpdateMessage::updateGameStateLabel(const std::string& label, bool visible) {
+    if (m_arguments.containsObject(GAME_STATE_LABEL_KEY)) return;
+    m_arguments.addObject(GAME_STATE_LABEL_KEY).addStringProperty("Label", label).addBoolProperty("Visible", visible);
+}
+
+std::string GameViewUpdateMessage::extractJSMessage() {
+    if (m_arguments.containsObject(GAME_STATE_LABEL_KEY) || m_arguments.containsObject(PROGRESS_KEY)) {
+        updateGameStateLabel("", false);
+    } else {
+        updateGameStateLabelFromViewState();
+    }
+    return m_builder.toString();
+}
+
+void GameViewUpdateMessage::updateTitle() {
+    m_arguments.addObject("Title")
+        .addStringProperty("Label", m_product.contents.name)
+        .addStringProperty("Subtitle", m_product.contents.subtitle);
+}
+
+void GameViewUpdateMessage::updateMoreOptions() {
+    std::vector<JsonVarPtr> options;
+    const std::vector<PlayTaskStruct>& tasks = m_product.contents.playTasks;
+    for (size_t index = 0; index < tasks.size(); ++index) {
+        if (!tasks[index].isPrimary) options.push_back(choice(tasks[index].name, index));
+    }
+    m_arguments.addObject("MoreOptions").addArrayProperty("Options", options);
+}
+
+void GameViewUpdateMessage::updateMainButton() {
+    const std::vector<PlayTaskStruct>& tasks = m_product.contents.playTasks;
+    auto primary = std::find_if(tasks.begin(), tasks.end(), [](const PlayTaskStruct& task) { return task.isPrimary; });
+    const bool hasPrimary = primary != tasks.end();
+    if (!hasPrimary) Logger::LogWarning("No primary play task found");
+    m_arguments.addObject("MainButton")
+        .addStringProperty("Label", hasPrimary ? primary->name : "Launch")
+        .addBoolProperty("Enabled", hasPrimary && m_viewState.isPlayButtonEnabled());
+}
+
+void GameViewUpdateMessage::updateLanguages() {
+    const LanguageList& languages = m_product.availableLanguages;
+    std::vector<JsonVarPtr> options;
+    for (size_t index = 0; index < languages.size(); ++index) {
+        options.push_back(choice(languages[index].asString(), index));
+    }
+    auto current = std::find(languages.begin(), languages.end(), m_product.language);
+    const uint64_t selected = current == languages.end() ? 0 : static_cast<uint64_t>(current - languages.begin());
+    m_arguments.addObject("Languages")
+        .addArrayProperty("Options", options)
+        .addNumericProperty("Selected", selected)
+        .addBoolProperty("Visible", selectorsVisible(languages.size()))
+        .addBoolProperty("Enabled", selectorsEnabled());
+}
+
+void GameViewUpdateMessage::updateDLCs() {
+    std::vector<JsonVarPtr> standalones;
+    std::vector<JsonVarPtr> addons;
+    std::vector<JsonVarPtr> selected;
+    for (const AvailableGameIDInfo& entry : m_product.availableGameIds) {
+        JsonVarPtr item = gameIdChoice(entry);
+        (entry.standalone ? standalones : addons).push_back(item);
+        if (m_product.revisions.containsGID(entry.gameId)) selected.push_back(item);
+    }
+    m_arguments.addObject("DLCs")
+        .addArrayProperty("Standalones", standalones)
+        .addArrayProperty("Addons", addons)
+        .addArrayProperty("Selected", selected)
+        .addBoolProperty("Visible", selectorsVisible(m_product.availableGameIds.size()))
+        .addBoolProperty("Enabled", selectorsEnabled());
+}
+
+void GameViewUpdateMessage::updateGameStateLabelFromViewState() {
+    if (!m_viewState.isUserSignedIn()) {
+        updateGameStateLabel("Offline", true);
+        return;
+    }
+    // While an install runs, its progress reports own that part of the card.
+    if (m_viewState.isUpdateInProgress()) return;
+    EInstallResult lastResult = EInstallResult::Success;
+    const bool hasResult = m_viewState.getLastInstallResult(lastResult);
+    updateGameStateLabel(hasResult ? getInstallResultDescription(lastResult) : "Up to date", true);
+}
+
+bool GameViewUpdateMessage::selectorsVisible(size_t choices) const {
+    return m_product.gameId != SELECTORS_HIDDEN_GAME_ID && choices >= 2;
+}
+
+bool GameViewUpdateMessage::selectorsEnabled() const {
+    return m_viewState.isUserSignedIn() && !m_viewState.isUpdateInProgress();
+}
+
+}  // namespace VantisClient

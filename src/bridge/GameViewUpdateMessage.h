@@ -1,0 +1,53 @@
+// One "UpdateLayout" message for the game card: title, further play tasks,
+// play button, language and extra-content selectors, and, when asked for, the
+// install progress and the state line. The text is the JSON message builder's,
+// fixed to the byte, so the page's script can rely on it.
+// Thread-safety: a message belongs to the thread that builds it; the product
+// and the view state it reads must outlive it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "bridge/GameViewState.h"
+#include "common/JsonMessageBuilder.h"
+#include "install/EInstallStatusCode.h"
+#include "model/ProductPresentationData.h"
+
+namespace VantisClient {
+
+// The one game whose card never shows the language and extra-content selectors.
+extern const char* const SELECTORS_HIDDEN_GAME_ID;
+
+class GameViewUpdateMessage {
+public:
+    // Title, MoreOptions, MainButton, Languages and DLCs are filled in at once.
+    GameViewUpdateMessage(const ProductPresentationData& product, const GameViewState& viewState);
+    GameViewUpdateMessage(const GameViewUpdateMessage&) = delete;
+    GameViewUpdateMessage& operator=(const GameViewUpdateMessage&) = delete;
+
+    // The progress bar for one progress report; `progress` runs from 0 to 1.
+    void updateInstallProgress(EInstallStatusCode status, float progress, uint64_t byteCount);
+    // Does nothing when the message already has a state line: the first label wins.
+    void updateGameStateLabel(const std::string& label, bool visible);
+    // Completes the state line from the view state unless a label or the
+    // progress bar was added, and returns the text to send.
+    std::string extractJSMessage();
+
+private:
+    void updateTitle();
+    void updateMoreOptions();
+    void updateMainButton();
+    void updateLanguages();
+    void updateDLCs();
+    void updateGameStateLabelFromViewState();
+    bool selectorsVisible(size_t choices) const;
+    bool selectorsEnabled() const;
+
+    JsonMessageBuilder m_builder;
+    JsonMessageBuilder::JsonObject& m_arguments;
+    const ProductPresentationData& m_product;
+    const GameViewState& m_viewState;
+};
+
+}  // namespace VantisClient

@@ -1,0 +1,7 @@
+#include "bridge/InstallResultDescription.h"
+
+namespace VantisClient {
+
+std::string getInstallResultDescription(EInstallResult result) { return GetInstallResultText(result); }
+
+}  // namespace VantisClient

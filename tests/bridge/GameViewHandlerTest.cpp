@@ -1,0 +1,323 @@
+#include <functional>
+
+#include <gtest/gtest.h>
+
+#include <Poco/Delegate.h>
+#include <Poco/Exception.h>
+
+#include "BridgeFixtures.h"
+#include "bridge/GameViewHandler.h"
+
+namespace VantisClient {
+namespace {
+
+using VantisTest::ADDON_GAME_ID;
+using VantisTest::BASE_GAME_ID;
+
+// What the controller would hear from the handler.
+struct EventRecorder {
+    explicit EventRecorder(GameViewHandler& handler_) : handler(handler_) {
+        handler.productSelectionChangeEvent += Poco::delegate(this, &EventRecorder::onSelectionChange);
+        handler.playTaskLaunchRequestEvent += Poco::delegate(this, &EventRecorder::onLaunchRequest);
+    }
+    ~EventRecorder() {
+        handler.productSelectionChangeEvent -= Poco::delegate(this, &EventRecorder::onSelectionChange);
+        handler.playTaskLaunchRequestEvent -= Poco::delegate(this, &EventRecorder::onLaunchRequest);
+    }
+    void onSelectionChange(const void*, GameViewHandler::ProductSelectionChange& change) {
+        selections.push_back(change);
+    }
+    void onLaunchRequest(const void*, GameViewHandler::PlayTaskLaunchRequest& request) { launches.push_back(request); }
+
+    GameViewHandler& handler;
+    std::vector<GameViewHandler::ProductSelectionChange> selections;
+    std::vector<GameViewHandler::PlayTaskLaunchRequest> launches;
+};
+
+bool contains(const std::string& text, const std::string& fragment) { return text.find(fragment) != std::string::npos; }
+
+// The card shows no state line while an update is in progress.
+bool showsUpdateInProgress(const std::string& update) { return !contains(update, "\"GameStateLabel\""); }
+
+std::string mainButtonOf(bool enabled) {
+    return std::string("\"MainButton\":{\"Enabled\":") + (enabled ? "true" : "false");
+}
+
+class GameViewHandlerTest : public VantisTest::LoggingTest {
+protected:
+    VantisTest::WebViewRecorder page;
+};
+
+TEST_F(GameViewHandlerTest, PageCommands) {
+    const std::string parseError = "Failed parsing JSON from browser with error ";
+    const struct {
+        const char* text;
+        const char* launchedTask;      // null: no launch request
+        const char* selectedLanguage;  // null: no selection change
+        tRevisionList selectedRevisions;
+        size_t pageUpdates;
+        std::string logLine;
+    } cases[] = {
+        // Launches.
+        {R"({"Command":"LaunchPrimaryPlayTask"})", "Play", nullptr, {}, 0, ""},
+        {R"({"Command":"LaunchPrimaryPlayTask","Arguments":{}})", "Play", nullptr, {}, 0, ""},
+        {R"({"Command":"LaunchPlayTask","Arguments":{"PlayTaskIndex":2}})", "Forum", nullptr, {}, 0, ""},
+        {R"({"Command":"LaunchPlayTask","Arguments":{"PlayTaskIndex":-1}})", nullptr, nullptr, {}, 0,
+         "Invalid play task index: -1"},
+        {R"({"Command":"LaunchPlayTask","Arguments":{"PlayTaskIndex":3}})", nullptr, nullptr, {}, 0,
+         "Invalid play task index: 3"},
+        {R"({"Command":"LaunchPlayTask","Arguments":{"PlayTaskIndex":"1"}})", nullptr, nullptr, {}, 0,
+         parseError + "\"PlayTaskIndex\" is not an integer; gameId: 1207658924, json: "
+                      R"({"Command":"LaunchPlayTask","Arguments":{"PlayTaskIndex":"1"}})"},
+        {R"({"Command":"LaunchPlayTask","Arguments":{"PlayTaskIndex":1.0}})", nullptr, nullptr, {}, 0,
+         "\"PlayTaskIndex\" is not an integer"},
+        {R"({"Command":"LaunchPlayTask","Arguments":{"PlayTaskIndex":true}})", nullptr, nullptr, {}, 0,
+         "\"PlayTaskIndex\" is not an integer"},
+        {R"({"Command":"LaunchPlayTask","Arguments":{"PlayTaskIndex":18446744073709551615}})", nullptr, nullptr, {},
+         0, parseError},
+        {R"({"Command":"LaunchPlayTask"})", nullptr, nullptr, {}, 0,
+         "\"Arguments\" is missing or not an object; gameId: 1207658924"},
+        {R"({"Command":"LaunchPlayTask","Arguments":[1]})", nullptr, nullptr, {}, 0,
+         "\"Arguments\" is missing or not an object"},
+        // Languages: another one installs, the same one only refreshes, an unknown index does nothing.
+        {R"({"Command":"LanguageChange","Arguments":{"NewValue":1}})", nullptr, "de", {BASE_GAME_ID}, 1,
+         "Selected language de for gameId 1207658924"},
+        {R"({"Command":"LanguageChange","Arguments":{"NewValue":0}})", nullptr, nullptr, {}, 1,
+         "Selected language en for gameId 1207658924"},
+        {R"({"Command":"LanguageChange","Arguments":{"NewValue":2}})", nullptr, nullptr, {}, 0, ""},
+        {R"({"Command":"LanguageChange","Arguments":{"NewValue":-1}})", nullptr, nullptr, {}, 0, ""},
+        {R"({"Command":"LanguageChange","Arguments":{"NewValue":"de"}})", nullptr, nullptr, {}, 0,
+         "\"NewValue\" is not an integer"},
+        // Revision lists: the product's own ids with the base game, each once.
+        {R"({"Command":"RevisionChange","Arguments":{"NewValue":["1207658924","1207658925"]}})", nullptr, "en",
+         {BASE_GAME_ID, ADDON_GAME_ID}, 1, "Selected revision list 1207658924, 1207658925 for gameId 1207658924"},
+        {R"({"Command":"RevisionChange","Arguments":{"NewValue":["1207658925","1207658924"]}})", nullptr, "en",
+         {ADDON_GAME_ID, BASE_GAME_ID}, 1, ""},
+        {R"({"Command":"RevisionChange","Arguments":{"NewValue":["1207658924"]}})", nullptr, nullptr, {}, 1,
+         "Selected revision list 1207658924 for gameId 1207658924"},
+        {R"({"Command":"RevisionChange","Arguments":{"NewValue":[]}})", nullptr, nullptr, {}, 0,
+         "Refused revision list [] for gameId 1207658924"},
+        {R"({"Command":"RevisionChange","Arguments":{"NewValue":["1207658925"]}})", nullptr, nullptr, {}, 0,
+         R"(Refused revision list ["1207658925"] for gameId 1207658924)"},
+        {R"({"Command":"RevisionChange","Arguments":{"NewValue":["1207658924","1207658999"]}})", nullptr, nullptr,
+         {}, 0, R"(Refused revision list ["1207658924","1207658999"])"},
+        {R"({"Command":"RevisionChange","Arguments":{"NewValue":["1207658924","../x"]}})", nullptr, nullptr, {}, 0,
+         R"(Refused revision list ["1207658924","../x"])"},
+        {R"({"Command":"RevisionChange","Arguments":{"NewValue":["1207658924",1207658925]}})", nullptr, nullptr, {},
+         0, R"(Refused revision list ["1207658924",1207658925])"},
+        {R"({"Command":"RevisionChange","Arguments":{"NewValue":["1207658924","1207658924"]}})", nullptr, nullptr,
+         {}, 0, R"(Refused revision list ["1207658924","1207658924"])"},
+        {R"({"Command":"RevisionChange","Arguments":{"NewValue":["1207658924",null]}})", nullptr, nullptr, {}, 0,
+         R"(Refused revision list ["1207658924",null])"},
+        {R"({"Command":"RevisionChange","Arguments":{"NewValue":"1207658924"}})", nullptr, nullptr, {}, 0,
+         "\"NewValue\" is not an array"},
+        // Neither a command nor JSON.
+        {R"({"Command":"Uninstall","Arguments":{}})", nullptr, nullptr, {}, 0,
+         "Unknown command 'Uninstall' from browser; gameId: 1207658924"},
+        {R"({"Arguments":{}})", nullptr, nullptr, {}, 0, parseError},
+        {R"([{"Command":"LaunchPrimaryPlayTask"}])", nullptr, nullptr, {}, 0, parseError},
+        {R"({"Command":"LaunchPrimaryPlayTask")", nullptr, nullptr, {}, 0, parseError},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        forgetLog();
+        page.updates.clear();
+        ProductPresentationData::Ptr product = VantisTest::SampleProduct();
+        GameViewHandler handler(product, true);
+        EventRecorder events(handler);
+
+        handler.onMessageFromBrowser(c.text);
+
+        if (c.launchedTask != nullptr) {
+            ASSERT_EQ(1u, events.launches.size());
+            EXPECT_EQ(c.launchedTask, events.launches[0].playTask.name);
+            EXPECT_EQ(product, events.launches[0].product);
+        } else {
+            EXPECT_TRUE(events.launches.empty());
+        }
+        if (c.selectedLanguage != nullptr) {
+            ASSERT_EQ(1u, events.selections.size());
+            EXPECT_EQ(c.selectedLanguage, events.selections[0].language);
+            EXPECT_EQ(c.selectedRevisions, events.selections[0].revisions);
+            EXPECT_EQ(product, events.selections[0].product);
+        } else {
+            EXPECT_TRUE(events.selections.empty());
+        }
+        EXPECT_EQ(c.pageUpdates, page.updates.size());
+        if (!c.logLine.empty()) {
+            EXPECT_TRUE(logged(c.logLine)) << recentLog();
+        }
+
+        // Only a selection change marks an update in progress.
+        handler.updateGameView();
+        EXPECT_EQ(c.selectedLanguage != nullptr, showsUpdateInProgress(page.updates.back()));
+    }
+}
+
+TEST_F(GameViewHandlerTest, LaunchesOnlyWhileTheGameIsIdleAndPlayable) {
+    const auto idle = [](GameViewHandler&) {};
+    const auto updating = [](GameViewHandler& handler) {
+        handler.handleInstallProgress(VantisTest::SampleProduct(), EInstallStatusCode::Downloading, 0.5f, 1);
+    };
+    const auto running = [](GameViewHandler& handler) { handler.gameStarted(); };
+    const auto updated = [](GameViewHandler& handler) {
+        handler.handleInstallProgress(VantisTest::SampleProduct(), EInstallStatusCode::UpdatingFiles, 0.9f, 1);
+        handler.onProductInstallSuccess(VantisTest::SampleProduct());
+    };
+    const std::string primary = R"({"Command":"LaunchPrimaryPlayTask"})";
+    const auto task = [](int index) {
+        return R"({"Command":"LaunchPlayTask","Arguments":{"PlayTaskIndex":)" + std::to_string(index) + "}}";
+    };
+    const std::string refusal = "Refused to launch play task ";
+    const struct {
+        const char* name;
+        EProductState state;
+        std::function<void(GameViewHandler&)> arrange;
+        std::string text;
+        const char* launchedTask;
+        std::string logLine;
+    } cases[] = {
+        {"idle", EProductState::Installed, idle, primary, "Play", ""},
+        {"idle, manual", EProductState::Installed, idle, task(1), "Manual", ""},
+        {"idle offline", EProductState::Offline, idle, primary, "Play", ""},
+        {"updating", EProductState::Installed, updating, primary, nullptr,
+         refusal + "'Play' for gameId 1207658924: an update is in progress"},
+        {"updating, manual", EProductState::Installed, updating, task(1), nullptr,
+         refusal + "'Manual' for gameId 1207658924: an update is in progress"},
+        {"installing at start", EProductState::Installing, idle, task(2), nullptr, "an update is in progress"},
+        {"not installed", EProductState::None, idle, primary, nullptr,
+         refusal + "'Play' for gameId 1207658924: the game is unplayable"},
+        {"not installed, link", EProductState::None, idle, task(2), nullptr, "the game is unplayable"},
+        {"unplayable offline", EProductState::OfflineUnplayable, idle, task(1), nullptr, "the game is unplayable"},
+        {"running", EProductState::Installed, running, primary, nullptr,
+         refusal + "'Play' for gameId 1207658924: the game is running"},
+        {"running, primary task by index", EProductState::Installed, running, task(0), nullptr,
+         "the game is running"},
+        {"running, manual", EProductState::Installed, running, task(1), "Manual", ""},
+        {"after an update", EProductState::Installed, updated, primary, "Play", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        forgetLog();
+        GameViewHandler handler(VantisTest::SampleProduct(c.state), true);
+        c.arrange(handler);
+        EventRecorder events(handler);
+
+        handler.onMessageFromBrowser(c.text);
+
+        if (c.launchedTask != nullptr) {
+            ASSERT_EQ(1u, events.launches.size());
+            EXPECT_EQ(c.launchedTask, events.launches[0].playTask.name);
+        } else {
+            EXPECT_TRUE(events.launches.empty());
+            EXPECT_TRUE(logged(c.logLine)) << recentLog();
+        }
+    }
+}
+
+TEST_F(GameViewHandlerTest, PrimaryLaunchWithoutPrimaryTaskIsRefused) {
+    ProductPresentationData::Ptr product = VantisTest::SampleProduct();
+    product->contents.playTasks.erase(product->contents.playTasks.begin());
+    GameViewHandler handler(product, true);
+    EventRecorder events(handler);
+    handler.onMessageFromBrowser(R"({"Command":"LaunchPrimaryPlayTask"})");
+    EXPECT_TRUE(events.launches.empty());
+    EXPECT_TRUE(logged("No primary play task to launch for gameId 1207658924"));
+}
+
+TEST_F(GameViewHandlerTest, LanguageChangeKeepsTheInstalledSelectionOnlyWhenItHoldsUp) {
+    ProductPresentationData::Ptr product = VantisTest::SampleProduct();
+    product->revisions.clear();
+    GameViewHandler handler(product, true);
+    EventRecorder events(handler);
+    handler.onMessageFromBrowser(R"({"Command":"LanguageChange","Arguments":{"NewValue":1}})");
+    EXPECT_TRUE(events.selections.empty());
+    EXPECT_TRUE(logged("Refused revision list  for gameId 1207658924"));
+    ASSERT_EQ(1u, page.updates.size());
+    EXPECT_FALSE(showsUpdateInProgress(page.updates.back()));
+}
+
+TEST_F(GameViewHandlerTest, InstallResultStaysOnTheCardUntilAnotherReplacesIt) {
+    GameViewHandler handler(VantisTest::SampleProduct(), true);
+    handler.onDocumentReady();
+    handler.handleInstallProgress(VantisTest::SampleProduct(), EInstallStatusCode::Downloading, 0.5f, 1);
+    handler.onProductInstallFailed(VantisTest::SampleProduct(), EInstallResult::OutOfDiskSpace);
+    const std::string outOfSpace = "\"GameStateLabel\":{\"Label\":\"Installation failed: out of disk space\",\n"
+                                   "\"Visible\":true\n}";
+    EXPECT_TRUE(contains(page.updates.back(), outOfSpace));
+    handler.updateGameView();
+    EXPECT_TRUE(contains(page.updates.back(), outOfSpace));
+
+    handler.onProductInstallAborted(VantisTest::SampleProduct());
+    EXPECT_TRUE(contains(page.updates.back(), "\"Label\":\"Installation Aborted\""));
+
+    ProductPresentationData::Ptr installed = VantisTest::SampleProduct();
+    installed->contents.name = "Zorv Deluxe";
+    handler.onProductInstallSuccess(installed);
+    EXPECT_TRUE(contains(page.updates.back(), "\"Label\":\"Up to date\""));
+    EXPECT_TRUE(contains(page.updates.back(), "\"Label\":\"Zorv Deluxe\""));
+}
+
+TEST_F(GameViewHandlerTest, ProgressTellsWhetherTheGameCanBePlayedMeanwhile) {
+    const struct {
+        EProductState reportedState;
+        EInstallStatusCode status;
+        bool playButtonEnabled;
+    } cases[] = {
+        {EProductState::Updating, EInstallStatusCode::Downloading, true},
+        {EProductState::Installed, EInstallStatusCode::Downloading, true},
+        {EProductState::Updating, EInstallStatusCode::UpdatingFiles, false},
+        {EProductState::Installing, EInstallStatusCode::Downloading, false},
+        {EProductState::UpdatingUnplayable, EInstallStatusCode::Downloading, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.reportedState) * 100 + static_cast<int>(c.status));
+        GameViewHandler handler(VantisTest::SampleProduct(), true);
+        handler.handleInstallProgress(VantisTest::SampleProduct(c.reportedState), c.status, 0.5f, 1);
+        ASSERT_FALSE(page.updates.empty());
+        EXPECT_TRUE(contains(page.updates.back(), mainButtonOf(c.playButtonEnabled)));
+        EXPECT_TRUE(contains(page.updates.back(), "\"GameStateLabel\":{\"Label\":\"\",\n\"Visible\":false\n}"));
+    }
+}
+
+TEST_F(GameViewHandlerTest, UserStateAndReloadsRefreshTheCardOnlyOnceItIsReady) {
+    GameViewHandler handler(VantisTest::SampleProduct(EProductState::None), true);
+    handler.onUserStateChanged(false);
+    handler.productReloadedFromDB(VantisTest::SampleProduct(EProductState::None));
+    EXPECT_TRUE(page.updates.empty());
+
+    handler.onDocumentReady();
+    ASSERT_EQ(1u, page.updates.size());
+    EXPECT_TRUE(contains(page.updates.back(), "\"Label\":\"Offline\""));
+    EXPECT_TRUE(contains(page.updates.back(), mainButtonOf(false)));
+    EXPECT_TRUE(logged("Game card document ready for gid 1207658924, setting up"));
+
+    handler.onUserStateChanged(true);
+    ASSERT_EQ(2u, page.updates.size());
+    EXPECT_TRUE(contains(page.updates.back(), "\"Label\":\"Up to date\""));
+
+    // Installed by someone else meanwhile: the reload makes it playable again.
+    handler.productReloadedFromDB(VantisTest::SampleProduct(EProductState::Installed));
+    ASSERT_EQ(3u, page.updates.size());
+    EXPECT_TRUE(contains(page.updates.back(), mainButtonOf(true)));
+
+    handler.gameStarted();
+    EXPECT_TRUE(contains(page.updates.back(), mainButtonOf(false)));
+    handler.gameClosed();
+    EXPECT_TRUE(contains(page.updates.back(), mainButtonOf(true)));
+    EXPECT_EQ(5u, page.updates.size());
+}
+
+TEST_F(GameViewHandlerTest, AMissingProductNeverReachesTheCard) {
+    EXPECT_THROW(GameViewHandler(ProductPresentationData::Ptr(), true), Poco::NullPointerException);
+
+    GameViewHandler handler(VantisTest::SampleProduct(), true);
+    handler.productReloadedFromDB(ProductPresentationData::Ptr());
+    handler.onProductInstallSuccess(ProductPresentationData::Ptr());
+    handler.handleInstallProgress(ProductPresentationData::Ptr(), EInstallStatusCode::Downloading, 0.5f, 1);
+    ASSERT_EQ(2u, page.updates.size());
+    EXPECT_TRUE(contains(page.updates.back(), "\"Label\":\"Zorv\""));
+}
+
+}  // namespace
+}  // namespace VantisClient
