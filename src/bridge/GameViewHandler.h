@@ -73,6 +73,9 @@ public:
     void gameClosed();
     void productReloadedFromDB(const ProductPresentationData::Ptr& product);
 
+    // The product the card shows.
+    ProductPresentationData::Ptr currentProduct() const;
+
     // Hands the text to the shell, which calls the page's receiveMessage with it.
     void sendToBrowser(const std::string& text);
 
@@ -80,7 +83,6 @@ public:
     Poco::BasicEvent<PlayTaskLaunchRequest> playTaskLaunchRequestEvent;
 
 private:
-    ProductPresentationData::Ptr currentProduct() const;
     void replaceProduct(const ProductPresentationData::Ptr& product);
     void sendMessage(GameViewUpdateMessage& message);
     // Ends the running update with `result` and shows the result's text.

@@ -9,6 +9,7 @@
 #include <Poco/TemporaryFile.h>
 
 #include "bridge/LocString.h"
+#include "bridge/ShellMessageCenter.h"
 #include "common/ClientUserPreferences.h"
 #include "common/Constants.h"
 #include "common/Logger.h"
@@ -33,6 +34,7 @@ void resetProcessWideObjects() {
     VantisClient::Logger::Reset();
     VantisClient::ClientUserPreferences::Set(nullptr);
     VantisClient::Platform::Reset();
+    VantisClient::ShellMessageCenter::Reset();
     VantisClient::StorageDBSerializer::Shutdown();
     VantisClient::API_STATUS_ENDPOINT_HOST = VantisClient::API_STATUS_ENDPOINT_HOST_PRODUCTION;
     VantisClient::LocString::SetLocalizationCode(0);
