@@ -25,4 +25,12 @@ std::string ApplicationEnvironment::GetLogsPath() { return Utilities::AppendPath
 
 std::string ApplicationEnvironment::GetExecutableDirectoryPath() { return Platform::Paths()->bundleDirectory(); }
 
+std::string ApplicationEnvironment::GetResourcePath(const std::string& name, const std::string& type) {
+    return Utilities::AppendPath(GetExecutableDirectoryPath(), "share/vantis/" + name + "." + type);
+}
+
+std::string ApplicationEnvironment::GetWebcacheSeedPath() {
+    return Utilities::AppendPath(GetExecutableDirectoryPath(), ".webcache.zip");
+}
+
 }  // namespace VantisClient

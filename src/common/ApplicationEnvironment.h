@@ -16,6 +16,10 @@ public:
     static std::string GetLogsPath();
     // The install prefix (the directory above bin/), not the executable's directory.
     static std::string GetExecutableDirectoryPath();
+    // A resource shipped with the application: <bundle>/share/vantis/<name>.<type>.
+    static std::string GetResourcePath(const std::string& name, const std::string& type);
+    // The archive the web cache is seeded from: <bundle>/.webcache.zip.
+    static std::string GetWebcacheSeedPath();
 };
 
 }  // namespace VantisClient

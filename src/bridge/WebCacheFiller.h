@@ -1,0 +1,68 @@
+// Keeps the web cache of the game card up to date: each request the web view
+// is about to send for a resource of the current game's card is fetched once
+// more in the background and stored below the game's cache directory, so that
+// the next offline start shows the card as it was last seen. A download counts
+// only when the whole body arrived with status 200; anything else leaves the
+// older copy in place. Downloads run one at a time on the filler's own thread,
+// and at most MAX_PENDING wait for it; more are dropped (the next visit asks
+// again).
+// Thread-safety: requestWillBeSent() and isIdle() may be called from any
+// thread (the shell calls the first on its main thread). The destructor drops
+// the waiting downloads, waits for the running one (bounded by the HTTP
+// time-out) and joins the thread; it must not run on that thread.
+#pragma once
+
+#include <condition_variable>
+#include <deque>
+#include <string>
+
+#include <Poco/Runnable.h>
+
+#include "common/Thread.h"
+#include "common/VantisMutex.h"
+
+namespace VantisClient {
+
+class WebCacheFiller : public Poco::Runnable {
+public:
+    static constexpr size_t MAX_PENDING = 64;
+    static constexpr int TIMEOUT_SECONDS = 10;
+    static const char* const THREAD_NAME;
+
+    WebCacheFiller();
+    ~WebCacheFiller() override;
+    WebCacheFiller(const WebCacheFiller&) = delete;
+    WebCacheFiller& operator=(const WebCacheFiller&) = delete;
+
+    // Queues a download of `address` when it names a resource below the base
+    // address of `gameId`'s card on `gameCardEndpoint` (WebCacheResource).
+    // True when a download was queued.
+    bool requestWillBeSent(const std::string& address, const std::string& gameCardEndpoint,
+                           const std::string& gameId);
+    // Nothing queued and nothing downloading.
+    bool isIdle() const;
+
+    void run() override;
+
+private:
+    using Lock = std::unique_lock<VantisMutex>;
+
+    struct Download {
+        std::string address;
+        std::string gameId;
+        std::string relativePath;
+    };
+
+    bool takeNext(Download& download);
+    static void perform(const Download& download);
+    static bool fetchInto(const Download& download);
+
+    mutable VantisMutex m_mutex;
+    std::condition_variable_any m_wake;
+    std::deque<Download> m_pending;
+    bool m_downloading = false;
+    bool m_stopping = false;
+    Thread m_thread;
+};
+
+}  // namespace VantisClient
