@@ -2,23 +2,32 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstddef>
 #include <cstdio>
-#include <regex>
 
 namespace VantisClient {
 namespace {
 
 const uint64_t BYTES_PER_MB = 1048576;
 
+bool isDecimal(const std::string& text) {
+    return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
+}
+
 // The right label during the transfer: "50% (150 MB)", the total in MiB.
 bool totalFromLabel(const std::string& label, uint64_t& bytesTotal) {
-    static const std::regex pattern("^\\d+% \\((\\d+) MB\\)$");
+    static const std::string OPENING = "% (";
+    static const std::string CLOSING = " MB)";
     // More MiB than 64 bits of bytes hold is no size at all.
-    static const std::ptrdiff_t MOST_DIGITS = 12;
-    std::smatch match;
-    if (!std::regex_match(label, match, pattern) || match[1].length() > MOST_DIGITS) return false;
-    bytesTotal = std::stoull(match[1].str()) * BYTES_PER_MB;
+    static const size_t MOST_DIGITS = 12;
+    const size_t opening = label.find(OPENING);
+    const size_t totalStart = opening + OPENING.size();
+    if (opening == std::string::npos || label.size() < totalStart + CLOSING.size() ||
+        label.compare(label.size() - CLOSING.size(), CLOSING.size(), CLOSING) != 0) {
+        return false;
+    }
+    const std::string total = label.substr(totalStart, label.size() - CLOSING.size() - totalStart);
+    if (!isDecimal(label.substr(0, opening)) || !isDecimal(total) || total.size() > MOST_DIGITS) return false;
+    bytesTotal = std::stoull(total) * BYTES_PER_MB;
     return true;
 }
 
