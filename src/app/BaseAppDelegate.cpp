@@ -1,0 +1,439 @@
+#include "app/BaseAppDelegate.h"
+
+#include <algorithm>
+
+#include <Poco/Delegate.h>
+#include <Poco/URI.h>
+
+#include "app/PlayTaskPath.h"
+#include "bridge/GameViewResolver.h"
+#include "bridge/ShellMessageCenter.h"
+#include "common/ApplicationEnvironment.h"
+#include "common/Logger.h"
+#include "common/Utilities.h"
+#include "core/ClientCore.h"
+#include "net/RefreshTokenProvider.h"
+#include "platform/Platform.h"
+
+namespace VantisClient {
+namespace {
+
+const char* const TRAFFIC_CHANNEL = "HttpTraffic";
+
+void logViewType(int32_t type) { Logger::LogChannelInfo(TRAFFIC_CHANNEL, "Loading webview of type: %i", type); }
+
+bool isWebAddress(const std::string& address) {
+    try {
+        const Poco::URI uri(address);
+        return (uri.getScheme() == "http" || uri.getScheme() == "https") && !uri.getHost().empty();
+    } catch (const Poco::Exception&) {
+        return false;
+    }
+}
+
+// The base game and decimal game ids, each once: nothing that could name a
+// directory or leave the base game out (which would remove it).
+bool isSelectionOfGame(const tRevisionList& revisions, const std::string& baseGameId) {
+    if (!revisions.containsGID(baseGameId)) return false;
+    for (const std::string& gameId : revisions) {
+        if (gameId.empty() || gameId.size() > 20 || gameId.find_first_not_of("0123456789") != std::string::npos) {
+            return false;
+        }
+        if (std::count(revisions.begin(), revisions.end(), gameId) > 1) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+BaseAppDelegate::BaseAppDelegate() {
+    m_apiStatus.status = APIStatusResult::STATUS_UNKNOWN;
+    m_apiStatus.interval = 0;
+    shutdownEvent += Poco::delegate(this, &BaseAppDelegate::onShutdownVantisClient);
+}
+
+BaseAppDelegate::~BaseAppDelegate() {
+    shutdownEvent -= Poco::delegate(this, &BaseAppDelegate::onShutdownVantisClient);
+    apiStatusInitializedEvent -= Poco::delegate(this, &BaseAppDelegate::OnApiStatusInitialized);
+    if (m_gameViewHandler) {
+        m_gameViewHandler->productSelectionChangeEvent -= Poco::delegate(this, &BaseAppDelegate::onProductSelectionChange);
+        m_gameViewHandler->playTaskLaunchRequestEvent -= Poco::delegate(this, &BaseAppDelegate::onProductLaunchRequest);
+    }
+    if (m_loginPageHandler) {
+        m_loginPageHandler->continueOfflineEvent -= Poco::delegate(this, &BaseAppDelegate::handleContinueOffline);
+    }
+}
+
+std::string BaseAppDelegate::getCurrentGameId() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_currentGameId;
+}
+
+std::string BaseAppDelegate::getCurrentGameLocalPath() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_currentGameLocalPath;
+}
+
+void BaseAppDelegate::setCurrentGameId(const std::string& gameId) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_currentGameId = gameId;
+}
+
+void BaseAppDelegate::setCurrentGameLocalPath(const std::string& path) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_currentGameLocalPath = path;
+}
+
+void BaseAppDelegate::setCurrentProduct(const Poco::SharedPtr<ProductPresentationData>& product) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_currentProduct = product;
+    if (!product) return;
+    m_currentGameId = product->gameId;
+    m_currentGameLocalPath = product->contents.installPath;
+}
+
+Poco::SharedPtr<ProductPresentationData> BaseAppDelegate::getCurrentProduct() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_currentProduct;
+}
+
+Poco::SharedPtr<GameViewHandler> BaseAppDelegate::gameViewHandler() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_gameViewHandler;
+}
+
+Poco::SharedPtr<LoginPageHandler> BaseAppDelegate::loginPageHandler() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_loginPageHandler;
+}
+
+APIStatusResult BaseAppDelegate::apiStatus() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_apiStatus;
+}
+
+void BaseAppDelegate::onCoreInitialized(const InitializationData& data) {
+    if (data.result != InitializationData::RESULT_READY) {
+        Poco::EventArgs args;
+        shutdownEvent.notify(this, args);
+        return;
+    }
+    const EUserLoginState loginState = m_loginState;
+    const Poco::SharedPtr<ProductPresentationData> product = presentationDataOf(data.selectedGameId);
+    if (!product) Logger::LogError("No presentation data for game %s; the card shows nothing.", data.selectedGameId.c_str());
+    createBridges(product, loginState == SignedIn);
+    apiStatusInitializedEvent += Poco::delegate(this, &BaseAppDelegate::OnApiStatusInitialized);
+    onAPIStatusChanged(apiStatus());
+    setCurrentProduct(product);
+    showViewForStatus(data.apiStatus, loginState);
+    Poco::EventArgs args;
+    apiStatusInitializedEvent.notify(this, args);
+}
+
+Poco::SharedPtr<ProductPresentationData> BaseAppDelegate::presentationDataOf(const std::string& gameId) {
+    ClientCore* core = ClientCore::instance();
+    return core != nullptr ? core->getProductPresentationData(gameId) : nullptr;
+}
+
+void BaseAppDelegate::createBridges(const Poco::SharedPtr<ProductPresentationData>& product, bool signedIn) {
+    Poco::SharedPtr<GameViewHandler> gameView;
+    if (product) {
+        gameView = new GameViewHandler(product, signedIn);
+        gameView->productSelectionChangeEvent += Poco::delegate(this, &BaseAppDelegate::onProductSelectionChange);
+        gameView->playTaskLaunchRequestEvent += Poco::delegate(this, &BaseAppDelegate::onProductLaunchRequest);
+    }
+    Poco::SharedPtr<LoginPageHandler> loginPage = new LoginPageHandler();
+    loginPage->continueOfflineEvent += Poco::delegate(this, &BaseAppDelegate::handleContinueOffline);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_gameViewHandler = gameView;
+    m_loginPageHandler = loginPage;
+}
+
+void BaseAppDelegate::showViewForStatus(int32_t apiStatus, EUserLoginState loginState) {
+    if (apiStatus == APIStatusResult::STATUS_ONLINE && loginState != SignedIn) {
+        loadView(LoginPageView);
+        return;
+    }
+    m_cardForLackOfConnection = loginState != SignedIn;
+    loadView(GameCardView);
+}
+
+void BaseAppDelegate::OnApiStatusInitialized(const void*, Poco::EventArgs&) { onAPIStatusChanged(apiStatus()); }
+
+void BaseAppDelegate::onAPIStatusChanged(APIStatusResult result) {
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_apiStatus = result;
+    }
+    ShellMessage message(ShellMessage::API_STATUS_CODE_CHANGED);
+    message.values["apiStatusCode"] = result.status;
+    message.values["gamecardEndpoint"] = result.gamecardEndpoint;
+    ShellMessageCenter::Post(message);
+    // The backend came back while the card only stood in for the login page.
+    if (result.status == APIStatusResult::STATUS_ONLINE && m_cardForLackOfConnection &&
+        m_currentView == GameCardView && m_loginState != SignedIn && m_loginState != SigningInWithToken) {
+        m_cardForLackOfConnection = false;
+        loadView(LoginPageView);
+    }
+}
+
+void BaseAppDelegate::loadView(ViewType type) {
+    logViewType(type);
+    m_viewToLoad = type;
+    if (type == m_currentView) return;
+    if (type == GameCardView) {
+        loadGameCard();
+    } else if (type == LoginPageView) {
+        ShellMessageCenter::Post(ShellMessage(ShellMessage::LOAD_LOGIN_PAGE));
+    }
+    m_currentView = type;
+}
+
+void BaseAppDelegate::loadGameCard() {
+    const std::string gameId = getCurrentGameId();
+    const std::string address = "http://" + apiStatus().gamecardEndpoint + "/" + gameId + "/index.html";
+    ShellMessage message(ShellMessage::LOAD_GAME_CARD);
+    switch (GameViewResolver::GetGameViewAction(gameId, address)) {
+        case GameViewResolver::REMOTE_PAGE:
+            Logger::LogInfo("Loading game card from web: %s.", address.c_str());
+            message.values["gameCardPath"] = address;
+            message.values["gameCardType"] = std::string("Remote");
+            break;
+        case GameViewResolver::WEB_CACHE: {
+            const std::string path = Utilities::AppendPath(
+                Utilities::AppendPath(ApplicationEnvironment::GetWebcachePath(), gameId), "index.html");
+            Logger::LogInfo("Loading game card from web cache (offline), game card path: %s.", path.c_str());
+            message.values["gameCardPath"] = path;
+            message.values["gameCardType"] = std::string("Local");
+            break;
+        }
+        default:
+            Logger::LogInfo("Loading game card fallback page.");
+            message.values["gameCardPath"] = ApplicationEnvironment::GetResourcePath("fallbackPage", "htm");
+            message.values["gameCardType"] = std::string("Local");
+            break;
+    }
+    ShellMessageCenter::Post(message);
+}
+
+void BaseAppDelegate::handleContinueOffline(const void*, Poco::EventArgs&) {
+    m_cardForLackOfConnection = false;
+    loadView(GameCardView);
+}
+
+void BaseAppDelegate::onLoginPageLoadFailed() {
+    m_cardForLackOfConnection = true;
+    loadView(GameCardView);
+}
+
+bool BaseAppDelegate::handleLoginRedirect(const std::string& address) {
+    Poco::SharedPtr<LoginPageHandler> loginPage = loginPageHandler();
+    if (m_currentView != LoginPageView || !loginPage) {
+        Logger::LogChannelWarning("Browser", "A sign-in redirect arrived while the login page is not shown; ignored.");
+        return false;
+    }
+    return loginPage->onLoginRedirect(address);
+}
+
+void BaseAppDelegate::onSignedIn(SignInResult result) {
+    Logger::LogInfo("Auth success.");
+    m_loginState = SignedIn;
+    try {
+        if (!RefreshTokenProvider::set(result.refreshToken)) Logger::LogError("Could not save refresh token.");
+    } catch (const std::exception&) {
+        Logger::LogError("Could not save refresh token.");
+    }
+    if (ClientCore* core = ClientCore::instance()) core->checkForUpdatesToManifests();
+    m_signedIn = true;
+    m_cardForLackOfConnection = false;
+    if (Poco::SharedPtr<LoginPageHandler> loginPage = loginPageHandler()) loginPage->onSignInFinished(true);
+    loadView(GameCardView);
+    if (Poco::SharedPtr<GameViewHandler> gameView = gameViewHandler()) gameView->onUserStateChanged(true);
+}
+
+void BaseAppDelegate::onSignInFailed(SignInResult result) {
+    Logger::LogInfo("Auth failed.");
+    ++m_signInFailures;
+    if (m_loginState == SigningInWithToken) {
+        m_loginState = StartupSignInFailed;
+    } else {
+        Logger::LogWarning("Called unimplemented onSignInFailed result case!");
+    }
+    if (Poco::SharedPtr<LoginPageHandler> loginPage = loginPageHandler()) loginPage->onSignInFinished(false);
+    // A backend that could not be reached says nothing about the token.
+    if (result.credentialsRejected) RefreshTokenProvider::remove();
+}
+
+void BaseAppDelegate::onSignedOut() {
+    Logger::LogInfo("Signed out.");
+    m_loginState = SignedOut;
+    if (Poco::SharedPtr<GameViewHandler> gameView = gameViewHandler()) gameView->onUserStateChanged(false);
+    RefreshTokenProvider::remove();
+}
+
+void BaseAppDelegate::onAuthLost() {
+    Logger::LogInfo("Auth lost.");
+    m_loginState = SignedOut;
+    RefreshTokenProvider::remove();
+    m_signedIn = false;
+}
+
+void BaseAppDelegate::onProductInstallSuccess(Poco::SharedPtr<ProductPresentationData> product) {
+    // The card and the launches follow the installed game's new info files.
+    if (product && product->gameId == getCurrentGameId()) setCurrentProduct(product);
+    if (Poco::SharedPtr<GameViewHandler> gameView = gameViewHandler()) gameView->onProductInstallSuccess(product);
+    postInstallResult(product, EInstallResult::Success);
+}
+
+void BaseAppDelegate::onProductInstallFailed(Poco::SharedPtr<ProductPresentationData> product, EInstallResult result) {
+    if (result == EInstallResult::ConnectionError || result == EInstallResult::ServerError) {
+        if (ClientCore* core = ClientCore::instance()) core->checkAPIStatusAsync();
+    }
+    if (Poco::SharedPtr<GameViewHandler> gameView = gameViewHandler()) {
+        gameView->onProductInstallFailed(product, result);
+    }
+    postInstallResult(product, result);
+}
+
+void BaseAppDelegate::onProductInstallAborted(Poco::SharedPtr<ProductPresentationData> product) {
+    if (Poco::SharedPtr<GameViewHandler> gameView = gameViewHandler()) gameView->onProductInstallAborted(product);
+    postInstallResult(product, EInstallResult::Aborted);
+}
+
+void BaseAppDelegate::postInstallResult(const Poco::SharedPtr<ProductPresentationData>& product, EInstallResult result) {
+    ShellMessage message(ShellMessage::ON_PRODUCT_INSTALL_RESULT);
+    message.values["result"] = static_cast<int32_t>(result);
+    message.values["productName"] = product ? product->contents.name : std::string();
+    message.values["iconPath"] = product ? product->contents.iconPath : std::string();
+    ShellMessageCenter::Post(message);
+}
+
+void BaseAppDelegate::handleInstallProgress(Poco::SharedPtr<ProductPresentationData> product,
+                                            EInstallStatusCode status, float progress, uint64_t byteCount) {
+    if (Poco::SharedPtr<GameViewHandler> gameView = gameViewHandler()) {
+        gameView->handleInstallProgress(product, status, progress, byteCount);
+    }
+}
+
+void BaseAppDelegate::onProductStateChanged(const std::string&, EProductState) {}
+
+void BaseAppDelegate::onManifestUpdateCheckResults(EManifestUpdateCode code, const std::string& gameId) {
+    if (gameId != getCurrentGameId()) return;
+    if (ClientCore* core = ClientCore::instance()) core->proceedWithUpdate(code, gameId);
+}
+
+void BaseAppDelegate::onProductSelectionChange(const void*, GameViewHandler::ProductSelectionChange& change) {
+    if (m_loginState == SignedIn) {
+        if (ClientCore* core = ClientCore::instance()) {
+            core->installProductAsync(change.product->gameId, change.revisions, change.language);
+        }
+        return;
+    }
+    if (Poco::SharedPtr<GameViewHandler> gameView = gameViewHandler()) {
+        gameView->onProductInstallFailed(change.product, EInstallResult::NotAuthorized);
+    }
+    Logger::LogError("Attempting product %s installation before login?", change.product->gameId.c_str());
+}
+
+bool BaseAppDelegate::requestInstall(const std::string& language, const tRevisionList& revisions) {
+    const Poco::SharedPtr<ProductPresentationData> product = getCurrentProduct();
+    if (!product || m_loginState != SignedIn) {
+        Logger::LogError("Attempting product %s installation before login?", getCurrentGameId().c_str());
+        return false;
+    }
+    if (!isSelectionOfGame(revisions, product->gameId)) {
+        Logger::LogWarning("Refused the install of game %s: not a list of game ids with the base game",
+                           product->gameId.c_str());
+        return false;
+    }
+    ClientCore* core = ClientCore::instance();
+    return core != nullptr && core->installProductAsync(product->gameId, revisions, language);
+}
+
+void BaseAppDelegate::onProductLaunchRequest(const void*, GameViewHandler::PlayTaskLaunchRequest& request) {
+    const PlayTaskStruct& task = request.playTask;
+    const std::string& gameId = request.product->gameId;
+    Logger::LogInfo("Launching play task for game %s (%s)", gameId.c_str(), task.gameName.c_str());
+    if (task.type == PlayTaskStruct::URLTask) {
+        std::string error;
+        if (!isWebAddress(task.link)) {
+            Logger::LogWarning("Refused to open %s from play task for gameId %s: not a web address", task.link.c_str(),
+                               gameId.c_str());
+        } else if (!Platform::DesktopLauncher()->open(task.link, error)) {
+            Logger::LogWarning("Failed to open url %s from play task for gameId %s", task.link.c_str(), gameId.c_str());
+        }
+        return;
+    }
+    if (task.type == PlayTaskStruct::FileTask) launchFileTask(*request.product, task);
+}
+
+void BaseAppDelegate::launchFileTask(const ProductPresentationData& product, const PlayTaskStruct& task) {
+    const std::string& installPath = product.contents.installPath;
+    const std::string path = PlayTaskPath::Compose(installPath, task.path);
+    Logger::LogInfo("PlayTask path %s", path.c_str());
+    std::string resolved;
+    if (!PlayTaskPath::ResolveBelow(installPath, path, resolved)) {
+        Logger::LogWarning("Refused to launch %s: it is missing or lies outside the game's directory %s", path.c_str(),
+                           installPath.c_str());
+        return;
+    }
+    if (task.isPrimary) {
+        launchPrimaryProgram(resolved, task, installPath);
+        return;
+    }
+    std::string error;
+    if (!Platform::DesktopLauncher()->open(resolved, error)) {
+        Logger::LogWarning("Unable to open %s with error %s", resolved.c_str(), error.c_str());
+    }
+    if (Poco::SharedPtr<GameViewHandler> gameView = gameViewHandler()) gameView->gameClosed();
+}
+
+void BaseAppDelegate::launchPrimaryProgram(const std::string& path, const PlayTaskStruct& task,
+                                           const std::string& installPath) {
+    Poco::SharedPtr<GameViewHandler> gameView = gameViewHandler();
+    if (gameView) gameView->gameStarted();
+    std::string workingDirectory = installPath;
+    if (!task.workingDir.empty() &&
+        !PlayTaskPath::ResolveBelow(installPath, PlayTaskPath::Compose(installPath, task.workingDir),
+                                    workingDirectory)) {
+        Logger::LogWarning("Working directory %s of the play task lies outside the game's directory; using %s",
+                           task.workingDir.c_str(), installPath.c_str());
+        workingDirectory = installPath;
+    }
+    std::vector<std::string> arguments;
+    if (!task.arguments.empty()) arguments.push_back(task.arguments);
+    std::string error;
+    const ILaunchedProgram::Ptr program = Platform::DesktopLauncher()->launch(path, arguments, workingDirectory, error);
+    if (!program) {
+        Logger::LogWarning("Unable to launch process %s with error %s", path.c_str(), error.c_str());
+        if (gameView) gameView->gameClosed();
+        return;
+    }
+    ++m_gamesLaunched;
+    m_gameWatcher.watch(program, [this]() { postGameClosed(); });
+}
+
+void BaseAppDelegate::postGameClosed() {
+    if (Poco::SharedPtr<GameViewHandler> gameView = gameViewHandler()) gameView->gameClosed();
+}
+
+void BaseAppDelegate::onShutdownRequest() {
+    Logger::LogInfo("Performing shutdown (onShutdownRequest())");
+    m_shutdownPerformed = true;
+}
+
+void BaseAppDelegate::shutdownRequest() {
+    Poco::EventArgs args;
+    shutdownEvent.notify(this, args);
+}
+
+void BaseAppDelegate::onShutdownVantisClient(const void*, Poco::EventArgs&) {
+    if (ClientCore::isStarted()) {
+        ClientCore::RequestShutdown();
+        return;
+    }
+    // Without an engine nobody would answer; the drain loop may end at once.
+    m_shutdownPerformed = true;
+}
+
+}  // namespace VantisClient

@@ -1,0 +1,148 @@
+// The controller between the engine and a shell: it hears every engine
+// notification, knows the launched game, the user's sign-in and which page the
+// shell shows, owns the game card and login page bridges, turns the card's
+// requests into engine calls and play-task launches, and tells the shell what
+// to do through shell messages (ShellMessageCenter).
+//
+// Thread-safety: the listener operations run on the shell's drain thread; the
+// bridge event handlers and the shell's requests (loadView, shutdownRequest,
+// the redirect and page-load reports) on the shell's main thread. The state
+// both read is atomic or under the controller's lock; the bridges are created
+// once, on the drain thread, and read through copies of their pointers.
+#pragma once
+
+#include <atomic>
+#include <mutex>
+#include <string>
+
+#include <Poco/BasicEvent.h>
+#include <Poco/EventArgs.h>
+#include <Poco/SharedPtr.h>
+
+#include "app/EUserLoginState.h"
+#include "app/LaunchedGameWatcher.h"
+#include "app/ViewType.h"
+#include "bridge/GameViewHandler.h"
+#include "bridge/LoginPageHandler.h"
+#include "core/IClientListener.h"
+#include "model/ProductPresentationData.h"
+#include "net/APIStatusResult.h"
+
+namespace VantisClient {
+
+class BaseAppDelegate : public IClientListener {
+public:
+    BaseAppDelegate();
+    ~BaseAppDelegate() override;
+    BaseAppDelegate(const BaseAppDelegate&) = delete;
+    BaseAppDelegate& operator=(const BaseAppDelegate&) = delete;
+
+    // IClientListener.
+    void onSignedIn(SignInResult result) override;
+    void onSignInFailed(SignInResult result) override;
+    void onSignedOut() override;
+    void onAuthLost() override;
+    void onProductInstallSuccess(Poco::SharedPtr<ProductPresentationData> product) override;
+    void onProductInstallFailed(Poco::SharedPtr<ProductPresentationData> product, EInstallResult result) override;
+    void onProductInstallAborted(Poco::SharedPtr<ProductPresentationData> product) override;
+    void onProductStateChanged(const std::string& gameId, EProductState state) override;
+    void handleInstallProgress(Poco::SharedPtr<ProductPresentationData> product, EInstallStatusCode status,
+                               float progress, uint64_t byteCount) override;
+    void onManifestUpdateCheckResults(EManifestUpdateCode code, const std::string& gameId) override;
+    void onCoreInitialized(const InitializationData& data) override;
+    void onShutdownRequest() override;
+    void onAPIStatusChanged(APIStatusResult result) override;
+    std::string getCurrentGameId() const override;
+    std::string getCurrentGameLocalPath() const override;
+
+    // Set by the shell before the engine starts.
+    void setCurrentGameId(const std::string& gameId);
+    void setCurrentGameLocalPath(const std::string& path);
+    void setLoginState(EUserLoginState state) { m_loginState = state; }
+    EUserLoginState getLoginState() const { return m_loginState; }
+    void setCurrentProduct(const Poco::SharedPtr<ProductPresentationData>& product);
+    Poco::SharedPtr<ProductPresentationData> getCurrentProduct() const;
+
+    void loadView(ViewType type);
+    void loadGameCard();
+    ViewType getViewToLoad() const { return m_viewToLoad; }
+    ViewType getCurrentView() const { return m_currentView; }
+    bool isSignedIn() const { return m_signedIn; }
+    bool isGameRunning() const { return m_gameWatcher.isWatching(); }
+    // Programs started for the user so far (a game that ended at once counts).
+    int gamesLaunched() const { return m_gamesLaunched; }
+    // Sign-ins that failed so far, at start or from the login page.
+    int signInFailures() const { return m_signInFailures; }
+
+    // The card's install request made by a shell without a page: the same
+    // rules as a selection change from the page (signed in, decimal game ids
+    // with the base game). False when it was refused or an install of the game
+    // is already queued or running.
+    bool requestInstall(const std::string& language, const tRevisionList& revisions);
+
+    // The user quits: asks the engine to stop (or ends the drain loop at once
+    // when no engine runs).
+    void shutdownRequest();
+    bool isShutdownPerformed() const { return m_shutdownPerformed; }
+    // The shell's drain loop has destroyed the engine.
+    void setCoreShutDown() { m_coreShutDown = true; }
+    bool isCoreShutDown() const { return m_coreShutDown; }
+
+    // Null until the engine is initialized.
+    Poco::SharedPtr<GameViewHandler> gameViewHandler() const;
+    Poco::SharedPtr<LoginPageHandler> loginPageHandler() const;
+
+    // The shell saw the top-level page of its web view navigate to `address`,
+    // or fail to load it. Only the login view's own navigation may sign in:
+    // true when a sign-in with the redirect's code started.
+    bool handleLoginRedirect(const std::string& address);
+    // The login page could not be loaded: the card is shown instead, and the
+    // login page again when the backend comes back.
+    void onLoginPageLoadFailed();
+
+    Poco::BasicEvent<Poco::EventArgs> shutdownEvent;
+    Poco::BasicEvent<Poco::EventArgs> apiStatusInitializedEvent;
+
+protected:
+    // The presentation data of a game; the engine's by default.
+    virtual Poco::SharedPtr<ProductPresentationData> presentationDataOf(const std::string& gameId);
+
+private:
+    void onProductSelectionChange(const void* sender, GameViewHandler::ProductSelectionChange& change);
+    void onProductLaunchRequest(const void* sender, GameViewHandler::PlayTaskLaunchRequest& request);
+    void handleContinueOffline(const void* sender, Poco::EventArgs& args);
+    void OnApiStatusInitialized(const void* sender, Poco::EventArgs& args);
+    void onShutdownVantisClient(const void* sender, Poco::EventArgs& args);
+
+    void createBridges(const Poco::SharedPtr<ProductPresentationData>& product, bool signedIn);
+    void showViewForStatus(int32_t apiStatus, EUserLoginState loginState);
+    void launchFileTask(const ProductPresentationData& product, const PlayTaskStruct& task);
+    void launchPrimaryProgram(const std::string& path, const PlayTaskStruct& task, const std::string& installPath);
+    void postInstallResult(const Poco::SharedPtr<ProductPresentationData>& product, EInstallResult result);
+    void postGameClosed();
+    APIStatusResult apiStatus() const;
+
+    std::atomic<EUserLoginState> m_loginState{SignedOut};
+    std::atomic<bool> m_shutdownPerformed{false};
+    std::atomic<bool> m_signedIn{false};
+    std::atomic<bool> m_coreShutDown{false};
+    std::atomic<ViewType> m_viewToLoad{NoView};
+    std::atomic<ViewType> m_currentView{NoView};
+    // The card stands in for the login page only because the backend could
+    // not be reached (not because the user chose to continue offline).
+    std::atomic<bool> m_cardForLackOfConnection{false};
+    std::atomic<int> m_gamesLaunched{0};
+    std::atomic<int> m_signInFailures{0};
+
+    mutable std::mutex m_mutex;
+    APIStatusResult m_apiStatus;
+    std::string m_currentGameId;
+    std::string m_currentGameLocalPath;
+    Poco::SharedPtr<ProductPresentationData> m_currentProduct;
+    Poco::SharedPtr<GameViewHandler> m_gameViewHandler;
+    Poco::SharedPtr<LoginPageHandler> m_loginPageHandler;
+
+    LaunchedGameWatcher m_gameWatcher;
+};
+
+}  // namespace VantisClient

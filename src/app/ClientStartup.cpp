@@ -1,0 +1,198 @@
+#include "app/ClientStartup.h"
+
+#include <pthread.h>
+#include <sys/utsname.h>
+
+#include <chrono>
+#include <cstdlib>
+
+#include <Poco/Path.h>
+#include <Poco/String.h>
+
+#include "app/DefaultSettings.h"
+#include "bridge/WebCacheSeeder.h"
+#include "common/ApplicationEnvironment.h"
+#include "common/BuildInfo.h"
+#include "common/Constants.h"
+#include "common/EReturnCode.h"
+#include "common/Logger.h"
+#include "common/Utilities.h"
+#include "common/json/JsonFile.h"
+#include "core/ClientCore.h"
+#include "net/RefreshTokenProvider.h"
+#include "platform/Platform.h"
+#include "service/VantisServiceInterface.h"
+
+namespace VantisClient {
+namespace {
+
+const char* const RUN_WITHOUT_UPDATING_WORD = "runWithoutUpdating";
+const char* const UPDATE_CHANNEL_KEY = "updateChannel";
+
+std::string joined(const std::vector<std::string>& arguments) { return Poco::cat(std::string(" "), arguments.begin(), arguments.end()); }
+
+std::string configPath() {
+    return Utilities::AppendPath(ApplicationEnvironment::GetApplicationSupportRootPath(), "Config.json");
+}
+
+// A game id names a directory and a database: only a plain decimal id may.
+bool isPlainGameId(const std::string& gameId) {
+    if (gameId.empty() || gameId.size() > 20) return false;
+    for (char c : gameId) {
+        if (c < '0' || c > '9') return false;
+    }
+    return true;
+}
+
+std::string systemRelease() {
+    struct utsname names {};
+    if (uname(&names) != 0) return "unknown";
+    return std::string(names.sysname) + " " + names.release;
+}
+
+}  // namespace
+
+const char* const ClientStartup::LOG_NAME = "VantisClient";
+const char* const ClientStartup::LOG_FILE_NAME = "VantisClient.log";
+const char* const ClientStartup::UPDATER_RELATIVE_PATH = "libexec/vantis/vantis-updater";
+const char* const ClientStartup::CONFIG_HOST_VARIABLE = "VANTIS_CONFIG_HOST";
+
+ClientStartup::ClientStartup(const std::vector<std::string>& arguments,
+                             const std::vector<CmdlineOptions::ExtraOption>& shellOptions)
+    : m_arguments(arguments), m_options(arguments, shellOptions) {}
+
+ClientStartup::~ClientStartup() {
+    if (m_seedingThread.joinable()) m_seedingThread.join();
+    if (m_serviceThread.joinable()) m_serviceThread.join();
+}
+
+int ClientStartup::initialise() {
+    Logger::Start(LOG_NAME, Utilities::AppendPath(ApplicationEnvironment::GetLogsPath(), LOG_FILE_NAME));
+    const int waitMs = m_options.waitForPreviousInstance() ? PREVIOUS_INSTANCE_WAIT_MS : 0;
+    std::string error;
+    if (!m_instanceLock.acquire(ApplicationEnvironment::GetApplicationSupportRootPath(), waitMs, error)) {
+        Logger::LogWarning("Client is already running, closing... (%s)", error.c_str());
+        return RC_ANOTHER_INSTANCE_RUNNING;
+    }
+    if (m_arguments.size() < 3) {
+        Logger::LogInfo("Bundle path: %s", ApplicationEnvironment::GetExecutableDirectoryPath().c_str());
+        Logger::LogWarning("Invalid number of parameters %s", joined(m_arguments).c_str());
+        return RC_UPDATER_NOT_ENOUGH_PARAMETERS;
+    }
+    return RC_SUCCESS;
+}
+
+int ClientStartup::launch(const std::string& clientPath) {
+    Logger::LogInfo("Launch params: %s", joined(m_arguments).c_str());
+    for (size_t i = 1; i < m_arguments.size(); ++i) {
+        if (m_arguments[i] == RUN_WITHOUT_UPDATING_WORD) m_options.setRunWithoutUpdating();
+    }
+    if (!m_options.runWithoutUpdating()) return handOverToUpdater(clientPath);
+    if (!resolveLaunchedGame()) return RC_GAME_ID_NOT_RECOGNIZED;
+    return RC_SUCCESS;
+}
+
+bool ClientStartup::resolveLaunchedGame() {
+    const std::vector<std::string> positional = m_options.positionalArguments();
+    m_gamePath = m_options.gamePath() ? *m_options.gamePath() : (positional.size() > 0 ? positional[0] : "");
+    m_gameId = m_options.gameId() ? *m_options.gameId() : (positional.size() > 1 ? positional[1] : "");
+    if (isPlainGameId(m_gameId)) return true;
+    Logger::LogError("The game id '%s' is not a decimal game id of 1 to 20 digits; closing.", m_gameId.c_str());
+    return false;
+}
+
+int ClientStartup::handOverToUpdater(const std::string& clientPath) {
+    Poco::JSON::Object::Ptr config;
+    if (JsonFile::Read(configPath(), config) && config->has(UPDATE_CHANNEL_KEY) &&
+        config->get(UPDATE_CHANNEL_KEY).isString() && config->getValue<std::string>(UPDATE_CHANNEL_KEY) == "beta") {
+        m_options.setUpdateChannel("beta");
+    }
+    const std::string bundle = ApplicationEnvironment::GetExecutableDirectoryPath();
+    m_options.setBundlePath(bundle);
+    m_options.setInstallationPath(Poco::Path(bundle).makeParent().toString());
+    if (!m_options.gamePath() && !m_options.gameId()) {
+        const std::vector<std::string> positional = m_options.positionalArguments();
+        if (positional.size() > 0) m_options.setGamePath(positional[0]);
+        if (positional.size() > 1) m_options.setGameId(positional[1]);
+    }
+    // The updater relaunches the shell that asked for it.
+    m_options.setClientPath(clientPath);
+    const std::string updater = Utilities::AppendPath(bundle, UPDATER_RELATIVE_PATH);
+    const std::vector<std::string> arguments = m_options.createArgumentsList();
+    std::string error;
+    if (!Platform::DesktopLauncher()->launch(updater, arguments, bundle, error)) {
+        Logger::LogError("Unable to launch the updater %s: %s", updater.c_str(), error.c_str());
+        return RC_UPDATER_RUNNING;
+    }
+    Logger::LogInfo("VantisUpdater location %s. Version: %s (%s)", updater.c_str(), BuildInfo::Version(),
+                    BuildInfo::BuildTime());
+    Logger::LogInfo("Params: %s", joined(arguments).c_str());
+    if (!m_options.skipServiceRunningCheck()) VantisServiceInterface().stopService();
+    return RC_LAUNCHING_UPDATER;
+}
+
+void ClientStartup::startEngine(BaseAppDelegate& controller) {
+    m_controller = &controller;
+    m_preferences.reset(new UserPreferences());
+    controller.setCurrentGameLocalPath(m_gamePath);
+    controller.setCurrentGameId(m_gameId);
+    startServiceLink();
+    registerDefaultSettings();
+    startWebCacheSeeding();
+    useConfigHostFromEnvironment();
+    std::string refreshToken;
+    if (RefreshTokenProvider::get(refreshToken)) controller.setLoginState(SigningInWithToken);
+    ClientCore::StartWithGameId(m_preferences.get(), &controller, m_gameId, refreshToken);
+    Logger::LogInfo("Using %s system", systemRelease().c_str());
+    m_drainThread = std::thread(&ClientStartup::drain, &controller);
+}
+
+void ClientStartup::useConfigHostFromEnvironment() {
+    const char* host = std::getenv(CONFIG_HOST_VARIABLE);
+    if (host == nullptr || *host == '\0') return;
+    Logger::LogInfo("Configuration host from %s: %s", CONFIG_HOST_VARIABLE, host);
+    API_STATUS_ENDPOINT_HOST = host;
+}
+
+void ClientStartup::startServiceLink() {
+    if (m_options.skipServiceRunningCheck()) return;
+    std::vector<std::string> paths = {ApplicationEnvironment::GetExecutableDirectoryPath()};
+    if (Utilities::GetFileExists(m_gamePath) || Utilities::GetDirectoryExists(m_gamePath)) paths.push_back(m_gamePath);
+    // The service may take its time to come up; the engine does not wait for it.
+    m_serviceThread = std::thread([paths]() {
+        std::unique_ptr<VantisServiceInterface> service = VantisServiceInterface::initWithServiceStart();
+        for (const std::string& path : paths) service->requestServiceToFixPrivileges(path);
+    });
+}
+
+void ClientStartup::registerDefaultSettings() {
+    DefaultSettings::Register(ApplicationEnvironment::GetResourcePath("Defaults", "json"), configPath());
+}
+
+void ClientStartup::startWebCacheSeeding() {
+    const std::string gameId = m_gameId;
+    m_seedingThread = std::thread([gameId]() {
+        // The thread's name, cut to the kernel's 15 characters.
+        pthread_setname_np(pthread_self(), std::string(WebCacheSeeder::THREAD_NAME).substr(0, 15).c_str());
+        WebCacheSeeder::seed(gameId);
+    });
+}
+
+void ClientStartup::drain(BaseAppDelegate* controller) {
+    while (!controller->isShutdownPerformed()) {
+        if (ClientCore* core = ClientCore::instance()) core->serviceCalls();
+        std::this_thread::sleep_for(std::chrono::milliseconds(DRAIN_INTERVAL_MS));
+    }
+    ClientCore::Shutdown();
+    controller->setCoreShutDown();
+}
+
+void ClientStartup::quit() {
+    if (m_controller == nullptr) return;
+    m_controller->shutdownRequest();
+    while (!m_controller->isCoreShutDown()) std::this_thread::sleep_for(std::chrono::milliseconds(DRAIN_INTERVAL_MS));
+    if (m_drainThread.joinable()) m_drainThread.join();
+    m_controller = nullptr;
+}
+
+}  // namespace VantisClient

@@ -1,0 +1,82 @@
+// The start of the client and its end, shared by every shell: logging, one
+// instance per application-support root, the argument checks, the hand-over to
+// the updater, the engine's start with the launched game, the drain loop on
+// its own thread, and the quit handshake. A shell adds its own window or
+// terminal around it and observes the shell messages.
+//
+// Thread-safety: a shell calls every operation from its main thread; the drain
+// loop runs on the thread start() creates.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/BaseAppDelegate.h"
+#include "app/SingleInstanceLock.h"
+#include "common/CmdlineOptions.h"
+#include "common/UserPreferences.h"
+
+namespace VantisClient {
+
+class ClientStartup {
+public:
+    static const char* const LOG_NAME;
+    static const char* const LOG_FILE_NAME;
+    static const char* const UPDATER_RELATIVE_PATH;
+    // Points the client at another backend: "host:port" of the configuration host.
+    static const char* const CONFIG_HOST_VARIABLE;
+    // How long a relaunched client waits for the instance that started the updater.
+    static constexpr int PREVIOUS_INSTANCE_WAIT_MS = 15000;
+    static constexpr int DRAIN_INTERVAL_MS = 10;
+
+    // `shellOptions` are the shell's own options beside the client's; they are
+    // parsed and forwarded to the updater like the others.
+    ClientStartup(const std::vector<std::string>& arguments, const std::vector<CmdlineOptions::ExtraOption>& shellOptions);
+    ~ClientStartup();
+    ClientStartup(const ClientStartup&) = delete;
+    ClientStartup& operator=(const ClientStartup&) = delete;
+
+    const CmdlineOptions& options() const { return m_options; }
+    // The launched game, from the options or the positional arguments.
+    const std::string& gameId() const { return m_gameId; }
+    const std::string& gamePath() const { return m_gamePath; }
+
+    // Logging, single instance and the argument count: RC_SUCCESS to go on,
+    // else the code to exit with.
+    int initialise();
+    // Without "runWithoutUpdating", starts the updater with the forwarded
+    // options and returns RC_LAUNCHING_UPDATER (or RC_UPDATER_RUNNING when it
+    // cannot be started); with it, checks the launched game and returns
+    // RC_SUCCESS to go on or RC_GAME_ID_NOT_RECOGNIZED.
+    int launch(const std::string& clientPath);
+    // Starts the engine for the launched game with `controller` as its
+    // listener, and the drain loop. The shell observes shell messages before.
+    void startEngine(BaseAppDelegate& controller);
+    // The quit handshake: asks the engine to stop and waits until the drain
+    // loop has destroyed it.
+    void quit();
+
+private:
+    int handOverToUpdater(const std::string& clientPath);
+    bool resolveLaunchedGame();
+    void useConfigHostFromEnvironment();
+    void startServiceLink();
+    void registerDefaultSettings();
+    void startWebCacheSeeding();
+    static void drain(BaseAppDelegate* controller);
+
+    std::vector<std::string> m_arguments;
+    CmdlineOptions m_options;
+    std::string m_gameId;
+    std::string m_gamePath;
+    SingleInstanceLock m_instanceLock;
+    std::unique_ptr<UserPreferences> m_preferences;
+    BaseAppDelegate* m_controller = nullptr;
+    std::thread m_drainThread;
+    std::thread m_seedingThread;
+    std::thread m_serviceThread;
+};
+
+}  // namespace VantisClient

@@ -1,0 +1,380 @@
+// The controller with the engine's notifications played to it by the test (no
+// engine runs): which page it asks for, what happens to the stored token, what
+// reaches the shell, and which play tasks it lets the platform start.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <mutex>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <Poco/File.h>
+
+#include "app/BaseAppDelegate.h"
+#include "bridge/ShellMessageCenter.h"
+#include "common/Logger.h"
+#include "net/RefreshTokenProvider.h"
+#include "platform/Platform.h"
+#include "support/Sandbox.h"
+#include "support/WaitFor.h"
+
+using namespace VantisClient;
+
+namespace {
+
+const char* const GAME_ID = "1207658924";
+
+class ShellRecorder : public IShellMessageObserver {
+public:
+    ShellRecorder() { ShellMessageCenter::SetObserver(this); }
+    ~ShellRecorder() override { ShellMessageCenter::Reset(); }
+
+    void onShellMessage(const ShellMessage& message) override {
+        std::lock_guard<std::mutex> lock(mutex);
+        messages.push_back(message);
+    }
+    std::vector<std::string> names() {
+        std::lock_guard<std::mutex> lock(mutex);
+        std::vector<std::string> result;
+        for (const ShellMessage& message : messages) {
+            if (message.name != ShellMessage::API_STATUS_CODE_CHANGED) result.push_back(message.name);
+        }
+        return result;
+    }
+    std::vector<ShellMessage> named(const std::string& name) {
+        std::lock_guard<std::mutex> lock(mutex);
+        std::vector<ShellMessage> result;
+        for (const ShellMessage& message : messages) {
+            if (message.name == name) result.push_back(message);
+        }
+        return result;
+    }
+
+    std::mutex mutex;
+    std::vector<ShellMessage> messages;
+};
+
+class FakeProgram : public ILaunchedProgram {
+public:
+    int processId() const override { return 4242; }
+    bool hasEnded() override { return ended; }
+    void waitForEnd() override {}
+    std::atomic<bool> ended{false};
+};
+
+class RecordingLauncher : public IDesktopLauncher {
+public:
+    ILaunchedProgram::Ptr launch(const std::string& path, const std::vector<std::string>& arguments,
+                                 const std::string& workingDirectory, std::string&) override {
+        launches.push_back({path, workingDirectory});
+        launchArguments = arguments;
+        program = std::make_shared<FakeProgram>();
+        return program;
+    }
+    bool open(const std::string& target, std::string&) override {
+        opened.push_back(target);
+        return true;
+    }
+
+    std::vector<std::pair<std::string, std::string>> launches;
+    std::vector<std::string> launchArguments;
+    std::vector<std::string> opened;
+    std::shared_ptr<FakeProgram> program;
+};
+
+// The controller with the presentation data the engine would give.
+class ScriptedController : public BaseAppDelegate {
+public:
+    Poco::SharedPtr<ProductPresentationData> product;
+
+protected:
+    Poco::SharedPtr<ProductPresentationData> presentationDataOf(const std::string&) override { return product; }
+};
+
+class OfflineReachability : public INetworkReachability {
+public:
+    bool isInternetReachable() override { return false; }
+};
+
+APIStatusResult status(int32_t code) {
+    APIStatusResult result;
+    result.status = code;
+    result.gamecardEndpoint = "127.0.0.1:1/gameview/dist";
+    return result;
+}
+
+InitializationData ready(int32_t apiStatus) {
+    InitializationData data;
+    data.selectedGameId = GAME_ID;
+    data.apiStatus = apiStatus;
+    return data;
+}
+
+PlayTaskStruct fileTask(const std::string& name, const std::string& path, bool primary) {
+    PlayTaskStruct task("", "Sample");
+    task.type = PlayTaskStruct::FileTask;
+    task.name = name;
+    task.path = path;
+    task.isPrimary = primary;
+    return task;
+}
+
+PlayTaskStruct linkTask(const std::string& name, const std::string& link) {
+    PlayTaskStruct task("", "Sample");
+    task.type = PlayTaskStruct::URLTask;
+    task.name = name;
+    task.link = link;
+    return task;
+}
+
+class BaseAppDelegateTest : public VantisTest::SandboxTest {
+protected:
+    void SetUp() override {
+        Logger::Start("VantisClient", sandbox.path("Logs/VantisClient.log"));
+        Platform::SetNetworkReachability(std::make_shared<OfflineReachability>());
+        Platform::SetDesktopLauncher(launcher);
+        controller.setCurrentGameId(GAME_ID);
+    }
+
+    // An installed game whose directory holds bin/game, and a file outside it.
+    Poco::SharedPtr<ProductPresentationData> installedProduct(const std::vector<PlayTaskStruct>& tasks) {
+        const std::string installPath = sandbox.path("Library/Sample");
+        sandbox.writeFile("Library/Sample/bin/game", "#!/bin/sh\n");
+        sandbox.writeFile("outside/tool", "#!/bin/sh\n");
+        MiniManifestContents contents(GAME_ID, installPath);
+        contents.name = "Sample Game";
+        contents.iconPath = installPath + "/icon.png";
+        contents.playTasks = tasks;
+        return new ProductPresentationData(ProductIdentification(GAME_ID, 1, tRevisionList{GAME_ID}, "en"), contents,
+                                           EProductState::Installed, LanguageList(), {});
+    }
+
+    void startWith(const Poco::SharedPtr<ProductPresentationData>& product, EUserLoginState login, int32_t api) {
+        controller.product = product;
+        controller.setLoginState(login);
+        controller.onAPIStatusChanged(status(api));
+        controller.onCoreInitialized(ready(api));
+    }
+
+    void launch(const std::string& command) {
+        controller.gameViewHandler()->onMessageFromBrowser(command);
+    }
+
+    static bool tokenStored() {
+        std::string token;
+        return RefreshTokenProvider::get(token);
+    }
+
+    std::shared_ptr<RecordingLauncher> launcher = std::make_shared<RecordingLauncher>();
+    ShellRecorder shell;
+    ScriptedController controller;
+};
+
+}  // namespace
+
+TEST_F(BaseAppDelegateTest, TheFirstPageDependsOnTheBackendAndTheSignIn) {
+    struct Case {
+        int32_t api;
+        EUserLoginState login;
+        const char* page;
+    };
+    const Case cases[] = {
+        {APIStatusResult::STATUS_ONLINE, SignedOut, ShellMessage::LOAD_LOGIN_PAGE},
+        {APIStatusResult::STATUS_ONLINE, SigningInWithToken, ShellMessage::LOAD_LOGIN_PAGE},
+        {APIStatusResult::STATUS_ONLINE, SignedIn, ShellMessage::LOAD_GAME_CARD},
+        {APIStatusResult::STATUS_OFFLINE, SignedOut, ShellMessage::LOAD_GAME_CARD},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.api) + "/" + std::to_string(c.login));
+        ShellRecorder recorder;
+        ScriptedController fresh;
+        fresh.setCurrentGameId(GAME_ID);
+        fresh.product = installedProduct({});
+        fresh.setLoginState(c.login);
+        fresh.onCoreInitialized(ready(c.api));
+        EXPECT_EQ(std::vector<std::string>{c.page}, recorder.names());
+        // The status is repeated to the shell before and after the page request.
+        EXPECT_EQ(2u, recorder.named(ShellMessage::API_STATUS_CODE_CHANGED).size());
+    }
+}
+
+TEST_F(BaseAppDelegateTest, OfflineTheCardIsTheFallbackPageAndAFailedStartStopsTheClient) {
+    startWith(installedProduct({}), SignedOut, APIStatusResult::STATUS_OFFLINE);
+    const std::vector<ShellMessage> cards = shell.named(ShellMessage::LOAD_GAME_CARD);
+    ASSERT_EQ(1u, cards.size());
+    EXPECT_EQ("Local", cards[0].text("gameCardType"));
+    EXPECT_NE(std::string::npos, cards[0].text("gameCardPath").find("fallbackPage.htm"));
+
+    ScriptedController failing;
+    InitializationData unusable = ready(APIStatusResult::STATUS_ONLINE);
+    unusable.result = InitializationData::RESULT_PRODUCT_UNUSABLE;
+    failing.onCoreInitialized(unusable);
+    // No engine runs to answer the shutdown: the drain loop may end at once.
+    EXPECT_TRUE(failing.isShutdownPerformed());
+}
+
+TEST_F(BaseAppDelegateTest, TheStoredTokenGoesOnlyWhenTheBackendRefusedIt) {
+    struct Case {
+        EUserLoginState before;
+        bool rejected;
+        EUserLoginState after;
+        bool tokenKept;
+    };
+    const Case cases[] = {
+        {SigningInWithToken, false, StartupSignInFailed, true},
+        {SigningInWithToken, true, StartupSignInFailed, false},
+        {SignedOut, true, SignedOut, false},
+        {SignedOut, false, SignedOut, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.before) + (c.rejected ? " rejected" : " unreachable"));
+        ASSERT_TRUE(RefreshTokenProvider::set("stored-token"));
+        controller.setLoginState(c.before);
+        SignInResult failure;
+        failure.credentialsRejected = c.rejected;
+        controller.onSignInFailed(failure);
+        EXPECT_EQ(c.after, controller.getLoginState());
+        EXPECT_EQ(c.tokenKept, tokenStored());
+    }
+    const int failures = controller.signInFailures();
+    EXPECT_EQ(4, failures);
+}
+
+TEST_F(BaseAppDelegateTest, ASignInStoresTheTokenAndShowsTheCardAndALostSignInDropsIt) {
+    startWith(installedProduct({}), SignedOut, APIStatusResult::STATUS_ONLINE);
+    SignInResult success;
+    success.status = SignInResult::STATUS_SUCCESS;
+    success.refreshToken = "fresh-token";
+    controller.onSignedIn(success);
+    EXPECT_EQ(SignedIn, controller.getLoginState());
+    EXPECT_TRUE(controller.isSignedIn());
+    EXPECT_TRUE(tokenStored());
+    EXPECT_EQ((std::vector<std::string>{ShellMessage::LOAD_LOGIN_PAGE, ShellMessage::LOAD_GAME_CARD}), shell.names());
+
+    controller.onAuthLost();
+    EXPECT_EQ(SignedOut, controller.getLoginState());
+    EXPECT_FALSE(controller.isSignedIn());
+    EXPECT_FALSE(tokenStored());
+}
+
+TEST_F(BaseAppDelegateTest, TheLoginPageComesBackWithTheBackendUnlessTheUserChoseToStayOffline) {
+    startWith(installedProduct({}), SignedOut, APIStatusResult::STATUS_OFFLINE);
+    controller.onAPIStatusChanged(status(APIStatusResult::STATUS_ONLINE));
+    EXPECT_EQ((std::vector<std::string>{ShellMessage::LOAD_GAME_CARD, ShellMessage::LOAD_LOGIN_PAGE}), shell.names());
+
+    // The user leaves the login page for the card: the next status keeps it.
+    controller.loginPageHandler()->onMessageFromBrowser(R"({"Command":"ContinueOffline"})");
+    controller.onAPIStatusChanged(status(APIStatusResult::STATUS_OFFLINE));
+    controller.onAPIStatusChanged(status(APIStatusResult::STATUS_ONLINE));
+    EXPECT_EQ((std::vector<std::string>{ShellMessage::LOAD_GAME_CARD, ShellMessage::LOAD_LOGIN_PAGE,
+                                        ShellMessage::LOAD_GAME_CARD}),
+              shell.names());
+}
+
+TEST_F(BaseAppDelegateTest, ARedirectSignsInOnlyFromTheLoginPage) {
+    startWith(installedProduct({}), SignedOut, APIStatusResult::STATUS_OFFLINE);
+    // The card is shown: a redirect from anywhere is not the login page's.
+    EXPECT_FALSE(controller.handleLoginRedirect("vantisclient://login_success?code=abc"));
+    EXPECT_EQ(ViewType::GameCardView, controller.getCurrentView());
+}
+
+TEST_F(BaseAppDelegateTest, InstallResultsReachTheShellWithTheGamesNameAndIcon) {
+    const Poco::SharedPtr<ProductPresentationData> product = installedProduct({});
+    startWith(product, SignedIn, APIStatusResult::STATUS_ONLINE);
+    controller.onProductInstallSuccess(product);
+    controller.onProductInstallAborted(product);
+    controller.onProductInstallFailed(product, EInstallResult::OutOfDiskSpace);
+    const std::vector<ShellMessage> results = shell.named(ShellMessage::ON_PRODUCT_INSTALL_RESULT);
+    ASSERT_EQ(3u, results.size());
+    const int64_t expected[] = {0, 1, 4};
+    for (size_t i = 0; i < results.size(); ++i) {
+        EXPECT_EQ(expected[i], results[i].integer("result", -1));
+        EXPECT_EQ("Sample Game", results[i].text("productName"));
+        EXPECT_EQ(product->contents.iconPath, results[i].text("iconPath"));
+    }
+}
+
+TEST_F(BaseAppDelegateTest, AnInstallBeforeSignInIsRefusedOnTheCard) {
+    startWith(installedProduct({}), SignedOut, APIStatusResult::STATUS_OFFLINE);
+    EXPECT_FALSE(controller.requestInstall("en", tRevisionList{GAME_ID}));
+    controller.setLoginState(SignedIn);
+    // Without the base game, or with something that is no game id, nothing is asked of the engine.
+    EXPECT_FALSE(controller.requestInstall("en", tRevisionList{"1207658925"}));
+    EXPECT_FALSE(controller.requestInstall("en", tRevisionList{GAME_ID, "../x"}));
+    EXPECT_FALSE(controller.requestInstall("en", tRevisionList{}));
+}
+
+TEST_F(BaseAppDelegateTest, OnlyProgramsInsideTheGamesDirectoryAreStarted) {
+    installedProduct({});
+    ASSERT_EQ(0, symlink(sandbox.path("outside/tool").c_str(), sandbox.path("Library/Sample/bin/linked").c_str()));
+    struct Case {
+        PlayTaskStruct task;
+        bool launched;
+    };
+    const std::string installPath = sandbox.path("Library/Sample");
+    const Case cases[] = {
+        {fileTask("Play", "bin/game", true), true},
+        {fileTask("Play", installPath + "/bin/game", true), true},
+        {fileTask("Play", "../outside/tool", true), false},
+        {fileTask("Play", sandbox.path("outside/tool"), true), false},
+        {fileTask("Play", "bin/missing", true), false},
+        {fileTask("Play", "bin/linked", true), false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.task.path);
+        launcher->launches.clear();
+        ScriptedController fresh;
+        fresh.setCurrentGameId(GAME_ID);
+        fresh.product = installedProduct({c.task});
+        fresh.setLoginState(SignedIn);
+        fresh.onCoreInitialized(ready(APIStatusResult::STATUS_OFFLINE));
+        fresh.gameViewHandler()->onMessageFromBrowser(R"({"Command":"LaunchPrimaryPlayTask","Arguments":{}})");
+        ASSERT_EQ(c.launched ? 1u : 0u, launcher->launches.size());
+        if (c.launched) {
+            char real[PATH_MAX];
+            ASSERT_NE(nullptr, realpath(installPath.c_str(), real));
+            EXPECT_EQ(std::string(real) + "/bin/game", launcher->launches[0].first);
+            EXPECT_EQ(installPath, launcher->launches[0].second);
+            launcher->program->ended = true;
+            EXPECT_TRUE(VantisTest::WaitFor([&] { return !fresh.isGameRunning(); }));
+        }
+    }
+}
+
+TEST_F(BaseAppDelegateTest, ThePlayButtonComesBackWhenTheGameEnds) {
+    PlayTaskStruct play = fileTask("Play", "bin/game", true);
+    play.arguments = "-windowed -skip intro";
+    startWith(installedProduct({play}), SignedIn, APIStatusResult::STATUS_OFFLINE);
+    launch(R"({"Command":"LaunchPrimaryPlayTask","Arguments":{}})");
+    ASSERT_EQ(1u, launcher->launches.size());
+    EXPECT_EQ(std::vector<std::string>{"-windowed -skip intro"}, launcher->launchArguments);
+    EXPECT_TRUE(controller.isGameRunning());
+    EXPECT_EQ(1, controller.gamesLaunched());
+    // Running: a second primary launch is refused.
+    launch(R"({"Command":"LaunchPrimaryPlayTask","Arguments":{}})");
+    EXPECT_EQ(1u, launcher->launches.size());
+
+    launcher->program->ended = true;
+    ASSERT_TRUE(VantisTest::WaitFor([&] { return !controller.isGameRunning(); }));
+    launch(R"({"Command":"LaunchPrimaryPlayTask","Arguments":{}})");
+    EXPECT_EQ(2u, launcher->launches.size());
+}
+
+TEST_F(BaseAppDelegateTest, OnlyWebAddressesAndFilesOfTheGameAreOpened) {
+    startWith(installedProduct({linkTask("Forum", "https://127.0.0.1/forum"), linkTask("Local", "file:///etc/passwd"),
+                                fileTask("Manual", "bin/game", false), fileTask("Other", "../outside/tool", false)}),
+              SignedIn, APIStatusResult::STATUS_OFFLINE);
+    for (int index = 0; index < 4; ++index) {
+        launch(R"({"Command":"LaunchPlayTask","Arguments":{"PlayTaskIndex":)" + std::to_string(index) + "}}");
+    }
+    ASSERT_EQ(2u, launcher->opened.size());
+    EXPECT_EQ("https://127.0.0.1/forum", launcher->opened[0]);
+    EXPECT_NE(std::string::npos, launcher->opened[1].find("/bin/game"));
+    EXPECT_TRUE(launcher->launches.empty());
+}
+
+TEST_F(BaseAppDelegateTest, QuittingWithoutAnEngineEndsTheDrainLoopAtOnce) {
+    EXPECT_FALSE(controller.isShutdownPerformed());
+    controller.shutdownRequest();
+    EXPECT_TRUE(controller.isShutdownPerformed());
+}
