@@ -79,7 +79,7 @@ void Logger::installChannels(const std::string& name, const std::string& logFile
     Poco::AutoPtr<Poco::SplitterChannel> splitter(new Poco::SplitterChannel);
     Poco::AutoPtr<Poco::FormattingChannel> fileBranch = formatted(file);
     fileBranch->setProperty("flush", "false");
-    splitter->addChannel(formatted(console));
+    if (sm_instance.console) splitter->addChannel(formatted(console));
     splitter->addChannel(new FailSafeChannel(fileBranch));
     // The tree shares the buffer; the buffer's own reference keeps it alive after the tree.
     splitter->addChannel(formatted(Poco::Channel::Ptr(&RecentMemoryBufferChannel::Instance(), true)));
@@ -128,6 +128,8 @@ bool Logger::IsChannelEnabled(const std::string& channel) {
 std::string Logger::Name() { return sm_instance.name; }
 
 void Logger::SetRemoteLogHost(const std::string& hostAndPort) { sm_instance.remoteLogHost = hostAndPort; }
+
+void Logger::SetConsoleOutput(bool enabled) { sm_instance.console = enabled; }
 
 void Logger::write(const std::string& source, Poco::Message::Priority priority, const char* format,
                    va_list arguments) {
@@ -194,6 +196,7 @@ void Logger::Reset() {
     sm_instance.started = false;
     sm_instance.m_contexts.clear();
     sm_instance.remoteLogHost.clear();
+    sm_instance.console = true;
     RecentMemoryBufferChannel::Instance().Clear();
 }
 

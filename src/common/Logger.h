@@ -42,6 +42,9 @@ public:
 
     // Where the syslog branch sends ("host:port"); takes effect at the next Start.
     static void SetRemoteLogHost(const std::string& hostAndPort);
+    // Whether lines also go to the console (standard error); takes effect at
+    // the next Start. A terminal shell keeps the console for its own output.
+    static void SetConsoleOutput(bool enabled);
 
     // Closes every branch, flushing the log file. Lines logged afterwards go nowhere.
     static void Close();
@@ -63,6 +66,7 @@ private:
         bool started = false;
         std::vector<LoggerContext> m_contexts;
         std::string remoteLogHost;
+        bool console = true;
     };
     static State sm_instance;
 };

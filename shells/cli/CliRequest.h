@@ -1,0 +1,42 @@
+// What the user asked the headless shell to do, from its own options beside
+// the client's: sign in as a user, install (in a language, with some of the
+// extra content), play. Also the exit statuses the shell reports.
+// Thread-safety: a plain value.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "common/CmdlineOptions.h"
+
+namespace VantisClient {
+
+struct CliRequest {
+    static constexpr int EXIT_SUCCESS_CODE = 0;
+    // The engine stopped by itself (the launched game could not be used).
+    static constexpr int EXIT_STOPPED = 1;
+    // Plus the install result: 11 aborted ... 18 unknown game.
+    static constexpr int EXIT_INSTALL_FAILED_BASE = 10;
+    static constexpr int EXIT_SIGN_IN_FAILED = 20;
+    static constexpr int EXIT_PLAY_FAILED = 21;
+    static constexpr int EXIT_USAGE = 64;
+
+    // The shell's options, to be parsed with the client's.
+    static std::vector<CmdlineOptions::ExtraOption> Options();
+    // False, with `error`, for options that do not fit together or values that
+    // cannot be used.
+    static bool Read(const CmdlineOptions& options, CliRequest& request, std::string& error);
+    static std::string Usage();
+
+    std::string user;
+    bool install = false;
+    bool play = false;
+    // The play task's name; empty for the primary task.
+    std::string playTask;
+    std::string language;
+    // Unset: all the extra content the game offers; set: exactly these ids.
+    std::optional<std::vector<std::string>> dlcs;
+};
+
+}  // namespace VantisClient

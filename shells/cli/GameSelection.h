@@ -1,0 +1,27 @@
+// What --install installs: a language and the game ids (the base game and its
+// extra content), worked out from the user's options, what is installed and
+// what the backend's product manifest offers.
+// Thread-safety: a plain value; Choose blocks on the backend and needs a
+// signed-in user.
+#pragma once
+
+#include <string>
+
+#include "bridge/tRevisionList.h"
+#include "cli/CliRequest.h"
+#include "install/EInstallResult.h"
+#include "model/ProductPresentationData.h"
+
+namespace VantisClient {
+
+struct GameSelection {
+    // False, with `failure` (the install result the shell reports) and `error`,
+    // when the backend does not offer the game or the language, or cannot be read.
+    static bool Choose(const CliRequest& request, const ProductPresentationData& product, GameSelection& selection,
+                       EInstallResult& failure, std::string& error);
+
+    std::string language;
+    tRevisionList revisions;
+};
+
+}  // namespace VantisClient

@@ -1,0 +1,199 @@
+#include "cli/HeadlessShell.h"
+
+#include <unistd.h>
+
+#include <chrono>
+
+#include "bridge/LoginPageHandler.h"
+#include "bridge/ShellMessageCenter.h"
+#include "cli/BrowserLogin.h"
+#include "cli/PasswordSource.h"
+#include "common/JsonMessageBuilder.h"
+#include "common/Logger.h"
+#include "core/ClientCore.h"
+
+namespace VantisClient {
+namespace {
+
+std::string launchCommand(const ProductPresentationData& product, const std::string& taskName, bool& known) {
+    JsonMessageBuilder builder;
+    known = true;
+    if (taskName.empty()) {
+        builder.makeCommand("LaunchPrimaryPlayTask");
+        return builder.toString();
+    }
+    const std::vector<PlayTaskStruct>& tasks = product.contents.playTasks;
+    for (size_t index = 0; index < tasks.size(); ++index) {
+        if (tasks[index].name != taskName) continue;
+        builder.makeCommand("LaunchPlayTask").addNumericProperty("PlayTaskIndex", index);
+        return builder.toString();
+    }
+    known = false;
+    return std::string();
+}
+
+}  // namespace
+
+const char* const HeadlessShell::INTERRUPT_MESSAGE = "HeadlessShell.Interrupt";
+
+HeadlessShell::HeadlessShell(const CliRequest& request, std::ostream& output, std::ostream& errors, bool isTerminal)
+    : m_request(request), m_errors(errors), m_view(output, errors, isTerminal) {}
+
+void HeadlessShell::onShellMessage(const ShellMessage& message) {
+    {
+        std::lock_guard<std::mutex> lock(m_queueMutex);
+        m_queue.push_back(message);
+    }
+    m_queueChanged.notify_one();
+}
+
+int HeadlessShell::run(ClientStartup& startup) {
+    ShellMessageCenter::SetObserver(this);
+    startup.startEngine(m_controller);
+    while (!m_exitCode) {
+        if (const std::optional<ShellMessage> message = nextMessage()) handle(*message);
+        if (!m_exitCode) advance();
+    }
+    // A running install stops at its next step instead of running to its end.
+    if (ClientCore* core = ClientCore::instance()) core->abortInstallProductAsync();
+    startup.quit();
+    ShellMessageCenter::SetObserver(nullptr);
+    // An install that ended during the handshake still reports its result.
+    while (const std::optional<ShellMessage> message = nextMessage()) {
+        if (message->name == ShellMessage::ON_PRODUCT_INSTALL_RESULT) m_view.show(*message);
+    }
+    return *m_exitCode;
+}
+
+std::optional<ShellMessage> HeadlessShell::nextMessage() {
+    std::unique_lock<std::mutex> lock(m_queueMutex);
+    if (m_exitCode) {
+        if (m_queue.empty()) return std::nullopt;
+    } else {
+        m_queueChanged.wait_for(lock, std::chrono::milliseconds(IDLE_WAKE_MS), [this] { return !m_queue.empty(); });
+        if (m_queue.empty()) return std::nullopt;
+    }
+    ShellMessage message = m_queue.front();
+    m_queue.pop_front();
+    return message;
+}
+
+void HeadlessShell::handle(const ShellMessage& message) {
+    if (message.name == INTERRUPT_MESSAGE) {
+        onInterrupt();
+        return;
+    }
+    m_view.show(message);
+    if (message.name == ShellMessage::LOAD_LOGIN_PAGE) {
+        signInThroughLoginPage();
+    } else if (message.name == ShellMessage::LOAD_GAME_CARD) {
+        if (Poco::SharedPtr<GameViewHandler> card = m_controller.gameViewHandler()) card->onDocumentReady();
+        m_cardShown = true;
+    } else if (message.name == ShellMessage::ON_PRODUCT_INSTALL_RESULT) {
+        onInstallResult(message.integer("result", -1));
+    }
+}
+
+void HeadlessShell::advance() {
+    if (m_codeSignInStarted && m_controller.signInFailures() > m_signInFailuresBefore) {
+        finish(CliRequest::EXIT_SIGN_IN_FAILED, "sign-in failed: the backend did not take the login page's code");
+        return;
+    }
+    if (m_controller.isShutdownPerformed()) {
+        finish(CliRequest::EXIT_STOPPED, "the client stopped: the game or its directory could not be used (see the log)");
+        return;
+    }
+    if (!m_cardShown) return;
+    if (m_request.install && !m_installIssued && signedIn()) issueInstall();
+    const bool installSettled = !m_request.install || m_installDone;
+    if (m_request.play && installSettled && !m_playIssued && !m_exitCode) startPlay();
+    if (m_playIssued && !m_controller.isGameRunning()) finish(CliRequest::EXIT_SUCCESS_CODE);
+}
+
+void HeadlessShell::signInThroughLoginPage() {
+    if (m_request.user.empty()) {
+        finish(CliRequest::EXIT_SIGN_IN_FAILED, "not signed in: sign in with --user=NAME");
+        return;
+    }
+    std::string password;
+    std::string error;
+    PasswordSource passwords(STDIN_FILENO, m_errors);
+    if (!passwords.read("Password for " + m_request.user + ": ", password, error)) {
+        finish(CliRequest::EXIT_SIGN_IN_FAILED, "sign-in failed: " + error);
+        return;
+    }
+    std::string redirect;
+    BrowserLogin browser;
+    if (!browser.signIn(LoginPageHandler::LoginAddress(), m_request.user, password, redirect, error)) {
+        finish(CliRequest::EXIT_SIGN_IN_FAILED, "sign-in failed: " + error);
+        return;
+    }
+    m_signInFailuresBefore = m_controller.signInFailures();
+    m_codeSignInStarted = m_controller.handleLoginRedirect(redirect);
+    if (!m_codeSignInStarted) finish(CliRequest::EXIT_SIGN_IN_FAILED, "sign-in failed: the login page's answer was refused");
+}
+
+void HeadlessShell::issueInstall() {
+    const Poco::SharedPtr<ProductPresentationData> product = m_controller.getCurrentProduct();
+    if (!product) {
+        finish(CliRequest::EXIT_INSTALL_FAILED_BASE + static_cast<int>(EInstallResult::UnknownGame),
+               "the launched game is not known");
+        return;
+    }
+    if (!m_selection) {
+        GameSelection selection;
+        EInstallResult failure = EInstallResult::ServerError;
+        std::string error;
+        if (!GameSelection::Choose(m_request, *product, selection, failure, error)) {
+            finish(CliRequest::EXIT_INSTALL_FAILED_BASE + static_cast<int>(failure), error);
+            return;
+        }
+        m_selection = selection;
+    }
+    // Refused while an update the engine scheduled itself runs: tried again
+    // after its result.
+    m_installIssued = m_controller.requestInstall(m_selection->language, m_selection->revisions);
+}
+
+void HeadlessShell::onInstallResult(int64_t result) {
+    if (!m_installIssued || m_installDone) return;
+    m_installDone = true;
+    if (result != static_cast<int64_t>(EInstallResult::Success)) {
+        finish(CliRequest::EXIT_INSTALL_FAILED_BASE + static_cast<int>(result));
+        return;
+    }
+    if (!m_request.play) finish(CliRequest::EXIT_SUCCESS_CODE);
+}
+
+void HeadlessShell::startPlay() {
+    Poco::SharedPtr<GameViewHandler> card = m_controller.gameViewHandler();
+    const Poco::SharedPtr<ProductPresentationData> product = card ? card->currentProduct() : nullptr;
+    bool known = false;
+    const std::string command = product ? launchCommand(*product, m_request.playTask, known) : std::string();
+    if (!known) {
+        finish(CliRequest::EXIT_PLAY_FAILED, "the game has no play task named '" + m_request.playTask + "'");
+        return;
+    }
+    const int launchedBefore = m_controller.gamesLaunched();
+    card->onMessageFromBrowser(command);
+    if (m_controller.gamesLaunched() == launchedBefore) {
+        finish(CliRequest::EXIT_PLAY_FAILED, "the game could not be started; see the log for why");
+        return;
+    }
+    m_playIssued = true;
+}
+
+void HeadlessShell::onInterrupt() {
+    const bool installRunning = m_installIssued && !m_installDone;
+    finish(installRunning ? CliRequest::EXIT_INSTALL_FAILED_BASE + static_cast<int>(EInstallResult::Aborted)
+                          : CliRequest::EXIT_SUCCESS_CODE,
+           installRunning ? "interrupted: the install stops and resumes at the next start" : "interrupted");
+}
+
+void HeadlessShell::finish(int exitCode, const std::string& message) {
+    if (m_exitCode) return;
+    if (!message.empty()) m_errors << "vantis-client: " << message << std::endl;
+    m_exitCode = exitCode;
+}
+
+}  // namespace VantisClient

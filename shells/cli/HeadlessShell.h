@@ -1,0 +1,68 @@
+// The headless shell: runs the client in a terminal. It observes the shell
+// messages and performs them on its main thread: the terminal view shows the
+// card, the login page is filled in as a browser would (--user), and the
+// user's request is carried out through the controller (--install, --play).
+// SIGINT and SIGTERM abort a running install and quit through the normal
+// shutdown handshake.
+// Thread-safety: onShellMessage may be called from any thread; everything else
+// runs on the thread that calls run().
+#pragma once
+
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <ostream>
+
+#include "app/BaseAppDelegate.h"
+#include "app/ClientStartup.h"
+#include "bridge/IShellMessageObserver.h"
+#include "cli/CliRequest.h"
+#include "cli/GameSelection.h"
+#include "cli/TerminalView.h"
+
+namespace VantisClient {
+
+class HeadlessShell : public IShellMessageObserver {
+public:
+    static const char* const INTERRUPT_MESSAGE;
+    static constexpr int IDLE_WAKE_MS = 200;
+
+    HeadlessShell(const CliRequest& request, std::ostream& output, std::ostream& errors, bool isTerminal);
+
+    // Starts the engine, carries out the request and quits; the exit status.
+    int run(ClientStartup& startup);
+    void onShellMessage(const ShellMessage& message) override;
+
+private:
+    std::optional<ShellMessage> nextMessage();
+    void handle(const ShellMessage& message);
+    void advance();
+    void signInThroughLoginPage();
+    void issueInstall();
+    void onInstallResult(int64_t result);
+    void startPlay();
+    void onInterrupt();
+    void finish(int exitCode, const std::string& message = std::string());
+    bool signedIn() const { return m_controller.getLoginState() == SignedIn; }
+
+    const CliRequest m_request;
+    std::ostream& m_errors;
+    TerminalView m_view;
+    BaseAppDelegate m_controller;
+
+    std::mutex m_queueMutex;
+    std::condition_variable m_queueChanged;
+    std::deque<ShellMessage> m_queue;
+
+    bool m_cardShown = false;
+    bool m_installIssued = false;
+    bool m_installDone = false;
+    bool m_playIssued = false;
+    bool m_codeSignInStarted = false;
+    int m_signInFailuresBefore = 0;
+    std::optional<GameSelection> m_selection;
+    std::optional<int> m_exitCode;
+};
+
+}  // namespace VantisClient

@@ -1,0 +1,86 @@
+// vantis-client: the client in a terminal. See CliRequest::Usage().
+#include <unistd.h>
+
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include <Poco/Exception.h>
+#include <Poco/File.h>
+
+#include "app/ClientStartup.h"
+#include "cli/CliRequest.h"
+#include "cli/HeadlessShell.h"
+#include "cli/SignalWatcher.h"
+#include "common/EReturnCode.h"
+#include "common/Logger.h"
+#include "common/Utilities.h"
+
+using namespace VantisClient;
+
+namespace {
+
+std::string ownExecutable() {
+    char path[4096];
+    const ssize_t length = readlink("/proc/self/exe", path, sizeof(path) - 1);
+    return length > 0 ? std::string(path, static_cast<size_t>(length)) : std::string();
+}
+
+bool wantsHelp(const std::vector<std::string>& arguments) {
+    for (size_t i = 1; i < arguments.size(); ++i) {
+        if (arguments[i] == "--help" || arguments[i] == "-h") return true;
+    }
+    return false;
+}
+
+// The exit status of a start-up code, as the system reports it.
+int startupExit(int code, const char* why) {
+    std::cerr << "vantis-client: " << why << " (" << Utilities::GetReturnCodeDescription(code) << ")" << std::endl;
+    return code;
+}
+
+// A fresh install starts in a new directory; whatever stands at the path
+// already is left alone.
+bool createGameDirectory(const std::string& path) {
+    try {
+        Poco::File(path).createDirectories();
+        return true;
+    } catch (const Poco::Exception& error) {
+        std::cerr << "vantis-client: the game's directory " << path << " cannot be created: " << error.displayText()
+                  << std::endl;
+        return false;
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    SignalWatcher::Block();
+    const std::vector<std::string> arguments(argv, argv + argc);
+    if (wantsHelp(arguments)) {
+        std::cout << CliRequest::Usage();
+        return CliRequest::EXIT_SUCCESS_CODE;
+    }
+    ClientStartup startup(arguments, CliRequest::Options());
+    CliRequest request;
+    std::string error;
+    if (!CliRequest::Read(startup.options(), request, error)) {
+        std::cerr << "vantis-client: " << error << "\n" << CliRequest::Usage();
+        return CliRequest::EXIT_USAGE;
+    }
+    // The terminal is the view's; the log file keeps every line.
+    Logger::SetConsoleOutput(startup.options().debugLaunch());
+    int code = startup.initialise();
+    if (code != RC_SUCCESS) return startupExit(code, "the client cannot start");
+    code = startup.launch(ownExecutable());
+    if (code == RC_LAUNCHING_UPDATER) return code;
+    if (code != RC_SUCCESS) return startupExit(code, "the client cannot start");
+    if (startup.gamePath().empty()) {
+        std::cerr << "vantis-client: the game's directory is needed: --path=DIR\n" << CliRequest::Usage();
+        return CliRequest::EXIT_USAGE;
+    }
+    if (request.install && !createGameDirectory(startup.gamePath())) return CliRequest::EXIT_STOPPED;
+    HeadlessShell shell(request, std::cout, std::cerr, isatty(STDOUT_FILENO) != 0);
+    SignalWatcher signals([&shell] { shell.onShellMessage(ShellMessage(HeadlessShell::INTERRUPT_MESSAGE)); });
+    return shell.run(startup);
+}
