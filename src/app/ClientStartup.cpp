@@ -3,6 +3,7 @@
 #include <pthread.h>
 #include <sys/utsname.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 
@@ -93,12 +94,19 @@ int ClientStartup::launch(const std::string& clientPath) {
 }
 
 bool ClientStartup::resolveLaunchedGame() {
-    const std::vector<std::string> positional = m_options.positionalArguments();
+    const std::vector<std::string> positional = positionalArguments();
     m_gamePath = m_options.gamePath() ? *m_options.gamePath() : (positional.size() > 0 ? positional[0] : "");
     m_gameId = m_options.gameId() ? *m_options.gameId() : (positional.size() > 1 ? positional[1] : "");
     if (isPlainGameId(m_gameId)) return true;
     Logger::LogError("The game id '%s' is not a decimal game id of 1 to 20 digits; closing.", m_gameId.c_str());
     return false;
+}
+
+std::vector<std::string> ClientStartup::positionalArguments() const {
+    // The bare word that asks to run here is a request, not the game's path.
+    std::vector<std::string> positional = m_options.positionalArguments();
+    positional.erase(std::remove(positional.begin(), positional.end(), RUN_WITHOUT_UPDATING_WORD), positional.end());
+    return positional;
 }
 
 int ClientStartup::handOverToUpdater(const std::string& clientPath) {
@@ -111,7 +119,7 @@ int ClientStartup::handOverToUpdater(const std::string& clientPath) {
     m_options.setBundlePath(bundle);
     m_options.setInstallationPath(Poco::Path(bundle).makeParent().toString());
     if (!m_options.gamePath() && !m_options.gameId()) {
-        const std::vector<std::string> positional = m_options.positionalArguments();
+        const std::vector<std::string> positional = positionalArguments();
         if (positional.size() > 0) m_options.setGamePath(positional[0]);
         if (positional.size() > 1) m_options.setGameId(positional[1]);
     }

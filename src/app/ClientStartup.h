@@ -61,6 +61,8 @@ public:
 private:
     int handOverToUpdater(const std::string& clientPath);
     bool resolveLaunchedGame();
+    // The arguments that are no options, in order, without the program path.
+    std::vector<std::string> positionalArguments() const;
     void useConfigHostFromEnvironment();
     void startServiceLink();
     void registerDefaultSettings();
