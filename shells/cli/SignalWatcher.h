@@ -1,7 +1,7 @@
 // Turns SIGINT and SIGTERM into a call on a thread of its own, so that the
 // shell can stop an install and quit through its normal handshake instead of
-// dying in the middle of a write. Block() must run in main before any thread
-// starts, so that every thread inherits the blocked signals.
+// dying in the middle of a write. StopSignals::Block() must run in main
+// before any thread starts, so that every thread inherits the blocked signals.
 // Thread-safety: one owner; the callback runs on the watcher's thread.
 #pragma once
 
@@ -14,8 +14,6 @@ namespace VantisClient {
 class SignalWatcher {
 public:
     static constexpr int POLL_INTERVAL_MS = 200;
-
-    static void Block();
 
     explicit SignalWatcher(std::function<void()> onSignal);
     ~SignalWatcher();

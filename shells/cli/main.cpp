@@ -14,6 +14,7 @@
 #include "cli/SignalWatcher.h"
 #include "common/EReturnCode.h"
 #include "common/Logger.h"
+#include "common/StopSignals.h"
 #include "common/Utilities.h"
 
 using namespace VantisClient;
@@ -55,7 +56,7 @@ bool createGameDirectory(const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    SignalWatcher::Block();
+    StopSignals::Block();
     const std::vector<std::string> arguments(argv, argv + argc);
     if (wantsHelp(arguments)) {
         std::cout << CliRequest::Usage();

@@ -9,6 +9,7 @@
 #include "common/ApplicationEnvironment.h"
 #include "common/BuildInfo.h"
 #include "common/FileDescriptor.h"
+#include "common/StopSignals.h"
 #include "service/RequestHandler.h"
 #include "service/ServiceLog.h"
 
@@ -19,20 +20,7 @@ namespace {
 // A second look at the file now and then, in case an inotify event was lost.
 const int RECHECK_INTERVAL_MS = 1000;
 
-sigset_t stopSignals() {
-    sigset_t signals;
-    sigemptyset(&signals);
-    sigaddset(&signals, SIGINT);
-    sigaddset(&signals, SIGTERM);
-    return signals;
-}
-
 }  // namespace
-
-void ServiceProgram::BlockStopSignals() {
-    const sigset_t signals = stopSignals();
-    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
-}
 
 ServiceProgram::ServiceProgram(const ServiceOptions& options) : m_options(options) {}
 
@@ -44,7 +32,7 @@ int ServiceProgram::run() {
     }
     ServiceLog::Line("VantisService %s for uid %u, trigger file %s", BuildInfo::Version(), static_cast<unsigned>(owner),
                      m_options.triggerPath.c_str());
-    const sigset_t signals = stopSignals();
+    const sigset_t signals = StopSignals::Set();
     const FileDescriptor signalFd(::signalfd(-1, &signals, SFD_CLOEXEC | SFD_NONBLOCK));
     TriggerWatcher watcher(m_options.triggerPath);
     std::string error;

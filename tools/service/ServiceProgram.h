@@ -2,7 +2,7 @@
 // listens while it exists, restarts the listener when it is touched, and stops
 // when it is removed or on SIGTERM or SIGINT.
 // Thread-safety: run() on the main thread, which must block SIGTERM and SIGINT
-// before any other thread exists (BlockStopSignals).
+// before any other thread exists (StopSignals::Block).
 #pragma once
 
 #include <signal.h>
@@ -20,7 +20,6 @@ public:
     static constexpr int EXIT_FAILED = 1;
 
     // Leaves SIGTERM and SIGINT to the control loop; inherited by every thread made afterwards.
-    static void BlockStopSignals();
 
     explicit ServiceProgram(const ServiceOptions& options);
     // The process's exit code.

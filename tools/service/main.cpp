@@ -5,13 +5,14 @@
 #include <iostream>
 #include <string>
 
+#include "common/StopSignals.h"
 #include "service/ServiceLog.h"
 #include "service/ServiceOptions.h"
 #include "service/ServiceProgram.h"
 
 int main(int argc, char** argv) {
     // Before any thread exists, so that only the control loop receives them.
-    VantisClient::Service::ServiceProgram::BlockStopSignals();
+    VantisClient::StopSignals::Block();
     std::signal(SIGPIPE, SIG_IGN);
 
     VantisClient::Service::ServiceOptions options;
