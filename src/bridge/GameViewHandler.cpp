@@ -194,11 +194,7 @@ void GameViewHandler::productReloadedFromDB(const ProductPresentationData::Ptr& 
     if (m_documentReady) updateGameView();
 }
 
-void GameViewHandler::sendToBrowser(const std::string& text) {
-    ShellMessage message(ShellMessage::WEB_VIEW_UPDATE);
-    message.values["webViewUpdate"] = text;
-    ShellMessageCenter::Post(message);
-}
+void GameViewHandler::sendToBrowser(const std::string& text) { ShellMessageCenter::Post(ShellMessage::WebViewUpdate(text)); }
 
 ProductPresentationData::Ptr GameViewHandler::currentProduct() const {
     ScopedLock lock(m_productMutex);

@@ -126,11 +126,7 @@ bool LoginPageHandler::onLoginRedirect(const std::string& address) {
 
 void LoginPageHandler::onSignInFinished(bool succeeded) { m_signInState = succeeded ? SignedIn : NotSignedIn; }
 
-void LoginPageHandler::sendToBrowser(const std::string& text) {
-    ShellMessage message(ShellMessage::WEB_VIEW_UPDATE);
-    message.values["webViewUpdate"] = text;
-    ShellMessageCenter::Post(message);
-}
+void LoginPageHandler::sendToBrowser(const std::string& text) { ShellMessageCenter::Post(ShellMessage::WebViewUpdate(text)); }
 
 void LoginPageHandler::loadExternalUrl(const Poco::JSON::Object::Ptr& arguments) {
     if (!arguments) throw Poco::DataFormatException("\"Arguments\" is missing or not an object");

@@ -10,6 +10,12 @@ const char* const ShellMessage::API_STATUS_CODE_CHANGED = "APIStatusCodeChanged"
 const char* const ShellMessage::ON_PRODUCT_INSTALL_RESULT = "OnProductInstallResult";
 const char* const ShellMessage::WEB_VIEW_UPDATE = "WebViewUpdate";
 
+ShellMessage ShellMessage::WebViewUpdate(const std::string& text) {
+    ShellMessage message(WEB_VIEW_UPDATE);
+    message.values["webViewUpdate"] = text;
+    return message;
+}
+
 std::string ShellMessage::text(const std::string& key) const {
     const auto found = values.find(key);
     if (found == values.end()) return std::string();

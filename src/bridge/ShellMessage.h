@@ -18,6 +18,8 @@ struct ShellMessage {
     static const char* const WEB_VIEW_UPDATE;
 
     explicit ShellMessage(std::string name_) : name(std::move(name_)) {}
+    // A text for the page's receiveMessage, under "webViewUpdate".
+    static ShellMessage WebViewUpdate(const std::string& text);
 
     // The string under `key`; empty when the key is missing.
     std::string text(const std::string& key) const;
