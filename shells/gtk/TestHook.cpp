@@ -53,7 +53,10 @@ TestHook::TestHook(std::string script, std::string screenshotDirectory)
     : m_script(std::move(script)), m_screenshotDirectory(std::move(screenshotDirectory)) {}
 
 TestHook::~TestHook() {
-    if (m_page != nullptr) g_signal_handlers_disconnect_by_data(m_page->contentManager(), this);
+    if (m_page == nullptr) return;
+    g_signal_handlers_disconnect_by_data(m_page->contentManager(), this);
+    GdkFrameClock* clock = gtk_widget_get_frame_clock(GTK_WIDGET(m_window->window()));
+    if (clock != nullptr) g_signal_handlers_disconnect_by_data(clock, this);
 }
 
 void TestHook::attach(PageView& page, ShellWindow& window) {
@@ -78,6 +81,26 @@ void TestHook::handle(const std::string& request) {
         Logger::LogWarning("Test hook: unknown request %s", request.c_str());
         return;
     }
+    if (!m_pendingScreenshot.empty()) {
+        Logger::LogWarning("Test hook: screenshot %s asked for while %s is pending", name.c_str(),
+                           m_pendingScreenshot.c_str());
+        return;
+    }
+    // What the page drew last reaches the window with its next paint.
+    m_pendingScreenshot = name;
+    GtkWidget* window = GTK_WIDGET(m_window->window());
+    g_signal_connect(gtk_widget_get_frame_clock(window), "after-paint", G_CALLBACK(onAfterPaint), this);
+    gtk_widget_queue_draw(window);
+}
+
+void TestHook::onAfterPaint(GdkFrameClock* clock, gpointer self) {
+    g_signal_handlers_disconnect_by_func(clock, reinterpret_cast<gpointer>(onAfterPaint), self);
+    static_cast<TestHook*>(self)->takeScreenshot();
+}
+
+void TestHook::takeScreenshot() {
+    const std::string name = m_pendingScreenshot;
+    m_pendingScreenshot.clear();
     std::string error;
     if (!saveScreenshot(name, error)) Logger::LogError("Test hook: no screenshot %s: %s", name.c_str(), error.c_str());
     m_page->runScript(PageScript::WindowEvent("vantistest", name));

@@ -2,7 +2,7 @@
 // names a script in VANTIS_TEST_SCRIPT: that script runs in every page after
 // the page's own, and a page may then ask the "vantisTest" message handler
 // for "screenshot:<name>" (a name of lower-case letters, digits and dashes):
-// the window as it is on screen is saved as <name>.png in
+// after the window's next paint it is saved as <name>.png in
 // VANTIS_TEST_SCREENSHOT_DIR, and the page hears a "vantistest" event whose
 // detail is the name. Without the variable nothing of this exists.
 // Thread-safety: every operation on the GTK main thread.
@@ -37,13 +37,17 @@ public:
 
 private:
     static void onMessage(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer self);
+    static void onAfterPaint(GdkFrameClock* clock, gpointer self);
     void handle(const std::string& request);
+    void takeScreenshot();
     bool saveScreenshot(const std::string& name, std::string& error) const;
 
     std::string m_script;
     std::string m_screenshotDirectory;
     PageView* m_page = nullptr;
     ShellWindow* m_window = nullptr;
+    // The screenshot asked for, taken after the next paint.
+    std::string m_pendingScreenshot;
 };
 
 }  // namespace VantisClient

@@ -143,8 +143,10 @@ private:
         variables["VANTIS_TEST_SCRIPT"] = VANTIS_TEST_GTK_SCRIPT;
         variables["VANTIS_TEST_SCREENSHOT_DIR"] = SCREENSHOTS;
         // The web process's sandbox needs user namespaces that a test machine
-        // may not grant, and a virtual display offers no accelerated drawing.
+        // may not grant (the shell itself leaves it off only for root).
         variables["WEBKIT_DISABLE_SANDBOX_THIS_IS_DANGEROUS"] = "1";
+        // Composited pages are drawn where a picture of the X window does not
+        // see them: the screenshots would come out blank.
         variables["WEBKIT_DISABLE_COMPOSITING_MODE"] = "1";
         // GTK and WebKit keep what they allocate once until the process ends.
         variables["ASAN_OPTIONS"] = variables["ASAN_OPTIONS"] + ":detect_leaks=0";
