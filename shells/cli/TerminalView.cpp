@@ -5,23 +5,11 @@
 #include <Poco/Exception.h>
 #include <Poco/JSON/Parser.h>
 
+#include "bridge/InstallNotificationText.h"
 #include "common/Logger.h"
 
 namespace VantisClient {
 namespace {
-
-const char* const INSTALL_RESULT_TEXTS[] = {
-    "Installation Complete.",
-    "Installation Aborted!",
-    "Installation postponed: game in session",
-    "Installation failed: disk access problem",
-    "Installation failed: out of disk space",
-    "Installation failed: connection problem",
-    "Not authorized",
-    "Server problem",
-    "Game isn't supported by Vantis",
-};
-const int64_t INSTALL_RESULT_COUNT = sizeof(INSTALL_RESULT_TEXTS) / sizeof(INSTALL_RESULT_TEXTS[0]);
 
 const char* const API_STATUS_WORDS[] = {"unknown", "online", "offline"};
 const int64_t API_STATUS_COUNT = sizeof(API_STATUS_WORDS) / sizeof(API_STATUS_WORDS[0]);
@@ -33,10 +21,7 @@ const char* const TITLE_SEPARATOR = " \xE2\x80\x94 ";  // an em dash between bla
 TerminalView::TerminalView(std::ostream& output, std::ostream& errors, bool isTerminal, ProgressMeter::Clock clock)
     : m_output(output), m_errors(errors), m_progress(output, isTerminal, std::move(clock)) {}
 
-std::string TerminalView::InstallResultText(int64_t result) {
-    if (result < 0 || result >= INSTALL_RESULT_COUNT) return std::string();
-    return INSTALL_RESULT_TEXTS[result];
-}
+std::string TerminalView::InstallResultText(int64_t result) { return InstallNotificationText(result); }
 
 std::string TerminalView::ApiStatusWord(int64_t status) {
     if (status < 0 || status >= API_STATUS_COUNT) return "status " + std::to_string(status);

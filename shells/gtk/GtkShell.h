@@ -1,0 +1,72 @@
+// The desktop shell: one GTK application with one window around the page. It
+// starts the engine when the application is activated, observes the shell
+// messages and performs them on the GTK main thread (page loads, messages to
+// the page, the status picture, notifications of install results), and quits
+// through the shutdown handshake when the window is closed or SIGINT or
+// SIGTERM arrives. Addresses of the client's scheme that another launch hands
+// over are logged, never acted on: a sign-in only comes from the shell's own
+// login page.
+//
+// The application id is unique per application-support root, as the instance
+// lock is, so that a second launch for the same root finds this one on the
+// session bus (where there is one).
+//
+// Thread-safety: onShellMessage may be called from any thread; everything else
+// runs on the GTK main thread.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtk/gtk.h>
+
+#include "app/BaseAppDelegate.h"
+#include "app/ClientStartup.h"
+#include "bridge/IShellMessageObserver.h"
+#include "gtk/PageView.h"
+#include "gtk/ShellWindow.h"
+#include "gtk/TestHook.h"
+
+namespace VantisClient {
+
+class GtkShell : public IShellMessageObserver {
+public:
+    // "net.vantis.Client.R" and 16 hexadecimal digits of the root's hash.
+    static std::string ApplicationId(const std::string& supportRoot);
+    // The launch that found another instance of the same root: hands it the
+    // client-scheme addresses among `arguments` (or asks it to show its
+    // window). False when there is no session bus or no such instance on it.
+    static bool HandOverToRunningInstance(const std::vector<std::string>& arguments);
+
+    explicit GtkShell(ClientStartup& startup);
+    ~GtkShell() override;
+    GtkShell(const GtkShell&) = delete;
+    GtkShell& operator=(const GtkShell&) = delete;
+
+    // Runs the application until it quits; the exit status.
+    int run();
+    void onShellMessage(const ShellMessage& message) override;
+
+private:
+    void activate();
+    void perform(const ShellMessage& message);
+    void notifyInstallResult(const ShellMessage& message);
+    void quit();
+
+    static void onActivate(GApplication*, gpointer self);
+    static void onOpen(GApplication*, GFile**, gint, gchar*, gpointer self);
+    static gboolean onDeleteEvent(GtkWidget*, GdkEvent*, gpointer self);
+    static gboolean onStopSignal(gpointer self);
+    static gboolean onMessage(gpointer delivery);
+
+    ClientStartup& m_startup;
+    BaseAppDelegate m_controller;
+    GtkApplication* m_application;
+    std::unique_ptr<PageView> m_page;
+    std::unique_ptr<ShellWindow> m_window;
+    std::unique_ptr<TestHook> m_testHook;
+    bool m_quitting = false;
+};
+
+}  // namespace VantisClient

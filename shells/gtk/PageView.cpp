@@ -1,0 +1,353 @@
+#include "gtk/PageView.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <memory>
+
+#include <Poco/Exception.h>
+#include <Poco/FileStream.h>
+#include <Poco/StreamCopier.h>
+
+#include "bridge/LoginPageHandler.h"
+#include "common/ApplicationEnvironment.h"
+#include "common/Constants.h"
+#include "common/Logger.h"
+#include "common/Utilities.h"
+#include "gtk/PageScript.h"
+
+namespace VantisClient {
+namespace {
+
+const char* const BRIDGE_SCRIPT =
+    "window.gameCard = { sendMessage: function (text) {"
+    " window.webkit.messageHandlers.gameCard.postMessage(String(text)); } };";
+
+// An answer that arrives for a load asked for earlier than the latest one.
+struct PendingLoad {
+    PageView* page;
+    unsigned generation;
+    ViewType view;
+};
+
+bool startsWith(const std::string& text, const std::string& prefix) { return text.compare(0, prefix.size(), prefix) == 0; }
+
+// The address without its query: the sign-in code never reaches a log line.
+std::string withoutQuery(const std::string& address) { return address.substr(0, address.find('?')); }
+
+bool isCancelled(const GError* error) { return g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED); }
+
+// A load that was stopped for another one, or refused by the shell's own
+// policy, is no failure to tell anyone about.
+bool isReplacedLoad(const GError* error) {
+    return g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED) ||
+           g_error_matches(error, WEBKIT_POLICY_ERROR, WEBKIT_POLICY_ERROR_FRAME_LOAD_INTERRUPTED_BY_POLICY_CHANGE);
+}
+
+bool readScript(const std::string& name, std::string& script, std::string& error) {
+    const std::string path = ApplicationEnvironment::GetResourcePath(name, "js");
+    try {
+        Poco::FileInputStream stream(path);
+        Poco::StreamCopier::copyToString(stream, script);
+        return true;
+    } catch (const Poco::Exception& exception) {
+        error = exception.displayText();
+        return false;
+    }
+}
+
+std::string hostOf(const std::string& address) {
+    GUri* uri = g_uri_parse(address.c_str(), G_URI_FLAGS_NONE, nullptr);
+    if (uri == nullptr) return std::string();
+    const char* host = g_uri_get_host(uri);
+    const std::string result = host != nullptr ? host : "";
+    g_uri_unref(uri);
+    return result;
+}
+
+// The cookie file holds the session: only its owner may read it. SQLite gives
+// its side files the same permissions.
+void prepareCookieFile(const std::string& path) {
+    const int descriptor = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    if (descriptor >= 0) ::close(descriptor);
+    if (::chmod(path.c_str(), 0600) != 0) {
+        Logger::LogWarning("Could not make the cookie file %s private", path.c_str());
+    }
+}
+
+}  // namespace
+
+const char* const PageView::BRIDGE_HANDLER_NAME = "gameCard";
+const char* const PageView::COOKIE_FILE_NAME = "Cookies.sqlite";
+const char* const PageView::LOGIN_REDIRECT_PREFIX = "vantisclient://login_success";
+
+PageView::PageView(BaseAppDelegate& controller, const std::string& supportRoot)
+    : m_controller(controller),
+      m_context(createContext(supportRoot)),
+      m_content(webkit_user_content_manager_new()),
+      m_view(nullptr),
+      m_cancellable(g_cancellable_new()),
+      m_trust(ApplicationEnvironment::GetResourcePath("rootCA", "pem")) {
+    WebKitSettings* settings = webkit_settings_new();
+    webkit_settings_set_enable_developer_extras(settings, FALSE);
+    webkit_settings_set_javascript_can_open_windows_automatically(settings, FALSE);
+    m_view = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", m_context, "user-content-manager",
+                                          m_content, "settings", settings, nullptr));
+    g_object_unref(settings);
+    g_object_ref_sink(m_view);
+    installBridge();
+    connectSignals();
+}
+
+PageView::~PageView() {
+    g_cancellable_cancel(m_cancellable);
+    g_signal_handlers_disconnect_by_data(m_view, this);
+    g_signal_handlers_disconnect_by_data(m_content, this);
+    g_object_unref(m_view);
+    g_object_unref(m_content);
+    g_object_unref(m_context);
+    g_object_unref(m_cancellable);
+}
+
+WebKitWebContext* PageView::createContext(const std::string& supportRoot) {
+    const std::string dataDirectory = Utilities::AppendPath(supportRoot, "WebKit");
+    WebKitWebsiteDataManager* data = webkit_website_data_manager_new(
+        "base-data-directory", dataDirectory.c_str(), "base-cache-directory",
+        Utilities::AppendPath(dataDirectory, "Cache").c_str(), nullptr);
+    WebKitWebContext* context = webkit_web_context_new_with_website_data_manager(data);
+    const std::string cookies = Utilities::AppendPath(supportRoot, COOKIE_FILE_NAME);
+    prepareCookieFile(cookies);
+    webkit_cookie_manager_set_persistent_storage(webkit_website_data_manager_get_cookie_manager(data), cookies.c_str(),
+                                                 WEBKIT_COOKIE_PERSISTENT_STORAGE_SQLITE);
+    g_object_unref(data);
+    // The web process's sandbox needs user namespaces, which a container's
+    // root seldom gets; root runs the pages unconfined instead.
+    const bool sandboxed = geteuid() != 0;
+    webkit_web_context_set_sandbox_enabled(context, sandboxed);
+    if (sandboxed) {
+        webkit_web_context_add_path_to_sandbox(context, ApplicationEnvironment::GetWebcachePath().c_str(), TRUE);
+        webkit_web_context_add_path_to_sandbox(
+            context, Utilities::AppendPath(ApplicationEnvironment::GetExecutableDirectoryPath(), "share").c_str(), TRUE);
+    }
+    return context;
+}
+
+void PageView::installBridge() {
+    WebKitUserScript* bridge = webkit_user_script_new(BRIDGE_SCRIPT, WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
+                                                      WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
+    webkit_user_content_manager_add_script(m_content, bridge);
+    webkit_user_script_unref(bridge);
+    webkit_user_content_manager_register_script_message_handler(m_content, BRIDGE_HANDLER_NAME);
+    const std::string signal = std::string("script-message-received::") + BRIDGE_HANDLER_NAME;
+    g_signal_connect(m_content, signal.c_str(), G_CALLBACK(onScriptMessage), this);
+}
+
+void PageView::connectSignals() {
+    g_signal_connect(m_view, "decide-policy", G_CALLBACK(onDecidePolicy), this);
+    g_signal_connect(m_view, "load-changed", G_CALLBACK(onLoadChanged), this);
+    g_signal_connect(m_view, "load-failed", G_CALLBACK(onLoadFailed), this);
+    g_signal_connect(m_view, "load-failed-with-tls-errors", G_CALLBACK(onTlsErrors), this);
+    g_signal_connect(m_view, "resource-load-started", G_CALLBACK(onResourceLoadStarted), this);
+    g_signal_connect(m_view, "context-menu", G_CALLBACK(onContextMenu), this);
+}
+
+void PageView::loadLoginPage() {
+    m_page = Page::LoginPage;
+    // A fresh sign-in starts without the cookies of an earlier session.
+    auto* pending = new PendingLoad{this, ++m_loadGeneration, LoginPageView};
+    WebKitWebsiteDataManager* data = webkit_web_context_get_website_data_manager(m_context);
+    webkit_website_data_manager_clear(data, WEBKIT_WEBSITE_DATA_COOKIES, 0, m_cancellable, onCookiesCleared, pending);
+}
+
+void PageView::onCookiesCleared(GObject* manager, GAsyncResult* result, gpointer pending) {
+    std::unique_ptr<PendingLoad> load(static_cast<PendingLoad*>(pending));
+    GError* error = nullptr;
+    if (!webkit_website_data_manager_clear_finish(WEBKIT_WEBSITE_DATA_MANAGER(manager), result, &error)) {
+        const bool cancelled = isCancelled(error);
+        if (!cancelled) Logger::LogChannelWarning("Browser", "Could not empty the cookie store: %s", error->message);
+        g_error_free(error);
+        if (cancelled) return;
+    }
+    if (load->generation == load->page->m_loadGeneration) load->page->startLoginPageLoad();
+}
+
+void PageView::startLoginPageLoad() {
+    const std::string address = LoginPageHandler::LoginAddress();
+    Logger::LogChannelInfo("HttpTraffic", "Loading login page from %s", address.c_str());
+    load(address);
+}
+
+void PageView::loadGameCard(const std::string& pathOrAddress, bool remote) {
+    ++m_loadGeneration;
+    m_page = Page::GameCard;
+    std::string address = pathOrAddress;
+    if (!remote) {
+        gchar* uri = g_filename_to_uri(pathOrAddress.c_str(), nullptr, nullptr);
+        address = uri != nullptr ? uri : "";
+        g_free(uri);
+    }
+    Logger::LogChannelInfo("HttpTraffic", "Loading game card from path %s", address.c_str());
+    if (address.empty()) {
+        Logger::LogChannelWarning("Browser", "Failed to load content with error %s",
+                                  ("not a file path: " + pathOrAddress).c_str());
+        return;
+    }
+    load(address);
+}
+
+void PageView::load(const std::string& address) { webkit_web_view_load_uri(m_view, address.c_str()); }
+
+void PageView::deliver(const std::string& text) {
+    Logger::LogChannelInfo("JavaScript", "WebViewUpdate %s", text.c_str());
+    runScript(PageScript::ReceiveMessageCall(text));
+}
+
+void PageView::runScript(const std::string& script) {
+    webkit_web_view_evaluate_javascript(m_view, script.c_str(), static_cast<gssize>(script.size()), nullptr, nullptr,
+                                        m_cancellable, nullptr, nullptr);
+}
+
+void PageView::runPageScripts() {
+    const ViewType view = m_controller.getViewToLoad();
+    const char* name = view == GameCardView ? "gameview" : view == LoginPageView ? "loginpage" : nullptr;
+    if (name == nullptr) return;
+    std::string script;
+    std::string error;
+    if (!readScript(name, script, error)) {
+        Logger::LogChannelWarning("Browser", "Unable to load javascript file: %s", error.c_str());
+        return;
+    }
+    auto* pending = new PendingLoad{this, m_loadGeneration, view};
+    webkit_web_view_evaluate_javascript(m_view, script.c_str(), static_cast<gssize>(script.size()), nullptr, nullptr,
+                                        m_cancellable, onPageScriptRun, pending);
+}
+
+void PageView::onPageScriptRun(GObject* view, GAsyncResult* result, gpointer pending) {
+    std::unique_ptr<PendingLoad> load(static_cast<PendingLoad*>(pending));
+    GError* error = nullptr;
+    JSCValue* value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(view), result, &error);
+    if (value != nullptr) g_object_unref(value);
+    if (error != nullptr) {
+        const bool cancelled = isCancelled(error);
+        if (!cancelled) Logger::LogChannelWarning("JavaScript", "The page script failed: %s", error->message);
+        g_error_free(error);
+        if (cancelled) return;
+    }
+    if (load->generation == load->page->m_loadGeneration) load->page->documentReady(load->view);
+}
+
+void PageView::documentReady(ViewType view) {
+    if (!m_extraScript.empty()) runScript(m_extraScript);
+    if (view == GameCardView) {
+        if (Poco::SharedPtr<GameViewHandler> card = m_controller.gameViewHandler()) card->onDocumentReady();
+    } else if (Poco::SharedPtr<LoginPageHandler> login = m_controller.loginPageHandler()) {
+        login->onDocumentReady();
+    }
+}
+
+void PageView::routeMessage(const std::string& text) {
+    Logger::LogChannelInfo("JavaScript", "Received %s with script=%s", "sendMessage", text.c_str());
+    const ViewType view = m_controller.getViewToLoad();
+    if (view == GameCardView) {
+        if (Poco::SharedPtr<GameViewHandler> card = m_controller.gameViewHandler()) card->onMessageFromBrowser(text);
+    } else if (view == LoginPageView) {
+        if (Poco::SharedPtr<LoginPageHandler> login = m_controller.loginPageHandler()) login->onMessageFromBrowser(text);
+    }
+}
+
+bool PageView::refuseOwnScheme(WebKitPolicyDecision* decision, WebKitPolicyDecisionType type) {
+    if (type != WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION && type != WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION) {
+        return false;
+    }
+    WebKitNavigationAction* action =
+        webkit_navigation_policy_decision_get_navigation_action(WEBKIT_NAVIGATION_POLICY_DECISION(decision));
+    const std::string address = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
+    if (!startsWith(address, std::string(API_LOGIN_SUCCESS_SCHEME) + ":")) return false;
+    Logger::LogChannelInfo("Browser", "Refused navigation to %s", withoutQuery(address).c_str());
+    webkit_policy_decision_ignore(decision);
+    return true;
+}
+
+bool PageView::loadFailed(const std::string& failingUri, const GError* error) {
+    m_loadFailed = true;
+    // The top-level document was sent to the client's redirect: the refused
+    // load is the sign-in's answer.
+    if (startsWith(failingUri, LOGIN_REDIRECT_PREFIX)) {
+        m_controller.handleLoginRedirect(failingUri);
+        return true;
+    }
+    if (isReplacedLoad(error)) return false;
+    Logger::LogChannelWarning("Browser", "Failed to load content with error %s", error->message);
+    if (m_page != Page::LoginPage) return false;
+    m_controller.onLoginPageLoadFailed();
+    return true;
+}
+
+bool PageView::retryTrusted(const std::string& failingUri, GTlsCertificate* certificate) {
+    // The refused load ends all the same; its page is no page to set up.
+    m_loadFailed = true;
+    const std::string host = hostOf(failingUri);
+    std::string why;
+    // Trusted once already and refused again: the exception did not help.
+    if (host.empty() || m_hostsTrustedByBundle.count(host) > 0 || !m_trust.accepts(certificate, host, why)) {
+        Logger::LogChannelWarning("Browser", "Refused the certificate of %s: %s", host.c_str(),
+                                  why.empty() ? "not trusted" : why.c_str());
+        return false;
+    }
+    m_hostsTrustedByBundle.insert(host);
+    webkit_web_context_allow_tls_certificate_for_host(m_context, certificate, host.c_str());
+    load(failingUri);
+    return true;
+}
+
+void PageView::onScriptMessage(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer self) {
+    JSCValue* value = webkit_javascript_result_get_js_value(result);
+    if (!jsc_value_is_string(value)) {
+        Logger::LogChannelWarning("JavaScript", "Ignored a message from the page that is no text");
+        return;
+    }
+    gchar* text = jsc_value_to_string(value);
+    static_cast<PageView*>(self)->routeMessage(text);
+    g_free(text);
+}
+
+gboolean PageView::onDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type,
+                                  gpointer self) {
+    return static_cast<PageView*>(self)->refuseOwnScheme(decision, type) ? TRUE : FALSE;
+}
+
+void PageView::onLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer self) {
+    PageView* page = static_cast<PageView*>(self);
+    if (event == WEBKIT_LOAD_STARTED) {
+        page->m_loadFailed = false;
+        if (page->m_loadingListener) page->m_loadingListener(true);
+    } else if (event == WEBKIT_LOAD_FINISHED) {
+        if (page->m_loadingListener) page->m_loadingListener(false);
+        if (page->m_loadFailed) return;
+        if (page->m_pageShownListener) page->m_pageShownListener();
+        page->runPageScripts();
+    }
+}
+
+gboolean PageView::onLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar* failingUri, GError* error, gpointer self) {
+    return static_cast<PageView*>(self)->loadFailed(failingUri != nullptr ? failingUri : "", error) ? TRUE : FALSE;
+}
+
+gboolean PageView::onTlsErrors(WebKitWebView*, gchar* failingUri, GTlsCertificate* certificate, GTlsCertificateFlags,
+                               gpointer self) {
+    return static_cast<PageView*>(self)->retryTrusted(failingUri != nullptr ? failingUri : "", certificate) ? TRUE
+                                                                                                           : FALSE;
+}
+
+void PageView::onResourceLoadStarted(WebKitWebView*, WebKitWebResource*, WebKitURIRequest* request, gpointer self) {
+    PageView* page = static_cast<PageView*>(self);
+    page->m_cacheFiller.requestWillBeSent(webkit_uri_request_get_uri(request), page->m_gameCardEndpoint,
+                                          page->m_controller.getCurrentGameId());
+}
+
+gboolean PageView::onContextMenu(WebKitWebView*, WebKitContextMenu*, GdkEvent*, WebKitHitTestResult*, gpointer) {
+    return TRUE;
+}
+
+}  // namespace VantisClient
