@@ -134,12 +134,9 @@ void HeadlessShell::signInThroughLoginPage() {
 }
 
 void HeadlessShell::issueInstall() {
+    // Until the engine has loaded the library (a sign-in may come first).
     const Poco::SharedPtr<ProductPresentationData> product = m_controller.getCurrentProduct();
-    if (!product) {
-        finish(CliRequest::EXIT_INSTALL_FAILED_BASE + static_cast<int>(EInstallResult::UnknownGame),
-               "the launched game is not known");
-        return;
-    }
+    if (!product) return;
     if (!m_selection) {
         GameSelection selection;
         EInstallResult failure = EInstallResult::ServerError;

@@ -119,6 +119,8 @@ void BaseAppDelegate::onCoreInitialized(const InitializationData& data) {
         return;
     }
     const EUserLoginState loginState = m_loginState;
+    // A sign-in that came first may have asked for the card before its bridge existed.
+    const bool cardAlreadyRequested = m_currentView == GameCardView;
     const Poco::SharedPtr<ProductPresentationData> product = presentationDataOf(data.selectedGameId);
     if (!product) Logger::LogError("No presentation data for game %s; the card shows nothing.", data.selectedGameId.c_str());
     createBridges(product, loginState == SignedIn);
@@ -126,6 +128,7 @@ void BaseAppDelegate::onCoreInitialized(const InitializationData& data) {
     onAPIStatusChanged(apiStatus());
     setCurrentProduct(product);
     showViewForStatus(data.apiStatus, loginState);
+    if (cardAlreadyRequested && m_currentView == GameCardView) loadGameCard();
     Poco::EventArgs args;
     apiStatusInitializedEvent.notify(this, args);
 }
@@ -319,7 +322,19 @@ void BaseAppDelegate::onProductStateChanged(const std::string&, EProductState) {
 
 void BaseAppDelegate::onManifestUpdateCheckResults(EManifestUpdateCode code, const std::string& gameId) {
     if (gameId != getCurrentGameId()) return;
+    showWhatTheGameOffers(gameId);
     if (ClientCore* core = ClientCore::instance()) core->proceedWithUpdate(code, gameId);
+}
+
+void BaseAppDelegate::showWhatTheGameOffers(const std::string& gameId) {
+    Poco::SharedPtr<GameViewHandler> gameView = gameViewHandler();
+    if (!gameView || !gameView->currentProduct()->availableGameIds.empty()) return;
+    // The check found what a game that was never installed offers: its card
+    // can now offer the languages and extra content to install.
+    const Poco::SharedPtr<ProductPresentationData> product = presentationDataOf(gameId);
+    if (!product || product->availableGameIds.empty()) return;
+    setCurrentProduct(product);
+    gameView->productReloadedFromDB(product);
 }
 
 void BaseAppDelegate::onProductSelectionChange(const void*, GameViewHandler::ProductSelectionChange& change) {

@@ -116,6 +116,7 @@ private:
 
     void createBridges(const Poco::SharedPtr<ProductPresentationData>& product, bool signedIn);
     void showViewForStatus(int32_t apiStatus, EUserLoginState loginState);
+    void showWhatTheGameOffers(const std::string& gameId);
     void launchFileTask(const ProductPresentationData& product, const PlayTaskStruct& task);
     void launchPrimaryProgram(const std::string& path, const PlayTaskStruct& task, const std::string& installPath);
     void postInstallResult(const Poco::SharedPtr<ProductPresentationData>& product, EInstallResult result);

@@ -91,6 +91,20 @@ std::string jsonText(const Poco::JSON::Array& values) {
     return text.str();
 }
 
+// A game that was never installed has no selection of its own yet: a choice
+// on its card completes it with what the card shows selected.
+tRevisionList revisionsOrBaseGame(const ProductPresentationData& product) {
+    return product.revisions.empty() ? tRevisionList{product.gameId} : product.revisions;
+}
+
+std::string languageOrFirstOffered(const ProductPresentationData& product) {
+    if (!product.language.empty()) return product.language;
+    for (const LanguageInfo& language : product.availableLanguages) {
+        if (language.asString() != LanguageInfo::NeutralLanguageString) return language.asString();
+    }
+    return std::string();
+}
+
 void warnRefusedRevisions(const std::string& revisions, const std::string& gameId) {
     Logger::LogWarning("Refused revision list %s for gameId %s", revisions.c_str(), gameId.c_str());
 }
@@ -263,7 +277,7 @@ void GameViewHandler::changeLanguage(const Poco::JSON::Object::Ptr& arguments,
     if (index < 0 || index >= static_cast<int64_t>(languages.size())) return;
     const std::string& language = languages[static_cast<size_t>(index)].asString();
     Logger::LogInfo("Selected language %s for gameId %s", language.c_str(), product->gameId.c_str());
-    if (language != product->language) requestSelectionChange(product, language, product->revisions);
+    if (language != product->language) requestSelectionChange(product, language, revisionsOrBaseGame(*product));
     updateGameView();
 }
 
@@ -277,7 +291,7 @@ void GameViewHandler::changeRevisions(const Poco::JSON::Object::Ptr& arguments,
     }
     Logger::LogInfo("Selected revision list %s for gameId %s", joinGameIds(revisions).c_str(),
                     product->gameId.c_str());
-    if (revisions != product->revisions) requestSelectionChange(product, product->language, revisions);
+    if (revisions != product->revisions) requestSelectionChange(product, languageOrFirstOffered(*product), revisions);
     updateGameView();
 }
 
@@ -286,6 +300,10 @@ void GameViewHandler::requestSelectionChange(const ProductPresentationData::Ptr&
     // A language change sends the product's own list, which has to hold up too.
     if (!isInstallableSelection(revisions, *product)) {
         warnRefusedRevisions(joinGameIds(revisions), product->gameId);
+        return;
+    }
+    if (language.empty()) {
+        Logger::LogWarning("No language to install game %s in; the selection waits", product->gameId.c_str());
         return;
     }
     m_viewState.updateInProgress();

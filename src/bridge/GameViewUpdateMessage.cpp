@@ -113,7 +113,10 @@ void GameViewUpdateMessage::updateMainButton() {
     const std::vector<PlayTaskStruct>& tasks = m_product.contents.playTasks;
     auto primary = std::find_if(tasks.begin(), tasks.end(), [](const PlayTaskStruct& task) { return task.isPrimary; });
     const bool hasPrimary = primary != tasks.end();
-    if (!hasPrimary) Logger::LogWarning("No primary play task found");
+    // A game that was never installed has no info files yet, hence no tasks:
+    // no warning for each of the thousands of progress messages of its install.
+    const bool installed = m_product.state != EProductState::OfflineUnplayable && m_product.state != EProductState::Installing;
+    if (!hasPrimary && installed) Logger::LogWarning("No primary play task found");
     m_arguments.addObject("MainButton")
         .addStringProperty("Label", hasPrimary ? primary->name : "Launch")
         .addBoolProperty("Enabled", hasPrimary && m_viewState.isPlayButtonEnabled());

@@ -33,6 +33,8 @@ void CheckForUpdatesToManifestsTask::checkProduct(ProductInfo& product) {
     ProductUpdateCheckResultStruct result;
     result.code = outdated ? EManifestUpdateCode::UpdateNeeded : EManifestUpdateCode::UpToDate;
     result.gameId = product.getGameId();
+    result.availableLanguages = remote.getAvailableLanguages();
+    result.availableGameIds = remote.getAvailableGameIDs();
     updateCheckResultEvent.notify(this, result);
 }
 

@@ -411,6 +411,7 @@ void ClientCore::handleInstallResult(const void*, ProductInstallResultStruct& re
 }
 
 void ClientCore::handleCheckForManifestUpdate(const void*, ProductUpdateCheckResultStruct& result) {
+    adoptOffer(result);
     queueNotification(new CheckForManifestUpdateNotification(result.code, result.gameId));
 }
 
@@ -430,6 +431,21 @@ void ClientCore::handleReloadProductInfo(const void*, const std::string& gameId)
                     product->getDebugIdentificationString().c_str(),
                     target ? target->getDebugIdentificationString().c_str() : "-");
     replaceProduct(product);
+}
+
+void ClientCore::adoptOffer(const ProductUpdateCheckResultStruct& result) {
+    if (result.availableGameIds.empty()) return;
+    ScopedLock lock(m_productMutex);
+    Poco::SharedPtr<ProductInfo> known = findProductLocked(result.gameId);
+    // An installed game keeps what its install recorded; only a game that offers
+    // nothing yet (never installed) learns what it could install.
+    if (!known || !known->getAvailableGameIDs().empty()) return;
+    Poco::SharedPtr<ProductInfo> offered = new ProductInfo(*known);
+    offered->getAvailableGameIDs() = result.availableGameIds;
+    offered->setAvailableLanguages(result.availableLanguages);
+    for (Poco::SharedPtr<ProductInfo>& product : m_products) {
+        if (product->getGameId() == result.gameId) product = offered;
+    }
 }
 
 void ClientCore::replaceProduct(const Poco::SharedPtr<ProductInfo>& product) {

@@ -154,6 +154,9 @@ private:
     void paceUpdateChecks(APIStatusResult& result);
     Poco::SharedPtr<ProductInfo> findProductLocked(const std::string& gameId) const;
     void replaceProduct(const Poco::SharedPtr<ProductInfo>& product);
+    // Gives a game that offers nothing yet the languages and game ids the
+    // update check found, so that its card can choose what to install.
+    void adoptOffer(const ProductUpdateCheckResultStruct& result);
     void answerShutdown();
     void queueNotification(ClientNotification* notification);
     void reportAuthEnded(int32_t kind);

@@ -2,14 +2,21 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
+#include "bridge/LanguageList.h"
 #include "core/EManifestUpdateCode.h"
+#include "model/AvailableGameIDInfo.h"
 
 namespace VantisClient {
 
 struct ProductUpdateCheckResultStruct {
     EManifestUpdateCode code = EManifestUpdateCode::UpToDate;
     std::string gameId;
+    // What the backend's product manifest offers: the languages and game ids a
+    // card can choose from, also for a game that was never installed.
+    LanguageList availableLanguages;
+    std::vector<AvailableGameIDInfo> availableGameIds;
 };
 
 }  // namespace VantisClient

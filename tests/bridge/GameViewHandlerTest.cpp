@@ -227,14 +227,30 @@ TEST_F(GameViewHandlerTest, PrimaryLaunchWithoutPrimaryTaskIsRefused) {
 
 TEST_F(GameViewHandlerTest, LanguageChangeKeepsTheInstalledSelectionOnlyWhenItHoldsUp) {
     ProductPresentationData::Ptr product = VantisTest::SampleProduct();
-    product->revisions.clear();
+    product->revisions = {VantisTest::BASE_GAME_ID, "999"};
     GameViewHandler handler(product, true);
     EventRecorder events(handler);
     handler.onMessageFromBrowser(R"({"Command":"LanguageChange","Arguments":{"NewValue":1}})");
     EXPECT_TRUE(events.selections.empty());
-    EXPECT_TRUE(logged("Refused revision list  for gameId 1207658924"));
+    EXPECT_TRUE(logged("Refused revision list 1207658924, 999 for gameId 1207658924"));
     ASSERT_EQ(1u, page.updates.size());
     EXPECT_FALSE(showsUpdateInProgress(page.updates.back()));
+}
+
+TEST_F(GameViewHandlerTest, AChoiceOnTheCardOfANeverInstalledGameCompletesItsSelection) {
+    ProductPresentationData::Ptr product = VantisTest::SampleProduct(EProductState::OfflineUnplayable);
+    product->revisions.clear();
+    product->language.clear();
+    GameViewHandler handler(product, true);
+    EventRecorder events(handler);
+    handler.onMessageFromBrowser(R"({"Command":"LanguageChange","Arguments":{"NewValue":1}})");
+    handler.onMessageFromBrowser(R"({"Command":"RevisionChange","Arguments":{"NewValue":["1207658924","1207658925"]}})");
+    ASSERT_EQ(2u, events.selections.size());
+    EXPECT_EQ("de", events.selections[0].language);
+    EXPECT_EQ(tRevisionList{VantisTest::BASE_GAME_ID}, events.selections[0].revisions);
+    // The language the card shows selected when the game has none: the first offered.
+    EXPECT_EQ("en", events.selections[1].language);
+    EXPECT_EQ((tRevisionList{VantisTest::BASE_GAME_ID, VantisTest::ADDON_GAME_ID}), events.selections[1].revisions);
 }
 
 TEST_F(GameViewHandlerTest, InstallResultStaysOnTheCardUntilAnotherReplacesIt) {

@@ -555,5 +555,29 @@ TEST_F(ClientCoreTest, ReloadReplacesTheProductWithWhatTheDatabasesHoldUntilShut
     EXPECT_EQ(EProductState::Updating, core().findProduct("55")->getProductState());
 }
 
+TEST_F(ClientCoreTest, TheUpdateCheckTellsANeverInstalledGameWhatItOffers) {
+    startAndSettle(listener);
+    ProductsLoaded_Result loaded;
+    loaded.products = {makeProduct("10", "/games/10", EProductState::OfflineUnplayable),
+                       makeProduct("20", "/games/20", EProductState::Installed)};
+    loaded.products[1]->getAvailableGameIDs() = {AvailableGameIDInfo("20", true)};
+    core().handleProductsLoadedFromIndex(nullptr, loaded);
+    EXPECT_CALL(listener, onManifestUpdateCheckResults(testing::_, testing::_)).Times(testing::AnyNumber());
+
+    for (const char* gameId : {"10", "20"}) {
+        ProductUpdateCheckResultStruct result;
+        result.gameId = gameId;
+        result.availableGameIds = {AvailableGameIDInfo(gameId, true), AvailableGameIDInfo("99", false)};
+        result.availableLanguages.add_unique(LanguageInfo("en"));
+        core().handleCheckForManifestUpdate(nullptr, result);
+    }
+    const Poco::SharedPtr<ProductPresentationData> fresh = core().getProductPresentationData("10");
+    ASSERT_EQ(2u, fresh->availableGameIds.size());
+    EXPECT_EQ("99", fresh->availableGameIds[1].gameId);
+    ASSERT_EQ(1u, fresh->availableLanguages.size());
+    // An installed game keeps what its install recorded.
+    EXPECT_EQ(1u, core().getProductPresentationData("20")->availableGameIds.size());
+}
+
 }  // namespace
 }  // namespace VantisClient
