@@ -33,6 +33,12 @@
     screenshot("login-page", function () { form.submit(); });
   }
 
+  // The card lists what the backend offers once the client has asked it.
+  function offers(layout, gameId) {
+    var addons = (layout.DLCs && layout.DLCs.Addons) || [];
+    return addons.some(function (addon) { return addon.id === gameId; });
+  }
+
   function playTheCard() {
     var showLayout = window.receiveMessage;
     var installAsked = false;
@@ -42,10 +48,11 @@
       showLayout(text);
       var layout = JSON.parse(text).Arguments;
       var state = layout.GameStateLabel ? layout.GameStateLabel.Label : "";
-      if (!installAsked) {
+      if (!installAsked && offers(layout, EXTRA_CONTENT)) {
         installAsked = true;
-        // A selection with a game the product does not offer is refused;
-        // adding the extra content to the installed game is installed.
+        // A selection with a game the product does not offer is refused; the
+        // game with its extra content, chosen on the card of a game that was
+        // never installed, is installed.
         send("RevisionChange", { NewValue: [BASE_GAME, "999"] });
         send("RevisionChange", { NewValue: [BASE_GAME, EXTRA_CONTENT] });
       } else if (layout.Progress && layout.Progress.ProgressBarEnabled) {
