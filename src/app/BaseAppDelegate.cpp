@@ -125,6 +125,8 @@ void BaseAppDelegate::onCoreInitialized(const InitializationData& data) {
     apiStatusInitializedEvent += Poco::delegate(this, &BaseAppDelegate::OnApiStatusInitialized);
     onAPIStatusChanged(apiStatus());
     setCurrentProduct(product);
+    // Before the messages below, so that a shell woken by them sees it.
+    m_initialized = true;
     showViewForStatus(data.apiStatus, loginState);
     Poco::EventArgs args;
     apiStatusInitializedEvent.notify(this, args);
