@@ -4,6 +4,7 @@
 
 #include <Poco/String.h>
 
+#include "core/ClientCore.h"
 #include "core/ProductManifestReader.h"
 #include "model/RemoteProductDefinition.h"
 #include "net/HttpTasks.h"
@@ -41,6 +42,21 @@ tRevisionList chooseRevisions(const CliRequest& request, const RemoteProductDefi
     return revisions;
 }
 
+// The backend refuses the manifest of a game the user does not own as well:
+// the licence check that an install makes first tells that from a failure.
+EInstallResult whyUnreadable(const std::string& gameId, bool notFound) {
+    if (notFound) return EInstallResult::UnknownGame;
+    return ClientCore::checkUserOwnGame(gameId) ? EInstallResult::ServerError : EInstallResult::NotAuthorized;
+}
+
+std::string unreadableText(EInstallResult failure, const std::string& gameId) {
+    switch (failure) {
+        case EInstallResult::UnknownGame: return "the backend does not know game " + gameId;
+        case EInstallResult::NotAuthorized: return "the signed-in user does not own game " + gameId;
+        default: return "the product manifest of game " + gameId + " could not be read";
+    }
+}
+
 }  // namespace
 
 bool GameSelection::Choose(const CliRequest& request, const ProductPresentationData& product, GameSelection& selection,
@@ -50,9 +66,8 @@ bool GameSelection::Choose(const CliRequest& request, const ProductPresentationD
     bool notFound = false;
     const std::string contents = Http::Tasks::getManifestContents(definition, notFound);
     if (contents.empty() || !ProductManifestReader::Read(definition, contents)) {
-        failure = notFound ? EInstallResult::UnknownGame : EInstallResult::ServerError;
-        error = notFound ? "the backend does not know game " + product.gameId
-                         : "the product manifest of game " + product.gameId + " could not be read";
+        failure = whyUnreadable(product.gameId, notFound);
+        error = unreadableText(failure, product.gameId);
         return false;
     }
     LanguageList offered = definition.getAvailableLanguages();

@@ -87,8 +87,7 @@ void HeadlessShell::handle(const ShellMessage& message) {
     if (message.name == ShellMessage::LOAD_LOGIN_PAGE) {
         signInThroughLoginPage();
     } else if (message.name == ShellMessage::LOAD_GAME_CARD) {
-        if (Poco::SharedPtr<GameViewHandler> card = m_controller.gameViewHandler()) card->onDocumentReady();
-        m_cardShown = true;
+        m_cardRequested = true;
     } else if (message.name == ShellMessage::ON_PRODUCT_INSTALL_RESULT) {
         onInstallResult(message.integer("result", -1));
     }
@@ -103,11 +102,21 @@ void HeadlessShell::advance() {
         finish(CliRequest::EXIT_STOPPED, "the client stopped: the game or its directory could not be used (see the log)");
         return;
     }
+    showCardWhenReady();
     if (!m_cardShown) return;
     if (m_request.install && !m_installIssued && signedIn()) issueInstall();
     const bool installSettled = !m_request.install || m_installDone;
     if (m_request.play && installSettled && !m_playIssued && !m_exitCode) startPlay();
     if (m_playIssued && !m_controller.isGameRunning()) finish(CliRequest::EXIT_SUCCESS_CODE);
+}
+
+void HeadlessShell::showCardWhenReady() {
+    // A sign-in with a stored token asks for the card before the engine's
+    // initialization has made its bridge and set the product: like a browser's
+    // page, the card is ready only once its bridge exists.
+    if (m_cardShown || !m_cardRequested || !m_controller.isInitialized()) return;
+    if (Poco::SharedPtr<GameViewHandler> card = m_controller.gameViewHandler()) card->onDocumentReady();
+    m_cardShown = true;
 }
 
 void HeadlessShell::signInThroughLoginPage() {

@@ -38,6 +38,7 @@ private:
     std::optional<ShellMessage> nextMessage();
     void handle(const ShellMessage& message);
     void advance();
+    void showCardWhenReady();
     void signInThroughLoginPage();
     void issueInstall();
     void onInstallResult(int64_t result);
@@ -55,6 +56,7 @@ private:
     std::condition_variable m_queueChanged;
     std::deque<ShellMessage> m_queue;
 
+    bool m_cardRequested = false;
     bool m_cardShown = false;
     bool m_installIssued = false;
     bool m_installDone = false;

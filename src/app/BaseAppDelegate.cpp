@@ -127,6 +127,8 @@ void BaseAppDelegate::onCoreInitialized(const InitializationData& data) {
     apiStatusInitializedEvent += Poco::delegate(this, &BaseAppDelegate::OnApiStatusInitialized);
     onAPIStatusChanged(apiStatus());
     setCurrentProduct(product);
+    // Before the messages below, so that a shell woken by them sees it.
+    m_initialized = true;
     showViewForStatus(data.apiStatus, loginState);
     if (cardAlreadyRequested && m_currentView == GameCardView) loadGameCard();
     Poco::EventArgs args;

@@ -88,6 +88,9 @@ public:
     void setCoreShutDown() { m_coreShutDown = true; }
     bool isCoreShutDown() const { return m_coreShutDown; }
 
+    // The engine's initialization has made the bridges and set the current
+    // product. A sign-in with a stored token asks for the card before that.
+    bool isInitialized() const { return m_initialized; }
     // Null until the engine is initialized.
     Poco::SharedPtr<GameViewHandler> gameViewHandler() const;
     Poco::SharedPtr<LoginPageHandler> loginPageHandler() const;
@@ -127,6 +130,7 @@ private:
     std::atomic<bool> m_shutdownPerformed{false};
     std::atomic<bool> m_signedIn{false};
     std::atomic<bool> m_coreShutDown{false};
+    std::atomic<bool> m_initialized{false};
     std::atomic<ViewType> m_viewToLoad{NoView};
     std::atomic<ViewType> m_currentView{NoView};
     // The card stands in for the login page only because the backend could

@@ -257,6 +257,25 @@ TEST_F(BaseAppDelegateTest, ASignInStoresTheTokenAndShowsTheCardAndALostSignInDr
     EXPECT_FALSE(tokenStored());
 }
 
+// The engine reports a sign-in with the stored token before its initialization:
+// a shell must not take the card's request for a card it can use yet.
+TEST_F(BaseAppDelegateTest, TheStoredTokenAsksForTheCardBeforeTheControllerIsInitialized) {
+    controller.product = installedProduct({});
+    controller.setLoginState(SigningInWithToken);
+    SignInResult success;
+    success.status = SignInResult::STATUS_SUCCESS;
+    success.refreshToken = "stored-token";
+    controller.onSignedIn(success);
+    EXPECT_EQ(std::vector<std::string>{ShellMessage::LOAD_GAME_CARD}, shell.names());
+    EXPECT_FALSE(controller.isInitialized());
+    EXPECT_FALSE(controller.gameViewHandler());
+
+    controller.onCoreInitialized(ready(APIStatusResult::STATUS_ONLINE));
+    EXPECT_TRUE(controller.isInitialized());
+    EXPECT_TRUE(controller.gameViewHandler());
+    EXPECT_TRUE(controller.getCurrentProduct());
+}
+
 TEST_F(BaseAppDelegateTest, TheLoginPageComesBackWithTheBackendUnlessTheUserChoseToStayOffline) {
     startWith(installedProduct({}), SignedOut, APIStatusResult::STATUS_OFFLINE);
     controller.onAPIStatusChanged(status(APIStatusResult::STATUS_ONLINE));

@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "BackendFixture.h"
+#include "GameBackendFixture.h"
 #include "RecordingClientListener.h"
 #include "bridge/tRevisionList.h"
 #include "common/UserPreferences.h"
@@ -17,7 +17,7 @@
 
 namespace VantisTest {
 
-class EngineTest : public BackendTest {
+class EngineTest : public GameBackendTest {
 protected:
     void SetUp() override;
     void TearDown() override;
@@ -36,18 +36,9 @@ protected:
     // The engine's update check; the code reported for the sample game.
     VantisClient::EManifestUpdateCode checkForUpdates();
 
-    // Packs the input tree into the catalogue again, with this manifest timestamp.
-    void repack(int64_t timestamp);
     // Points the client at the backend (started anew after a stop) and signs in.
     void connect(const std::string& user = "player", const std::string& password = "secret");
-    // The bytes of file contents the backend has served since the last reset.
-    uint64_t objectBytesServed();
-    void resetServed();
-
-    std::string installDirectory() const { return sandbox.path("Library/Sample Game"); }
-    // Every file and link of the selection lies in the install directory as in
-    // the input tree, and nothing else but info files and redistributables.
-    void expectInstalledAsTheSource(const std::string& language, bool withDlc);
+    std::string installDirectory() const override { return sandbox.path("Library/Sample Game"); }
 
     RecordingClientListener listener;
     std::unique_ptr<VantisClient::UserPreferences> preferences;

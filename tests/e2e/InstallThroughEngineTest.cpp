@@ -1,14 +1,11 @@
 #include <signal.h>
 
 #include <algorithm>
-#include <random>
 #include <set>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include <Poco/File.h>
-#include <Poco/JSON/Array.h>
 #include <Poco/Process.h>
 #include <gtest/gtest.h>
 
@@ -27,17 +24,8 @@ using S = EInstallStatusCode;
 const std::string BASE_ID = SampleGame::BASE_ID;
 const tRevisionList BASE_ONLY{BASE_ID};
 
-std::string RandomBytes(size_t size, unsigned seed) {
-    std::mt19937 random(seed);
-    std::string bytes(size, '\0');
-    for (char& c : bytes) c = static_cast<char>(random());
-    return bytes;
-}
-
 class InstallThroughEngineTest : public VantisTest::EngineTest {
 protected:
-    std::string input(const std::string& relative) const { return sandbox.path("input/base/common/" + relative); }
-
     // The product as the index and its database hold it.
     static ProductInfo::Ptr stored() {
         StorageDBSerializer::Products index;
@@ -65,27 +53,11 @@ protected:
         });
     }
 
-    // The file parts served since the last reset, by object (without the link's query) and range.
-    std::set<std::pair<std::string, std::string>> partsServed() {
-        std::set<std::pair<std::string, std::string>> parts;
-        Poco::JSON::Array::Ptr entries = control("GET", "served").json()->getArray("served");
-        for (size_t i = 0; i < entries->size(); ++i) {
-            Poco::JSON::Object::Ptr entry = entries->getObject(static_cast<unsigned>(i));
-            const std::string path = entry->getValue<std::string>("path");
-            if (path.find("/objects/") == std::string::npos) continue;
-            parts.emplace(path.substr(0, path.find('?')), entry->getValue<std::string>("range"));
-        }
-        return parts;
-    }
-
     // What a resumed run fetched again of what the interrupted run had fetched:
     // at most the parts that were in flight when it stopped.
-    static size_t fetchedAgain(const std::set<std::pair<std::string, std::string>>& first,
-                               const std::set<std::pair<std::string, std::string>>& second) {
-        return static_cast<size_t>(std::count_if(second.begin(), second.end(),
-                                                 [&](const std::pair<std::string, std::string>& part) {
-                                                     return first.count(part) > 0;
-                                                 }));
+    static size_t fetchedAgain(const std::set<Part>& first, const std::set<Part>& second) {
+        return static_cast<size_t>(
+            std::count_if(second.begin(), second.end(), [&](const Part& part) { return first.count(part) > 0; }));
     }
 };
 
@@ -93,7 +65,7 @@ TEST_F(InstallThroughEngineTest, AFreshInstallPlacesTheSourceTreeAndRecordsTheGa
     // Sizes at the edges of plain (1 MiB) and zip (6 MiB) parts.
     const size_t MiB = 1048576;
     for (size_t size : {MiB - 1, MiB, MiB + 1}) {
-        VantisTest::WriteFileBytes(input("sizes/plain" + std::to_string(size)), RandomBytes(size, 7));
+        VantisTest::WriteFileBytes(input("sizes/plain" + std::to_string(size)), VantisTest::RandomBytes(size, 7));
     }
     for (size_t size : {6 * MiB, 6 * MiB + 1, 13 * MiB}) {
         std::string text;
@@ -128,13 +100,14 @@ TEST_F(InstallThroughEngineTest, AFreshInstallPlacesTheSourceTreeAndRecordsTheGa
 TEST_F(InstallThroughEngineTest, AnUpdateFetchesOnlyTheChangedFilesAndDeletesStaleOnes) {
     const size_t fileSize = 8192;
     for (unsigned i = 0; i < 100; ++i) {
-        VantisTest::WriteFileBytes(input("data/many/f" + std::to_string(i) + ".bin"), RandomBytes(fileSize, i));
+        VantisTest::WriteFileBytes(input("data/many/f" + std::to_string(i) + ".bin"),
+                                   VantisTest::RandomBytes(fileSize, i));
     }
     repack(42);
     ASSERT_EQ(EInstallResult::Success, install(BASE_ONLY, "en"));
 
     // One file of about a hundred changes, one goes away.
-    const std::string changed = RandomBytes(fileSize, 1000);
+    const std::string changed = VantisTest::RandomBytes(fileSize, 1000);
     VantisTest::WriteFileBytes(input("data/many/f42.bin"), changed);
     Poco::File(input("data/many/f43.bin")).remove();
     repack(43);
@@ -177,7 +150,7 @@ TEST_F(InstallThroughEngineTest, AnInstallCutOffByTheBackendIsResumedFetchingOnl
     ASSERT_TRUE(core().installProductAsync(SampleGame::BASE_ID, BASE_ONLY, "en"));
     ASSERT_TRUE(downloadStarted());
     ASSERT_TRUE(drainUntil([this] { return objectBytesServed() > 0; }));
-    const std::set<std::pair<std::string, std::string>> before = partsServed();
+    const std::set<Part> before = partsServed();
     server->stop();
     ASSERT_EQ(EInstallResult::ConnectionError, nextResult());
     // The engine reloads the product once the task has returned.
@@ -201,7 +174,7 @@ TEST_F(InstallThroughEngineTest, AnAbortedInstallLeavesTheInstallerServingAndANe
     ASSERT_TRUE(drainUntil([this] { return objectBytesServed() > 0; }));
     core().abortInstallProductAsync();
     ASSERT_EQ(EInstallResult::Aborted, nextResult());
-    const std::set<std::pair<std::string, std::string>> before = partsServed();
+    const std::set<Part> before = partsServed();
     resetServed();
 
     ASSERT_EQ(EInstallResult::Success, install(BASE_ONLY, "en"));
