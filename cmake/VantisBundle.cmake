@@ -39,6 +39,17 @@ function(vantis_use_backend_in_tests target)
   add_dependencies(${target} vantis_dev_certificates vantis_gamecard_page vantis-pack vantis-backend)
 endfunction()
 
+# A test program of every *.cpp of the current tests/<folder> plus the backend
+# and catalogue fixtures, running the backend in-process.
+function(vantis_add_backend_test_executable target)
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  add_executable(${target} ${sources}
+    ${CMAKE_SOURCE_DIR}/tests/tools/BackendFixture.cpp
+    ${CMAKE_SOURCE_DIR}/tests/tools/CatalogueFixture.cpp)
+  target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR}/tests/tools)
+  vantis_use_backend_in_tests(${target})
+endfunction()
+
 # The test program of one tests/<folder> whose tests run the backend: every
 # *.cpp of the folder plus the backend and catalogue fixtures, discovered with
 # the "<folder>." prefix and the "threaded" label. Returns nothing; the program
@@ -46,12 +57,7 @@ endfunction()
 function(vantis_add_backend_test_program folder)
   include(GoogleTest)
   set(target vantis_tests_${folder})
-  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
-  add_executable(${target} ${sources}
-    ${CMAKE_SOURCE_DIR}/tests/tools/BackendFixture.cpp
-    ${CMAKE_SOURCE_DIR}/tests/tools/CatalogueFixture.cpp)
-  target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR}/tests/tools)
-  vantis_use_backend_in_tests(${target})
+  vantis_add_backend_test_executable(${target})
   gtest_discover_tests(${target}
     TEST_PREFIX "${folder}."
     PROPERTIES LABELS threaded ENVIRONMENT "VANTIS_BUNDLE=${CMAKE_BINARY_DIR}"
