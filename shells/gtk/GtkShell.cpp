@@ -69,6 +69,12 @@ GtkShell::GtkShell(ClientStartup& startup)
                                          G_APPLICATION_HANDLES_OPEN)) {
     g_signal_connect(m_application, "activate", G_CALLBACK(onActivate), this);
     g_signal_connect(m_application, "open", G_CALLBACK(onOpen), this);
+    GSimpleAction* quitAction = g_simple_action_new("quit", nullptr);
+    g_signal_connect(quitAction, "activate", G_CALLBACK(onQuitAction), this);
+    g_action_map_add_action(G_ACTION_MAP(m_application), G_ACTION(quitAction));
+    g_object_unref(quitAction);
+    const gchar* quitKeys[] = {"<Primary>q", nullptr};
+    gtk_application_set_accels_for_action(m_application, "app.quit", quitKeys);
 }
 
 GtkShell::~GtkShell() {
@@ -108,6 +114,7 @@ void GtkShell::activate() {
     m_page->setLoadingListener([this](bool loading) { m_window->showLoading(loading); });
     m_page->setPageShownListener([this] { m_window->present(); });
     g_signal_connect(m_window->window(), "delete-event", G_CALLBACK(onDeleteEvent), this);
+    m_sleepWatcher.reset(new SleepWatcher());
     m_testHook = TestHook::FromEnvironment();
     if (m_testHook) m_testHook->attach(*m_page, *m_window);
     ShellMessageCenter::SetObserver(this);
@@ -174,9 +181,15 @@ void GtkShell::onOpen(GApplication*, GFile**, gint, gchar*, gpointer self) {
 }
 
 gboolean GtkShell::onDeleteEvent(GtkWidget*, GdkEvent*, gpointer self) {
-    static_cast<GtkShell*>(self)->quit();
+    GtkShell* shell = static_cast<GtkShell*>(self);
+    // Closing the last window does not quit: installs go on, a new start of the
+    // client shows the window again.
+    Logger::LogInfo("Window closed; the client keeps running (quit with Ctrl+Q)");
+    shell->m_window->hide();
     return TRUE;
 }
+
+void GtkShell::onQuitAction(GSimpleAction*, GVariant*, gpointer self) { static_cast<GtkShell*>(self)->quit(); }
 
 gboolean GtkShell::onStopSignal(gpointer self) {
     static_cast<GtkShell*>(self)->quit();

@@ -1,9 +1,10 @@
 // The desktop shell: one GTK application with one window around the page. It
 // starts the engine when the application is activated, observes the shell
 // messages and performs them on the GTK main thread (page loads, messages to
-// the page, the status picture, notifications of install results), and quits
-// through the shutdown handshake when the window is closed or SIGINT or
-// SIGTERM arrives. Addresses of the client's scheme that another launch hands
+// the page, the status picture, notifications of install results). Closing
+// the window hides it and the client keeps running (installs go on); starting
+// the client again shows it. It quits through the shutdown handshake on its
+// quit action (Ctrl+Q) or SIGINT or SIGTERM. Addresses of the client's scheme that another launch hands
 // over are logged, never acted on: a sign-in only comes from the shell's own
 // login page.
 //
@@ -26,6 +27,7 @@
 #include "bridge/IShellMessageObserver.h"
 #include "gtk/PageView.h"
 #include "gtk/ShellWindow.h"
+#include "gtk/SleepWatcher.h"
 #include "gtk/TestHook.h"
 
 namespace VantisClient {
@@ -58,6 +60,7 @@ private:
     static void onOpen(GApplication*, GFile**, gint, gchar*, gpointer self);
     static gboolean onDeleteEvent(GtkWidget*, GdkEvent*, gpointer self);
     static gboolean onStopSignal(gpointer self);
+    static void onQuitAction(GSimpleAction*, GVariant*, gpointer self);
     static gboolean onMessage(gpointer delivery);
 
     ClientStartup& m_startup;
@@ -66,6 +69,7 @@ private:
     std::unique_ptr<PageView> m_page;
     std::unique_ptr<ShellWindow> m_window;
     std::unique_ptr<TestHook> m_testHook;
+    std::unique_ptr<SleepWatcher> m_sleepWatcher;
     bool m_quitting = false;
 };
 
