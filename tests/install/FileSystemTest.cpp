@@ -126,6 +126,15 @@ TEST_F(FileSystemTest, PartWritesNeverTruncateAndExtendWithZeros) {
     EXPECT_EQ(std::string("XYab456789\0\0z", 13), sandbox.readFile("f"));
     ASSERT_EQ(Written, unpack(zip, "new", 4, 2));
     EXPECT_EQ(std::string("\0\0\0\0XY", 6), sandbox.readFile("new"));
+
+    // Parts larger than the write buffer land whole at their offset, the bytes around them kept.
+    std::string big(3 * 1024 * 1024 + 17, '\0');
+    for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>('a' + i % 23);
+    sandbox.writeFile("big", std::string(big.size() + 8, '#'));
+    ASSERT_TRUE(FileSystem::writeToFile(sandbox.path("big"), 4, big.data(), static_cast<uint32_t>(big.size())));
+    ASSERT_EQ(Written, unpack(zipOf({"data"}, big), "big-unpacked", 4, static_cast<uint32_t>(big.size())));
+    EXPECT_EQ("####" + big + "####", sandbox.readFile("big"));
+    EXPECT_EQ(std::string(4, '\0') + big, sandbox.readFile("big-unpacked"));
 }
 
 TEST_F(FileSystemTest, UnpackingWritesEveryEntryInOrderUpToTheExpectedSize) {
