@@ -191,15 +191,18 @@ void ClientStartup::drain(BaseAppDelegate* controller) {
         if (ClientCore* core = ClientCore::instance()) core->serviceCalls();
         std::this_thread::sleep_for(std::chrono::milliseconds(DRAIN_INTERVAL_MS));
     }
-    ClientCore::Shutdown();
-    controller->setCoreShutDown();
 }
 
 void ClientStartup::quit() {
     if (m_controller == nullptr) return;
-    m_controller->shutdownRequest();
-    while (!m_controller->isCoreShutDown()) std::this_thread::sleep_for(std::chrono::milliseconds(DRAIN_INTERVAL_MS));
+    // The engine may have asked for its own end already (a start that failed).
+    if (!m_controller->isShutdownPerformed()) m_controller->shutdownRequest();
     if (m_drainThread.joinable()) m_drainThread.join();
+    // Destroyed on the shell's main thread, the one thread besides the drain
+    // loop that calls the engine: no call of the shell can meet an engine
+    // being destroyed.
+    ClientCore::Shutdown();
+    m_controller->setCoreShutDown();
     m_controller = nullptr;
 }
 

@@ -54,8 +54,8 @@ public:
     // Starts the engine for the launched game with `controller` as its
     // listener, and the drain loop. The shell observes shell messages before.
     void startEngine(BaseAppDelegate& controller);
-    // The quit handshake: asks the engine to stop and waits until the drain
-    // loop has destroyed it.
+    // The quit handshake: asks the engine to stop, waits until the drain loop
+    // has handled its answer, and destroys the engine.
     void quit();
 
 private:

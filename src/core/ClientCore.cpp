@@ -455,7 +455,7 @@ void ClientCore::replaceProduct(const Poco::SharedPtr<ProductInfo>& product) {
         known = product;
         return;
     }
-    Logger::LogWarning("Product %s not found in ClientCore products during handleReloadProductInfo; inserting",
+    Logger::LogWarning("Product %s not found in ClientCore products; inserting",
                        product->getGameId().c_str());
     m_products.push_back(product);
 }

@@ -84,8 +84,12 @@ public:
     Poco::SharedPtr<ProductInfo> findProduct(const std::string& gameId);
     // A new snapshot of the product; null when it is unknown.
     Poco::SharedPtr<ProductPresentationData> getProductPresentationData(const std::string& gameId);
-    // Replaces `out` with the products, in index order.
+    // Replaces `out` with the products, in index order. They are the engine's
+    // records, shared with other threads: read them, never change them.
     void getAllProducts(std::vector<Poco::SharedPtr<ProductInfo>>& out);
+    // Puts a changed copy of a product in place of the engine's record of the
+    // same game (added when the game is unknown).
+    void replaceProduct(const Poco::SharedPtr<ProductInfo>& product);
 
     // Product operations.
     // Queues an install or update of the game for the selection; false, dropping
@@ -153,7 +157,6 @@ private:
     ClientTask::Ptr newSignInTask(const std::string& refreshToken);
     void paceUpdateChecks(APIStatusResult& result);
     Poco::SharedPtr<ProductInfo> findProductLocked(const std::string& gameId) const;
-    void replaceProduct(const Poco::SharedPtr<ProductInfo>& product);
     // Gives a game that offers nothing yet the languages and game ids the
     // update check found, so that its card can choose what to install.
     void adoptOffer(const ProductUpdateCheckResultStruct& result);

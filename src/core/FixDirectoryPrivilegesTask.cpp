@@ -18,10 +18,14 @@ void FixDirectoryPrivilegesTask::doWork() {
     if (core == nullptr) return;
     std::vector<Poco::SharedPtr<ProductInfo>> products;
     core->getAllProducts(products);
-    for (Poco::SharedPtr<ProductInfo>& product : products) {
-        if (product->getProductState() != EProductState::OfflineUnplayable) continue;
+    for (const Poco::SharedPtr<ProductInfo>& known : products) {
+        if (known->getProductState() != EProductState::OfflineUnplayable) continue;
+        // The engine's record is shared with the thread that drains the
+        // notifications: a changed copy takes its place.
+        Poco::SharedPtr<ProductInfo> product = new ProductInfo(*known);
         product->setProductState(EProductState::Offline, true);
         StorageDBSerializer::UpdateProductInIndex(product.get());
+        core->replaceProduct(product);
         ProductStateChangedStruct change;
         change.product = product->constructProductPresentationData();
         productStateChangedEvent.notify(this, change);

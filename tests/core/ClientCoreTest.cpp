@@ -562,6 +562,11 @@ TEST_F(ClientCoreTest, TheUpdateCheckTellsANeverInstalledGameWhatItOffers) {
                        makeProduct("20", "/games/20", EProductState::Installed)};
     loaded.products[1]->getAvailableGameIDs() = {AvailableGameIDInfo("20", true)};
     core().handleProductsLoadedFromIndex(nullptr, loaded);
+    // The check reports on the installer's thread: this test stands in for it
+    // once the installer has finished with the products and waits.
+    FakeTask::Ptr blocker = new FakeTask("Blocker", "", true);
+    ASSERT_TRUE(Access::installerSubSystem().pushUniqueTask(blocker));
+    ASSERT_TRUE(WaitFor([&] { return blocker->started.load(); }));
     EXPECT_CALL(listener, onManifestUpdateCheckResults(testing::_, testing::_)).Times(testing::AnyNumber());
 
     for (const char* gameId : {"10", "20"}) {
