@@ -12,11 +12,11 @@
 #include <Poco/DirectoryIterator.h>
 #include <Poco/Exception.h>
 #include <Poco/File.h>
+#include <Poco/FileStream.h>
 
 #include "common/Logger.h"
 #include "common/Utilities.h"
 #include "install/DecompressOneFile.h"
-#include "install/PartFileBuffer.h"
 
 namespace VantisClient {
 
@@ -25,8 +25,24 @@ namespace {
 const size_t COPY_BUFFER_SIZE = 256 * 1024;
 const char* const NOT_WRITTEN = "The data did not reach the file.";
 
+// Output only and never truncating: the other parts of the file stay as they are.
+void openForPartWrite(Poco::FileStream& stream, const std::string& path, uint64_t offset) {
+    if (offset > static_cast<uint64_t>(std::numeric_limits<std::streamoff>::max())) {
+        throw Poco::RangeException("Offset out of range", std::to_string(offset));
+    }
+    stream.open(path, std::ios::out | std::ios::binary);
+    stream.seekp(static_cast<std::streamoff>(offset));
+}
+
 void logUnpackFailure(const std::string& path, const std::string& failure) {
     Logger::LogError("Could not uncompress buffer to file file '%s'. %s", path.c_str(), failure.c_str());
+}
+
+// Closes the stream; true when everything written before reached the file.
+bool closeWritten(Poco::FileStream& stream) {
+    bool written = stream.good();
+    stream.close();
+    return written && stream.good();
 }
 
 bool writeAll(int fd, const char* data, size_t length) {
@@ -103,11 +119,13 @@ bool FileSystem::reserveSpace(int fd, uint64_t size) {
 bool FileSystem::writeToFile(const std::string& path, uint64_t offset, const char* data, uint32_t length) {
     if (!isUsablePath(path, "writeToFile")) return false;
     std::string failure = NOT_WRITTEN;
-    PartFileBuffer file;
-    if (file.open(path, offset, failure)) {
-        const bool buffered = file.sputn(data, static_cast<std::streamsize>(length)) == static_cast<std::streamsize>(length);
-        if (file.close() && buffered) return true;
-        failure = NOT_WRITTEN;
+    try {
+        Poco::FileStream stream;
+        openForPartWrite(stream, path, offset);
+        stream.write(data, static_cast<std::streamsize>(length));
+        if (closeWritten(stream)) return true;
+    } catch (const Poco::Exception& e) {
+        failure = e.displayText();
     }
     Logger::LogError("Could not write to file '%s'. %s", path.c_str(), failure.c_str());
     return false;
@@ -116,13 +134,13 @@ bool FileSystem::writeToFile(const std::string& path, uint64_t offset, const cha
 FileSystem::UnpackResult FileSystem::uncompressBufferToFile(std::istream& input, const std::string& path,
                                                             uint64_t offset, uint32_t expectedSize) {
     if (!isUsablePath(path, "uncompressBufferToFile")) return UnpackResult::WriteFailed;
-    PartFileBuffer file;
-    std::string failure;
-    if (!file.open(path, offset, failure)) {
-        logUnpackFailure(path, failure);
+    Poco::FileStream stream;
+    try {
+        openForPartWrite(stream, path, offset);
+    } catch (const Poco::Exception& e) {
+        logUnpackFailure(path, e.displayText());
         return UnpackResult::WriteFailed;
     }
-    std::ostream stream(&file);
     DecompressOneFile decompressor(input, stream, expectedSize);
     std::string damage;
     try {
@@ -130,7 +148,7 @@ FileSystem::UnpackResult FileSystem::uncompressBufferToFile(std::istream& input,
     } catch (const Poco::Exception& e) {
         damage = e.displayText();
     }
-    const bool written = stream.good() && file.close();
+    const bool written = closeWritten(stream);
     if (decompressor.exceededLimit()) damage = "The part inflates to more than " + std::to_string(expectedSize) + " bytes.";
     if (!damage.empty()) {
         logUnpackFailure(path, damage);
