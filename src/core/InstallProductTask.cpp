@@ -121,9 +121,13 @@ std::string InstallProductTask::loadInfoFiles(ProductInfo& product) {
 bool InstallProductTask::fillRemoteProductInfoFromManifest() {
     Logger::LogInfo("Deserializing game manifest...");
     bool notFound = false;
-    const std::string contents = Http::Tasks::getManifestContents(*m_remoteDefinition, notFound, m_abortSignal);
+    bool refused = false;
+    const std::string contents =
+        Http::Tasks::getManifestContents(*m_remoteDefinition, notFound, m_abortSignal, &refused);
     if (contents.empty()) {
-        taskFinished(notFound ? EInstallResult::UnknownGame : EInstallResult::ConnectionError);
+        taskFinished(notFound  ? EInstallResult::UnknownGame
+                     : refused ? EInstallResult::ServerError
+                               : EInstallResult::ConnectionError);
         return false;
     }
     if (!ProductManifestReader::Read(*m_remoteDefinition, contents)) {

@@ -11,17 +11,16 @@
 #include "common/ScopeTimer.h"
 #include "common/StringUtils.h"
 #include "common/Utilities.h"
-#include "common/json/Serializer.h"
 #include "net/HttpTasks.h"
 #include "net/RequestFactory.h"
-#include "net/UrlPrinter.h"
 
 namespace VantisClient {
 
 using Http::HttpRequest;
 using Http::HttpResponse;
 using Http::RequestFactory;
-using Http::UrlPrinter;
+using Http::Tasks::LinkedDocument;
+using Failure = Http::Tasks::LinkedDocument::Failure;
 
 namespace {
 
@@ -29,16 +28,6 @@ using PathSet = Poco::HashSet<std::string>;
 
 const char* const CHANNEL = "DepotSelector";
 const std::size_t SEEN_PATH_BUCKETS = 64;
-
-bool parse(const std::string& body, ISerializable::json& document) {
-    return Serializer::DeserializeFromBuffer(document, body, Serializer::JSON);
-}
-
-// The document's "link" when it is a string, else "".
-std::string linkOf(const ISerializable::json& document) {
-    if (!document->has("link") || !document->get("link").isString()) return std::string();
-    return document->getValue<std::string>("link");
-}
 
 bool answered(int status) { return status != HttpResponse::NO_STATUS; }
 
@@ -114,49 +103,44 @@ bool DepotSelector::depotMatches(const ProductIdentification& identification, co
 DepotDefinition::Ptr DepotSelector::fetchDepotDefinition(const std::string& name, bool isRedist) {
     const std::string& gameId = m_definition->getGameId();
     Logger::LogInfo("Selected manifest %s for product %s installation", name.c_str(), gameId.c_str());
-    HttpRequest linkRequest = isRedist ? RequestFactory::getRedistributableManifest(name)
-                                       : RequestFactory::getDepotManifestUrl(gameId, name);
-    HttpResponse linkResponse;
-    const int linkStatus = Http::Tasks::fetchStatus(linkRequest, linkResponse, m_abortSignal);
-    if (linkStatus != 200) {
-        Logger::LogError("getDepotManifestUrl failed for gid %s file %s with response code %d.", gameId.c_str(),
-                         name.c_str(), linkStatus);
-        if (answered(linkStatus)) reportDepotProblem(name, linkStatus, FetchFailed);
-        return DepotDefinition::Ptr();
+    const HttpRequest linkRequest = isRedist ? RequestFactory::getRedistributableManifest(name)
+                                             : RequestFactory::getDepotManifestUrl(gameId, name);
+    const LinkedDocument fetched = Http::Tasks::fetchLinkedDocument(linkRequest, "depot manifest " + name, m_abortSignal);
+    switch (fetched.failure) {
+        case Failure::None:
+            break;
+        case Failure::LinkStatus:
+            Logger::LogError("getDepotManifestUrl failed for gid %s file %s with response code %d.", gameId.c_str(),
+                             name.c_str(), fetched.linkStatus);
+            if (answered(fetched.linkStatus)) reportDepotProblem(name, fetched.linkStatus, FetchFailed);
+            return DepotDefinition::Ptr();
+        case Failure::LinkUnreadable:
+            Logger::LogError("Deserializing manifest depot url root failed for file %s.", name.c_str());
+            reportDepotProblem(name, fetched.linkStatus, ParsingFailed);
+            return DepotDefinition::Ptr();
+        case Failure::NoLink:
+            Logger::LogError("Getting link from manifest file failed for file %s.", name.c_str());
+            reportDepotProblem(name, fetched.linkStatus, ParsingFailed);
+            return DepotDefinition::Ptr();
+        case Failure::InsecureLink:
+            return DepotDefinition::Ptr();
+        case Failure::DocumentStatus:
+            Logger::LogError("getManifestOrBinaryFile failed for file %s with response code %d.", name.c_str(),
+                             fetched.status);
+            if (answered(fetched.status)) reportDepotProblem(fetched.url, fetched.status, FetchFailed);
+            return DepotDefinition::Ptr();
+        case Failure::DocumentUnreadable:
+            Logger::LogError("Deserializing manifest depot root failed for file %s.", name.c_str());
+            reportDepotProblem(fetched.url, fetched.status, ParsingFailed);
+            return DepotDefinition::Ptr();
     }
-    ISerializable::json linkDocument;
-    if (!parse(linkResponse.body, linkDocument)) {
-        Logger::LogError("Deserializing manifest depot url root failed for file %s.", name.c_str());
-        reportDepotProblem(name, linkStatus, ParsingFailed);
-        return DepotDefinition::Ptr();
-    }
-    const std::string link = linkOf(linkDocument);
-    if (link.empty()) {
-        Logger::LogError("Getting link from manifest file failed for file %s.", name.c_str());
-        reportDepotProblem(name, linkStatus, ParsingFailed);
-        return DepotDefinition::Ptr();
-    }
-    HttpRequest request = RequestFactory::getManifestOrBinaryFile(link);
-    HttpResponse response;
-    const int status = Http::Tasks::fetchStatus(request, response, m_abortSignal);
-    const std::string url = UrlPrinter::UrlToString(request);
-    if (status != 200) {
-        Logger::LogError("getManifestOrBinaryFile failed for file %s with response code %d.", name.c_str(), status);
-        if (answered(status)) reportDepotProblem(url, status, FetchFailed);
-        return DepotDefinition::Ptr();
-    }
-    DepotDefinition::Ptr depot = readDepotDefinition(name, response.body);
-    if (!depot) reportDepotProblem(url, status, ParsingFailed);
+    DepotDefinition::Ptr depot = readDepotDefinition(name, fetched.document);
+    if (!depot) reportDepotProblem(fetched.url, fetched.status, ParsingFailed);
     return depot;
 }
 
 // A document of the wrong shape may make the reader throw; it counts as unreadable.
-DepotDefinition::Ptr DepotSelector::readDepotDefinition(const std::string& name, const std::string& body) {
-    ISerializable::json document;
-    if (!parse(body, document)) {
-        Logger::LogError("Deserializing manifest depot root failed for file %s.", name.c_str());
-        return DepotDefinition::Ptr();
-    }
+DepotDefinition::Ptr DepotSelector::readDepotDefinition(const std::string& name, const ISerializable::json& document) {
     DepotDefinition::Ptr depot = new DepotDefinition(name);
     bool read = false;
     try {
@@ -185,49 +169,42 @@ void DepotSelector::reportRedistProblem(const std::string& url, int status) {
 }
 
 Poco::JSON::Array::Ptr DepotSelector::fetchRedistDepots() {
-    HttpRequest linkRequest = RequestFactory::getRedistributablesMainManifest();
-    HttpResponse linkResponse;
-    const int linkStatus = Http::Tasks::fetchStatus(linkRequest, linkResponse, m_abortSignal);
-    const std::string linkUrl = UrlPrinter::UrlToString(linkRequest);
-    if (linkStatus != 200) {
-        Logger::LogError("Failed to receive manifest for redistributables: %d", linkStatus);
-        if (answered(linkStatus)) reportRedistProblem(linkUrl, linkStatus);
-        return Poco::JSON::Array::Ptr();
+    const LinkedDocument fetched = Http::Tasks::fetchLinkedDocument(
+        RequestFactory::getRedistributablesMainManifest(), "the redistributables' repository", m_abortSignal);
+    switch (fetched.failure) {
+        case Failure::None:
+            break;
+        case Failure::LinkStatus:
+            Logger::LogError("Failed to receive manifest for redistributables: %d", fetched.linkStatus);
+            if (answered(fetched.linkStatus)) reportRedistProblem(fetched.linkUrl, fetched.linkStatus);
+            return Poco::JSON::Array::Ptr();
+        case Failure::LinkUnreadable:
+            Logger::LogError("Failed to deserialize json response for redistributables main manifest.");
+            reportRedistProblem(fetched.linkUrl, fetched.linkStatus);
+            return Poco::JSON::Array::Ptr();
+        case Failure::NoLink:
+            Logger::LogError("Failed to deserialize manifest redist file %s.", fetched.link.c_str());
+            reportRedistProblem(fetched.linkUrl, fetched.linkStatus);
+            return Poco::JSON::Array::Ptr();
+        case Failure::InsecureLink:
+            return Poco::JSON::Array::Ptr();
+        case Failure::DocumentStatus:
+            Logger::LogError("Failed to download redist manifest file %s - error code %d", fetched.url.c_str(),
+                             fetched.status);
+            if (answered(fetched.status)) reportRedistProblem(fetched.url, fetched.status);
+            return Poco::JSON::Array::Ptr();
+        case Failure::DocumentUnreadable:
+            Logger::LogError("Failed to deserialize redist manifest %s.", fetched.url.c_str());
+            reportRedistProblem(fetched.url, fetched.status);
+            return Poco::JSON::Array::Ptr();
     }
-    ISerializable::json linkDocument;
-    if (!parse(linkResponse.body, linkDocument)) {
-        Logger::LogError("Failed to deserialize json response for redistributables main manifest.");
-        reportRedistProblem(linkUrl, linkStatus);
-        return Poco::JSON::Array::Ptr();
-    }
-    const std::string link = linkOf(linkDocument);
-    if (link.empty()) {
-        Logger::LogError("Failed to deserialize manifest redist file %s.", link.c_str());
-        reportRedistProblem(linkUrl, linkStatus);
-        return Poco::JSON::Array::Ptr();
-    }
-    HttpRequest request = RequestFactory::getManifestOrBinaryFile(link);
-    HttpResponse response;
-    const int status = Http::Tasks::fetchStatus(request, response, m_abortSignal);
-    const std::string url = UrlPrinter::UrlToString(request);
-    if (status != 200) {
-        Logger::LogError("Failed to download redist manifest file %s - error code %d", url.c_str(), status);
-        if (answered(status)) reportRedistProblem(url, status);
-        return Poco::JSON::Array::Ptr();
-    }
-    ISerializable::json document;
-    if (!parse(response.body, document)) {
-        Logger::LogError("Failed to deserialize redist manifest %s.", url.c_str());
-        reportRedistProblem(url, status);
-        return Poco::JSON::Array::Ptr();
-    }
-    Poco::JSON::Object::Ptr product = document->getObject("product");
+    Poco::JSON::Object::Ptr product = fetched.document->getObject("product");
     if (!product) {
-        Logger::LogError("Failed to get product object in redist file %s.", url.c_str());
+        Logger::LogError("Failed to get product object in redist file %s.", fetched.url.c_str());
         return Poco::JSON::Array::Ptr();
     }
     Poco::JSON::Array::Ptr depots = product->getArray("depots");
-    if (!depots) Logger::LogError("Failed to get depots object in redist file %s.", url.c_str());
+    if (!depots) Logger::LogError("Failed to get depots object in redist file %s.", fetched.url.c_str());
     return depots;
 }
 

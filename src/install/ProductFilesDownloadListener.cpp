@@ -4,6 +4,7 @@
 
 #include "common/Logger.h"
 #include "install/ResultNotification.h"
+#include "net/TransientFaultRetry.h"
 #include "net/UrlPrinter.h"
 
 namespace VantisClient {
@@ -25,8 +26,8 @@ DownloadFilePartFeedback::PartError ProductFilesDownloadListener::classifyHttpRe
         default:
             break;
     }
-    if (status >= 500 && status <= 505) return DownloadFilePartFeedback::PART_FAILED_FOR_GOOD;
-    if ((status >= 300 && status <= 305) || (status >= 400 && status <= 417)) {
+    // A server error passes like a dropped connection: the part waits and is asked for again.
+    if ((status >= 300 && status <= 305) || (status >= 400 && status <= 417) || (status >= 500 && status <= 505)) {
         return DownloadFilePartFeedback::PART_RETRY;
     }
     Logger::LogWarning("Unhandled error code %d", status);
@@ -34,7 +35,7 @@ DownloadFilePartFeedback::PartError ProductFilesDownloadListener::classifyHttpRe
 }
 
 bool ProductFilesDownloadListener::isRefusedLink(int32_t status) {
-    return status == 401 || status == 403 || status == 410;
+    return Http::TransientFaultRetry::IsRefusedLink(status);
 }
 
 void ProductFilesDownloadListener::OnResponse(const Http::HttpRequest& request, const Http::HttpResponse& response) {
@@ -63,6 +64,9 @@ void ProductFilesDownloadListener::handleContentResponse(const Http::HttpRequest
 DownloadFilePartFeedback* ProductFilesDownloadListener::receivedPart(const Http::HttpRequest& request,
                                                                      Http::HttpResponse& response) {
     const DownloadFilePartInfo& part = *m_part;
+    if (response.statusCode == 200 && !keepAskedRange(response.body)) {
+        return new DownloadFilePartFeedback(part, DownloadFilePartFeedback::PART_RETRY, response.statusCode);
+    }
     if (response.body.size() != part.requestSize) {
         Logger::LogWarning("Only %d of part for file %s downloaded? Should be %d",
                            static_cast<int>(response.body.size()), request.path.c_str(),
@@ -75,6 +79,22 @@ DownloadFilePartFeedback* ProductFilesDownloadListener::receivedPart(const Http:
         new DownloadFilePartFeedback(part, DownloadFilePartFeedback::PART_RECEIVED, response.statusCode);
     feedback->takeData(std::move(response.body));
     return feedback;
+}
+
+bool ProductFilesDownloadListener::keepAskedRange(std::string& body) const {
+    const DownloadFilePartInfo& part = *m_part;
+    const uint64_t start = part.fileOffset + part.partOffset;
+    if (body.size() < start + part.requestSize) {
+        Logger::LogWarning("The server answered part %hu of file %s with %llu bytes instead of its range; asking again",
+                           part.partIndex, part.path.c_str(), static_cast<unsigned long long>(body.size()));
+        return false;
+    }
+    if (start == 0 && body.size() == part.requestSize) return true;
+    Logger::LogWarning("The server ignored the range of part %hu of file %s; its bytes are taken from the whole object",
+                       part.partIndex, part.path.c_str());
+    body.erase(0, static_cast<size_t>(start));
+    body.resize(part.requestSize);
+    return true;
 }
 
 DownloadFilePartFeedback* ProductFilesDownloadListener::failedPart(const Http::HttpRequest& request,

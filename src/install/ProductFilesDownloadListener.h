@@ -14,6 +14,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include <Poco/NotificationQueue.h>
 #include <Poco/SharedPtr.h>
@@ -44,6 +45,9 @@ private:
     void handleContentResponse(const Http::HttpRequest& request, Http::HttpResponse& response);
     void handleContentError(const Http::HttpRequest& request);
     DownloadFilePartFeedback* receivedPart(const Http::HttpRequest& request, Http::HttpResponse& response);
+    // A 200 to a ranged request carries the whole object: keeps only the
+    // asked range of `body`; false when the body does not reach that far.
+    bool keepAskedRange(std::string& body) const;
     DownloadFilePartFeedback* failedPart(const Http::HttpRequest& request, const Http::HttpResponse& response,
                                          DownloadFilePartFeedback::PartError error);
     void dropRefusedLink(int32_t status);

@@ -25,6 +25,7 @@
 #include "net/HttpManager.h"
 #include "net/RequestFactory.h"
 #include "net/SyncHTTPRequest.h"
+#include "net/TransientFaultRetry.h"
 #include "net/UrlPrinter.h"
 
 namespace VantisClient {
@@ -34,6 +35,7 @@ namespace {
 const char* const FILES_NEEDED_CHANNEL = "FilesNeededForUpdate";
 const char* const INSTALL_DEBUG_CHANNEL = "InstallProductDebug";
 const size_t ALLOCATION_LOG_INTERVAL = 1000;
+using Attempt = Http::TransientFaultRetry::Attempt;
 
 Poco::Net::HTTPResponse::HTTPStatus asStatus(int32_t status) {
     return static_cast<Poco::Net::HTTPResponse::HTTPStatus>(status);
@@ -500,33 +502,41 @@ Poco::Optional<SecureUrlInfo> ProductFilesDownloader::obtainSecureUrl(const Down
                                m_secureUrlCache->dumpContents().c_str());
     }
     ScopeTimer timer("Getting secure url for " + info.file + ". File: " + part.path);
-    if (!getNewSecureUrl(part, info, SECURE_URL_ATTEMPTS)) return Poco::Optional<SecureUrlInfo>();
+    if (!getNewSecureUrl(part, info)) return Poco::Optional<SecureUrlInfo>();
     return Poco::Optional<SecureUrlInfo>(info);
 }
 
-bool ProductFilesDownloader::getNewSecureUrl(const DownloadFilePartInfo& part, SecureUrlInfo& info, int attempts) {
-    for (;; --attempts) {
+bool ProductFilesDownloader::getNewSecureUrl(const DownloadFilePartInfo& part, SecureUrlInfo& info) {
+    Http::TransientFaultRetry retry(m_abortSignal);
+    std::string requestUrl;
+    std::string body;
+    int32_t status = Http::HttpResponse::NO_STATUS;
+    const Attempt outcome = retry.run("the secure link of binary file " + info.file, [&] {
         Http::HttpRequest request = secureUrlRequest(part, info);
         Http::HttpResponse response;
         const bool answered = SyncHTTPRequest::makeRequest(request, response, SyncHTTPRequest::HUNDRED_ATTEMPTS,
                                                            true, m_abortSignal) == SyncHTTPRequest::ANSWERED;
-        const std::string requestUrl = Http::UrlPrinter::UrlToString(request);
-        if (answered && response.statusCode == 200) return storeSecureUrl(part, info, response.body, requestUrl);
-        if (answered && response.statusCode == 403) {
-            Logger::LogError("Access to binary file %s (gid: %s) forbidden", info.file.c_str(), info.product.c_str());
-            fail(EInstallResult::NotAuthorized);
-            return false;
-        }
-        // A request cut short by the abort is no fault of the server's.
-        if (aborted()) return false;
-        if (answered || attempts <= 1) {
-            reportSecureUrlFailure(part, info, requestUrl, response.statusCode);
-            return false;
-        }
-        Logger::LogWarning("Timeout while trying to get access to binary file %s (gid: %s) at url %s. Attempts "
-                           "remaining: %d.",
-                           info.file.c_str(), info.product.c_str(), requestUrl.c_str(), attempts);
+        requestUrl = Http::UrlPrinter::UrlToString(request);
+        status = answered ? response.statusCode : Http::HttpResponse::NO_STATUS;
+        body = std::move(response.body);
+        if (status == 200) return readSecureUrl(body, info, retry);
+        return Http::TransientFaultRetry::IsTransientStatus(status) ? Attempt::Transient : Attempt::Failed;
+    });
+    if (outcome == Attempt::Succeeded) return storeSecureUrl(part, info);
+    // A request cut short by the abort is no fault of the server's.
+    if (aborted()) return false;
+    if (status == 403) {
+        Logger::LogError("Access to binary file %s (gid: %s) forbidden", info.file.c_str(), info.product.c_str());
+        fail(EInstallResult::NotAuthorized);
+    } else if (status == 200) {
+        Logger::LogError("Parsing link for file %s from url %s failed: %s", part.path.c_str(), requestUrl.c_str(),
+                         body.c_str());
+        // Without a link the part can never be fetched; waiting for it would never end.
+        fail(EInstallResult::ConnectionError);
+    } else {
+        reportSecureUrlFailure(part, info, requestUrl, status);
     }
+    return false;
 }
 
 Http::HttpRequest ProductFilesDownloader::secureUrlRequest(const DownloadFilePartInfo& part,
@@ -537,20 +547,24 @@ Http::HttpRequest ProductFilesDownloader::secureUrlRequest(const DownloadFilePar
     return Http::RequestFactory::getDepotBinaryFileUrl(info.product, std::to_string(timestamp), info.file);
 }
 
-bool ProductFilesDownloader::storeSecureUrl(const DownloadFilePartInfo& part, SecureUrlInfo& info,
-                                            const std::string& body, const std::string& requestUrl) {
+Http::TransientFaultRetry::Attempt ProductFilesDownloader::readSecureUrl(const std::string& body, SecureUrlInfo& info,
+                                                                         Http::TransientFaultRetry& retry) {
     ISerializable::json document;
-    if (Serializer::DeserializeFromBuffer(document, body, Serializer::JSON) && document->has("link") &&
-        document->get("link").isString()) {
-        info.url = document->getValue<std::string>("link");
-        m_secureUrlCache->addItem(info);
-        return true;
+    if (!Serializer::DeserializeFromBuffer(document, body, Serializer::JSON) || !document->has("link") ||
+        !document->get("link").isString()) {
+        return retry.undecodable(body);
     }
-    Logger::LogError("Parsing link for file %s from url %s failed: %s", part.path.c_str(), requestUrl.c_str(),
-                     body.c_str());
-    // Without a link the part can never be fetched; waiting for it would never end.
-    fail(EInstallResult::ConnectionError);
-    return false;
+    info.url = document->getValue<std::string>("link");
+    return Attempt::Succeeded;
+}
+
+bool ProductFilesDownloader::storeSecureUrl(const DownloadFilePartInfo& part, const SecureUrlInfo& info) {
+    if (!Http::RequestFactory::AcceptsContentLink(info.url, "file " + part.path)) {
+        fail(EInstallResult::ServerError);
+        return false;
+    }
+    m_secureUrlCache->addItem(info);
+    return true;
 }
 
 void ProductFilesDownloader::reportSecureUrlFailure(const DownloadFilePartInfo& part, const SecureUrlInfo& info,

@@ -47,6 +47,7 @@
 #include "model/ProductInfo.h"
 #include "model/RemoteFileDefinition.h"
 #include "net/HttpRequest.h"
+#include "net/TransientFaultRetry.h"
 
 namespace VantisClient {
 
@@ -65,7 +66,6 @@ public:
     // failure of the part, up to MAX_RETRY_DELAY_DOUBLINGS times.
     static constexpr Poco::Timestamp::TimeDiff RETRY_DELAY_US = 150000;
     static constexpr int32_t MAX_RETRY_DELAY_DOUBLINGS = 4;
-    static constexpr int SECURE_URL_ATTEMPTS = 100;
 
     ProductFilesDownloader(const ProductInfo::Ptr& product, ProductFilesSynchronizerCallbackInterface& callback,
                            const AbortSignal::Ptr& abortSignal);
@@ -106,9 +106,10 @@ public:
     bool downloadFilePart(DownloadingFileInfo::Ptr file, uint16_t index, Poco::Timestamp::TimeDiff delay = 0);
     // Requests pending parts, first queued first, while fewer than the limit are in flight.
     void processDownloadQueue();
-    // Asks the backend for the link of `info`'s binary, trying `attempts` times
-    // while the request does not complete; true with the link in `info` and the cache.
-    bool getNewSecureUrl(const DownloadFilePartInfo& part, SecureUrlInfo& info, int attempts);
+    // Asks the backend for the link of `info`'s binary, again after transient
+    // faults; true with the link in `info` and the cache. A link that is not
+    // https fails the install as a server problem.
+    bool getNewSecureUrl(const DownloadFilePartInfo& part, SecureUrlInfo& info);
     void handleDownloadOperationComplete(const OperationFeedback* feedback);
     void handleFilePartDownloaded(const DownloadFilePartFeedback& feedback, DownloadingFileInfo::Ptr file);
 
@@ -151,8 +152,9 @@ private:
     bool requestPart(const DownloadFilePartInfo::Ptr& part);
     Poco::Optional<SecureUrlInfo> obtainSecureUrl(const DownloadFilePartInfo& part);
     Http::HttpRequest secureUrlRequest(const DownloadFilePartInfo& part, const SecureUrlInfo& info) const;
-    bool storeSecureUrl(const DownloadFilePartInfo& part, SecureUrlInfo& info, const std::string& body,
-                        const std::string& requestUrl);
+    static Http::TransientFaultRetry::Attempt readSecureUrl(const std::string& body, SecureUrlInfo& info,
+                                                            Http::TransientFaultRetry& retry);
+    bool storeSecureUrl(const DownloadFilePartInfo& part, const SecureUrlInfo& info);
     void reportSecureUrlFailure(const DownloadFilePartInfo& part, const SecureUrlInfo& info,
                                 const std::string& requestUrl, int32_t status);
     void removeInProgressDownload(const std::string& path, uint16_t index);

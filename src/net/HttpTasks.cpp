@@ -4,11 +4,65 @@
 #include "common/json/Serializer.h"
 #include "net/RequestFactory.h"
 #include "net/SyncHTTPRequest.h"
+#include "net/TransientFaultRetry.h"
 #include "net/UrlPrinter.h"
 
 namespace VantisClient {
 namespace Http {
 namespace Tasks {
+
+namespace {
+
+using Attempt = TransientFaultRetry::Attempt;
+using Failure = LinkedDocument::Failure;
+
+Attempt failedWith(LinkedDocument& result, Failure failure, Attempt attempt) {
+    result.failure = failure;
+    return attempt;
+}
+
+Attempt fetchLinkOnce(const HttpRequest& linkRequest, TransientFaultRetry& retry, LinkedDocument& result) {
+    HttpRequest request = linkRequest;
+    HttpResponse response;
+    result.linkStatus = fetchStatus(request, response, retry.abort());
+    result.linkUrl = UrlPrinter::UrlToString(request);
+    if (result.linkStatus != 200) {
+        return failedWith(result, Failure::LinkStatus,
+                          TransientFaultRetry::IsTransientStatus(result.linkStatus) ? Attempt::Transient
+                                                                                    : Attempt::Failed);
+    }
+    ISerializable::json document;
+    if (!Serializer::DeserializeFromBuffer(document, response.body, Serializer::JSON)) {
+        return failedWith(result, Failure::LinkUnreadable, retry.undecodable(response.body));
+    }
+    if (!document->has("link") || !document->get("link").isString()) {
+        return failedWith(result, Failure::NoLink, retry.undecodable(response.body));
+    }
+    result.link = document->getValue<std::string>("link");
+    return Attempt::Succeeded;
+}
+
+Attempt fetchDocumentOnce(const std::string& what, TransientFaultRetry& retry, LinkedDocument& result) {
+    if (!RequestFactory::AcceptsContentLink(result.link, what)) {
+        return failedWith(result, Failure::InsecureLink, Attempt::Failed);
+    }
+    HttpRequest request = RequestFactory::getManifestOrBinaryFile(result.link);
+    HttpResponse response;
+    result.status = fetchStatus(request, response, retry.abort());
+    result.url = UrlPrinter::UrlToString(request);
+    if (result.status != 200) {
+        const bool transient = TransientFaultRetry::IsTransientStatus(result.status) ||
+                               TransientFaultRetry::IsRefusedLink(result.status);
+        return failedWith(result, Failure::DocumentStatus, transient ? Attempt::Transient : Attempt::Failed);
+    }
+    if (!Serializer::DeserializeFromBuffer(result.document, response.body, Serializer::JSON)) {
+        return failedWith(result, Failure::DocumentUnreadable, retry.undecodable(response.body));
+    }
+    result.body = std::move(response.body);
+    return Attempt::Succeeded;
+}
+
+}  // namespace
 
 int32_t fetchStatus(HttpRequest& request, HttpResponse& response, const AbortSignal::Ptr& abort) {
     if (SyncHTTPRequest::makeRequest(request, response, SyncHTTPRequest::HUNDRED_ATTEMPTS, true, abort) !=
@@ -18,34 +72,49 @@ int32_t fetchStatus(HttpRequest& request, HttpResponse& response, const AbortSig
     return response.statusCode;
 }
 
+LinkedDocument fetchLinkedDocument(const HttpRequest& linkRequest, const std::string& what,
+                                   const AbortSignal::Ptr& abort) {
+    LinkedDocument result;
+    TransientFaultRetry retry(abort);
+    retry.run(what, [&] {
+        result = LinkedDocument();
+        const Attempt link = fetchLinkOnce(linkRequest, retry, result);
+        return link == Attempt::Succeeded ? fetchDocumentOnce(what, retry, result) : link;
+    });
+    return result;
+}
+
 std::string getManifestContents(const ProductDefinitionBase& definition, bool& notFound,
-                                const AbortSignal::Ptr& abort) {
+                                const AbortSignal::Ptr& abort, bool* refused) {
     notFound = false;
     const std::string& gameId = definition.getGameId();
-    HttpRequest linkRequest = RequestFactory::getManifestUrl(gameId);
-    HttpResponse linkResponse;
-    const int32_t linkStatus = fetchStatus(linkRequest, linkResponse, abort);
-    if (linkStatus != 200) {
-        Logger::LogError("Unable to get manifest url json for gid %s from url %s. Response code %d", gameId.c_str(),
-                         UrlPrinter::UrlToString(linkRequest).c_str(), linkStatus);
-        notFound = linkStatus == 404;
-        return std::string();
+    const LinkedDocument fetched =
+        fetchLinkedDocument(RequestFactory::getManifestUrl(gameId), "the product manifest of game " + gameId, abort);
+    if (refused != nullptr) *refused = fetched.failure == Failure::InsecureLink;
+    switch (fetched.failure) {
+        case Failure::None:
+            return fetched.body;
+        case Failure::LinkStatus:
+            Logger::LogError("Unable to get manifest url json for gid %s from url %s. Response code %d",
+                             gameId.c_str(), fetched.linkUrl.c_str(), fetched.linkStatus);
+            notFound = fetched.linkStatus == 404;
+            break;
+        case Failure::LinkUnreadable:
+            Logger::LogError("Unable to deserialize manifest url json for gid %s", gameId.c_str());
+            break;
+        case Failure::NoLink:
+            Logger::LogError("Manifest url either empty or invalid for gid %s", gameId.c_str());
+            break;
+        case Failure::InsecureLink:
+            break;
+        case Failure::DocumentStatus:
+            Logger::LogError("Unable to get manifest file from CDN for gid %s from url %s. Response Code: %d",
+                             gameId.c_str(), fetched.url.c_str(), fetched.status);
+            break;
+        case Failure::DocumentUnreadable:
+            Logger::LogError("The manifest file from %s for gid %s is not JSON", fetched.url.c_str(), gameId.c_str());
+            break;
     }
-    ISerializable::json document;
-    if (!Serializer::DeserializeFromBuffer(document, linkResponse.body, Serializer::JSON)) {
-        Logger::LogError("Unable to deserialize manifest url json for gid %s", gameId.c_str());
-        return std::string();
-    }
-    if (!document->has("link") || !document->get("link").isString()) {
-        Logger::LogError("Manifest url either empty or invalid for gid %s", gameId.c_str());
-        return std::string();
-    }
-    HttpRequest manifestRequest = RequestFactory::getManifestOrBinaryFile(document->getValue<std::string>("link"));
-    HttpResponse manifestResponse;
-    const int32_t manifestStatus = fetchStatus(manifestRequest, manifestResponse, abort);
-    if (manifestStatus == 200) return manifestResponse.body;
-    Logger::LogError("Unable to get manifest file from CDN for gid %s from url %s. Response Code: %d",
-                     gameId.c_str(), UrlPrinter::UrlToString(manifestRequest).c_str(), manifestStatus);
     return std::string();
 }
 

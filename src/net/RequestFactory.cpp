@@ -1,11 +1,13 @@
 #include "net/RequestFactory.h"
 
+#include <Poco/Exception.h>
 #include <Poco/NumberFormatter.h>
 #include <Poco/NumberParser.h>
 #include <Poco/String.h>
 #include <Poco/URI.h>
 
 #include "common/Constants.h"
+#include "common/Logger.h"
 #include "net/HostProvider.h"
 #include "net/UrlPrinter.h"
 
@@ -43,6 +45,22 @@ void RequestFactory::targetUrl(HttpRequest& request, const std::string& url) {
     request.protocol = uri.getScheme() == "http" ? HttpRequest::PROTOCOL_HTTP : HttpRequest::PROTOCOL_HTTPS;
     request.port = uri.getPort();
     request.path = withoutLeadingSlash(uri.getPathAndQuery());
+}
+
+bool RequestFactory::AcceptsContentLink(const std::string& url, const std::string& what) {
+    std::string scheme;
+    std::string host;
+    try {
+        const Poco::URI uri(url);
+        scheme = uri.getScheme();
+        host = uri.getHost();
+    } catch (const Poco::Exception&) {
+        // An address that does not parse names no host worth printing.
+    }
+    if (scheme == "https" && !host.empty()) return true;
+    Logger::LogError("Refused the link for %s to host '%s' over '%s': content is fetched over https only",
+                     what.c_str(), host.c_str(), scheme.c_str());
+    return false;
 }
 
 HttpRequest RequestFactory::productsRequest(const std::string& path) {

@@ -35,6 +35,10 @@ public:
     // and query without the leading "/". Throws Poco::SyntaxException when
     // `url` does not parse.
     static void targetUrl(HttpRequest& request, const std::string& url);
+    // True when `url` is an absolute https address. Anything else is refused
+    // with an error naming `what` and the link's host, never its query (which
+    // may carry a signature).
+    static bool AcceptsContentLink(const std::string& url, const std::string& what);
     // Points `request` at a host value ("name" or "name:port") over TLS.
     static void targetSecureHost(HttpRequest& request, const std::string& hostValue);
 

@@ -181,14 +181,17 @@ TEST_F(DepotSelectorTest, EveryFailedFetchOrUnreadableManifestFailsTheSelection)
          nullptr, "Deserializing manifest depot definition failed for file 1207658924_en.json."},
         {"depot document refused",
          [this] {
-             addFault(R"({"listener": "api", "path": "^/content/.*1207658924_en", "action": "status", "status": 500})");
+             addFault(R"({"listener": "api", "path": "^/content/.*1207658924_en", "action": "status", "status": 400})");
          },
-         nullptr, "getManifestOrBinaryFile failed for file 1207658924_en.json with response code 500."},
+         nullptr, "getManifestOrBinaryFile failed for file 1207658924_en.json with response code 400."},
         {"repository refused",
          [this] {
-             addFault(R"({"listener": "api", "path": "repository", "action": "status", "status": 500})");
+             addFault(R"({"listener": "api", "path": "repository", "action": "status", "status": 400})");
          },
-         nullptr, "Failed to receive manifest for redistributables: 500"},
+         nullptr, "Failed to receive manifest for redistributables: 400"},
+        {"depot manifest link not https",
+         [this] { addFault(R"({"listener": "api", "path": "/manifests/1207658924_en", "action": "http-link"})"); },
+         nullptr, "Refused the link for depot manifest 1207658924_en.json to host '127.0.0.1' over 'http'"},
         {"redistributable unknown", nullptr,
          [](std::string& manifest) {
              const std::string name = "\"runtime\"";
@@ -209,8 +212,20 @@ TEST_F(DepotSelectorTest, EveryFailedFetchOrUnreadableManifestFailsTheSelection)
     }
 }
 
+TEST_F(DepotSelectorTest, EveryManifestFetchOutlastsTransientFaults) {
+    addFault(R"({"listener": "api", "path": "^/content/", "action": "status", "status": 503, "every": 2})");
+    addFault(R"({"listener": "api", "path": "^/content/", "action": "truncate", "bytes": 20, "every": 3})");
+    addFault(R"({"listener": "api", "path": "^/(games|redists)/", "action": "drop", "every": 3})");
+    addFault(R"({"listener": "api", "path": "^/(games|redists)/", "action": "status", "status": 429, "every": 4})");
+    ASSERT_TRUE(select("en", {BASE, DLC})) << recentLog();
+    std::map<std::string, RemoteFileDefinition::Ptr> files = filesByPath(*definition);
+    EXPECT_EQ(1u, files.count("dlc/map.txt"));
+    EXPECT_EQ(1u, files.count("__redist/runtime/install.sh"));
+    EXPECT_TRUE(logged("Trying depot manifest ")) << recentLog();
+}
+
 TEST_F(DepotSelectorTest, TheProductManifestFetchTellsAnUnknownGameApart) {
-    addFault(R"({"listener": "api", "path": "^/games/1207658925/", "action": "status", "status": 500})");
+    addFault(R"({"listener": "api", "path": "^/games/1207658925/", "action": "status", "status": 400})");
     struct Case {
         const char* gameId;
         bool notFound;

@@ -53,7 +53,7 @@ TEST_F(ProductFilesDownloadListenerTest, AnswersBecomeFeedbacksByStatusAndLength
         {200, PART_SIZE, Part::PART_RECEIVED, true},
         {206, PART_SIZE - 1, Part::PART_RETRY, true},  // one byte short
         {404, 0, Part::PART_FAILED_FOR_GOOD, true},
-        {503, 0, Part::PART_FAILED_FOR_GOOD, true},
+        {503, 0, Part::PART_RETRY, true},
         {416, 0, Part::PART_RETRY, true},
         // The content server refuses the link itself: the retry needs a fresh one.
         {401, 0, Part::PART_RETRY, false},
@@ -103,6 +103,37 @@ TEST_F(ProductFilesDownloadListenerTest, ATransportFailureDropsTheLinkAndACancel
     EXPECT_TRUE(linkCached());
 }
 
+TEST_F(ProductFilesDownloadListenerTest, AWholeObjectAnsweringARangedRequestYieldsOnlyTheAskedRange) {
+    part->fileOffset = 5;
+    part->partOffset = 10;
+    std::string object;
+    for (int i = 0; i < 40; ++i) object += static_cast<char>('a' + i % 26);
+    const struct {
+        const char* name;
+        int status;
+        std::string body;
+        Part::PartError error;
+        std::string data;
+    } cases[] = {
+        {"whole object", 200, object, Part::PART_RECEIVED, object.substr(15, PART_SIZE)},
+        {"object ending inside the range", 200, object.substr(0, 24), Part::PART_RETRY, ""},
+        {"the range itself", 206, object.substr(15, PART_SIZE), Part::PART_RECEIVED, object.substr(15, PART_SIZE)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ProductFilesDownloadListener listener = makeListener();
+        Http::HttpResponse response;
+        response.statusCode = c.status;
+        response.body = c.body;
+        listener.OnResponseHandover(Http::HttpRequest(), response);
+        Poco::AutoPtr<ResultNotification> result = queued();
+        ASSERT_FALSE(result.isNull());
+        const auto& feedback = static_cast<const Part&>(*result->getResult());
+        EXPECT_EQ(c.error, feedback.getErrorCode());
+        EXPECT_EQ(c.data, feedback.getData());
+    }
+}
+
 TEST(ProductFilesDownloadListenerClassifyTest, StatusesMapToTheirErrorCodes) {
     const struct {
         int first;
@@ -112,7 +143,7 @@ TEST(ProductFilesDownloadListenerClassifyTest, StatusesMapToTheirErrorCodes) {
         {100, 101, Part::PART_FAILED_FOR_GOOD}, {200, 202, Part::PART_RECEIVED}, {203, 203, Part::PART_RETRY},
         {204, 206, Part::PART_RECEIVED},        {300, 305, Part::PART_RETRY},    {306, 306, Part::PART_RETRY},
         {307, 307, Part::PART_RETRY},           {400, 403, Part::PART_RETRY},    {404, 404, Part::PART_FAILED_FOR_GOOD},
-        {405, 417, Part::PART_RETRY},           {418, 418, Part::PART_RETRY},    {500, 505, Part::PART_FAILED_FOR_GOOD},
+        {405, 417, Part::PART_RETRY},           {418, 418, Part::PART_RETRY},    {500, 505, Part::PART_RETRY},
         {506, 506, Part::PART_RETRY},           {0, 0, Part::PART_RETRY},
     };
     for (const auto& range : ranges) {

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <chrono>
 #include <string>
 #include <vector>
@@ -551,6 +552,53 @@ TEST_F(BackendFaultTest, BodyFaultsDelayCutCorruptOrDropTheAnswer) {
         }
     }
     EXPECT_EQ((std::vector<std::string>{"delay", "corrupt", "", "truncate", "drop", ""}), faults);
+}
+
+TEST_F(BackendFaultTest, ServersThatIgnoreRangesTrickleResetOrHandOutPlainLinks) {
+    startBackend();
+    const std::string token = signIn();
+    const std::string link = api("GET", PRODUCT + "/rootManifests", bearer(token)).json()->getValue<std::string>("link");
+    const std::string whole = VantisTest::ReadFileBytes(catalogue() + "/games/1207658924/product.json");
+
+    addRule(R"({"path": "^/content/", "action": "ignore-range", "first": 1})");
+    HttpResult ignored = fetchLink(link, "bytes=0-9");
+    EXPECT_EQ(200, ignored.status);
+    EXPECT_EQ(whole, ignored.body);
+    EXPECT_EQ(206, fetchLink(link, "bytes=0-9").status) << "only the first request was hit";
+
+    control("DELETE", "faults");
+    // A tenth of the body every tenth of a second: slow, but whole.
+    addRule(R"({"path": "^/content/", "action": "trickle", "first": 1, "bytes": )" +
+            std::to_string(whole.size()) + "}");
+    EXPECT_EQ(whole, fetchLink(link).body);
+
+    control("DELETE", "faults");
+    addRule(R"({"path": "^/content/", "action": "reset", "bytes": 10, "first": 1})");
+    std::string cut;
+    try {
+        cut = fetchLink(link).body;
+    } catch (const Poco::Exception&) {
+        // The reset usually surfaces as an error.
+    }
+    EXPECT_LT(cut.size(), whole.size());
+    EXPECT_EQ(whole, fetchLink(link).body);
+
+    control("DELETE", "faults");
+    addRule(R"({"path": "/rootManifests$", "action": "http-link", "first": 1})");
+    const std::string plain =
+        api("GET", PRODUCT + "/rootManifests", bearer(token)).json()->getValue<std::string>("link");
+    EXPECT_EQ(link.substr(link.find(':')), plain.substr(plain.find(':')));
+    EXPECT_EQ(0u, plain.rfind("http://", 0)) << plain;
+
+    EXPECT_EQ(400, control("POST", "faults", R"({"action": "trickle"})").status) << "a trickle needs its pace";
+    std::vector<std::string> faults;
+    Poco::JSON::Array::Ptr served = control("GET", "served").json()->getArray("served");
+    for (size_t i = 0; i < served->size(); ++i) {
+        faults.push_back(served->getObject(static_cast<unsigned>(i))->getValue<std::string>("fault"));
+    }
+    for (const char* fault : {"ignore-range", "trickle", "reset", "http-link"}) {
+        EXPECT_NE(faults.end(), std::find(faults.begin(), faults.end(), fault)) << fault;
+    }
 }
 
 TEST_F(BackendApiTest, TheProgramPrintsItsEphemeralPortsServesAndStopsOnSignal) {

@@ -50,6 +50,15 @@ bool readBody(std::istream& stream, std::string& body) {
     return false;
 }
 
+// A link answer whose link leads to plain HTTP, as a tampered answer would.
+Reply WithPlainLink(Reply reply) {
+    // Slashes may come escaped in the JSON text; the scheme's colon never does.
+    const std::string secure = "\"https:";
+    const size_t found = reply.body.find(secure);
+    if (reply.status == 200 && found != std::string::npos) reply.body.replace(found, secure.size(), "\"http:");
+    return reply;
+}
+
 }  // namespace
 
 BackendRequestHandler::BackendRequestHandler(BackendContext& context, const std::string& listener, const Route& route)
@@ -119,11 +128,14 @@ void BackendRequestHandler::handleRequest(Poco::Net::HTTPServerRequest& request,
     } else if (read == ReadResult::Malformed) {
         reply = Reply::Error(400, "invalid_request", "the request could not be read");
     } else {
+        // A server that does not serve ranges answers with the whole object.
+        if (fault.action == Fault::IgnoreRange) incoming.range.clear();
         try {
             reply = m_route(incoming);
         } catch (const std::exception&) {
             reply = Reply::Error(500, "server_error", "the request could not be served");
         }
+        if (fault.action == Fault::HttpLink) reply = WithPlainLink(reply);
     }
     served.status = reply.status;
     try {

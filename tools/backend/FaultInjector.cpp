@@ -12,7 +12,8 @@ namespace {
 
 const std::map<std::string, Fault::Action> ACTIONS = {
     {"status", Fault::Status}, {"delay", Fault::Delay}, {"truncate", Fault::Truncate},
-    {"corrupt", Fault::Corrupt}, {"drop", Fault::Drop},
+    {"corrupt", Fault::Corrupt}, {"drop", Fault::Drop}, {"ignore-range", Fault::IgnoreRange},
+    {"trickle", Fault::Trickle}, {"reset", Fault::Reset}, {"http-link", Fault::HttpLink},
 };
 
 // An optional member that must be text when present.
@@ -71,7 +72,12 @@ bool FaultInjector::addRule(const Poco::JSON::Object::Ptr& object, std::string& 
     }
     auto known = ACTIONS.find(action);
     if (known == ACTIONS.end()) {
-        error = "action must be one of status, delay, truncate, corrupt and drop";
+        error = "action must be one of status, delay, truncate, corrupt, drop, ignore-range, trickle, reset and "
+                "http-link";
+        return false;
+    }
+    if (known->second == Fault::Trickle && rule.fault.bytes == 0) {
+        error = "trickle needs bytes (per second) of at least 1";
         return false;
     }
     if (status < 100 || status > 599 || delayMs > 600000) {

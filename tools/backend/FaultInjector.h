@@ -7,7 +7,10 @@
 // Actions: "status" answers the status instead of the real reply; "delay" waits
 // delayMs before the real reply; "truncate" sends only `bytes` body bytes and
 // closes; "corrupt" flips `bytes` bytes (at least one) of the body; "drop" closes
-// the connection without an answer.
+// the connection without an answer; "ignore-range" answers 200 with the whole
+// object to a ranged request; "trickle" sends the body at `bytes` (at least one)
+// bytes per second; "reset" sends `bytes` body bytes and resets the connection;
+// "http-link" answers a link request with the link's "https://" turned "http://".
 //
 // The record of what was served keeps the most recent requests within a byte
 // budget, each with its path and range cut to a bounded length, so that a long
@@ -30,7 +33,7 @@ namespace VantisClient {
 namespace Backend {
 
 struct Fault {
-    enum Action { None, Status, Delay, Truncate, Corrupt, Drop };
+    enum Action { None, Status, Delay, Truncate, Corrupt, Drop, IgnoreRange, Trickle, Reset, HttpLink };
     Action action = None;
     int status = 0;
     int delayMs = 0;

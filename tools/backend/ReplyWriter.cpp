@@ -1,7 +1,9 @@
 #include "backend/ReplyWriter.h"
 
 #include <algorithm>
+#include <chrono>
 #include <fstream>
+#include <thread>
 #include <vector>
 
 #include <Poco/Net/HTTPServerRequestImpl.h>
@@ -13,6 +15,8 @@ namespace Backend {
 namespace {
 
 const size_t CHUNK_SIZE = 256 * 1024;
+// A trickled body goes out in this many slices a second.
+const uint64_t TRICKLES_PER_SECOND = 10;
 
 // Positions of the flipped bytes, spread over the body so that several parts of
 // a ranged download each get hit when the whole object is corrupted.
@@ -52,7 +56,7 @@ uint64_t ReplyWriter::Write(Poco::Net::HTTPServerRequest& request, Poco::Net::HT
     response.setContentType(reply.contentType);
     for (const auto& header : reply.headers) response.set(header.first, header.second);
     response.setContentLength64(static_cast<Poco::Int64>(reply.bodySize()));
-    const bool truncate = fault.action == Fault::Truncate;
+    const bool truncate = fault.action == Fault::Truncate || fault.action == Fault::Reset;
     if (truncate) response.setKeepAlive(false);
     std::ostream& output = response.send();
     output.flush();
@@ -63,14 +67,16 @@ uint64_t ReplyWriter::Write(Poco::Net::HTTPServerRequest& request, Poco::Net::HT
         // stream's small buffer every few kilobytes would become a TLS record
         // and a system call of its own.
         auto* served = dynamic_cast<Poco::Net::HTTPServerRequestImpl*>(&request);
-        const Sink sink = [&](const char* data, size_t size) {
+        Sink sink = [&](const char* data, size_t size) {
             if (served) return sendAll(served->socket(), data, size);
             output.write(data, static_cast<std::streamsize>(size));
             return static_cast<bool>(output);
         };
+        if (fault.action == Fault::Trickle) sink = trickling(sink, fault.bytes);
         written = writeBody(sink, reply, limit, fault);
     }
     output.flush();
+    if (fault.action == Fault::Reset) resetOnClose(request);
     if (truncate) Drop(request, response);
     return written;
 }
@@ -97,6 +103,34 @@ uint64_t ReplyWriter::writeBody(const Sink& sink, const Reply& reply, uint64_t l
         written += chunk.size();
     }
     return written;
+}
+
+ReplyWriter::Sink ReplyWriter::trickling(const Sink& sink, uint64_t bytesPerSecond) {
+    const auto started = std::chrono::steady_clock::now();
+    const size_t slice = static_cast<size_t>(std::max<uint64_t>(1, bytesPerSecond / TRICKLES_PER_SECOND));
+    uint64_t sent = 0;
+    return [=](const char* data, size_t size) mutable {
+        while (size > 0) {
+            const size_t now = std::min(size, slice);
+            if (!sink(data, now)) return false;
+            data += now;
+            size -= now;
+            sent += now;
+            std::this_thread::sleep_until(started + std::chrono::microseconds(sent * 1000000 / bytesPerSecond));
+        }
+        return true;
+    };
+}
+
+void ReplyWriter::resetOnClose(Poco::Net::HTTPServerRequest& request) {
+    auto* impl = dynamic_cast<Poco::Net::HTTPServerRequestImpl*>(&request);
+    if (!impl) return;
+    try {
+        // Without lingering, closing the socket resets the connection.
+        impl->socket().setLinger(true, 0);
+    } catch (const Poco::Exception&) {
+        // The peer may already be gone.
+    }
 }
 
 void ReplyWriter::Drop(Poco::Net::HTTPServerRequest& request, Poco::Net::HTTPServerResponse& response) {

@@ -1,5 +1,5 @@
 // Sends a Reply on a server connection, applying the body faults (truncate,
-// corrupt) and closing the connection without an answer for "drop".
+// corrupt, trickle, reset) and closing the connection without an answer for "drop".
 // Thread-safety: stateless; each call works on its own connection.
 #pragma once
 
@@ -27,6 +27,9 @@ private:
     // Sends bytes on; false when they could not all go.
     using Sink = std::function<bool(const char*, size_t)>;
     static uint64_t writeBody(const Sink& sink, const Reply& reply, uint64_t limit, const Fault& fault);
+    // `sink`, paced to `bytesPerSecond` from the first byte on.
+    static Sink trickling(const Sink& sink, uint64_t bytesPerSecond);
+    static void resetOnClose(Poco::Net::HTTPServerRequest& request);
 };
 
 }  // namespace Backend
