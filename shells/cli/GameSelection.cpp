@@ -60,11 +60,11 @@ std::string unreadableText(EInstallResult failure, const std::string& gameId) {
 }  // namespace
 
 bool GameSelection::Choose(const CliRequest& request, const ProductPresentationData& product, GameSelection& selection,
-                           EInstallResult& failure, std::string& error) {
+                           EInstallResult& failure, std::string& error, const AbortSignal::Ptr& interrupted) {
     RemoteProductDefinition definition;
     definition.setGameId(product.gameId);
     bool notFound = false;
-    const std::string contents = Http::Tasks::getManifestContents(definition, notFound);
+    const std::string contents = Http::Tasks::getManifestContents(definition, notFound, interrupted);
     if (contents.empty() || !ProductManifestReader::Read(definition, contents)) {
         failure = whyUnreadable(product.gameId, notFound);
         error = unreadableText(failure, product.gameId);

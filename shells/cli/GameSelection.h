@@ -9,6 +9,7 @@
 
 #include "bridge/tRevisionList.h"
 #include "cli/CliRequest.h"
+#include "common/AbortSignal.h"
 #include "install/EInstallResult.h"
 #include "model/ProductPresentationData.h"
 
@@ -16,9 +17,10 @@ namespace VantisClient {
 
 struct GameSelection {
     // False, with `failure` (the install result the shell reports) and `error`,
-    // when the backend does not offer the game or the language, or cannot be read.
+    // when the backend does not offer the game or the language, or cannot be
+    // read; also when `interrupted` is raised while the backend is asked.
     static bool Choose(const CliRequest& request, const ProductPresentationData& product, GameSelection& selection,
-                       EInstallResult& failure, std::string& error);
+                       EInstallResult& failure, std::string& error, const AbortSignal::Ptr& interrupted);
 
     std::string language;
     tRevisionList revisions;

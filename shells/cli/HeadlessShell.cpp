@@ -40,6 +40,7 @@ HeadlessShell::HeadlessShell(const CliRequest& request, std::ostream& output, st
     : m_request(request), m_errors(errors), m_view(output, errors, isTerminal) {}
 
 void HeadlessShell::onShellMessage(const ShellMessage& message) {
+    if (message.name == INTERRUPT_MESSAGE) m_interrupted->raise();
     {
         std::lock_guard<std::mutex> lock(m_queueMutex);
         m_queue.push_back(message);
@@ -150,7 +151,9 @@ void HeadlessShell::issueInstall() {
         GameSelection selection;
         EInstallResult failure = EInstallResult::ServerError;
         std::string error;
-        if (!GameSelection::Choose(m_request, *product, selection, failure, error)) {
+        if (!GameSelection::Choose(m_request, *product, selection, failure, error, m_interrupted)) {
+            // The interrupt waits in the queue and ends the run with its own status.
+            if (m_interrupted->isRaised()) return;
             finish(CliRequest::EXIT_INSTALL_FAILED_BASE + static_cast<int>(failure), error);
             return;
         }

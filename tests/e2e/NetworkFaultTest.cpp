@@ -87,6 +87,9 @@ TEST_F(NetworkFaultTest, EachInstallOutlastsTheFaultInOneRunOrRefusesAPlainLink)
     const std::string content = R"("path": "^/content/")";
     const std::string parts = R"("path": "^/content/.*objects/")";
     const std::string links = R"("path": "^/(games|redists)/")";
+    // The links to the game's and the redistributable's files, not to manifests.
+    const std::string partLinks =
+        std::string(R"("path": "/depots/|^/redists/packages/)") + VantisTest::SampleGame::REDIST_NAME + "/\"";
     const Scenario scenarios[] = {
         // The product manifest is the first of them.
         {"first3ContentRequestsDropped", {content + R"(, "action": "drop", "first": 3)"}, 0},
@@ -98,9 +101,9 @@ TEST_F(NetworkFaultTest, EachInstallOutlastsTheFaultInOneRunOrRefusesAPlainLink)
           links + R"(, "action": "status", "status": 429, "every": 5)"},
          0},
         {"rangesIgnored", {content + R"(, "action": "ignore-range")"}, 0},
-        {"trickling", {content + R"(, "action": "trickle", "bytes": 1048576, "first": 6)"}, 0},
+        {"trickling", {content + R"(, "action": "trickle", "bytes": 1048576, "every": 2)"}, 0},
         {"resetMidBody", {content + R"(, "action": "reset", "bytes": 1000, "every": 4)"}, 0},
-        {"partLinkOverHttp", {R"("path": "/depots/", "action": "http-link")"}, EXIT_SERVER_PROBLEM},
+        {"partLinkOverHttp", {partLinks + R"(, "action": "http-link")"}, EXIT_SERVER_PROBLEM},
         {"manifestLinkOverHttp", {R"("path": "/rootManifests$", "action": "http-link")"}, EXIT_SERVER_PROBLEM},
     };
     for (const Scenario& scenario : scenarios) {

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "common/Constants.h"
+#include "common/Logger.h"
+#include "common/RecentMemoryBufferChannel.h"
 #include "net/HostProvider.h"
 #include "net/RequestFactory.h"
 #include "net/UrlPrinter.h"
@@ -72,6 +74,35 @@ TEST_F(RequestFactoryTest, ExchangeTokenEncodesAnyCodeAndNeverPrintsSecrets) {
     EXPECT_EQ(std::string::npos, printed.find(VantisClient::CLIENT_SECRET));
     EXPECT_EQ(std::string::npos, printed.find("xxx"));
     EXPECT_NE(std::string::npos, printed.find("grant_type=authorization_code"));
+}
+
+TEST_F(RequestFactoryTest, ContentLinksAreTakenOverHttpsOnlyAndARefusalNamesTheHostNotTheQuery) {
+    VantisClient::Logger::Start("VantisClient", sandbox.path("Logs/VantisClient.log"));
+    const struct {
+        const char* link;
+        bool accepted;
+        const char* host;
+    } cases[] = {
+        {"https://cdn.test/content/a.bin?signature=s3cr3t", true, ""},
+        {"HTTPS://cdn.test:8443/content/a.bin?signature=s3cr3t", true, ""},
+        {"http://cdn.test/content/a.bin?signature=s3cr3t", false, "'cdn.test' over 'http'"},
+        {"ftp://cdn.test/content/a.bin?signature=s3cr3t", false, "'cdn.test' over 'ftp'"},
+        {"//cdn.test/content/a.bin?signature=s3cr3t", false, "'cdn.test' over ''"},
+        {"/content/a.bin?signature=s3cr3t", false, "'' over ''"},
+        {"https://[cdn.test/content/a.bin?signature=s3cr3t", false, "'' over ''"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.link);
+        VantisClient::RecentMemoryBufferChannel::Instance().Clear();
+        EXPECT_EQ(c.accepted, RequestFactory::AcceptsContentLink(c.link, "file a.bin"));
+        const std::string log = VantisClient::RecentMemoryBufferChannel::Instance().getContents();
+        if (c.accepted) {
+            EXPECT_EQ("", log);
+            continue;
+        }
+        EXPECT_NE(std::string::npos, log.find(std::string("Refused the link for file a.bin to host ") + c.host)) << log;
+        EXPECT_EQ(std::string::npos, log.find("s3cr3t")) << log;
+    }
 }
 
 TEST(HostProviderTest, DefaultsToTheBuiltInHostsUntilOverridden) {
