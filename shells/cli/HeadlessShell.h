@@ -67,7 +67,7 @@ private:
     std::optional<int> m_exitCode;
     // Raised by the interrupt as it arrives, so that a fetch waiting out the
     // backend's faults on the shell's thread ends at once.
-    const AbortSignal::Ptr m_interrupted = new AbortSignal;
+    AbortSignal::Ptr m_interrupted = new AbortSignal;
 };
 
 }  // namespace VantisClient

@@ -4,6 +4,7 @@
 // and a link that would leave HTTPS is refused as a server problem.
 #include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,7 @@ protected:
     void SetUp() override {
         GameBackendTest::SetUp();
         startBackend();
+        std::filesystem::create_directories(sandbox.path("users"));
     }
 
     std::string installDirectory() const override { return home() + "/games/Sample Game"; }

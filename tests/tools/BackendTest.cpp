@@ -585,7 +585,11 @@ TEST_F(BackendFaultTest, ServersThatIgnoreRangesTrickleResetOrHandOutPlainLinks)
     addRule(R"({"path": "/rootManifests$", "action": "http-link", "first": 1})");
     const std::string plain =
         api("GET", PRODUCT + "/rootManifests", bearer(token)).json()->getValue<std::string>("link");
-    EXPECT_EQ(link.substr(link.find(':')), plain.substr(plain.find(':')));
+    // The same address but for the scheme; the signature may be newer.
+    const auto address = [](const std::string& text) {
+        return text.substr(text.find(':'), text.find('?') - text.find(':'));
+    };
+    EXPECT_EQ(address(link), address(plain));
     EXPECT_EQ(0u, plain.rfind("http://", 0)) << plain;
 
     EXPECT_EQ(400, control("POST", "faults", R"({"action": "trickle"})").status) << "a trickle needs its pace";
