@@ -213,15 +213,26 @@ TEST_F(DepotSelectorTest, EveryFailedFetchOrUnreadableManifestFailsTheSelection)
 }
 
 TEST_F(DepotSelectorTest, EveryManifestFetchOutlastsTransientFaults) {
-    addFault(R"({"listener": "api", "path": "^/content/", "action": "status", "status": 503, "every": 2})");
-    addFault(R"({"listener": "api", "path": "^/content/", "action": "truncate", "bytes": 20, "every": 3})");
-    addFault(R"({"listener": "api", "path": "^/(games|redists)/", "action": "drop", "every": 3})");
-    addFault(R"({"listener": "api", "path": "^/(games|redists)/", "action": "status", "status": 429, "every": 4})");
+    // One fault or two of another kind on each document and on some links.
+    for (const char* rule : {
+             R"("path": "^/content/games/1207658924/product", "action": "status", "status": 503, "first": 1)",
+             R"("path": "^/redists/.*repository", "action": "status", "status": 429, "first": 1)",
+             R"("path": "^/content/.*repository", "action": "truncate", "bytes": 20, "first": 1)",
+             R"("path": "^/content/.*runtime\\.json", "action": "drop", "first": 2)",
+             R"("path": "^/content/.*1207658924_en", "action": "status", "status": 500, "first": 2)",
+             R"("path": "/manifests/1207658925_common", "action": "drop", "first": 2)",
+         }) {
+        addFault(std::string(R"({"listener": "api", )") + rule + "}");
+    }
     ASSERT_TRUE(select("en", {BASE, DLC})) << recentLog();
     std::map<std::string, RemoteFileDefinition::Ptr> files = filesByPath(*definition);
     EXPECT_EQ(1u, files.count("dlc/map.txt"));
     EXPECT_EQ(1u, files.count("__redist/runtime/install.sh"));
-    EXPECT_TRUE(logged("Trying depot manifest ")) << recentLog();
+    for (const char* fetch : {"the product manifest of game 1207658924", "the redistributables' repository",
+                              "depot manifest runtime.json", "depot manifest 1207658924_en.json",
+                              "depot manifest 1207658925_common.json"}) {
+        EXPECT_TRUE(logged(std::string("Trying ") + fetch + " again")) << fetch << "\n" << recentLog();
+    }
 }
 
 TEST_F(DepotSelectorTest, TheProductManifestFetchTellsAnUnknownGameApart) {
