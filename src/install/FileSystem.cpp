@@ -149,6 +149,11 @@ FileSystem::UnpackResult FileSystem::uncompressBufferToFile(std::istream& input,
         damage = e.displayText();
     }
     const bool written = closeWritten(stream);
+    if (damage.empty()) damage = decompressor.entryFailure();
+    if (damage.empty() && decompressor.bytesWritten() != expectedSize) {
+        damage = "The part inflates to " + std::to_string(decompressor.bytesWritten()) + " bytes instead of " +
+                 std::to_string(expectedSize) + ".";
+    }
     if (decompressor.exceededLimit()) damage = "The part inflates to more than " + std::to_string(expectedSize) + " bytes.";
     if (!damage.empty()) {
         logUnpackFailure(path, damage);

@@ -11,6 +11,7 @@
 #include "common/UserPreferences.h"
 #include "common/Utilities.h"
 #include "model/ProductInfo.h"
+#include "storage/DamagedDatabaseKeeper.h"
 #include "storage/FixedSizeRecord.h"
 #include "storage/StorageDBSerializer.h"
 
@@ -300,6 +301,25 @@ leveldb::DB& StorageDBSerializer_Version2::database(Database which) {
 
 bool StorageDBSerializer_Version2::openDB(const std::string& gameId) {
     if (!StorageDBSerializer::IsStorableGameId(gameId)) return false;
+    leveldb::Status status = openDatabases(gameId);
+    // A damaged database does not mend itself: left in place, every later call
+    // would fail on it again. The product's records are rebuilt from the index
+    // and the install directory, as for a product without a database.
+    if (status.IsCorruption()) {
+        m_databases.clear();
+        if (DamagedDatabaseKeeper::SetAside(GetProductDirectory(gameId), status.ToString())) {
+            status = openDatabases(gameId);
+        }
+    }
+    if (!status.ok()) {
+        Logger::LogError("Could not open DB, error=%s.", status.ToString().c_str());
+        return false;
+    }
+    m_open = true;
+    return true;
+}
+
+leveldb::Status StorageDBSerializer_Version2::openDatabases(const std::string& gameId) {
     std::string productDirectory = GetProductDirectory(gameId);
     // A product stored in an older format has no directory yet; LevelDB only
     // creates the last level of a path.
@@ -311,14 +331,10 @@ bool StorageDBSerializer_Version2::openDB(const std::string& gameId) {
         leveldb::DB* opened = nullptr;
         leveldb::Status status =
             leveldb::DB::Open(m_options, productDirectory + "/" + std::to_string(identifier), &opened);
-        if (!status.ok()) {
-            Logger::LogError("Could not open DB, error=%s.", status.ToString().c_str());
-            return false;
-        }
+        if (!status.ok()) return status;
         m_databases[identifier].reset(opened);
     }
-    m_open = true;
-    return true;
+    return leveldb::Status::OK();
 }
 
 bool StorageDBSerializer_Version2::closeDB(const std::string&) {

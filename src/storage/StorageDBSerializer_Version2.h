@@ -8,6 +8,8 @@
 // holds either its old records or its new ones, whenever the writing stops.
 // Reading checks every stored key and value before it uses them, so a damaged
 // or foreign database gives error lines and false, never a read past its data.
+// A product whose databases LevelDB finds damaged when it opens them is set
+// aside once (DamagedDatabaseKeeper) and opened anew, empty.
 // Thread-safety: none; the facade never lets two calls overlap.
 #pragma once
 
@@ -19,6 +21,7 @@
 #include <vector>
 
 #include <leveldb/options.h>
+#include <leveldb/status.h>
 
 #include "storage/IStorageDBSerializer.h"
 
@@ -73,6 +76,8 @@ public:
 
 private:
     leveldb::DB& database(Database database);
+    // Opens those of the product's databases not open yet; the first failure.
+    leveldb::Status openDatabases(const std::string& gameId);
     enum class WriteResult { Written, DeleteFailed, PutFailed };
     // Delete, then put.
     WriteResult writeRecord(Database database, const std::string& key, const std::string& record);

@@ -218,6 +218,8 @@ TEST_F(ProductFilesDownloaderTest, AFailedLinkRequestEndsTheInstallWithItsResult
     }
 }
 
+// Parts damaged the same way on every fetch agree with each other: like a wrong
+// manifest, the file is fetched whole four times and then given up.
 TEST_F(ProductFilesDownloaderTest, AFileWhoseHashKeepsDifferingIsGivenUpAtTheFourthMismatch) {
     keepOnly({"data/noise.bin"});
     addFault(contentFault("data/noise.bin", R"("action": "corrupt", "bytes": 1)"));
@@ -234,6 +236,36 @@ TEST_F(ProductFilesDownloaderTest, AFileWhoseHashKeepsDifferingIsGivenUpAtTheFou
     // The secure link the data came through, not the manifest's URL.
     EXPECT_NE(std::string::npos, sent[0].find("/content/"));
     EXPECT_TRUE(Logged("Hashing error - should be " + remote("data/noise.bin")->getHash()));
+}
+
+TEST_F(ProductFilesDownloaderTest, AfterAHashMismatchOnlyThePartsWhoseFetchesDisagreeAreFetchedAgain) {
+    keepOnly({"data/noise.bin"});
+    // The first answer, part 0's, is damaged; the second fetch of every part
+    // settles parts 1 and 2, and only part 0 is fetched a third time.
+    addFault(contentFault("data/noise.bin", R"("action": "corrupt", "bytes": 1, "first": 1)"));
+    std::unique_ptr<ProductFilesDownloader> downloader = makeDownloader();
+    ASSERT_TRUE(download(*downloader));
+    EXPECT_EQ(sourceBytes("data/noise.bin"), downloaded("data/noise.bin"));
+    const std::vector<Served> requests = contentRequests("data/noise.bin");
+    ASSERT_EQ(3u + 3u + 1u, requests.size());
+    EXPECT_EQ(requests.front().range, requests.back().range);
+    EXPECT_EQ(2, downloading("data/noise.bin")->getHashMismatchCount());
+    EXPECT_TRUE(Logged("File data/noise.bin: 1 of 3 parts are fetched again"));
+}
+
+TEST_F(ProductFilesDownloaderTest, AZipPartDamagedTheSameWayThreeTimesEndsTheInstallAsAServerProblem) {
+    keepOnly({"data/level.txt"});
+    ASSERT_TRUE(remote("data/level.txt")->isZip());
+    addFault(contentFault("data/level.txt", R"("action": "corrupt", "bytes": 3)"));
+    const size_t reportsBefore = reportsOnceArrived(0).size();
+    std::unique_ptr<ProductFilesDownloader> downloader = makeDownloader();
+    EXPECT_FALSE(download(*downloader));
+    EXPECT_EQ(EInstallResult::ServerError, downloader->getInstallResult().value());
+    // Each damaged part was found as it was unpacked, before any hash.
+    EXPECT_FALSE(Logged("Hashing error"));
+    EXPECT_TRUE(Logged("came 3 times in a row as the same damaged part"));
+    EXPECT_LE(contentRequests("data/level.txt").size(), 3 * downloading("data/level.txt")->getPartSizes().size());
+    EXPECT_TRUE(reportedOnce(reportsBefore, "Permanent-Download-Failure"));
 }
 
 TEST_F(ProductFilesDownloaderTest, AnInterruptedDownloadResumesWithWhatItHadWritten) {

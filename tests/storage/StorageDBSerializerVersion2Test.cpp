@@ -1,10 +1,13 @@
 #include <cstring>
+#include <fstream>
 #include <memory>
 
+#include <Poco/DirectoryIterator.h>
 #include <Poco/File.h>
 #include <leveldb/env.h>
 
 #include "StorageTestSupport.h"
+#include "storage/DamagedDatabaseKeeper.h"
 
 using namespace VantisClient;
 using namespace StorageTestSupport;
@@ -250,6 +253,39 @@ TEST_F(StorageDBSerializerVersion2Test, DamagedProductRecordsFailTheWholeRead) {
         EXPECT_TRUE(logged("[Error]: " + test.firstLine)) << recentLog();
         EXPECT_TRUE(logged("[Error]: Cannot deserialize ProductInfo for id '1207658924'. Stored data size is invalid."))
             << recentLog();
+    }
+}
+
+// A database LevelDB cannot open for damage would fail every later call on the
+// product: it is set aside once, beside the new one, and the product starts anew.
+TEST_F(StorageDBSerializerVersion2Test, GarbledDatabasesAreSetAsideOnceAndOpenedAnew) {
+    auto asideCopies = [this] {
+        std::vector<std::string> copies;
+        for (Poco::DirectoryIterator it(storagePath()), end; it != end; ++it) {
+            if (it.name().rfind(std::string(GAME_ID) + DamagedDatabaseKeeper::ASIDE_MARK, 0) == 0) {
+                copies.push_back(it.name());
+            }
+        }
+        return copies;
+    };
+    for (int damage = 1; damage <= 2; ++damage) {
+        SCOPED_TRACE(damage);
+        ASSERT_TRUE(StorageDBSerializer::SerializeProduct(MakeFullProduct(GAME_ID).get()));
+        std::ofstream(databasePath(GAME_ID, Database::InstalledFiles) + "/CURRENT", std::ios::trunc) << "garbled";
+        clearLog();
+
+        ProductInfo read;
+        read.setGameId(GAME_ID);
+        EXPECT_TRUE(StorageDBSerializer::DeserializeProduct(GAME_ID, &read));
+        EXPECT_TRUE(read.getFiles().getInstalledFiles().empty());
+        EXPECT_TRUE(logged("[Warning]: The database " + productDirectory(GAME_ID) + " is damaged")) << recentLog();
+        EXPECT_FALSE(logged("Could not open DB")) << recentLog();
+        // The next call finds the new databases sound.
+        clearLog();
+        ASSERT_TRUE(StorageDBSerializer::SerializeProduct(MakeFullProduct(GAME_ID).get()));
+        EXPECT_FALSE(logged("damaged")) << recentLog();
+        // Only the latest damaged copy stays.
+        EXPECT_EQ(1u, asideCopies().size());
     }
 }
 
