@@ -11,7 +11,6 @@
 #include <filesystem>
 #include <map>
 #include <memory>
-#include <regex>
 #include <set>
 #include <string>
 
@@ -185,15 +184,23 @@ protected:
 
     // Rewrites the size the depot manifests give `path`.
     void claimSize(const std::string& path, uint64_t size) {
-        const std::regex entry("(\"path\":\"" + path + "\",\"size\":)[0-9]+");
+        // The JSON writer may escape the slashes of the path.
+        std::string escaped;
+        for (char c : path) escaped += c == '/' ? std::string("\\/") : std::string(1, c);
         size_t changed = 0;
         for (const fs::directory_entry& file : fs::recursive_directory_iterator(catalogue())) {
             if (!file.is_regular_file() || file.path().extension() != ".json") continue;
-            const std::string text = VantisTest::ReadFileBytes(file.path().string());
-            if (!std::regex_search(text, entry)) continue;
-            VantisTest::WriteFileBytes(file.path().string(),
-                                       std::regex_replace(text, entry, "$1" + std::to_string(size)));
-            ++changed;
+            std::string text = VantisTest::ReadFileBytes(file.path().string());
+            for (const std::string& written : {path, escaped}) {
+                const std::string key = "\"path\":\"" + written + "\",\"size\":";
+                const size_t at = text.find(key);
+                if (at == std::string::npos) continue;
+                const size_t digits = at + key.size();
+                text.replace(digits, text.find_first_not_of("0123456789", digits) - digits, std::to_string(size));
+                VantisTest::WriteFileBytes(file.path().string(), text);
+                ++changed;
+                break;
+            }
         }
         ASSERT_EQ(1u, changed) << "no manifest lists " << path;
     }
@@ -237,7 +244,8 @@ TEST_F(DamageTest, EverySeventhAnswerDamagedCompletesInOneRunFetchingAgainOnlyWh
     }
     RecordProperty("bytesOfTheGame", std::to_string(game));
     RecordProperty("bytesServed", std::to_string(served));
-    EXPECT_LE(served, 2 * game);
+    // Every plain part fetched twice at most, and a few parts a third time.
+    EXPECT_LE(served * 2, 5 * game);
 }
 
 TEST_F(DamageTest, APartThatInflatesBeyondItsSizeEndsTheInstallAsAServerProblemAfterThreeFetches) {
