@@ -1,6 +1,8 @@
 // vantis-client: the client in a terminal. See CliRequest::Usage().
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -9,6 +11,7 @@
 #include <Poco/File.h>
 
 #include "app/ClientStartup.h"
+#include "bridge/InstallNotificationText.h"
 #include "cli/CliRequest.h"
 #include "cli/HeadlessShell.h"
 #include "cli/SignalWatcher.h"
@@ -16,6 +19,7 @@
 #include "common/Logger.h"
 #include "common/StopSignals.h"
 #include "common/Utilities.h"
+#include "install/EInstallResult.h"
 
 using namespace VantisClient;
 
@@ -41,16 +45,21 @@ int startupExit(int code, const char* why) {
 }
 
 // A fresh install starts in a new directory; whatever stands at the path
-// already is left alone.
+// already is left alone. A directory the install could not write to fails the
+// way the install would: with the disk access result and its words.
 bool createGameDirectory(const std::string& path) {
+    std::string problem;
     try {
         Poco::File(path).createDirectories();
-        return true;
+        if (::access(path.c_str(), W_OK | X_OK) == 0) return true;
+        problem = "cannot be written: " + std::string(std::strerror(errno));
     } catch (const Poco::Exception& error) {
-        std::cerr << "vantis-client: the game's directory " << path << " cannot be created: " << error.displayText()
-                  << std::endl;
-        return false;
+        problem = "cannot be created: " + error.displayText();
     }
+    std::cerr << "vantis-client: the game's directory " << path << " " << problem << "\n"
+              << "vantis-client: " << InstallNotificationText(static_cast<int64_t>(EInstallResult::DiskAccessError))
+              << std::endl;
+    return false;
 }
 
 }  // namespace
@@ -80,7 +89,9 @@ int main(int argc, char** argv) {
         std::cerr << "vantis-client: the game's directory is needed: --path=DIR\n" << CliRequest::Usage();
         return CliRequest::EXIT_USAGE;
     }
-    if (request.install && !createGameDirectory(startup.gamePath())) return CliRequest::EXIT_STOPPED;
+    if (request.install && !createGameDirectory(startup.gamePath())) {
+        return CliRequest::EXIT_INSTALL_FAILED_BASE + static_cast<int>(EInstallResult::DiskAccessError);
+    }
     HeadlessShell shell(request, std::cout, std::cerr, isatty(STDOUT_FILENO) != 0);
     SignalWatcher signals([&shell] { shell.onShellMessage(ShellMessage(HeadlessShell::INTERRUPT_MESSAGE)); });
     return shell.run(startup);

@@ -51,6 +51,7 @@ bool DecompressOneFile::handleZipEntry(std::istream& zipStream, const Poco::Zip:
 }
 
 void DecompressOneFile::notifyError(const Poco::Zip::ZipLocalFileHeader& header, const std::string& message) {
+    if (m_entryFailure.empty()) m_entryFailure = header.getFileName() + ": " + message;
     std::pair<const Poco::Zip::ZipLocalFileHeader, const std::string> error(header, message);
     EError.notify(this, error);
 }

@@ -2,7 +2,10 @@
 // target file, which the caller has positioned at the part's offset. Every entry
 // goes to that one stream in archive order; an entry whose name contains ".." is
 // refused, and the output never grows beyond the limit given at construction,
-// so that a part crafted to inflate without end cannot fill the disk.
+// so that a part crafted to inflate without end cannot fill the disk. Each
+// entry is checked against the CRC its header gives; what went wrong with an
+// entry is kept for the caller, who would otherwise take a damaged part for a
+// sound one.
 // Thread-safety: one object serves one part on one thread and is not reused.
 #pragma once
 
@@ -41,6 +44,8 @@ public:
     // The entries held more bytes than the limit; the output stops at the limit.
     bool exceededLimit() const { return m_exceededLimit; }
     uint64_t bytesWritten() const { return m_bytesWritten; }
+    // Why an entry could not be unpacked whole; empty when none failed.
+    const std::string& entryFailure() const { return m_entryFailure; }
 
     ErrorEvent EError;
     OkEvent EOk;
@@ -56,6 +61,7 @@ private:
     uint64_t m_outputLimit;
     uint64_t m_bytesWritten = 0;
     bool m_exceededLimit = false;
+    std::string m_entryFailure;
 };
 
 }  // namespace VantisClient

@@ -42,7 +42,7 @@ public:
     uint32_t getRequestSize() const { return m_requestSize; }
     bool isCompressed() const { return m_compressed; }
     int32_t getStatusCode() const { return m_statusCode; }
-    // The part's bytes; empty unless it was received.
+    // The part's bytes: those received, also when their length was wrong.
     const std::string& getData() const { return m_data; }
     void takeData(std::string&& data) { m_data = std::move(data); }
 

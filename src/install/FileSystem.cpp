@@ -148,15 +148,20 @@ FileSystem::UnpackResult FileSystem::uncompressBufferToFile(std::istream& input,
     } catch (const Poco::Exception& e) {
         damage = e.displayText();
     }
-    const bool written = closeWritten(stream);
-    if (decompressor.exceededLimit()) damage = "The part inflates to more than " + std::to_string(expectedSize) + " bytes.";
-    if (!damage.empty()) {
-        logUnpackFailure(path, damage);
-        return UnpackResult::DamagedData;
+    // Whatever the data, a part the disk did not take is the disk's failure.
+    if (!closeWritten(stream)) {
+        logUnpackFailure(path, NOT_WRITTEN);
+        return UnpackResult::WriteFailed;
     }
-    if (written) return UnpackResult::Written;
-    logUnpackFailure(path, NOT_WRITTEN);
-    return UnpackResult::WriteFailed;
+    if (damage.empty()) damage = decompressor.entryFailure();
+    if (damage.empty() && decompressor.bytesWritten() != expectedSize) {
+        damage = "The part inflates to " + std::to_string(decompressor.bytesWritten()) + " bytes instead of " +
+                 std::to_string(expectedSize) + ".";
+    }
+    if (decompressor.exceededLimit()) damage = "The part inflates to more than " + std::to_string(expectedSize) + " bytes.";
+    if (damage.empty()) return UnpackResult::Written;
+    logUnpackFailure(path, damage);
+    return UnpackResult::DamagedData;
 }
 
 bool FileSystem::moveFile(const std::string& from, const std::string& to) {

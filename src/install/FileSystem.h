@@ -24,7 +24,8 @@ public:
     enum class UnpackResult { Written, DamagedData, WriteFailed };
 
     // Unpacks the zip stream of one part at `offset`, writing at most
-    // `expectedSize` bytes: a part that inflates to more is damaged data.
+    // `expectedSize` bytes: a part that inflates to more or to less, or whose
+    // entry fails its CRC, is damaged data.
     static UnpackResult uncompressBufferToFile(std::istream& input, const std::string& path, uint64_t offset,
                                                uint32_t expectedSize);
     // Puts `from` in the place of `to` in one step; whatever was at `to` stays

@@ -71,7 +71,10 @@ DownloadFilePartFeedback* ProductFilesDownloadListener::receivedPart(const Http:
         Logger::LogWarning("Only %d of part for file %s downloaded? Should be %d",
                            static_cast<int>(response.body.size()), request.path.c_str(),
                            static_cast<int>(part.requestSize));
-        return new DownloadFilePartFeedback(part, DownloadFilePartFeedback::PART_RETRY, response.statusCode);
+        // The bytes go along: an answer wrong the same way each time is the server's fault.
+        auto* wrongSize = new DownloadFilePartFeedback(part, DownloadFilePartFeedback::PART_RETRY, response.statusCode);
+        wrongSize->takeData(std::move(response.body));
+        return wrongSize;
     }
     Logger::LogInfo("%d bytes of %s (%s) downloaded.", static_cast<int>(response.body.size()), request.path.c_str(),
                     part.path.c_str());

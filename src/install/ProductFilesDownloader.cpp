@@ -22,6 +22,7 @@
 #include "install/FileSystem.h"
 #include "install/ProductFilesDownloadListener.h"
 #include "install/ResultNotification.h"
+#include "install/WrittenPartDigest.h"
 #include "net/HttpManager.h"
 #include "net/RequestFactory.h"
 #include "net/SyncHTTPRequest.h"
@@ -36,6 +37,9 @@ const char* const FILES_NEEDED_CHANNEL = "FilesNeededForUpdate";
 const char* const INSTALL_DEBUG_CHANNEL = "InstallProductDebug";
 const size_t ALLOCATION_LOG_INTERVAL = 1000;
 using Attempt = Http::TransientFaultRetry::Attempt;
+// How a part failed, for the log and for telling repeated failures apart.
+const char* const DAMAGED_PART = "damaged part";
+const char* const WRONG_SIZE_PART = "answer of the wrong size";
 
 Poco::Net::HTTPResponse::HTTPStatus asStatus(int32_t status) {
     return static_cast<Poco::Net::HTTPResponse::HTTPStatus>(status);
@@ -372,12 +376,10 @@ void ProductFilesDownloader::handleCalculateHash(const OperationFeedback* feedba
     }
     DownloadingFileInfo::Ptr file = found->second;
     checkHash(result, *file);
-    if (file->getState() != DownloadingFileInfo::Verified) {
-        if (file->getHashMismatchCount() > MAX_HASH_MISMATCHES) {
-            giveUpFile(*file);
-        } else {
-            startDownloadingFile(file);
-        }
+    if (file->getState() == DownloadingFileInfo::Verified) {
+        m_settlements.erase(file->getFileInfo().getPath());
+    } else {
+        fetchAgainOrGiveUp(file);
     }
     m_serializer.queue(file);
     if (!aborted()) m_callback.postNotification_Progress();
@@ -399,6 +401,51 @@ void ProductFilesDownloader::checkHash(const CalculateHashFeedback& result, Down
     Logger::LogError("Hashing error - should be %s but was %s for file %s", expected.c_str(),
                      result.getHash().c_str(), path.c_str());
     file.hashingMismatch();
+}
+
+// The parts that two fetches agree on stay; the others are fetched again. A
+// file whose parts all agree and whose MD5 still differs is fetched again
+// whole, and given up after a few such rounds: the manifest is wrong.
+void ProductFilesDownloader::fetchAgainOrGiveUp(DownloadingFileInfo::Ptr file) {
+    PartSettlement& settlement = settlementOf(*file);
+    if (settlement.allSettled()) settlement.recordWholeFileFailure();
+    if (settlement.getWholeFileFailures() >= MAX_WHOLE_FILE_FAILURES ||
+        file->getHashMismatchCount() > MAX_HASH_MISMATCHES) {
+        giveUpFile(*file);
+        return;
+    }
+    const std::vector<uint16_t> unsettled = settlement.unsettledParts();
+    if (!unsettled.empty()) {
+        for (uint16_t index = 0; index < settlement.getPartCount(); ++index) {
+            if (settlement.isSettled(index)) file->getParts().markPart(index);
+        }
+        Logger::LogInfo("File %s: %d of %d parts are fetched again; the others agree with an earlier fetch",
+                        file->getFileInfo().getPath().c_str(), static_cast<int>(unsettled.size()),
+                        static_cast<int>(settlement.getPartCount()));
+    }
+    startDownloadingFile(file);
+}
+
+// Made at the first mismatch from what the file holds: the first fetch of every part.
+PartSettlement& ProductFilesDownloader::settlementOf(const DownloadingFileInfo& file) {
+    const std::string& path = file.getFileInfo().getPath();
+    auto found = m_settlements.find(path);
+    if (found != m_settlements.end()) return found->second;
+    const uint16_t count = static_cast<uint16_t>(file.getPartSizes().size());
+    PartSettlement& settlement = m_settlements.emplace(path, PartSettlement(count)).first->second;
+    for (uint16_t index = 0; index < count; ++index) recordFetchOfPart(file, index, settlement);
+    return settlement;
+}
+
+void ProductFilesDownloader::recordFetchOfPart(const DownloadingFileInfo& file, uint16_t index,
+                                               PartSettlement& settlement) {
+    const RemoteFileDefinition& remote = *file.getRemoteDefinition();
+    FilePartLayout::Part layout;
+    std::string digest;
+    if (FilePartLayout::describePart(remote.getSize(), file.getPartSizes(), remote.isZip(), index, layout) &&
+        WrittenPartDigest::Compute(file.getFullPath(), layout.destinationOffset, layout.expectedSize, digest)) {
+        settlement.recordFetch(index, digest);
+    }
 }
 
 void ProductFilesDownloader::giveUpFile(DownloadingFileInfo& file) {
@@ -618,18 +665,36 @@ void ProductFilesDownloader::removeInProgressDownload(const std::string& path, u
 
 void ProductFilesDownloader::writePart(const DownloadFilePartFeedback& feedback, DownloadingFileInfo::Ptr file) {
     switch (storePartData(feedback, *file)) {
-        case FileSystem::UnpackResult::Written:
-            file->getParts().markPart(feedback.getPartIndex());
+        case FileSystem::UnpackResult::Written: {
+            const uint16_t index = feedback.getPartIndex();
+            m_failureStreaks.breakStreak(feedback.getPath(), index);
+            file->getParts().markPart(index);
+            auto settling = m_settlements.find(file->getFileInfo().getPath());
+            if (settling != m_settlements.end()) recordFetchOfPart(*file, index, settling->second);
             hashWhenAllPartsWritten(file);
+            recordWrittenPart(file);
             return;
+        }
         case FileSystem::UnpackResult::DamagedData:
-            // The bytes were spoilt on their way, not by the disk: fetched again.
-            retryOrFailPart(feedback, file, DownloadFilePartFeedback::PART_RETRY);
+            // The bytes were spoilt on their way, not by the disk: fetched again at once.
+            retryOrFailPart(feedback, file, DownloadFilePartFeedback::PART_RETRY, DAMAGED_PART);
             return;
         case FileSystem::UnpackResult::WriteFailed:
             file->downloadingFailedPermanently();
             fail(EInstallResult::DiskAccessError);
             return;
+    }
+}
+
+// The part's data is in the file before its record says so, and the record is
+// written at once rather than with the next batch: a process killed now loses
+// at most the parts still in flight. The product database is kept open for the
+// install, so this is one small write that needs no sync to outlive the process.
+void ProductFilesDownloader::recordWrittenPart(const DownloadingFileInfo::Ptr& file) {
+    if (!m_callback.serializeFileState(file)) {
+        Logger::LogWarning("The written parts of file %s could not be recorded; they will be recorded with the next "
+                           "batch",
+                           file->getFileInfo().getPath().c_str());
     }
 }
 
@@ -667,14 +732,22 @@ FileSystem::UnpackResult ProductFilesDownloader::storePartData(const DownloadFil
 }
 
 void ProductFilesDownloader::retryOrFailPart(const DownloadFilePartFeedback& feedback, DownloadingFileInfo::Ptr file,
-                                             int32_t errorCode) {
+                                             int32_t errorCode, const char* damage) {
     const uint16_t index = feedback.getPartIndex();
     file->partDownloadFailed(index);
     const int32_t failures = file->getDownloadErrorCount(index);
     Logger::LogError("File '%s' part %hu download failed: %d; downloadErrorCount: %d",
                      file->getFileInfo().getPath().c_str(), index, errorCode, failures);
+    // A success status with a body of the wrong length.
+    if (damage == nullptr && errorCode == DownloadFilePartFeedback::PART_RETRY && feedback.getStatusCode() / 100 == 2) {
+        damage = WRONG_SIZE_PART;
+    }
+    if (failsTheSameWay(feedback, damage)) {
+        giveUpPart(feedback, *file, damage);
+        return;
+    }
     if (errorCode != DownloadFilePartFeedback::PART_FAILED_FOR_GOOD && failures <= MAX_PART_RETRIES) {
-        downloadFilePart(file, index, retryDelay(failures));
+        downloadFilePart(file, index, damage == DAMAGED_PART ? 0 : retryDelay(failures));
         return;
     }
     ProblemReporter::Instance().permanentDownloadFailure(
@@ -682,6 +755,30 @@ void ProductFilesDownloader::retryOrFailPart(const DownloadFilePartFeedback& fee
         file->getRemoteDefinition()->getLocation().url, asStatus(feedback.getStatusCode()),
         static_cast<unsigned int>(failures));
     fail(EInstallResult::ConnectionError);
+}
+
+bool ProductFilesDownloader::failsTheSameWay(const DownloadFilePartFeedback& feedback, const char* damage) {
+    if (damage == nullptr) {
+        m_failureStreaks.breakStreak(feedback.getPath(), feedback.getPartIndex());
+        return false;
+    }
+    return m_failureStreaks.recordFailure(feedback.getPath(), feedback.getPartIndex(),
+                                          PartFailureStreak::Signature(damage, feedback.getData()));
+}
+
+// Fetching again would only bring the same bytes: the server is at fault.
+void ProductFilesDownloader::giveUpPart(const DownloadFilePartFeedback& feedback, DownloadingFileInfo& file,
+                                        const char* damage) {
+    const std::string& path = file.getFileInfo().getPath();
+    Logger::LogError("File '%s' part %hu came %d times in a row as the same %s; the server sends it so, the install "
+                     "ends",
+                     path.c_str(), feedback.getPartIndex(), PartFailureStreak::DETERMINISTIC_FAILURES, damage);
+    const auto failures = static_cast<unsigned int>(file.getDownloadErrorCount(feedback.getPartIndex()));
+    ProblemReporter::Instance().permanentDownloadFailure(m_product->getGameId(), m_product->getGameName(), path,
+                                                         file.getRemoteDefinition()->getLocation().url,
+                                                         asStatus(feedback.getStatusCode()), failures);
+    file.downloadingFailedPermanently();
+    fail(EInstallResult::ServerError);
 }
 
 }  // namespace VantisClient

@@ -5,11 +5,15 @@
 //
 // A file is fetched in parts through short-lived secure links, no more parts in
 // flight at once than the user's preference allows (two unless set), unpacked
-// when the parts are zip streams, and its MD5 checked against the manifest. A
-// failed part is queued again after a short delay that grows with its failures;
-// a file whose hash keeps differing is given up after the fourth time. Files an
-// earlier run left behind are taken over: a download resumes with the parts it
-// had written.
+// when the parts are zip streams (each checked against its own CRC and size),
+// and its MD5 checked against the manifest. A failed part is queued again after
+// a short delay that grows with its failures, a damaged one at once; a part
+// that fails the same way three times in a row ends the install as the
+// server's fault. When a file's MD5 differs, only the parts whose fetches do
+// not yet agree are fetched again (PartSettlement). Each written part is
+// recorded at once, so that a run killed meanwhile loses only the parts in
+// flight; files an earlier run left behind are taken over and resume with the
+// parts they had written.
 //
 // Thread-safety: everything but abort() and getInstallResult() runs on the
 // install thread, the handlers of results too. Hash results (operation
@@ -21,6 +25,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -40,6 +45,8 @@
 #include "install/NotificationsManager.h"
 #include "install/OperationFeedback.h"
 #include "install/OperationsManager.h"
+#include "install/PartFailureStreak.h"
+#include "install/PartSettlement.h"
 #include "install/ProductFilesSynchronizerCallbackInterface.h"
 #include "install/SecureUrlCache.h"
 #include "install/SecureUrlInfo.h"
@@ -60,8 +67,11 @@ public:
     static constexpr size_t PENDING_PARTS_PER_PASS = 7;
     // A part is retried after a failure as long as it failed at most this often.
     static constexpr int32_t MAX_PART_RETRIES = 99;
-    // A file is given up once its hash differed more often than this.
-    static constexpr int32_t MAX_HASH_MISMATCHES = 3;
+    // A file is given up once its hash differed more often than this, however
+    // many of its parts still disagree between fetches ...
+    static constexpr int32_t MAX_HASH_MISMATCHES = 10;
+    // ... or once all its parts agreed this often and its hash still differed.
+    static constexpr int MAX_WHOLE_FILE_FAILURES = 3;
     // The delay before a failed part is requested again; it doubles with each
     // failure of the part, up to MAX_RETRY_DELAY_DOUBLINGS times.
     static constexpr Poco::Timestamp::TimeDiff RETRY_DELAY_US = 150000;
@@ -137,6 +147,9 @@ private:
     bool allocateFile(DownloadingFileInfo& file);
     void hashWhenAllPartsWritten(DownloadingFileInfo::Ptr file);
     void checkHash(const CalculateHashFeedback& result, DownloadingFileInfo& file);
+    void fetchAgainOrGiveUp(DownloadingFileInfo::Ptr file);
+    PartSettlement& settlementOf(const DownloadingFileInfo& file);
+    void recordFetchOfPart(const DownloadingFileInfo& file, uint16_t index, PartSettlement& settlement);
     void giveUpFile(DownloadingFileInfo& file);
 
     // The loop.
@@ -159,8 +172,13 @@ private:
                                 const std::string& requestUrl, int32_t status);
     void removeInProgressDownload(const std::string& path, uint16_t index);
     void writePart(const DownloadFilePartFeedback& feedback, DownloadingFileInfo::Ptr file);
+    void recordWrittenPart(const DownloadingFileInfo::Ptr& file);
     FileSystem::UnpackResult storePartData(const DownloadFilePartFeedback& feedback, const DownloadingFileInfo& file);
-    void retryOrFailPart(const DownloadFilePartFeedback& feedback, DownloadingFileInfo::Ptr file, int32_t errorCode);
+    // `damage` names what was wrong with the bytes received; null when none came.
+    void retryOrFailPart(const DownloadFilePartFeedback& feedback, DownloadingFileInfo::Ptr file, int32_t errorCode,
+                         const char* damage = nullptr);
+    bool failsTheSameWay(const DownloadFilePartFeedback& feedback, const char* damage);
+    void giveUpPart(const DownloadFilePartFeedback& feedback, DownloadingFileInfo& file, const char* damage);
 
     DirtyFilesSerializer m_serializer;
     ProductFilesSynchronizerCallbackInterface& m_callback;
@@ -177,6 +195,9 @@ private:
     Poco::Optional<EInstallResult> m_result;
     AbortSignal::Ptr m_abortSignal;
     uint16_t m_partsInFlightLimit;
+    PartFailureStreak m_failureStreaks;
+    // The files whose hash differed, by path, until they are verified.
+    std::map<std::string, PartSettlement> m_settlements;
     // Where getDownloadTasksFinished looks first.
     mutable std::string m_unfinishedFileHint;
 };

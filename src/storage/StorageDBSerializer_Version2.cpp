@@ -11,6 +11,7 @@
 #include "common/UserPreferences.h"
 #include "common/Utilities.h"
 #include "model/ProductInfo.h"
+#include "storage/DamagedDatabaseKeeper.h"
 #include "storage/FixedSizeRecord.h"
 #include "storage/StorageDBSerializer.h"
 
@@ -233,14 +234,16 @@ bool readText(const FixedSizeRecordView& view, const TextField& field, std::stri
 }
 
 // Calls `read(key, value)` for every record in key order while it returns true.
+// A database that cannot be read leaves its status in `failure`, when given.
 template <typename Read>
-bool forEachRecord(leveldb::DB& database, Read read) {
+bool forEachRecord(leveldb::DB& database, Read read, leveldb::Status* failure = nullptr) {
     std::unique_ptr<leveldb::Iterator> iterator(database.NewIterator(leveldb::ReadOptions()));
     for (iterator->SeekToFirst(); iterator->Valid(); iterator->Next()) {
         if (!read(iterator->key(), iterator->value())) return false;
     }
     if (iterator->status().ok()) return true;
     Logger::LogError("Could not read DB, error=%s.", iterator->status().ToString().c_str());
+    if (failure != nullptr) *failure = iterator->status();
     return false;
 }
 
@@ -300,6 +303,29 @@ leveldb::DB& StorageDBSerializer_Version2::database(Database which) {
 
 bool StorageDBSerializer_Version2::openDB(const std::string& gameId) {
     if (!StorageDBSerializer::IsStorableGameId(gameId)) return false;
+    leveldb::Status status = openDatabases(gameId);
+    // A damaged database does not mend itself: left in place, every later call
+    // would fail on it again. The product's records are rebuilt from the index
+    // and the install directory, as for a product without a database.
+    if (status.IsCorruption()) status = replaceDamaged(gameId, status);
+    if (!status.ok()) {
+        Logger::LogError("Could not open DB, error=%s.", status.ToString().c_str());
+        return false;
+    }
+    m_open = true;
+    return true;
+}
+
+leveldb::Status StorageDBSerializer_Version2::replaceDamaged(const std::string& gameId,
+                                                            const leveldb::Status& damage) {
+    closeDB(gameId);
+    if (!DamagedDatabaseKeeper::SetAside(GetProductDirectory(gameId), damage.ToString())) return damage;
+    leveldb::Status status = openDatabases(gameId);
+    m_open = status.ok();
+    return status;
+}
+
+leveldb::Status StorageDBSerializer_Version2::openDatabases(const std::string& gameId) {
     std::string productDirectory = GetProductDirectory(gameId);
     // A product stored in an older format has no directory yet; LevelDB only
     // creates the last level of a path.
@@ -311,14 +337,10 @@ bool StorageDBSerializer_Version2::openDB(const std::string& gameId) {
         leveldb::DB* opened = nullptr;
         leveldb::Status status =
             leveldb::DB::Open(m_options, productDirectory + "/" + std::to_string(identifier), &opened);
-        if (!status.ok()) {
-            Logger::LogError("Could not open DB, error=%s.", status.ToString().c_str());
-            return false;
-        }
+        if (!status.ok()) return status;
         m_databases[identifier].reset(opened);
     }
-    m_open = true;
-    return true;
+    return leveldb::Status::OK();
 }
 
 bool StorageDBSerializer_Version2::closeDB(const std::string&) {
@@ -511,10 +533,19 @@ bool StorageDBSerializer_Version2::deserializeFromDB(ProductInfo* product) {
         return false;
     }
     ScopeTimer timer("Fetching product from DB");
-    if (!readRedistributables(*product) || !readSupportCommands(*product)) return false;
-    deserializeDownloadingFiles(product);
-    deserializeInstalledFiles(product);
-    if (!readDirectories(*product)) return false;
+    m_readFailure = leveldb::Status::OK();
+    bool read = readRedistributables(*product) && readSupportCommands(*product);
+    if (read) {
+        deserializeDownloadingFiles(product);
+        deserializeInstalledFiles(product);
+        read = readDirectories(*product);
+    }
+    // As for one that cannot be opened: set aside, and the product starts anew.
+    if (m_readFailure.IsCorruption()) {
+        replaceDamaged(product->getGameId(), m_readFailure);
+        return false;
+    }
+    if (!read) return false;
     product->markSection(ProductInfo::ProductDBSection);
     return true;
 }
@@ -531,7 +562,7 @@ bool StorageDBSerializer_Version2::readRedistributables(ProductInfo& product) {
         product.getRedistributables().emplace_back(executable, argument,
                                                    view.getValue<uint8_t>(RedistRecord::EXECUTED) != 0);
         return true;
-    });
+    }, &m_readFailure);
 }
 
 bool StorageDBSerializer_Version2::readSupportCommands(ProductInfo& product) {
@@ -547,7 +578,7 @@ bool StorageDBSerializer_Version2::readSupportCommands(ProductInfo& product) {
         }
         product.getSupportCommands().emplace_back(gameId, executable, argument);
         return true;
-    });
+    }, &m_readFailure);
 }
 
 bool StorageDBSerializer_Version2::readDirectories(ProductInfo& product) {
@@ -561,7 +592,7 @@ bool StorageDBSerializer_Version2::readDirectories(ProductInfo& product) {
         product.getDirectories().emplace_back(
             definition, static_cast<DirInfo::EDirState>(view.getValue<int32_t>(DirectoryRecord::STATE)));
         return true;
-    });
+    }, &m_readFailure);
 }
 
 bool StorageDBSerializer_Version2::deserializeDownloadingFiles(ProductInfo* product) {
@@ -603,7 +634,7 @@ bool StorageDBSerializer_Version2::readDownloadingFiles(Database which, ProductI
         if (file->getFileInfo().getSize() != 0) restoreParts(view, wordCount, *file);
         product.getFiles().addDownloadingFileInfo(file);
         return true;
-    });
+    }, &m_readFailure);
 }
 
 bool StorageDBSerializer_Version2::deserializeInstalledFiles(ProductInfo* product) {
@@ -634,7 +665,7 @@ bool StorageDBSerializer_Version2::deserializeInstalledFiles(ProductInfo* produc
         file->getFileInfo().setSize(view.getValue<uint64_t>(InstalledRecord::FILE_SIZE));
         product->getFiles().addInstalledFileInfo(file);
         return true;
-    });
+    }, &m_readFailure);
 }
 
 }  // namespace VantisClient

@@ -8,6 +8,8 @@
 // holds either its old records or its new ones, whenever the writing stops.
 // Reading checks every stored key and value before it uses them, so a damaged
 // or foreign database gives error lines and false, never a read past its data.
+// A product whose databases LevelDB finds damaged when it opens or reads them
+// is set aside once (DamagedDatabaseKeeper) and opened anew, empty.
 // Thread-safety: none; the facade never lets two calls overlap.
 #pragma once
 
@@ -19,6 +21,7 @@
 #include <vector>
 
 #include <leveldb/options.h>
+#include <leveldb/status.h>
 
 #include "storage/IStorageDBSerializer.h"
 
@@ -73,6 +76,10 @@ public:
 
 private:
     leveldb::DB& database(Database database);
+    // Opens those of the product's databases not open yet; the first failure.
+    leveldb::Status openDatabases(const std::string& gameId);
+    // Sets the product's damaged databases aside and opens new ones in their place.
+    leveldb::Status replaceDamaged(const std::string& gameId, const leveldb::Status& damage);
     enum class WriteResult { Written, DeleteFailed, PutFailed };
     // Delete, then put.
     WriteResult writeRecord(Database database, const std::string& key, const std::string& record);
@@ -90,6 +97,8 @@ private:
     leveldb::Options m_options;
     leveldb::WriteOptions m_writeOptions;
     bool m_open = false;
+    // How the last read of a database failed, if it did.
+    leveldb::Status m_readFailure;
 };
 
 }  // namespace VantisClient

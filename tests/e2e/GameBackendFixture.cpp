@@ -75,6 +75,20 @@ std::set<GameBackendTest::Part> GameBackendTest::partsServed() {
     return parts;
 }
 
+std::vector<GameBackendTest::Part> GameBackendTest::partsRequested() {
+    std::vector<Part> parts;
+    for (const ServedPart& served : objectRequestsServed()) parts.push_back(served.part);
+    return parts;
+}
+
+std::set<GameBackendTest::Part> GameBackendTest::partsServedWith(const std::string& fault) {
+    std::set<Part> parts;
+    for (const ServedPart& served : objectRequestsServed()) {
+        if (served.fault == fault) parts.insert(served.part);
+    }
+    return parts;
+}
+
 std::vector<GameBackendTest::ServedPart> GameBackendTest::objectRequestsServed() {
     std::vector<ServedPart> requests;
     Poco::JSON::Array::Ptr entries = control("GET", "served").json()->getArray("served");
@@ -83,7 +97,8 @@ std::vector<GameBackendTest::ServedPart> GameBackendTest::objectRequestsServed()
         const std::string path = entry->getValue<std::string>("path");
         if (path.find("/objects/") == std::string::npos) continue;
         const Part part(path.substr(0, path.find('?')), entry->getValue<std::string>("range"));
-        requests.push_back(ServedPart{part, entry->getValue<uint64_t>("bodyBytes")});
+        requests.push_back(ServedPart{part, entry->getValue<uint64_t>("bodyBytes"),
+                                      entry->optValue<std::string>("fault", "")});
     }
     return requests;
 }

@@ -33,6 +33,10 @@ protected:
     // The file parts the backend sent whole since the last reset: not those
     // cut off because the client went away.
     std::set<Part> partsServed();
+    // Every file part requested since the last reset, repeats included, oldest first.
+    std::vector<Part> partsRequested();
+    // The file parts answered with the named fault ("corrupt", "drop", ...).
+    std::set<Part> partsServedWith(const std::string& fault);
     void resetServed();
     // The bytes a part's range covers: "bytes=<first>-<last>".
     static uint64_t BytesOf(const Part& part);
@@ -46,6 +50,7 @@ private:
     struct ServedPart {
         Part part;
         uint64_t bodyBytes;
+        std::string fault;
     };
 
     // Every request for file contents since the last reset, oldest first.

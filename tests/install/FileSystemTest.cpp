@@ -160,29 +160,51 @@ TEST_F(FileSystemTest, EntryNamesWithParentMarkersAreRefused) {
         SCOPED_TRACE(name);
         std::string zip = withEntryName(zipOf({"xxxxxx", "good"}, "DATA"), "xxxxxx", name);
         sandbox.writeFile("f", "");
-        // The refused entry writes nothing and the part is still taken; its hash will tell.
-        EXPECT_EQ(Written, unpack(zip, "f", 0, 8));
+        // The refused entry writes nothing, and the part is damaged: it is fetched again.
+        EXPECT_EQ(DamagedData, unpack(zip, "f", 0, 8));
         EXPECT_EQ("DATA", sandbox.readFile("f"));
     }
 }
 
-// A damaged part is not a disk failure: it is taken, or refused as damaged, and
-// either way it is fetched again.
-TEST_F(FileSystemTest, DamagedPartsAreLeftToTheHashCheck) {
-    sandbox.writeFile("f", "before");
-    EXPECT_EQ(Written, unpack("this is not a zip stream", "f", 0, 100));
-    EXPECT_EQ("before", sandbox.readFile("f"));
-
-    std::string damaged = zipOf({"data"}, std::string(1000, 'q'));
-    damaged[40] = static_cast<char>(damaged[40] ^ 0x55);
-    sandbox.writeFile("damaged", "");
-    EXPECT_NE(WriteFailed, unpack(damaged, "damaged", 0, 1000));
-    EXPECT_NE(std::string(1000, 'q'), sandbox.readFile("damaged"));
-
-    // A damaged header is damaged data too, never a disk failure, so that the part is fetched again.
-    std::string broken = zipOf({"data"}, std::string(1000, 'q'));
-    for (size_t i = 4; i < 12; ++i) broken[i] = '\xff';
-    EXPECT_EQ(DamagedData, unpack(broken, "broken", 0, 1000));
+// A zip part carries its own CRC and sizes: a part that fails them is damaged
+// data (fetched again at once), never a disk failure and never taken as sound.
+TEST_F(FileSystemTest, AZipPartIsCheckedAgainstItsOwnCrcAndSize) {
+    std::string content;
+    for (int line = 0; content.size() < 20000; ++line) content += "line " + std::to_string(line * 7919 % 1000) + "\n";
+    const std::string sound = zipOf({"data"}, content);
+    const size_t dataStart = 30 + 4;  // the local header and the entry's name
+    const size_t crcField = 14;
+    auto flipped = [&sound](size_t at) {
+        std::string zip = sound;
+        zip[at] = static_cast<char>(zip[at] ^ 0x55);
+        return zip;
+    };
+    const struct {
+        const char* name;
+        std::string zip;
+        uint32_t expected;
+    } cases[] = {
+        {"not a zip stream", "this is not a zip stream", 100},
+        {"a byte flipped early in the compressed data", flipped(dataStart + 10), 0},
+        {"a byte flipped late in the compressed data", flipped(sound.size() / 2), 0},
+        {"a wrong CRC in the header", flipped(crcField), 0},
+        {"cut short", sound.substr(0, sound.size() / 2), 0},
+        {"a damaged header", [&sound] {
+             std::string zip = sound;
+             for (size_t i = 4; i < 12; ++i) zip[i] = '\xff';
+             return zip;
+         }(),
+         0},
+        {"inflates to less than the part's size", sound, static_cast<uint32_t>(content.size() + 1)},
+    };
+    ASSERT_EQ(Written, unpack(sound, "sound", 0, static_cast<uint32_t>(content.size())));
+    ASSERT_EQ(content, sandbox.readFile("sound"));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        sandbox.writeFile("damaged", "");
+        const uint32_t expected = c.expected != 0 ? c.expected : static_cast<uint32_t>(content.size());
+        EXPECT_EQ(DamagedData, unpack(c.zip, "damaged", 0, expected));
+    }
 }
 
 TEST_F(FileSystemTest, WritesOnAFullFileSystemFail) {

@@ -76,10 +76,12 @@ TEST_F(ProductFilesDownloadListenerTest, AnswersBecomeFeedbacksByStatusAndLength
         EXPECT_EQ(c.status, feedback.getStatusCode());
         EXPECT_EQ("data/noise.bin", feedback.getPath());
         EXPECT_EQ(1, feedback.getPartIndex());
-        const bool received = c.error == Part::PART_RECEIVED;
-        EXPECT_EQ(received ? std::string(PART_SIZE, 'x') : std::string(), feedback.getData());
+        // An answer with a success status hands its bytes over, also one of the
+        // wrong length, so that an answer wrong the same way each time shows.
+        const bool withBytes = c.status / 100 == 2;
+        EXPECT_EQ(withBytes ? std::string(c.bodySize, 'x') : std::string(), feedback.getData());
         // The bytes were moved to the feedback, not copied.
-        EXPECT_EQ(received ? 0u : c.bodySize, response.body.size());
+        EXPECT_EQ(withBytes ? 0u : c.bodySize, response.body.size());
         EXPECT_EQ(c.linkKept, linkCached());
     }
 }

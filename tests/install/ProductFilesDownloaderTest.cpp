@@ -220,6 +220,8 @@ TEST_F(ProductFilesDownloaderTest, AFailedLinkRequestEndsTheInstallWithItsResult
     }
 }
 
+// Parts damaged the same way on every fetch agree with each other: like a wrong
+// manifest, the file is fetched whole four times and then given up.
 TEST_F(ProductFilesDownloaderTest, AFileWhoseHashKeepsDifferingIsGivenUpAtTheFourthMismatch) {
     keepOnly({"data/noise.bin"});
     addFault(contentFault("data/noise.bin", R"("action": "corrupt", "bytes": 1)"));
@@ -236,6 +238,43 @@ TEST_F(ProductFilesDownloaderTest, AFileWhoseHashKeepsDifferingIsGivenUpAtTheFou
     // The secure link the data came through, not the manifest's URL.
     EXPECT_NE(std::string::npos, sent[0].find("/content/"));
     EXPECT_TRUE(Logged("Hashing error - should be " + remote("data/noise.bin")->getHash()));
+}
+
+TEST_F(ProductFilesDownloaderTest, AfterAHashMismatchOnlyThePartsWhoseFetchesDisagreeAreFetchedAgain) {
+    keepOnly({"data/noise.bin"});
+    // One part at a time, so that the requests follow each other in a known order.
+    sandbox.writeFile("Config.json", R"({"partsInFlight": 1})");
+    UserPreferences preferences;
+    ClientUserPreferences::Set(&preferences);
+    // Part 0 comes damaged the first time, part 1 the second time: after the
+    // second round only part 2 agrees with its first fetch, and parts 0 and 1
+    // are fetched a third time.
+    addFault(contentFault("data/noise.bin", R"("action": "corrupt", "bytes": 1, "first": 1)"));
+    addFault(contentFault("data/noise.bin", R"("action": "corrupt", "bytes": 1, "every": 5)"));
+    std::unique_ptr<ProductFilesDownloader> downloader = makeDownloader();
+    ASSERT_TRUE(download(*downloader));
+    EXPECT_EQ(sourceBytes("data/noise.bin"), downloaded("data/noise.bin"));
+    const std::vector<Served> requests = contentRequests("data/noise.bin");
+    ASSERT_EQ(3u + 3u + 2u, requests.size());
+    EXPECT_EQ(requests[0].range, requests[6].range);
+    EXPECT_EQ(requests[1].range, requests[7].range);
+    EXPECT_EQ(2, downloading("data/noise.bin")->getHashMismatchCount());
+    EXPECT_TRUE(Logged("File data/noise.bin: 2 of 3 parts are fetched again"));
+}
+
+TEST_F(ProductFilesDownloaderTest, AZipPartDamagedTheSameWayThreeTimesEndsTheInstallAsAServerProblem) {
+    keepOnly({"data/level.txt"});
+    ASSERT_TRUE(remote("data/level.txt")->isZip());
+    addFault(contentFault("data/level.txt", R"("action": "corrupt", "bytes": 3)"));
+    const size_t reportsBefore = reportsOnceArrived(0).size();
+    std::unique_ptr<ProductFilesDownloader> downloader = makeDownloader();
+    EXPECT_FALSE(download(*downloader));
+    EXPECT_EQ(EInstallResult::ServerError, downloader->getInstallResult().value());
+    // Each damaged part was found as it was unpacked, before any hash.
+    EXPECT_FALSE(Logged("Hashing error"));
+    EXPECT_TRUE(Logged("came 3 times in a row as the same damaged part"));
+    EXPECT_LE(contentRequests("data/level.txt").size(), 3 * downloading("data/level.txt")->getPartSizes().size());
+    EXPECT_TRUE(reportedOnce(reportsBefore, "Permanent-Download-Failure"));
 }
 
 TEST_F(ProductFilesDownloaderTest, AnInterruptedDownloadResumesWithWhatItHadWritten) {

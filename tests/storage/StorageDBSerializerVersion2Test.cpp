@@ -1,10 +1,15 @@
 #include <cstring>
+#include <fstream>
+#include <functional>
 #include <memory>
 
+#include <Poco/DirectoryIterator.h>
 #include <Poco/File.h>
+#include <Poco/Path.h>
 #include <leveldb/env.h>
 
 #include "StorageTestSupport.h"
+#include "storage/DamagedDatabaseKeeper.h"
 
 using namespace VantisClient;
 using namespace StorageTestSupport;
@@ -250,6 +255,69 @@ TEST_F(StorageDBSerializerVersion2Test, DamagedProductRecordsFailTheWholeRead) {
         EXPECT_TRUE(logged("[Error]: " + test.firstLine)) << recentLog();
         EXPECT_TRUE(logged("[Error]: Cannot deserialize ProductInfo for id '1207658924'. Stored data size is invalid."))
             << recentLog();
+    }
+}
+
+// A database LevelDB finds damaged, when it opens it or reads it, would fail
+// every later call on the product: it is set aside once, beside the new one,
+// and the product starts anew.
+TEST_F(StorageDBSerializerVersion2Test, GarbledDatabasesAreSetAsideOnceAndOpenedAnew) {
+    const std::string installedFiles = databasePath(GAME_ID, Database::InstalledFiles);
+    auto garble = [](const std::string& path, size_t fromEnd) {
+        std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+        file.seekp(-static_cast<std::streamoff>(fromEnd), std::ios::end);
+        file << std::string(fromEnd, 'g');
+    };
+    const struct {
+        const char* name;
+        std::function<void()> damage;
+    } cases[] = {
+        {"its CURRENT file garbled: it cannot be opened",
+         [&] { std::ofstream(installedFiles + "/CURRENT", std::ios::trunc) << "garbled"; }},
+        {"a table's end garbled: it opens but cannot be read",
+         [&] {
+             // Opening again moves the records from the log into a table.
+             ProductInfo read;
+             read.setGameId(GAME_ID);
+             ASSERT_TRUE(StorageDBSerializer::DeserializeProduct(GAME_ID, &read));
+             size_t tables = 0;
+             for (Poco::DirectoryIterator it(installedFiles), end; it != end; ++it) {
+                 if (Poco::Path(it.name()).getExtension() != "ldb") continue;
+                 garble(it.path().toString(), 48);
+                 ++tables;
+             }
+             ASSERT_GT(tables, 0u);
+         }},
+    };
+    auto asideCopies = [this] {
+        size_t copies = 0;
+        for (Poco::DirectoryIterator it(storagePath()), end; it != end; ++it) {
+            copies += it.name().rfind(std::string(GAME_ID) + DamagedDatabaseKeeper::ASIDE_MARK, 0) == 0 ? 1 : 0;
+        }
+        return copies;
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(StorageDBSerializer::SerializeProduct(MakeFullProduct(GAME_ID).get()));
+        c.damage();
+        clearLog();
+
+        ProductInfo read;
+        read.setGameId(GAME_ID);
+        StorageDBSerializer::DeserializeProduct(GAME_ID, &read);
+        EXPECT_TRUE(read.getFiles().getInstalledFiles().empty());
+        EXPECT_TRUE(logged("[Warning]: The database " + productDirectory(GAME_ID) + " is damaged")) << recentLog();
+        EXPECT_FALSE(logged("Could not open DB")) << recentLog();
+        // The next calls find the new databases sound.
+        clearLog();
+        ASSERT_TRUE(StorageDBSerializer::SerializeProduct(MakeFullProduct(GAME_ID).get()));
+        ProductInfo again;
+        again.setGameId(GAME_ID);
+        EXPECT_TRUE(StorageDBSerializer::DeserializeProduct(GAME_ID, &again));
+        EXPECT_FALSE(again.getFiles().getInstalledFiles().empty());
+        EXPECT_FALSE(logged("damaged")) << recentLog();
+        // Only the latest damaged copy stays.
+        EXPECT_EQ(1u, asideCopies());
     }
 }
 

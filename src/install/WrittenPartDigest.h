@@ -1,0 +1,18 @@
+// The digest of what a part wrote into its file: the bytes at the part's place,
+// read back. Plain and zip parts alike are compared by what they put in the
+// file, so the fetches of one part can be told apart however it travelled.
+// Thread-safety: stateless, safe from any thread.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace VantisClient {
+
+class WrittenPartDigest {
+public:
+    // False, with a log line, when the file cannot be read that far.
+    static bool Compute(const std::string& path, uint64_t offset, uint32_t length, std::string& digest);
+};
+
+}  // namespace VantisClient
