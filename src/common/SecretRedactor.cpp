@@ -5,7 +5,10 @@
 namespace VantisClient {
 namespace {
 
-const char* const SECRET_QUERY_PARAMETERS[] = {"client_secret", "password", "refresh_token", "code"};
+// A signed content link works for anyone who holds it: its signature (and a
+// token, where a link carries one) is as secret as a password.
+const char* const SECRET_QUERY_PARAMETERS[] = {"client_secret", "password",  "refresh_token", "code",
+                                               "steam_ticket",  "signature", "token"};
 const char* const SECRET_JSON_MEMBERS[] = {"access_token", "refresh_token"};
 
 // Masks the value of one "name=value" pair of a query; a bare name stays.

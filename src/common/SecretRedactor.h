@@ -13,8 +13,9 @@ class SecretRedactor {
 public:
     static const char* const MASK;
 
-    // Masks the values of "client_secret", "password", "refresh_token" and
-    // "code" wherever they occur as query parameters of `url`.
+    // Masks the values of "client_secret", "password", "refresh_token",
+    // "code", "steam_ticket", "signature" and "token" wherever they occur as
+    // query parameters of `url`.
     static std::string maskUrl(const std::string& url);
     // Whether a query parameter of this name carries a secret.
     static bool isSecretParameter(const std::string& name);

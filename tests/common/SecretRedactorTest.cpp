@@ -17,6 +17,9 @@ TEST(SecretRedactorTest, MasksTheValuesOfSecretQueryParameters) {
         {"https://h/games/1?barcode=x&codes=y", "https://h/games/1?barcode=x&codes=y"},
         {"https://h/a?password=p#fragment", "https://h/a?password=***#fragment"},
         {"https://h/no/query", "https://h/no/query"},
+        {"https://cdn/content/objects/ab?expires=99&signature=5f3a&token=t1",
+         "https://cdn/content/objects/ab?expires=99&signature=***&token=***"},
+        {"https://h/token?grant_type=steam_ticket&steam_ticket=0a0b", "https://h/token?grant_type=steam_ticket&steam_ticket=***"},
     };
     for (const auto& c : cases) EXPECT_EQ(c.expected, SecretRedactor::maskUrl(c.url)) << c.url;
 }
