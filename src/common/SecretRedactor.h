@@ -22,7 +22,8 @@ public:
     // The value to log for a header line: masked for "Authorization".
     static std::string maskHeaderValue(const std::string& name, const std::string& value);
     // Masks the string values of "access_token" and "refresh_token" members in
-    // a JSON text, without parsing it (a body that does not parse is masked too).
+    // a JSON text, and the secret query values of the links it holds, without
+    // parsing it (a body that does not parse is masked too).
     static std::string maskJsonTokens(const std::string& json);
 };
 
