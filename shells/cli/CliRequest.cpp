@@ -1,5 +1,6 @@
 #include "cli/CliRequest.h"
 
+#include <Poco/NumberParser.h>
 #include <Poco/StringTokenizer.h>
 
 namespace VantisClient {
@@ -10,6 +11,8 @@ const char* const INSTALL = "install";
 const char* const PLAY = "play";
 const char* const LANGUAGE = "language";
 const char* const DLC = "dlc";
+const char* const BACKEND_WAIT = "backend-wait";
+const unsigned MAX_BACKEND_WAIT_SECONDS = 24 * 3600;
 
 bool isDecimalId(const std::string& text) {
     if (text.empty() || text.size() > 20) return false;
@@ -21,7 +24,7 @@ bool isDecimalId(const std::string& text) {
 std::vector<CmdlineOptions::ExtraOption> CliRequest::Options() {
     using Kind = CmdlineOptions::EOptionKind;
     return {{USER, Kind::Value}, {INSTALL, Kind::Flag}, {PLAY, Kind::OptionalValue}, {LANGUAGE, Kind::Value},
-            {DLC, Kind::Value}};
+            {DLC, Kind::Value}, {BACKEND_WAIT, Kind::Value}};
 }
 
 bool CliRequest::Read(const CmdlineOptions& options, CliRequest& request, std::string& error) {
@@ -45,6 +48,16 @@ bool CliRequest::Read(const CmdlineOptions& options, CliRequest& request, std::s
             request.dlcs->push_back(id);
         }
     }
+    if (const std::optional<std::string> wait = options.extraOption(BACKEND_WAIT)) {
+        unsigned seconds = 0;
+        if (!isDecimalId(*wait) || !Poco::NumberParser::tryParseUnsigned(*wait, seconds) || seconds < 1 ||
+            seconds > MAX_BACKEND_WAIT_SECONDS) {
+            error = "--backend-wait takes seconds from 1 to " + std::to_string(MAX_BACKEND_WAIT_SECONDS) + ", not '" +
+                    *wait + "'";
+            return false;
+        }
+        request.backendWaitSeconds = static_cast<int>(seconds);
+    }
     if ((!request.language.empty() || request.dlcs) && !request.install) {
         error = "--language and --dlc choose what --install installs";
         return false;
@@ -60,8 +73,9 @@ std::string CliRequest::Usage() {
            "  --language=CODE  the language to install (default: the installed or first offered one)\n"
            "  --dlc=GID,...    the extra content to install (default: all; --dlc= for none)\n"
            "  --play[=TASK]    start the game's primary (or named) play task once it is playable\n"
+           "  --backend-wait=SECONDS  how long an install waits for a usable backend (default 60)\n"
            "exit status: 0 done, 10 + the install result when an install failed, 20 sign-in failed,\n"
-           "             21 the game could not be started, 64 usage\n";
+           "             21 the game could not be started, 22 no usable backend, 64 usage\n";
 }
 
 }  // namespace VantisClient

@@ -20,6 +20,10 @@ struct CliRequest {
     static constexpr int EXIT_INSTALL_FAILED_BASE = 10;
     static constexpr int EXIT_SIGN_IN_FAILED = 20;
     static constexpr int EXIT_PLAY_FAILED = 21;
+    // An install needs the backend, which could not be reached or whose
+    // configuration stayed unusable for backendWaitSeconds.
+    static constexpr int EXIT_BACKEND_UNUSABLE = 22;
+    static constexpr int DEFAULT_BACKEND_WAIT_SECONDS = 60;
     static constexpr int EXIT_USAGE = 64;
 
     // The shell's options, to be parsed with the client's.
@@ -37,6 +41,8 @@ struct CliRequest {
     std::string language;
     // Unset: all the extra content the game offers; set: exactly these ids.
     std::optional<std::vector<std::string>> dlcs;
+    // How long an install waits for a usable backend before giving up.
+    int backendWaitSeconds = DEFAULT_BACKEND_WAIT_SECONDS;
 };
 
 }  // namespace VantisClient

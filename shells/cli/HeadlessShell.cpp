@@ -91,6 +91,8 @@ void HeadlessShell::handle(const ShellMessage& message) {
         m_cardRequested = true;
     } else if (message.name == ShellMessage::ON_PRODUCT_INSTALL_RESULT) {
         onInstallResult(message.integer("result", -1));
+    } else if (message.name == ShellMessage::API_STATUS_CODE_CHANGED) {
+        m_backendOnline = message.integer("apiStatusCode", 0) == APIStatusResult::STATUS_ONLINE;
     }
 }
 
@@ -103,12 +105,40 @@ void HeadlessShell::advance() {
         finish(CliRequest::EXIT_STOPPED, "the client stopped: the game or its directory could not be used (see the log)");
         return;
     }
+    watchBackend();
+    if (m_exitCode) return;
     showCardWhenReady();
     if (!m_cardShown) return;
     if (m_request.install && !m_installIssued && signedIn()) issueInstall();
     const bool installSettled = !m_request.install || m_installDone;
     if (m_request.play && installSettled && !m_playIssued && !m_exitCode) startPlay();
     if (m_playIssued && !m_controller.isGameRunning()) finish(CliRequest::EXIT_SUCCESS_CODE);
+}
+
+void HeadlessShell::watchBackend() {
+    if (!m_request.install || signedIn() || m_backendOnline.value_or(true)) {
+        m_backendWaitStarted.reset();
+        return;
+    }
+    const auto now = std::chrono::steady_clock::now();
+    const int limit = m_request.backendWaitSeconds;
+    if (!m_backendWaitStarted) {
+        m_backendWaitStarted = now;
+        m_lastBackendCheck = now;
+        m_errors << "vantis-client: waiting for the backend: it cannot be reached or its configuration is unusable "
+                    "(giving up after "
+                 << limit << " s)" << std::endl;
+        return;
+    }
+    if (now - *m_backendWaitStarted >= std::chrono::seconds(limit)) {
+        finish(CliRequest::EXIT_BACKEND_UNUSABLE, "no usable backend within " + std::to_string(limit) +
+                                                      " s: it cannot be reached or its configuration is unusable "
+                                                      "(see the log)");
+        return;
+    }
+    if (now - m_lastBackendCheck < std::chrono::seconds(BACKEND_RECHECK_SECONDS)) return;
+    m_lastBackendCheck = now;
+    if (ClientCore* core = ClientCore::instance()) core->checkAPIStatusAsync();
 }
 
 void HeadlessShell::showCardWhenReady() {

@@ -8,6 +8,7 @@
 // runs on the thread that calls run().
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -27,6 +28,8 @@ class HeadlessShell : public IShellMessageObserver {
 public:
     static const char* const INTERRUPT_MESSAGE;
     static constexpr int IDLE_WAKE_MS = 200;
+    // While an install waits for a usable backend, it is asked this often.
+    static constexpr int BACKEND_RECHECK_SECONDS = 5;
 
     HeadlessShell(const CliRequest& request, std::ostream& output, std::ostream& errors, bool isTerminal);
 
@@ -38,6 +41,9 @@ private:
     std::optional<ShellMessage> nextMessage();
     void handle(const ShellMessage& message);
     void advance();
+    // An install needs a usable backend: while there is none, the status is
+    // asked again now and then, and the run ends after the user's limit.
+    void watchBackend();
     void showCardWhenReady();
     void signInThroughLoginPage();
     void issueInstall();
@@ -68,6 +74,10 @@ private:
     // Raised by the interrupt as it arrives, so that a fetch waiting out the
     // backend's faults on the shell's thread ends at once.
     AbortSignal::Ptr m_interrupted = new AbortSignal;
+    // The backend's status as last heard; unknown before the first check.
+    std::optional<bool> m_backendOnline;
+    std::optional<std::chrono::steady_clock::time_point> m_backendWaitStarted;
+    std::chrono::steady_clock::time_point m_lastBackendCheck;
 };
 
 }  // namespace VantisClient

@@ -15,6 +15,7 @@
 #include "common/ProblemReportRunner.h"
 #include "common/RecentMemoryBufferChannel.h"
 #include "common/ScopedLock.h"
+#include "common/SecretRedactor.h"
 #include "common/Utilities.h"
 #include "common/json/JsonFile.h"
 
@@ -103,7 +104,7 @@ void ProblemReporter::depotManifestUrlFailed(const std::string& gid, const std::
     JsonMessageBuilder builder;
     beginReport(builder, std::string("Depot-Manifest-Url-") + manifestProblemName(problem), gid)
         .addStringProperty("gameName", gameName)
-        .addStringProperty("url", url)
+        .addStringProperty("url", SecretRedactor::maskUrl(url))
         .addNumericProperty("httpStatus", statusNumber(status))
         .addBoolProperty("isRedist", isRedist);
     send(builder);
@@ -117,7 +118,7 @@ void ProblemReporter::permanentDownloadFailure(const std::string& gid, const std
     beginReport(builder, "Permanent-Download-Failure", gid)
         .addStringProperty("gameName", gameName)
         .addStringProperty("filePath", filePath)
-        .addStringProperty("url", url)
+        .addStringProperty("url", SecretRedactor::maskUrl(url))
         .addNumericProperty("httpStatus", statusNumber(status))
         .addNumericProperty("downloadErrorCount", downloadErrorCount);
     send(builder);
@@ -129,7 +130,7 @@ void ProblemReporter::persistentHashMismatch(const std::string& gid, const std::
     beginReport(builder, "Hash-Mismatch", gid)
         .addStringProperty("gameName", gameName)
         .addStringProperty("filePath", filePath)
-        .addStringProperty("probableSourceUrl", probableSourceUrl);
+        .addStringProperty("probableSourceUrl", SecretRedactor::maskUrl(probableSourceUrl));
     send(builder);
 }
 
@@ -140,7 +141,7 @@ void ProblemReporter::failedGettingFileUrl(const std::string& gid, const std::st
     beginReport(builder, "Failed-Getting-File-Url", gid)
         .addStringProperty("gameName", gameName)
         .addStringProperty("filePath", filePath)
-        .addStringProperty("url", url)
+        .addStringProperty("url", SecretRedactor::maskUrl(url))
         .addNumericProperty("httpStatus", statusNumber(status));
     send(builder);
 }

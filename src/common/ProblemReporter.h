@@ -44,6 +44,8 @@ public:
     // True while a report is in flight.
     bool isSending();
 
+    // The reports. Addresses are written with their secrets masked: a signed
+    // content link works for anyone who reads it.
     void miniManifestFailedParsing(const std::string& gid, const std::string& gameName,
                                    const std::string& errorBuffer);
     void redistDefinitionNotFound(const std::string& gid, const std::string& redistName);

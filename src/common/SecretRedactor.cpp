@@ -5,7 +5,10 @@
 namespace VantisClient {
 namespace {
 
-const char* const SECRET_QUERY_PARAMETERS[] = {"client_secret", "password", "refresh_token", "code"};
+// A signed content link works for anyone who holds it: its signature (and a
+// token, where a link carries one) is as secret as a password.
+const char* const SECRET_QUERY_PARAMETERS[] = {"client_secret", "password",  "refresh_token", "code",
+                                               "steam_ticket",  "signature", "token"};
 const char* const SECRET_JSON_MEMBERS[] = {"access_token", "refresh_token"};
 
 // Masks the value of one "name=value" pair of a query; a bare name stays.
@@ -51,6 +54,23 @@ void maskJsonMember(std::string& json, const std::string& name) {
     }
 }
 
+// Masks the values of secret query parameters wherever a link stands in
+// `text` (a JSON body that hands out signed links, for one).
+void maskQueryValues(std::string& text) {
+    static const char* const VALUE_END = "&\"#\\ \t\r\n'<>";
+    for (const char* name : SECRET_QUERY_PARAMETERS) {
+        const std::string key = std::string(name) + "=";
+        for (std::string::size_type found = text.find(key); found != std::string::npos;
+             found = text.find(key, found + 1)) {
+            if (found == 0 || (text[found - 1] != '?' && text[found - 1] != '&')) continue;
+            const std::string::size_type value = found + key.size();
+            std::string::size_type end = text.find_first_of(VALUE_END, value);
+            if (end == std::string::npos) end = text.size();
+            text.replace(value, end - value, SecretRedactor::MASK);
+        }
+    }
+}
+
 }  // namespace
 
 const char* const SecretRedactor::MASK = "***";
@@ -87,6 +107,7 @@ std::string SecretRedactor::maskHeaderValue(const std::string& name, const std::
 std::string SecretRedactor::maskJsonTokens(const std::string& json) {
     std::string masked = json;
     for (const char* member : SECRET_JSON_MEMBERS) maskJsonMember(masked, member);
+    maskQueryValues(masked);
     return masked;
 }
 

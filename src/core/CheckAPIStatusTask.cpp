@@ -39,9 +39,8 @@ void CheckAPIStatusTask::doWork() {
     }
     ISerializable::json configuration;
     if (!Serializer::DeserializeFromBuffer(configuration, response.body, Serializer::JSON)) {
-        // The backend answered, so it is not offline; what it said is unknown.
+        // Without a usable configuration the backend cannot be used either.
         Logger::LogWarning("APIStatus: Could not deserialize vantis config json file.");
-        result.status = APIStatusResult::STATUS_UNKNOWN;
         return report(result);
     }
     readConfiguration(configuration, result);

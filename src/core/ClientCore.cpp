@@ -108,16 +108,18 @@ ClientCore::ClientCore() {
 
 ClientCore::~ClientCore() {
     if (m_apiStatusTimer) m_apiStatusTimer->stop();
+    // Tasks may be inside the HTTP manager: its waits end now, but it goes only
+    // after both task threads have ended. They end before either subsystem
+    // goes too: a handler running on one of them may still push work onto the other.
+    HttpManager::Close();
+    m_installerSubSystem->stop();
+    m_shortSubSystem->stop();
     m_stop = true;
     m_loopWakeUp.set();
     m_loopThread->join();
     m_loopThread.reset();
     HttpManager::Shutdown();
     Poco::Net::SSLManager::instance().shutdown();
-    // Both task threads end before either subsystem goes: a handler running on
-    // one of them may still push work onto the other.
-    m_installerSubSystem->stop();
-    m_shortSubSystem->stop();
     m_installerSubSystem.reset();
     m_shortSubSystem.reset();
 }
@@ -358,8 +360,6 @@ bool ClientCore::checkUserOwnGame(const std::string& gameId) {
 // Handlers
 
 void ClientCore::handleAPIStatusResult(const void*, APIStatusResult& result) {
-    // A configuration file that could not be read leaves the last known status.
-    if (result.status == APIStatusResult::STATUS_UNKNOWN) result.status = m_apiStatus;
     Logger::LogInfo("API status is: %s", result.status == APIStatusResult::STATUS_ONLINE ? "online" : "offline");
     m_apiStatus = result.status;
     paceUpdateChecks(result);

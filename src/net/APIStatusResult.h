@@ -8,7 +8,7 @@
 namespace VantisClient {
 
 struct APIStatusResult {
-    // The configuration file could not be read: the last known status stands.
+    // Before the first status check has answered; never reported by one.
     static constexpr int32_t STATUS_UNKNOWN = 0;
     static constexpr int32_t STATUS_ONLINE = 1;
     static constexpr int32_t STATUS_OFFLINE = 2;

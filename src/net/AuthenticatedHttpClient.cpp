@@ -19,7 +19,6 @@ namespace Http {
 namespace {
 
 const char* const SECURITY_CHANNEL = "Security";
-const int32_t TOKEN_REQUEST_RESENDS = 3;
 int64_t nowSeconds() { return Poco::Timestamp().epochTime(); }
 
 // A member read as text whether it came as a string or a number.
@@ -42,12 +41,11 @@ public:
     explicit TokenListener(AuthenticatedHttpClient* client) : m_client(client) {}
 
     void OnResponse(const HttpRequest&, const HttpResponse& response) override {
-        if (m_client->isCurrent(this)) m_client->onTokenReply(response);
+        m_client->onTokenReply(this, response);
     }
     void OnError(const HttpRequest&) override {
-        if (!m_client->isCurrent(this)) return;
         Logger::LogError("Got an error on token request");
-        m_client->onTokenFailure(false);
+        m_client->onTokenFailure(this, false);
     }
 
 private:
@@ -75,6 +73,7 @@ public:
         }
     }
     void OnError(const HttpRequest& request) override { m_caller->OnError(request); }
+    void OnProgress() override { m_caller->OnProgress(); }
 
 private:
     // A first 401 is the client's: it renews the token and sends the request again.
@@ -112,7 +111,7 @@ HttpRequest AuthenticatedHttpClient::tokenRequest(const std::string& grantType) 
     request.path = RESOURCE_TOKEN;
     request.headers.emplace("Accept", "application/json");
     request.headers.emplace("Content-Type", "application/json");
-    request.resendAttempts = TOKEN_REQUEST_RESENDS;
+    request.resendAttempts = RequestFactory::TOKEN_REQUEST_RESENDS;
     request.params["client_id"] = m_clientId;
     request.params["client_secret"] = m_clientSecret;
     request.params["grant_type"] = grantType;
@@ -159,11 +158,16 @@ void AuthenticatedHttpClient::SignInWithRefreshToken(const std::string& token) {
 void AuthenticatedHttpClient::Refresh() {
     Logger::LogInfo("Performing a refresh request: refreshToken=%s", SecretRedactor::MASK);
     HttpRequest request = tokenRequest("refresh_token");
+    Poco::SharedPtr<TokenListener> listener = new TokenListener(this);
     {
+        // The token and the listener together: a sign-out from here on makes
+        // the reply stale, one before it leaves nothing to refresh with.
         ScopedLock lock(m_mutex);
+        if (m_refreshToken.empty()) return;
         request.params["refresh_token"] = m_refreshToken;
+        m_tokenListener = listener;
     }
-    sendTokenRequest(request);
+    m_transport->SendRequest(request, listener);
 }
 
 void AuthenticatedHttpClient::SetAsAuthenticated(const std::string& refreshToken, const std::string& accessToken,
@@ -178,14 +182,35 @@ void AuthenticatedHttpClient::SetAsAuthenticated(const std::string& refreshToken
 }
 
 void AuthenticatedHttpClient::SignOut() {
+    std::deque<ScheduledRequest> held;
     {
         ScopedLock lock(m_mutex);
-        if (m_state == NOT_AUTHENTICATED) return;
-        Logger::LogInfo("Clearing authentication");
+        // A sign-in still under way is forgotten too: its reply must not sign
+        // the user in again after this.
         m_tokenListener = new TokenListener(this);
+        const bool signedIn = m_state != NOT_AUTHENTICATED;
         clearAuthentication();
+        if (!signedIn) return;
+        Logger::LogInfo("Clearing authentication");
+        // Never sent later with whatever token the next sign-in brings.
+        held.swap(m_scheduled);
     }
+    failAll(held);
     for (ListenerPtr listener : listeners()) listener->OnAuthLost();
+}
+
+void AuthenticatedHttpClient::failAll(std::deque<ScheduledRequest>& requests) {
+    for (ScheduledRequest& scheduled : requests) scheduled.listener->OnError(scheduled.request);
+}
+
+void AuthenticatedHttpClient::ignoreStaleReply() {
+    Logger::LogInfo("Ignoring a token reply to a request made before a sign-out or a newer sign-in");
+}
+
+bool AuthenticatedHttpClient::IsRefusal(int32_t status, const std::string& errorCode) {
+    if (status != 400 && status != 401) return false;
+    return errorCode.empty() || errorCode == "invalid_grant" || errorCode == "invalid_client" ||
+           errorCode == "unauthorized_client";
 }
 
 void AuthenticatedHttpClient::clearAuthentication() {
@@ -195,25 +220,22 @@ void AuthenticatedHttpClient::clearAuthentication() {
     m_authorizationHeader.clear();
 }
 
-bool AuthenticatedHttpClient::isCurrent(const TokenListener* listener) {
-    ScopedLock lock(m_mutex);
-    return m_tokenListener.get() == listener;
-}
-
 // Token replies (the delivering thread)
 
-void AuthenticatedHttpClient::onTokenReply(const HttpResponse& response) {
+void AuthenticatedHttpClient::onTokenReply(const TokenListener* source, const HttpResponse& response) {
     ISerializable::json reply;
     if (!Serializer::DeserializeFromBuffer(reply, response.body, Serializer::JSON)) {
         Logger::LogError("Could not deserialize response!");
-        onTokenFailure(response.statusCode == 400 || response.statusCode == 401);
+        onTokenFailure(source, IsRefusal(response.statusCode, ""));
         return;
     }
     std::string error;
     std::string errorDescription;
     readText(reply, "error", error);
     readText(reply, "error_description", errorDescription);
-    const bool refused = !error.empty() || response.statusCode == 400 || response.statusCode == 401;
+    // Only the backend refusing the credentials makes them worthless; a server
+    // error or a throttled request says nothing about them.
+    const bool refused = IsRefusal(response.statusCode, error);
     if (!error.empty() || !errorDescription.empty()) {
         Logger::LogWarning("Failed to get token: error=%s, errorDescription=%s", error.c_str(),
                            errorDescription.c_str());
@@ -222,20 +244,27 @@ void AuthenticatedHttpClient::onTokenReply(const HttpResponse& response) {
     if (!readText(reply, "access_token", accessToken) || !readText(reply, "refresh_token", refreshToken) ||
         !readText(reply, "expires_in", expiresIn)) {
         Logger::LogWarning("Unable to fetch token from auth response");
-        onTokenFailure(refused);
+        onTokenFailure(source, refused);
         return;
     }
     Poco::UInt64 identity = 0;
-    Poco::Int64 lifetime = 0;
-    if (!readText(reply, "user_id", userId) || !Poco::NumberParser::tryParseUnsigned64(userId, identity, ',') ||
-        !Poco::NumberParser::tryParse64(expiresIn, lifetime)) {
+    if (!readText(reply, "user_id", userId) || !Poco::NumberParser::tryParseUnsigned64(userId, identity, ',')) {
         Logger::LogWarning("Unable to fetch user identity from auth response");
-        onTokenFailure(refused);
+        onTokenFailure(source, refused);
+        return;
+    }
+    Poco::Int64 lifetime = 0;
+    if (!Poco::NumberParser::tryParse64(expiresIn, lifetime) || lifetime < 0 || lifetime > MAX_TOKEN_LIFETIME_SECONDS) {
+        Logger::LogWarning("Token lifetime out of range in auth response: expires_in=%s", expiresIn.c_str());
+        onTokenFailure(source, refused);
         return;
     }
     int32_t previous;
     {
         ScopedLock lock(m_mutex);
+        // Checked where the tokens are installed: a sign-out or a newer
+        // sign-in meanwhile must not be undone by this late reply.
+        if (m_tokenListener.get() != source) return ignoreStaleReply();
         m_accessToken = accessToken;
         m_refreshToken = refreshToken;
         m_expiry = nowSeconds() + lifetime;
@@ -250,11 +279,13 @@ void AuthenticatedHttpClient::onTokenReply(const HttpResponse& response) {
     for (ListenerPtr listener : listeners()) listener->OnAuthSuccess();
 }
 
-void AuthenticatedHttpClient::onTokenFailure(bool rejected) {
+void AuthenticatedHttpClient::onTokenFailure(const TokenListener* source, bool rejected) {
     int32_t state;
     std::deque<ScheduledRequest> held;
     {
         ScopedLock lock(m_mutex);
+        // A failure of a request made before a sign-out or a newer sign-in is no news.
+        if (m_tokenListener.get() != source) return ignoreStaleReply();
         m_lastFailureRejected = rejected;
         state = m_state;
         held.swap(m_scheduled);
@@ -263,7 +294,7 @@ void AuthenticatedHttpClient::onTokenFailure(bool rejected) {
         if (state != NOT_AUTHENTICATED && rejected) clearAuthentication();
     }
     // Nobody waits for ever: what was held for this token fails now.
-    for (ScheduledRequest& scheduled : held) scheduled.listener->OnError(scheduled.request);
+    failAll(held);
     if (state == NOT_AUTHENTICATED) {
         Logger::LogWarning("Failed to authenticate");
         for (ListenerPtr listener : listeners()) listener->OnAuthFailure();
@@ -279,30 +310,33 @@ void AuthenticatedHttpClient::onTokenFailure(bool rejected) {
 // Requests
 
 void AuthenticatedHttpClient::SendRequest(HttpRequest& request, Poco::SharedPtr<IResponseListener> listener) {
+    const bool carriesToken = mayCarryToken(request);
     int32_t state;
+    std::string header;
+    bool refresh = false;
     {
+        // State and header are read together: a sign-out or a new sign-in
+        // between them would send this request with another user's token.
         ScopedLock lock(m_mutex);
         state = m_state;
+        header = m_authorizationHeader;
+        if (state == TOKEN_EXPIRED) refresh = holdLocked(request, listener, false);
     }
     if (state == NOT_AUTHENTICATED) {
         Logger::LogError("no request should be sent before login action");
         listener->OnError(request);
     } else if (state == AUTHENTICATED) {
-        sendWithAuthentication(request, listener, false);
-    } else {
-        hold(request, listener, false);
+        sendWithAuthentication(request, listener, false, carriesToken ? header : std::string());
+    } else if (refresh) {
+        Refresh();
     }
 }
 
 void AuthenticatedHttpClient::sendWithAuthentication(HttpRequest& request,
-                                                     Poco::SharedPtr<IResponseListener> listener, bool after401) {
+                                                     Poco::SharedPtr<IResponseListener> listener, bool after401,
+                                                     const std::string& header) {
     request.headers.erase(HEADER_AUTHORIZATION);
-    if (mayCarryToken(request)) {
-        std::string header;
-        {
-            ScopedLock lock(m_mutex);
-            header = m_authorizationHeader;
-        }
+    if (!header.empty()) {
         request.headers.emplace(HEADER_AUTHORIZATION, header);
         Logger::LogChannelInfo(HttpTrafficLog::CHANNEL, "Sending request with authorization header: %s",
                                SecretRedactor::MASK);
@@ -321,32 +355,38 @@ bool AuthenticatedHttpClient::mayCarryToken(const HttpRequest& request) const {
     return false;
 }
 
-void AuthenticatedHttpClient::hold(const HttpRequest& request, Poco::SharedPtr<IResponseListener> listener,
-                                   bool after401) {
+bool AuthenticatedHttpClient::holdLocked(const HttpRequest& request, Poco::SharedPtr<IResponseListener> listener,
+                                         bool after401) {
     Logger::LogInfo("Scheduling a request for sending later");
-    bool refresh;
-    {
-        ScopedLock lock(m_mutex);
-        refresh = m_state == TOKEN_EXPIRED && m_scheduled.empty();
-        m_scheduled.push_back(ScheduledRequest{request, listener, after401});
-    }
-    if (refresh) Refresh();
+    const bool refresh = m_state == TOKEN_EXPIRED && m_scheduled.empty();
+    m_scheduled.push_back(ScheduledRequest{request, listener, after401});
+    return refresh;
 }
 
 void AuthenticatedHttpClient::onUnauthorized(const HttpRequest& request, Poco::SharedPtr<IResponseListener> listener,
                                              bool after401) {
+    bool signedOut;
+    bool refresh = false;
     {
         ScopedLock lock(m_mutex);
+        signedOut = m_state == NOT_AUTHENTICATED;
         if (m_state == AUTHENTICATED && request.lastHeader(HEADER_AUTHORIZATION) == m_authorizationHeader) {
             Logger::LogWarning("It was current authorization header that failed; invalidating access token");
             m_state = TOKEN_EXPIRED;
         }
+        if (!signedOut) refresh = holdLocked(request, listener, after401);
     }
-    hold(request, listener, after401);
+    // The user signed out meanwhile: nothing would ever send it again.
+    if (signedOut) {
+        listener->OnError(request);
+    } else if (refresh) {
+        Refresh();
+    }
 }
 
 void AuthenticatedHttpClient::ProcessData() {
     std::deque<ScheduledRequest> ready;
+    std::string header;
     bool refresh = false;
     {
         ScopedLock lock(m_mutex);
@@ -360,11 +400,13 @@ void AuthenticatedHttpClient::ProcessData() {
         } else if (!m_scheduled.empty()) {
             Logger::LogInfo("Sending %d scheduled requests", static_cast<int>(m_scheduled.size()));
             ready.swap(m_scheduled);
+            header = m_authorizationHeader;
         }
     }
     if (refresh) Refresh();
     for (ScheduledRequest& scheduled : ready) {
-        sendWithAuthentication(scheduled.request, scheduled.listener, scheduled.after401);
+        const std::string carried = mayCarryToken(scheduled.request) ? header : std::string();
+        sendWithAuthentication(scheduled.request, scheduled.listener, scheduled.after401, carried);
     }
 }
 

@@ -31,6 +31,10 @@ public:
     using ListenerPtr = Poco::SharedPtr<IAuthInternalListener>;
     enum State { NOT_AUTHENTICATED = 0, AUTHENTICATED = 1, TOKEN_EXPIRED = 2 };
 
+    // The longest access-token lifetime taken from a reply: ten years. A
+    // longer one is no lifetime a backend means, and would overflow.
+    static constexpr int64_t MAX_TOKEN_LIFETIME_SECONDS = 10LL * 365 * 24 * 3600;
+
     static const char* const RESOURCE_TOKEN;
     static const char* const HEADER_AUTHORIZATION;
 
@@ -59,8 +63,13 @@ public:
     void unregisterAuthListener(ListenerPtr listener);
     int32_t getState();
     // Whether the last failed sign-in or refresh was the backend refusing the
-    // credentials (an error reply, 400 or 401) rather than a failure to reach it.
+    // credentials rather than a failure to reach it (see IsRefusal).
     bool lastFailureWasRejection();
+    // Whether a token reply refuses the credentials themselves: 400 or 401,
+    // with an OAuth error code that names them ("invalid_grant",
+    // "invalid_client", "unauthorized_client") when the reply gives one.
+    // Server errors, 429 and anything else leave the credentials valid.
+    static bool IsRefusal(int32_t status, const std::string& errorCode);
 
 private:
     class TokenListener;
@@ -75,15 +84,21 @@ private:
     AuthenticatedHttpClient(const std::string& clientId, const std::string& clientSecret,
                             Poco::SharedPtr<IHttpClient> transport, ListenerPtr listener);
 
-    bool isCurrent(const TokenListener* listener);
     HttpRequest tokenRequest(const std::string& grantType) const;
     void sendTokenRequest(HttpRequest& request);
     void clearAuthentication();
-    void sendWithAuthentication(HttpRequest& request, Poco::SharedPtr<IResponseListener> listener, bool after401);
-    void hold(const HttpRequest& request, Poco::SharedPtr<IResponseListener> listener, bool after401);
+    static void failAll(std::deque<ScheduledRequest>& requests);
+    static void ignoreStaleReply();
+    // `header` empty: the request goes without a token.
+    void sendWithAuthentication(HttpRequest& request, Poco::SharedPtr<IResponseListener> listener, bool after401,
+                                const std::string& header);
+    // Under the lock: queues the request until a token is there; true when a
+    // refresh must be started (after the lock is released).
+    bool holdLocked(const HttpRequest& request, Poco::SharedPtr<IResponseListener> listener, bool after401);
     bool mayCarryToken(const HttpRequest& request) const;
-    void onTokenReply(const HttpResponse& response);
-    void onTokenFailure(bool rejected);
+    // Both ignore what comes from any token listener but the newest.
+    void onTokenReply(const TokenListener* source, const HttpResponse& response);
+    void onTokenFailure(const TokenListener* source, bool rejected);
     void onUnauthorized(const HttpRequest& request, Poco::SharedPtr<IResponseListener> listener, bool after401);
     std::vector<ListenerPtr> listeners();
 

@@ -1,6 +1,8 @@
 #include "net/HttpClient.h"
 
+#include <fcntl.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
@@ -36,6 +38,10 @@ const std::chrono::milliseconds BUDGET_RETRY_PAUSE(5);
 const char* const FORM_CONTENT_TYPE = "application/x-www-form-urlencoded";
 const char* const JSON_CONTENT_TYPE = "application/json";
 const char* const METHOD_VERBS[] = {"GET", "HEAD", "POST", "PUT", "DELETE"};
+const int32_t TOO_MANY_REQUESTS = 429;
+// Bytes a read from a response stream asks for at most, so that a slow
+// answer still shows its progress often.
+const uint32_t STREAM_READ_BYTES = 16 * 1024;
 const Poco::Timestamp::TimeDiff RESEND_DELAY_MICROSECONDS = 200000;
 const int MAX_DELAY_DOUBLINGS = 5;
 
@@ -89,6 +95,12 @@ std::string HttpClient::DefaultCertificateAuthorityFile() {
 
 void HttpClient::SendRequest(HttpRequest& request, Poco::SharedPtr<IResponseListener> listener) {
     request.addTimeStamp("X-Schedule-Time");
+    // Only a link that did not parse leaves a request without a host; its
+    // builder has said so.
+    if (request.host.empty()) {
+        if (listener) listener->OnError(request);
+        return;
+    }
     std::unique_ptr<RequestContext> context(new RequestContext());
     context->request = request;
     context->listener = listener;
@@ -109,14 +121,16 @@ void HttpClient::ProcessData() {
     }
     for (std::unique_ptr<RequestContext>& context : finished) {
         if (!context->listener) continue;
-        if (context->failed) {
-            context->listener->OnError(context->request);
-        } else if (context->response.statusCode >= 500 && context->request.resendAttempts > 0) {
+        if (mayResend(*context)) {
             --context->request.resendAttempts;
-            Logger::LogWarning("Scheduling a request (requestId: %s) for resending due to server error",
-                               context->request.requestId.c_str());
+            Logger::LogWarning("Scheduling a request (requestId: %s) for resending due to %s",
+                               context->request.requestId.c_str(),
+                               context->failed ? "a failed transfer" : "server error");
             scheduleResend(std::move(context));
             continue;
+        }
+        if (context->failed) {
+            context->listener->OnError(context->request);
         } else {
             context->listener->OnResponseHandover(context->request, context->response);
         }
@@ -125,11 +139,20 @@ void HttpClient::ProcessData() {
     }
 }
 
+bool HttpClient::mayResend(const RequestContext& context) {
+    if (context.request.resendAttempts <= 0) return false;
+    // A request that may have reached the server goes again only when that is harmless.
+    if (context.failed) return isIdempotent(context.request);
+    const int32_t status = context.response.statusCode;
+    return status >= 500 || status == TOO_MANY_REQUESTS;
+}
+
 void HttpClient::scheduleResend(std::unique_ptr<RequestContext> context) {
     // A failing server gets a moment to recover: 0.2 s, then 0.4 s, 0.8 s, ...
     const Poco::Timestamp::TimeDiff delay = RESEND_DELAY_MICROSECONDS << std::min(context->resends, MAX_DELAY_DOUBLINGS);
     ++context->resends;
     context->notBefore = Poco::Timestamp() + delay;
+    context->failed = false;
     context->response = HttpResponse();
     m_delayed.push_back(std::move(context));
 }
@@ -153,6 +176,10 @@ void HttpClient::requeueDue() {
     for (; moved > 0; --moved) m_workAvailable.notify_one();
 }
 
+void HttpClient::noteProgress(RequestContext& context) {
+    if (context.listener) context.listener->OnProgress();
+}
+
 void HttpClient::setCompletionHook(std::function<void()> hook) {
     ScopedLock lock(m_queueMutex);
     m_completionHook = std::move(hook);
@@ -165,6 +192,7 @@ void HttpClient::setConnectionReuse(bool reuse) { m_reuseConnections = reuse; }
 void HttpClient::Thread() {
     HttpSessionCache sessions(m_tlsContext);
     while (std::unique_ptr<RequestContext> context = takePending()) {
+        noteProgress(*context);
         PerformRequest(*context, sessions);
         complete(std::move(context));
     }
@@ -199,15 +227,25 @@ void HttpClient::Finish() {
     for (int socket : m_inFlightSockets) ::shutdown(socket, SHUT_RDWR);
 }
 
-void HttpClient::trackInFlight(int socket, bool inFlight) {
-    if (socket < 0) return;
+int HttpClient::trackInFlight(int socket) {
+    // A descriptor of our own: the session's may be closed at any moment (a
+    // failed TLS handshake closes it before its error arrives here) and its
+    // number reused by another connection, which Finish() must never cut.
+    const int tracked = ::fcntl(socket, F_DUPFD_CLOEXEC, 0);
+    if (tracked < 0) return -1;
     ScopedLock lock(m_inFlightMutex);
-    if (!inFlight) {
-        m_inFlightSockets.erase(socket);
-        return;
+    m_inFlightSockets.insert(tracked);
+    if (!m_running) ::shutdown(tracked, SHUT_RDWR);
+    return tracked;
+}
+
+void HttpClient::untrackInFlight(int tracked) {
+    if (tracked < 0) return;
+    {
+        ScopedLock lock(m_inFlightMutex);
+        m_inFlightSockets.erase(tracked);
     }
-    m_inFlightSockets.insert(socket);
-    if (!m_running) ::shutdown(socket, SHUT_RDWR);
+    ::close(tracked);
 }
 
 // Performing one request
@@ -236,18 +274,19 @@ void HttpClient::PerformRequest(RequestContext& context, HttpSessionCache& sessi
 
 void HttpClient::exchange(RequestContext& context, HttpSessionCache& sessions) {
     bool reused = false;
-    int socket = -1;
-    const auto connected = [this, &socket](int fd) {
-        socket = fd;
-        trackInFlight(fd, true);
+    int tracked = -1;
+    bool connectedNow = false;
+    const auto connected = [this, &tracked, &connectedNow](int fd) {
+        tracked = trackInFlight(fd);
+        connectedNow = true;
     };
     bool keepOpen = false;
     try {
         Poco::Net::HTTPClientSession& session = sessions.acquire(context.request, reused, connected);
-        if (socket < 0) connected(session.socket().impl()->sockfd());
+        if (!connectedNow) connected(session.socket().impl()->sockfd());
         keepOpen = transfer(context, session);
     } catch (const Poco::Exception& error) {
-        trackInFlight(socket, false);
+        untrackInFlight(tracked);
         sessions.release(context.request, false);
         // A kept-alive connection that the server closed meanwhile fails
         // before any answer; such a request gets one fresh connection.
@@ -257,7 +296,7 @@ void HttpClient::exchange(RequestContext& context, HttpSessionCache& sessions) {
         exchange(context, sessions);
         return;
     }
-    trackInFlight(socket, false);
+    untrackInFlight(tracked);
     sessions.release(context.request, keepOpen && m_reuseConnections);
 }
 
@@ -320,9 +359,16 @@ bool HttpClient::isPlainBody(const HttpRequest& request, const Poco::Net::HTTPRe
 void HttpClient::readBodyFromStream(RequestContext& context, std::istream& stream, Poco::Int64 announced) {
     // A failing socket must surface as an error, not as an early end of body.
     stream.exceptions(std::ios::badbit);
-    readBody(context, announced, [&stream](char* into, uint32_t wanted) {
-        stream.read(into, wanted);
-        return static_cast<uint32_t>(stream.gcount());
+    readBody(context, announced, [&](char* into, uint32_t wanted) {
+        uint32_t got = 0;
+        while (got < wanted) {
+            stream.read(into + got, std::min(wanted - got, STREAM_READ_BYTES));
+            const uint32_t read = static_cast<uint32_t>(stream.gcount());
+            if (read == 0) break;
+            got += read;
+            noteProgress(context);
+        }
+        return got;
     });
 }
 
@@ -347,6 +393,7 @@ bool HttpClient::readBodyFromSocket(RequestContext& context, Poco::Net::HTTPClie
             const int received = socket.receiveBytes(into + got, static_cast<int>(wanted - got));
             if (received <= 0) break;
             got += static_cast<uint32_t>(received);
+            noteProgress(context);
         }
         return got;
     });

@@ -100,9 +100,15 @@ private:
                   const std::function<uint32_t(char*, uint32_t)>& readSome);
     uint32_t awaitBudget(uint32_t bytes);
     [[noreturn]] void refuseOversized(const RequestContext& context, const std::string& size);
+    // A server error, 429 or failed transfer while resends are left.
+    static bool mayResend(const RequestContext& context);
     void scheduleResend(std::unique_ptr<RequestContext> context);
+    static void noteProgress(RequestContext& context);
     void requeueDue();
-    void trackInFlight(int socket, bool inFlight);
+    // Registers a duplicate of the connection's descriptor for Finish() to
+    // cut; -1 when none could be made. untrackInFlight() closes it.
+    int trackInFlight(int socket);
+    void untrackInFlight(int tracked);
 
     Poco::Net::Context::Ptr m_tlsContext;
     std::atomic<bool> m_running{true};
@@ -116,7 +122,7 @@ private:
     // Resends waiting for their delay; touched by the delivering thread only.
     ContextList m_delayed;
 
-    // Sockets of transfers in progress, shut down by Finish().
+    // Duplicates of the sockets of transfers in progress, shut down by Finish().
     VantisMutex m_inFlightMutex;
     std::set<int> m_inFlightSockets;
 

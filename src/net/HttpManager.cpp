@@ -53,6 +53,12 @@ HttpManager* HttpManager::Instance() {
     return sm_instance;
 }
 
+void HttpManager::Close() {
+    ScopedLock lock(sm_mutex);
+    sm_shutDown = true;
+    if (sm_instance != nullptr) sm_instance.load()->m_plainClient->Finish();
+}
+
 void HttpManager::Shutdown() {
     // Never while answers are being delivered; in this order, so that a
     // listener may still reach Instance() meanwhile.
@@ -132,6 +138,9 @@ void HttpManager::setAsAuthenticated(const std::string& refreshToken, const std:
 void HttpManager::signOut() {
     m_signInState = SIGNING_OUT;
     m_authClient->SignOut();
+    // Nobody was signed in, so no loss came to end the sign-out.
+    int32_t signingOut = SIGNING_OUT;
+    m_signInState.compare_exchange_strong(signingOut, SIGN_IN_NONE);
 }
 
 void HttpManager::registerAuthListener(Http::AuthenticatedHttpClient::ListenerPtr listener) {

@@ -37,13 +37,17 @@ public:
     // Creates the manager on first use; null once Shutdown() has run, so
     // that work still running at shutdown cannot bring the manager back.
     static HttpManager* Instance();
-    // Stops the workers (cutting transfers in flight short) and destroys the
-    // manager; no listener is called afterwards.
+    // The first step of a shutdown: blocking requests stop waiting, transfers
+    // in flight are cut short and no answer is delivered any more, but the
+    // manager stays, so that work still inside it can leave it. Shutdown()
+    // follows once that work has ended.
+    static void Close();
+    // Closes and destroys the manager; no listener is called afterwards.
     static void Shutdown();
     // Lets Instance() create a manager again after a Shutdown(): a new engine
     // calls it, and so do tests.
     static void Open();
-    // True between Shutdown() and Open(): waits for answers end then.
+    // True from Close() or Shutdown() to Open(): waits for answers end then.
     static bool IsShutDown();
     // Delivers the answers finished so far to their listeners; does nothing
     // when no manager exists.

@@ -26,8 +26,13 @@ public:
         virtual void OnResponseHandover(const HttpRequest& request, HttpResponse& response) {
             OnResponse(request, response);
         }
-        // The transfer itself failed: network, TLS, time-out or an oversized answer.
+        // The transfer itself failed: network, TLS, time-out or an oversized
+        // answer, or the request names no host (a link that did not parse).
         virtual void OnError(const HttpRequest& request) = 0;
+        // The request is moving: a worker has taken it, or bytes of the answer
+        // arrived. Called on the worker's thread, often: it must be quick and
+        // safe against the other callbacks.
+        virtual void OnProgress() {}
     };
 
     virtual ~IHttpClient() = default;

@@ -40,17 +40,7 @@ bool RefreshTokenProvider::get(std::string& token) {
 }
 
 bool RefreshTokenProvider::set(const std::string& token) {
-    Poco::JSON::Object::Ptr tokens;
-    if (!JsonFile::Read(path(), tokens)) {
-        // Nobody can read it any more: it is started anew with this token.
-        Logger::LogWarning("Failed to deserialize file %s.", path().c_str());
-        try {
-            Poco::File(path()).remove();
-        } catch (const Poco::Exception& error) {
-            Logger::LogWarning("Failed to set user refreshToken: %s", error.displayText().c_str());
-            return false;
-        }
-    }
+    if (!discardUnreadable("Failed to set user refreshToken")) return false;
     const std::string key = accountKey();
     if (JsonFile::Update(path(), [&](Poco::JSON::Object& stored) { stored.set(key, token); })) return true;
     Logger::LogWarning("Failed to set user refreshToken");
@@ -59,9 +49,25 @@ bool RefreshTokenProvider::set(const std::string& token) {
 
 void RefreshTokenProvider::remove() {
     if (!Poco::File(path()).exists()) return;
+    // A file that does not parse may still hold this account's token in its
+    // text; nobody can read it any more, so it goes as a whole.
+    if (!discardUnreadable("Failed to remove user refreshToken")) return;
     const std::string key = accountKey();
     if (!JsonFile::Update(path(), [&](Poco::JSON::Object& tokens) { tokens.remove(key); })) {
         Logger::LogWarning("Failed to remove user refreshToken");
+    }
+}
+
+bool RefreshTokenProvider::discardUnreadable(const char* failure) {
+    Poco::JSON::Object::Ptr tokens;
+    if (JsonFile::Read(path(), tokens)) return true;
+    Logger::LogWarning("Failed to deserialize file %s.", path().c_str());
+    try {
+        Poco::File(path()).remove();
+        return true;
+    } catch (const Poco::Exception& error) {
+        Logger::LogWarning("%s: %s", failure, error.displayText().c_str());
+        return false;
     }
 }
 

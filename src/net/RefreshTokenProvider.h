@@ -17,10 +17,14 @@ public:
     // False, with a warning, when there is no token for this account.
     static bool get(std::string& token);
     static bool set(const std::string& token);
-    // Removes this account's token; other accounts' stay.
+    // Removes this account's token; other accounts' stay. A file that cannot
+    // be read is removed whole, since it may still hold the token.
     static void remove();
 
 private:
+    // Removes the file when it exists but does not parse (nobody can use it):
+    // false, logging `failure`, when it cannot be removed.
+    static bool discardUnreadable(const char* failure);
     static std::string path();
     static std::string accountKey();
 };

@@ -8,6 +8,7 @@
 
 #include "common/Constants.h"
 #include "common/Logger.h"
+#include "common/SecretRedactor.h"
 #include "net/HostProvider.h"
 #include "net/UrlPrinter.h"
 
@@ -39,12 +40,24 @@ void RequestFactory::targetSecureHost(HttpRequest& request, const std::string& h
     }
 }
 
-void RequestFactory::targetUrl(HttpRequest& request, const std::string& url) {
-    const Poco::URI uri(url);
+bool RequestFactory::targetUrl(HttpRequest& request, const std::string& url) {
+    request.host.clear();
+    Poco::URI uri;
+    try {
+        uri = Poco::URI(url);
+    } catch (const Poco::Exception& error) {
+        Logger::LogError("Malformed link %s: %s", SecretRedactor::maskUrl(url).c_str(), error.displayText().c_str());
+        return false;
+    }
+    if (uri.getHost().empty()) {
+        Logger::LogError("Malformed link %s: it names no host", SecretRedactor::maskUrl(url).c_str());
+        return false;
+    }
     request.host = uri.getHost();
     request.protocol = uri.getScheme() == "http" ? HttpRequest::PROTOCOL_HTTP : HttpRequest::PROTOCOL_HTTPS;
     request.port = uri.getPort();
     request.path = withoutLeadingSlash(uri.getPathAndQuery());
+    return true;
 }
 
 bool RequestFactory::AcceptsContentLink(const std::string& url, const std::string& what) {
@@ -118,6 +131,8 @@ HttpRequest RequestFactory::getExchangeTokenRequest(const std::string& code) {
                    "&client_secret=" + UrlPrinter::EncodeQueryValue(CLIENT_SECRET) +
                    "&grant_type=authorization_code&code=" + UrlPrinter::EncodeQueryValue(code) +
                    "&redirect_uri=" + UrlPrinter::EncodeQueryValue(LOGIN_REDIRECT_URI);
+    // The code stays valid for its lifetime, so a failed exchange may be asked again.
+    request.resendAttempts = TOKEN_REQUEST_RESENDS;
     return request;
 }
 

@@ -15,6 +15,10 @@ namespace Http {
 
 class RequestFactory {
 public:
+    // Token requests are queued again this often after a server error, a 429
+    // or a failed transfer: a short outage must not end a sign-in.
+    static constexpr int32_t TOKEN_REQUEST_RESENDS = 3;
+
     static HttpRequest getManifestUrl(const std::string& gameId);
     static HttpRequest getDepotManifestUrl(const std::string& gameId, const std::string& manifest);
     static HttpRequest getDepotBinaryFileUrl(const std::string& gameId, const std::string& depot,
@@ -32,9 +36,10 @@ public:
 
     // Points `request` at an absolute address: its host and port, "http" for
     // plain HTTP (in any letter case) and TLS for anything else, and its path
-    // and query without the leading "/". Throws Poco::SyntaxException when
-    // `url` does not parse.
-    static void targetUrl(HttpRequest& request, const std::string& url);
+    // and query without the leading "/". A link that does not parse or names
+    // no host is logged once and leaves the request without a host, which the
+    // HTTP client fails at once: false then, never an exception.
+    static bool targetUrl(HttpRequest& request, const std::string& url);
     // True when `url` is an absolute https address. Anything else is refused
     // with an error naming `what` and the link's host, never its query (which
     // may carry a signature).

@@ -1,5 +1,7 @@
 #include "net/SyncHTTPRequest.h"
 
+#include <algorithm>
+
 #include <Poco/Timestamp.h>
 
 #include "common/Logger.h"
@@ -34,7 +36,7 @@ int SyncHTTPRequest::makeRequest(Http::HttpRequest& request, Http::HttpResponse&
     Poco::SharedPtr<Http::IHttpClient::IResponseListener> target(listener);
     for (;;) {
         HttpManager* manager = HttpManager::Instance();
-        if (manager == nullptr) return FAILED;
+        if (manager == nullptr || mustStop(abort)) return FAILED;
         manager->sendRequest(request, target, authenticated);
         const Poco::Timestamp sent;
         const int remaining = attempts - 1;
@@ -42,7 +44,9 @@ int SyncHTTPRequest::makeRequest(Http::HttpRequest& request, Http::HttpResponse&
         int result = SyncRequestResponseListener::WAITING;
         while ((result = listener->waitForResult(WAIT_STEP_MS)) == SyncRequestResponseListener::WAITING) {
             if (mustStop(abort)) return FAILED;
-            if (sent.elapsed() > limit) break;
+            // An answer that is still arriving is waited for: sending the request
+            // again would only fetch it twice. Only silence counts as a time-out.
+            if (std::max(sent, listener->lastProgress()).elapsed() > limit) break;
         }
         if (result != SyncRequestResponseListener::WAITING) {
             request = listener->request();

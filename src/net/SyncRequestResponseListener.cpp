@@ -25,6 +25,12 @@ void SyncRequestResponseListener::OnError(const Http::HttpRequest& request) {
     m_answered.set();
 }
 
+void SyncRequestResponseListener::OnProgress() { m_lastProgress = Poco::Timestamp().epochMicroseconds(); }
+
+Poco::Timestamp SyncRequestResponseListener::lastProgress() const {
+    return Poco::Timestamp(m_lastProgress.load());
+}
+
 int SyncRequestResponseListener::waitForResult(long milliseconds) {
     m_answered.tryWait(milliseconds);
     ScopedLock lock(m_mutex);

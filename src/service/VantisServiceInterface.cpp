@@ -93,13 +93,20 @@ bool VantisServiceInterface::requestServiceToFixPrivileges(const std::string& pa
     }
     int triesLeft = MAX_TRIES;
     while (triesLeft > 0) {
-        if (attemptRequest(path, triesLeft)) return true;
+        switch (attemptRequest(path, triesLeft)) {
+            case ACCEPTED:
+                return true;
+            case REFUSED:
+                return false;
+            case RETRY:
+                break;
+        }
     }
     Logger::LogWarning("Sending data to service failed, aborting");
     return false;
 }
 
-bool VantisServiceInterface::attemptRequest(const std::string& path, int& triesLeft) {
+VantisServiceInterface::Outcome VantisServiceInterface::attemptRequest(const std::string& path, int& triesLeft) {
     --triesLeft;
     Poco::Net::StreamSocket socket;
     try {
@@ -107,13 +114,13 @@ bool VantisServiceInterface::attemptRequest(const std::string& path, int& triesL
         ProtobufWriter writer(socket);
         ProtobufReader reader(socket);
         const uint32_t oseq = drawSequenceNumber();
-        bool accepted = false;
+        Outcome outcome = RETRY;
         if (writer.sendFixDirectoryPrivilegesRequest(oseq, path)) {
             Logger::LogInfo("Request for service to fix privileges sent, waiting for response...");
-            accepted = awaitAcceptance(reader, oseq, triesLeft);
+            outcome = awaitAnswer(reader, oseq, triesLeft);
         }
         closeQuietly(socket);
-        return accepted;
+        return outcome;
     } catch (const Poco::Exception& e) {
         // Most often nobody listens: the service is asked for once more.
         closeQuietly(socket);
@@ -121,11 +128,12 @@ bool VantisServiceInterface::attemptRequest(const std::string& path, int& triesL
         Logger::LogInfo("Debug exception during requestServiceToFixPrivileges: %s", e.displayText().c_str());
         if (triesLeft == 0) Logger::LogError("Sending data to service failed: %s", e.displayText().c_str());
         Poco::Thread::sleep(RETRY_PAUSE_MS);
-        return false;
+        return RETRY;
     }
 }
 
-bool VantisServiceInterface::awaitAcceptance(ProtobufReader& reader, uint32_t oseq, int& triesLeft) {
+VantisServiceInterface::Outcome VantisServiceInterface::awaitAnswer(ProtobufReader& reader, uint32_t oseq,
+                                                                    int& triesLeft) {
     while (triesLeft > 0) {
         --triesLeft;
         pb::Header header;
@@ -135,24 +143,25 @@ bool VantisServiceInterface::awaitAcceptance(ProtobufReader& reader, uint32_t os
                 if (isAcceptance(header, oseq)) {
                     Logger::LogInfo("Sending data to service complete response %d",
                                     static_cast<int>(header.GetExtension(pb::Response::rseq)));
-                    return true;
+                    return ACCEPTED;
                 }
                 Logger::LogWarning(
                     "Service answered with type %u, code %d and rseq %u instead of accepting %u",
                     static_cast<unsigned>(header.type()), static_cast<int>(header.GetExtension(pb::Response::code)),
                     static_cast<unsigned>(header.GetExtension(pb::Response::rseq)), static_cast<unsigned>(oseq));
-                return false;
+                // Asking again would only be refused again.
+                return REFUSED;
             case ProtobufReader::READ_BAD_HEADER:
             case ProtobufReader::READ_CLOSED:
                 Logger::LogWarning("Receiving response from service failed, retrying");
-                return false;
+                return RETRY;
             case ProtobufReader::READ_INCOMPLETE:
             case ProtobufReader::READ_ERROR:
                 Poco::Thread::sleep(RETRY_PAUSE_MS);
                 break;
         }
     }
-    return false;
+    return RETRY;
 }
 
 uint32_t VantisServiceInterface::drawSequenceNumber() {

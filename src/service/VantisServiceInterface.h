@@ -42,10 +42,12 @@ public:
     bool requestServiceToFixPrivileges(const std::string& path);
 
 private:
-    // One connection: true when it brought the acceptance; each attempt and
-    // each read takes one of `triesLeft`.
-    bool attemptRequest(const std::string& path, int& triesLeft);
-    bool awaitAcceptance(ProtobufReader& reader, uint32_t oseq, int& triesLeft);
+    // One connection; each attempt and each read takes one of `triesLeft`.
+    // How one connection's request ended: only a transport failure or an
+    // unreadable frame is worth another try; an answer is final.
+    enum Outcome { ACCEPTED, REFUSED, RETRY };
+    Outcome attemptRequest(const std::string& path, int& triesLeft);
+    Outcome awaitAnswer(ProtobufReader& reader, uint32_t oseq, int& triesLeft);
     static uint32_t drawSequenceNumber();
 
     ServiceTriggerFile m_trigger;

@@ -17,6 +17,9 @@ TEST(SecretRedactorTest, MasksTheValuesOfSecretQueryParameters) {
         {"https://h/games/1?barcode=x&codes=y", "https://h/games/1?barcode=x&codes=y"},
         {"https://h/a?password=p#fragment", "https://h/a?password=***#fragment"},
         {"https://h/no/query", "https://h/no/query"},
+        {"https://cdn/content/objects/ab?expires=99&signature=5f3a&token=t1",
+         "https://cdn/content/objects/ab?expires=99&signature=***&token=***"},
+        {"https://h/token?grant_type=steam_ticket&steam_ticket=0a0b", "https://h/token?grant_type=steam_ticket&steam_ticket=***"},
     };
     for (const auto& c : cases) EXPECT_EQ(c.expected, SecretRedactor::maskUrl(c.url)) << c.url;
 }
@@ -37,6 +40,9 @@ TEST(SecretRedactorTest, MasksTokenStringsInJsonWithoutParsingIt) {
         {R"({"error":"invalid_grant"})", R"({"error":"invalid_grant"})"},
         {R"({"access_token": "never closed)", R"({"access_token": "***")"},
         {R"({"access_token": null})", R"({"access_token": null})"},
+        {R"({"link":"https://cdn/o/ab?expires=9&signature=5f3a","next":"https://cdn/o/cd?signature=77"})",
+         R"({"link":"https://cdn/o/ab?expires=9&signature=***","next":"https://cdn/o/cd?signature=***"})"},
+        {R"({"signature=": "kept", "note": "a?b&token=t1"})", R"({"signature=": "kept", "note": "a?b&token=***"})"},
     };
     for (const auto& c : cases) EXPECT_EQ(c.expected, SecretRedactor::maskJsonTokens(c.json)) << c.json;
 }

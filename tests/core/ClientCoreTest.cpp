@@ -267,20 +267,6 @@ TEST_F(ClientCoreTest, TalkIntervalPacesUpdateChecksNoMoreOftenThanEveryTenMinut
     EXPECT_EQ(APIStatusResult::STATUS_ONLINE, initializeAgain().apiStatus);
 }
 
-TEST_F(ClientCoreTest, AnUnreadableStatusFileKeepsTheLastKnownStatus) {
-    startAndSettle(listener);
-    for (int32_t status : {APIStatusResult::STATUS_ONLINE, APIStatusResult::STATUS_UNKNOWN}) {
-        APIStatusResult result;
-        result.status = status;
-        result.interval = 3600;
-        EXPECT_CALL(listener, onAPIStatusChanged(Field(&APIStatusResult::status, APIStatusResult::STATUS_ONLINE)));
-        core().handleAPIStatusResult(nullptr, result);
-        EXPECT_TRUE(core().isAPIOnline());
-        core().serviceCalls();
-        ::testing::Mock::VerifyAndClearExpectations(&listener);
-    }
-}
-
 TEST_F(ClientCoreTest, OnlyASuccessfulSignInChangesTheUser) {
     startAndSettle(listener);
     SignInResult success;

@@ -1,5 +1,10 @@
 #include <atomic>
+#include <chrono>
+#include <mutex>
+#include <optional>
 #include <string>
+#include <thread>
+#include <utility>
 
 #include <Poco/Delegate.h>
 #include <Poco/Net/HTTPServerRequest.h>
@@ -14,6 +19,8 @@
 #include "common/Logger.h"
 #include "common/RecentMemoryBufferChannel.h"
 #include "net/HttpManager.h"
+#include "net/SyncHTTPRequest.h"
+#include "support/DeliveryLoop.h"
 #include "support/Sandbox.h"
 #include "support/WaitFor.h"
 
@@ -56,6 +63,17 @@ public:
     std::string authority() const { return m_server.authority(); }
 
     std::atomic<int> tokenStatus{200};
+    std::atomic<int> tokenDelayMs{0};
+
+    // From now on the token endpoint answers with this status and body.
+    void scriptTokenReply(int status, const std::string& body) {
+        std::lock_guard<std::mutex> lock(m_scriptMutex);
+        m_script = std::make_pair(status, body);
+    }
+    void clearTokenScript() {
+        std::lock_guard<std::mutex> lock(m_scriptMutex);
+        m_script.reset();
+    }
     std::atomic<int> resourceStatus{200};
     std::atomic<int> tokenCalls{0};
     std::atomic<int> expiresIn{3600};
@@ -77,6 +95,11 @@ private:
 
     void token(HTTPServerRequest& request, HTTPServerResponse& response) {
         const int call = ++tokenCalls;
+        std::this_thread::sleep_for(std::chrono::milliseconds(tokenDelayMs.load()));
+        {
+            std::lock_guard<std::mutex> lock(m_scriptMutex);
+            if (m_script) return reply(response, m_script->first, m_script->second);
+        }
         if (tokenStatus != 200) {
             reply(response, tokenStatus, tokenStatus == 400 ? R"({"error":"invalid_grant","error_description":"no"})"
                                                             : "unavailable");
@@ -90,6 +113,8 @@ private:
                   ",\"user_id\":\"12345678901234567\",\"grant\":\"" + grant + "\"}");
     }
 
+    std::mutex m_scriptMutex;
+    std::optional<std::pair<int, std::string>> m_script;
     VantisTest::CertificateFiles m_files;
     LoopbackServer m_server;
 };
@@ -204,32 +229,107 @@ TEST_F(AuthenticatedHttpClientTest, A401IsAnsweredByOneRefreshAndOneResendAndASe
     EXPECT_EQ(7, backend->tokenCalls);
 }
 
-TEST_F(AuthenticatedHttpClientTest, ARefusedRefreshFailsHeldRequestsAndEndsTheSessionAFailedOneKeepsIt) {
+TEST_F(AuthenticatedHttpClientTest, OnlyARefusalEndsASignInOrASessionAndItsToken) {
+    const std::string unreachable = "127.0.0.1:1";
     const struct {
-        int tokenStatus;
-        bool lost;
-    } cases[] = {{503, false}, {400, true}};
+        const char* name;
+        int status;
+        const char* body;
+        bool refused;
+        std::string authHost;  // empty: the scripted backend
+    } cases[] = {
+        {"server error with an error code", 500, R"({"error":"server_error","error_description":"oops"})", false, ""},
+        {"unavailable", 503, R"({"error":"injected","error_description":"fault injected for tests"})", false, ""},
+        {"throttled", 429, R"({"error":"slow_down"})", false, ""},
+        {"an error code with 200", 200, R"({"error":"invalid_grant"})", false, ""},
+        {"a malformed request", 400, R"({"error":"invalid_request"})", false, ""},
+        {"lifetime beyond ten years", 200,
+         R"({"access_token":"a","refresh_token":"r","expires_in":315360001,"user_id":"7"})", false, ""},
+        {"negative lifetime", 200, R"({"access_token":"a","refresh_token":"r","expires_in":-1,"user_id":"7"})", false,
+         ""},
+        {"unreachable", 503, "", false, unreachable},
+        {"unknown refresh token", 400, R"({"error":"invalid_grant","error_description":"no"})", true, ""},
+        {"unknown client", 401, R"({"error":"invalid_client"})", true, ""},
+        {"refusal without a body", 401, "not json", true, ""},
+    };
     for (const auto& c : cases) {
-        backend->tokenStatus = 200;
-        backend->expiresIn = 3600;
-        signIn();
-        backend->tokenStatus = c.tokenStatus;
-        backend->resourceStatus = 401;
-        events.lost = 0;
-        Poco::SharedPtr<RecordingListener> held = get();
-        ASSERT_TRUE(heard({held})) << c.tokenStatus;
-        EXPECT_TRUE(held->at(0).error) << c.tokenStatus;
-        EXPECT_EQ(c.lost ? 1 : 0, events.lost) << c.tokenStatus;
-        EXPECT_EQ(c.lost, manager()->lastAuthFailureWasRejection()) << c.tokenStatus;
-        // Nothing is left held: the next request asks for a token again.
-        backend->tokenStatus = 200;
-        backend->resourceStatus = 200;
-        if (!c.lost) {
-            Poco::SharedPtr<RecordingListener> next = get();
-            ASSERT_TRUE(heard({next}));
-            EXPECT_EQ(200, next->at(0).status);
+        SCOPED_TRACE(c.name);
+        // The stored token at start-up: kept unless refused.
+        backend->scriptTokenReply(c.status, c.body);
+        manager()->getHostProvider()->setHost("auth", c.authHost.empty() ? backend->authority() : c.authHost);
+        backend->tokenCalls = 0;
+        {
+            VantisTest::DeliveryLoop loop;
+            std::string refreshed;
+            uint64_t userId = 0;
+            bool rejected = !c.refused;
+            EXPECT_EQ(VantisClient::SyncHTTPRequest::FAILED,
+                      VantisClient::SyncHTTPRequest::makeSignInRequest("stored", refreshed, userId, rejected));
+            EXPECT_EQ(c.refused, rejected);
         }
+        // Transient faults are asked again three times.
+        const bool transient = c.authHost.empty() && (c.status >= 500 || c.status == 429);
+        if (c.authHost.empty()) {
+            EXPECT_EQ(transient ? 4 : 1, backend->tokenCalls);
+        }
+
+        // A refresh in a session: the session and its token stay unless refused.
+        backend->clearTokenScript();
+        manager()->getHostProvider()->setHost("auth", backend->authority());
+        signIn();
+        events.lost = 0;
+        backend->scriptTokenReply(c.status, c.body);
+        if (!c.authHost.empty()) manager()->getHostProvider()->setHost("auth", c.authHost);
+        backend->resourceStatus = 401;
+        Poco::SharedPtr<RecordingListener> held = get();
+        ASSERT_TRUE(heard({held}));
+        EXPECT_TRUE(held->at(0).error);
+        EXPECT_EQ(c.refused ? 1 : 0, events.lost);
+        EXPECT_EQ(c.refused, manager()->getRefreshToken().empty());
+        EXPECT_EQ(c.refused ? HttpManager::SIGN_IN_NONE : HttpManager::SIGNED_IN, manager()->getSignInState());
         backend->resourceStatus = 200;
+    }
+}
+
+TEST_F(AuthenticatedHttpClientTest, ASignOutIsNotUndoneByALateTokenReplyAndFailsWhatWasHeld) {
+    const struct {
+        const char* name;
+        bool signedInBefore;
+    } cases[] = {{"first sign-in", false}, {"refresh in a session", true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        backend->tokenDelayMs = 0;
+        if (c.signedInBefore) signIn();
+        const int callsBefore = backend->tokenCalls;
+        backend->tokenDelayMs = 300;
+        Poco::SharedPtr<RecordingListener> held;
+        if (c.signedInBefore) {
+            backend->resourceStatus = 401;
+            held = get();
+            ASSERT_TRUE(WaitFor([&] {
+                pump();
+                return logCount("Performing a refresh request") > 0 && backend->tokenCalls > callsBefore;
+            }));
+        } else {
+            manager()->signInWithRefreshToken("stored");
+            ASSERT_TRUE(WaitFor([&] { return backend->tokenCalls > callsBefore; }));
+        }
+        manager()->signOut();
+        if (held) {
+            ASSERT_EQ(1u, held->count());
+            EXPECT_TRUE(held->at(0).error);
+        }
+        ASSERT_TRUE(WaitFor([&] {
+            pump();
+            return logCount("Ignoring a token reply") > 0;
+        }));
+        EXPECT_EQ(HttpManager::SIGN_IN_NONE, manager()->getSignInState());
+        EXPECT_EQ("", manager()->getRefreshToken());
+        Poco::SharedPtr<RecordingListener> after = get();
+        ASSERT_EQ(1u, after->count());
+        EXPECT_TRUE(after->at(0).error);
+        backend->resourceStatus = 200;
+        VantisClient::RecentMemoryBufferChannel::Instance().Clear();
     }
 }
 

@@ -98,12 +98,12 @@ protected:
 
 }  // namespace
 
-TEST_F(HttpClientTest, ServerErrorsAreResentWhileAttemptsLastOtherStatusesAreDeliveredAtOnce) {
+TEST_F(HttpClientTest, ServerErrorsAndThrottlingAreResentWhileAttemptsLastOtherStatusesAreDeliveredAtOnce) {
     const struct {
         int status;
         int resendAttempts;
         int expectedRequests;
-    } cases[] = {{503, 3, 4}, {500, 0, 1}, {404, 3, 1}, {200, 3, 1}};
+    } cases[] = {{503, 3, 4}, {429, 3, 4}, {500, 0, 1}, {404, 3, 1}, {200, 3, 1}};
     makeClient();
     for (const auto& c : cases) {
         LoopbackServer server([&](HTTPServerRequest&, HTTPServerResponse& response) { reply(response, c.status); });

@@ -1,3 +1,6 @@
+#include <mutex>
+#include <string>
+
 #include <Poco/Delegate.h>
 #include <Poco/Net/HTTPServerRequest.h>
 #include <Poco/Net/HTTPServerResponse.h>
@@ -10,8 +13,14 @@
 #include "RecordingListener.h"
 #include "core/ClientCore.h"
 #include "core/MockClientListener.h"
+#include "TestCertificates.h"
+#include "common/Logger.h"
+#include "common/RecentMemoryBufferChannel.h"
+#include "model/RemoteProductDefinition.h"
 #include "net/HttpManager.h"
+#include "net/HttpTasks.h"
 #include "net/RequestFactory.h"
+#include "support/DeliveryLoop.h"
 #include "support/Sandbox.h"
 #include "support/WaitFor.h"
 
@@ -76,6 +85,56 @@ TEST(HttpManagerTest, FilePartsAskForTheirRangeOverTheSchemeOfTheirLink) {
         EXPECT_EQ(c.range, listener->at(0).body);
         EXPECT_EQ(600, listener->at(0).request.timeout);
         EXPECT_EQ(0u, listener->at(0).request.headers.count("Authorization"));
+    }
+}
+
+TEST(HttpManagerTest, MalformedLinksFailTheirRequestWithOneLineAndNoException) {
+    VantisTest::Sandbox sandbox;
+    VantisClient::Logger::Start("VantisClient", sandbox.path("Logs/VantisClient.log"));
+    std::string link;
+    std::mutex linkMutex;
+    const VantisTest::CertificateFiles files =
+        VantisTest::TestCertificates::Make(VantisTest::TestCertificates::VALID, sandbox.root());
+    // The products host hands out the link of the test case.
+    VantisTest::LoopbackServer products(
+        [&](HTTPServerRequest&, HTTPServerResponse& response) {
+            std::lock_guard<std::mutex> lock(linkMutex);
+            const std::string body = "{\"link\": \"" + link + "\"}";
+            response.setContentLength64(static_cast<Poco::Int64>(body.size()));
+            response.send() << body;
+        },
+        files.certificate, files.key);
+    HttpManager::Instance()->getHostProvider()->setHost("products", products.authority());
+    HttpManager::Instance()->setAsAuthenticated("refresh", "access", 3600, 1);
+    VantisTest::DeliveryLoop loop;
+    for (const char* malformed : {"https://cdn.test:99999/m?signature=s3cret", "https://cdn.test:0/m",
+                                  "https://[::1/m", "no host at all"}) {
+        SCOPED_TRACE(malformed);
+        VantisClient::RecentMemoryBufferChannel::Instance().Clear();
+        {
+            std::lock_guard<std::mutex> lock(linkMutex);
+            link = malformed;
+        }
+        bool notFound = true;
+        std::string manifest = "unset";
+        EXPECT_NO_THROW(manifest = VantisClient::Http::Tasks::getManifestContents(
+                            VantisClient::RemoteProductDefinition("42", {"42"}, "en", false), notFound));
+        EXPECT_EQ("", manifest);
+        EXPECT_FALSE(notFound);
+
+        Poco::SharedPtr<RecordingListener> part = new RecordingListener();
+        Poco::SharedPtr<IHttpClient::IResponseListener> target = asListener(part);
+        EXPECT_NO_THROW(HttpManager::Instance()->downloadFilePart(malformed, 0, 0, 1024, target));
+        ASSERT_TRUE(deliver(*part));
+        EXPECT_TRUE(part->at(0).error);
+
+        const std::string log = VantisClient::RecentMemoryBufferChannel::Instance().getContents();
+        size_t lines = 0;
+        for (size_t at = log.find("Malformed link"); at != std::string::npos; at = log.find("Malformed link", at + 1)) {
+            ++lines;
+        }
+        EXPECT_EQ(2u, lines) << log;  // one for the manifest, one for the part
+        EXPECT_EQ(std::string::npos, log.find("s3cret"));
     }
 }
 

@@ -219,10 +219,13 @@ TEST_F(ProblemReporterBackendTest, NoSecretOfTheNetworkLayerReachesTheCollector)
     HttpRequest manifest = VantisClient::Http::RequestFactory::getManifestUrl("1207658924");
     VantisClient::Http::RequestFactory::targetSecureHost(manifest, server->context().apiAuthority());
     manifest.headers.emplace("Authorization", "Bearer " + secrets[2]);
-    exchange(manifest);
+    // The answer hands out a signed link, which works for anyone who holds it.
+    const std::string link = parse(exchange(manifest))->getValue<std::string>("link");
+    secrets.push_back(link.substr(link.find("signature=") + 10));
 
-    reporter().permanentDownloadFailure("1207658924", "Sample", "bin/game", "https://127.0.0.1/part",
+    reporter().permanentDownloadFailure("1207658924", "Sample", "bin/game", "https://127.0.0.1/part?signature=s1gn",
                                         HTTPResponse::HTTP_NOT_FOUND, 3);
+    secrets.push_back("s1gn");
     ASSERT_TRUE(arrived(1));
     const ProblemReport report = stored()[0];
     std::string everything = report.message + "\n" + report.log + "\n" +
@@ -233,6 +236,7 @@ TEST_F(ProblemReporterBackendTest, NoSecretOfTheNetworkLayerReachesTheCollector)
     EXPECT_NE(std::string::npos, report.log.find("code=***"));
     EXPECT_NE(std::string::npos, report.log.find("Authorization:***"));
     EXPECT_NE(std::string::npos, report.log.find("\"access_token\":\"***\""));
+    EXPECT_NE(std::string::npos, report.log.find("signature=***"));
     for (const std::string& secret : secrets) {
         ASSERT_FALSE(secret.empty());
         EXPECT_EQ(std::string::npos, everything.find(secret)) << secret;

@@ -100,3 +100,22 @@ TEST_F(RefreshTokenProviderTest, EmptyCorruptAndInterruptedFilesAreHandled) {
     EXPECT_EQ("fresh", token);
     EXPECT_EQ(0600u, mode());
 }
+
+TEST_F(RefreshTokenProviderTest, RemovingFromAnUnreadableFileLeavesNoTokenOfTheAccount) {
+    actAs("alice");
+    const std::string key = md5Of("alice");
+    for (const std::string& unreadable :
+         {"{\"" + key + "\":\"alice-secret\", \"cut short", "[\"" + key + "\", \"alice-secret\"]",
+          "\"" + key + "\":\"alice-secret\"", std::string("alice-secret\0\xff", 14)}) {
+        SCOPED_TRACE(unreadable);
+        sandbox.writeFile("Tokens.json", unreadable);
+        RefreshTokenProvider::remove();
+        EXPECT_EQ(std::string::npos, VantisTest::ReadWholeFile(sandbox.path("Tokens.json")).find("alice-secret"));
+        std::string token;
+        EXPECT_FALSE(RefreshTokenProvider::get(token));
+        // The store works again afterwards.
+        ASSERT_TRUE(RefreshTokenProvider::set("fresh"));
+        ASSERT_TRUE(RefreshTokenProvider::get(token));
+        EXPECT_EQ("fresh", token);
+    }
+}

@@ -66,6 +66,8 @@ TEST_F(RequestFactoryTest, ExchangeTokenEncodesAnyCodeAndNeverPrintsSecrets) {
     HttpRequest request = RequestFactory::getExchangeTokenRequest(code);
     EXPECT_EQ("auth.test", request.host);
     EXPECT_EQ(0, request.port);
+    // A short outage of the auth host is ridden out as for the other token requests.
+    EXPECT_EQ(RequestFactory::TOKEN_REQUEST_RESENDS, request.resendAttempts);
     const std::string target = UrlPrinter::RequestTarget(request);
     EXPECT_NE(std::string::npos, target.find("&code=a%26b%2Bc%23d%3De%20f" + std::string(3000, 'x') + "&"));
     EXPECT_NE(std::string::npos, target.find("redirect_uri=vantisclient%3A%2F%2Flogin_success"));

@@ -1,5 +1,7 @@
 #include <chrono>
+#include <random>
 #include <string>
+#include <thread>
 
 #include <Poco/Delegate.h>
 #include <Poco/Net/HTTPServerRequest.h>
@@ -97,7 +99,11 @@ TEST_F(StatusTaskTest, ReadsTheConfigurationFileAndReportsExactlyOnce) {
         {R"({"status":"online","end_points":{"auth":"auth.test:7","products":""},"talkInterval":-5,"complainInterval":-1})",
          200, APIStatusResult::STATUS_ONLINE, 600, "APIStatus:  Empty key [products] or value [] found in config file.",
          defaultCards},
-        {"not json", 404, APIStatusResult::STATUS_UNKNOWN, 3600,
+        {"not json", 200, APIStatusResult::STATUS_OFFLINE, 3600,
+         "APIStatus: Could not deserialize vantis config json file.", ""},
+        {"<html>Not Found</html>", 404, APIStatusResult::STATUS_OFFLINE, 3600,
+         "APIStatus: Could not deserialize vantis config json file.", ""},
+        {R"(["status", "online"])", 200, APIStatusResult::STATUS_OFFLINE, 3600,
          "APIStatus: Could not deserialize vantis config json file.", ""},
     };
     for (const auto& c : cases) {
@@ -194,6 +200,11 @@ TEST_F(SignInTaskTest, RefreshTokensSignInAndOnlyARefusalMarksTheTokenWorthless)
 
 TEST_F(SignInTaskTest, AnAuthorizationCodeSignsInWithNameAndAvatar) {
     VantisTest::DeliveryLoop loop;
+    // A short outage of the auth host does not cost the user the code.
+    std::string error;
+    ASSERT_TRUE(server->context().faults.addRules(
+        R"({"listener": "api", "path": "^/token", "action": "status", "status": 503, "first": 1})", error))
+        << error;
     Captured<SignInResult> captured;
     GetTokenAndUserDetailsTask::Ptr task = new GetTokenAndUserDetailsTask();
     task->setAuthorizationCode(authorizationCode());
@@ -262,4 +273,28 @@ TEST_F(SignInTaskTest, ShutdownDuringAStartUpSignInAgainstAHungBackendIsQuick) {
     const auto started = std::chrono::steady_clock::now();
     ClientCore::Shutdown();
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(3));
+}
+
+TEST_F(SignInTaskTest, ShutdownAtAnyMomentOfAStartUpSignInLeavesNothingBehind) {
+    // Only the configuration file's end points lead the sign-in to this backend.
+    HostProvider::Reset();
+    VantisClient::API_STATUS_ENDPOINT_HOST = server->context().apiAuthority();
+    const std::string token = refreshTokenOf("player");
+    std::mt19937 random(20261210);
+    std::uniform_int_distribution<int> moment(0, 50);
+    for (int round = 0; round < 25; ++round) {
+        server->context().faults.clearRules();
+        std::string error;
+        ASSERT_TRUE(server->context().faults.addRules(
+            R"({"listener": "api", "action": "delay", "delayMs": )" + std::to_string(moment(random)) + "}", error))
+            << error;
+        VantisClient::RecentMemoryBufferChannel::Instance().Clear();
+        ClientCore::StartWithGameId(nullptr, &shell, "1207658924", token);
+        ASSERT_TRUE(VantisTest::WaitFor(
+            [] { return recentLog().find("Performing a refresh request") != std::string::npos; }));
+        // Choosing a moment within the sign-in's exchanges, not waiting for anything.
+        std::this_thread::sleep_for(std::chrono::milliseconds(moment(random)));
+        ClientCore::Shutdown();
+        EXPECT_FALSE(ClientCore::isStarted());
+    }
 }
