@@ -9,6 +9,7 @@
 #include "common/Logger.h"
 #include "common/ProblemReporter.h"
 #include "common/ScopeTimer.h"
+#include "common/SecretRedactor.h"
 #include "common/StringUtils.h"
 #include "common/Utilities.h"
 #include "common/json/Serializer.h"
@@ -26,6 +27,13 @@ using Http::UrlPrinter;
 namespace {
 
 using PathSet = Poco::HashSet<std::string>;
+
+// A link's query holds what grants access to it: logged, it is masked.
+std::string printableLink(const std::string& link) {
+    const size_t query = link.find('?');
+    if (query == std::string::npos) return link;
+    return link.substr(0, query + 1) + SecretRedactor::MASK;
+}
 
 const char* const CHANNEL = "DepotSelector";
 const std::size_t SEEN_PATH_BUCKETS = 64;
@@ -211,23 +219,24 @@ Poco::JSON::Array::Ptr DepotSelector::fetchRedistDepots() {
     const int status = Http::Tasks::fetchStatus(request, response, m_abortSignal);
     const std::string url = UrlPrinter::UrlToString(request);
     if (status != 200) {
-        Logger::LogError("Failed to download redist manifest file %s - error code %d", url.c_str(), status);
+        Logger::LogError("Failed to download redist manifest file %s - error code %d", printableLink(link).c_str(),
+                         status);
         if (answered(status)) reportRedistProblem(url, status);
         return Poco::JSON::Array::Ptr();
     }
     ISerializable::json document;
     if (!parse(response.body, document)) {
-        Logger::LogError("Failed to deserialize redist manifest %s.", url.c_str());
+        Logger::LogError("Failed to deserialize redist manifest %s.", printableLink(link).c_str());
         reportRedistProblem(url, status);
         return Poco::JSON::Array::Ptr();
     }
     Poco::JSON::Object::Ptr product = document->getObject("product");
     if (!product) {
-        Logger::LogError("Failed to get product object in redist file %s.", url.c_str());
+        Logger::LogError("Failed to get product object in redist file %s.", printableLink(link).c_str());
         return Poco::JSON::Array::Ptr();
     }
     Poco::JSON::Array::Ptr depots = product->getArray("depots");
-    if (!depots) Logger::LogError("Failed to get depots object in redist file %s.", url.c_str());
+    if (!depots) Logger::LogError("Failed to get depots object in redist file %s.", printableLink(link).c_str());
     return depots;
 }
 

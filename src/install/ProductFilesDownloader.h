@@ -37,6 +37,7 @@
 #include "install/DownloadFilePartInfo.h"
 #include "install/EInstallResult.h"
 #include "install/FileSystem.h"
+#include "install/InstallPathGuard.h"
 #include "install/NotificationsManager.h"
 #include "install/OperationFeedback.h"
 #include "install/OperationsManager.h"
@@ -67,8 +68,9 @@ public:
     static constexpr int32_t MAX_RETRY_DELAY_DOUBLINGS = 4;
     static constexpr int SECURE_URL_ATTEMPTS = 100;
 
+    // Every file operation goes through `fileSystem`, which outlives the downloader.
     ProductFilesDownloader(const ProductInfo::Ptr& product, ProductFilesSynchronizerCallbackInterface& callback,
-                           const AbortSignal::Ptr& abortSignal);
+                           const AbortSignal::Ptr& abortSignal, FileSystem& fileSystem = FileSystem::Default());
     ~ProductFilesDownloader();
     ProductFilesDownloader(const ProductFilesDownloader&) = delete;
     ProductFilesDownloader& operator=(const ProductFilesDownloader&) = delete;
@@ -80,7 +82,9 @@ public:
     // installed nor downloaded as the manifest describes it.
     void chooseFilesNeededForUpdate();
     // False, with OutOfDiskSpace, when the volume of the first file cannot hold
-    // every downloading file, or a file cannot be created at its size.
+    // what is still to be reserved for the downloading files (their sizes less
+    // what their files already hold), or a file cannot be created at its size.
+    // False at once after an abort.
     bool allocateDiskSpace();
     // Fetches and verifies every file; false with the result set on failure,
     // or on abort (the records of files in progress are written then, so that
@@ -122,6 +126,8 @@ private:
     static bool isUnfinished(const DownloadingFileInfo& file);
 
     bool aborted() const { return m_abortSignal->isRaised(); }
+    // Logs the reason when `path` is not below the downloads directory or is reached through a link.
+    bool isInDownloads(const std::string& path, InstallPathGuard::LastComponent last) const;
     void fail(EInstallResult result);
     ProductFiles::DownloadingFiles& downloadingFiles() { return m_product->getFiles().getDownloadingFiles(); }
     const ProductFiles::DownloadingFiles& downloadingFiles() const {
@@ -174,6 +180,7 @@ private:
     mutable VantisMutex m_resultMutex;
     Poco::Optional<EInstallResult> m_result;
     AbortSignal::Ptr m_abortSignal;
+    FileSystem& m_fileSystem;
     uint16_t m_partsInFlightLimit;
     // Where getDownloadTasksFinished looks first.
     mutable std::string m_unfinishedFileHint;

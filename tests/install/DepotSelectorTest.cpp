@@ -189,6 +189,11 @@ TEST_F(DepotSelectorTest, EveryFailedFetchOrUnreadableManifestFailsTheSelection)
              addFault(R"({"listener": "api", "path": "repository", "action": "status", "status": 500})");
          },
          nullptr, "Failed to receive manifest for redistributables: 500"},
+        {"repository document refused",
+         [this] {
+             addFault(R"({"listener": "api", "path": "^/content/.*repository", "action": "status", "status": 500})");
+         },
+         nullptr, "/content/redists/repository.json?*** - error code 500"},
         {"redistributable unknown", nullptr,
          [](std::string& manifest) {
              const std::string name = "\"runtime\"";
