@@ -539,6 +539,7 @@ TEST_F(ClientCoreTest, ExternallyInstalledGamesAreAddedToTheIndexOneEntryAtATime
 
 TEST_F(ClientCoreTest, ReloadReplacesTheProductWithWhatTheDatabasesHoldUntilShutdown) {
     startAndSettle(listener);
+    Logger::Start("VantisClient", sandbox.path("Logs/VantisClient.log"));
     const auto store = [](EProductState state) {
         Poco::SharedPtr<ProductInfo> product = makeProduct("55", "", state);
         ASSERT_TRUE(StorageDBSerializer::SerializeProduct(product.get()));
