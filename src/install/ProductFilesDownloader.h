@@ -9,7 +9,9 @@
 // failed part is queued again after a short delay that grows with its failures;
 // a file whose hash keeps differing is given up after the fourth time. Files an
 // earlier run left behind are taken over: a download resumes with the parts it
-// had written.
+// had written. Every file it creates, writes or deletes lies below the
+// downloads directory and is reached without a link: a record read back from
+// storage that names another path is dropped and its file left alone.
 //
 // Thread-safety: everything but abort() and getInstallResult() runs on the
 // install thread, the handlers of results too. Hash results (operation
