@@ -156,9 +156,20 @@ bool FileLocker::changeReadBit(const std::string& path, bool set) {
 }
 
 bool FileLocker::changeMode(const std::string& path, mode_t mode) {
-    // Never through a link: a link planted in the file's place fails the change
-    // instead of handing it to whatever the link points to.
-    return ::fchmodat(AT_FDCWD, path.c_str(), mode, AT_SYMLINK_NOFOLLOW) == 0;
+    // Never through a link: a link planted in the file's place fails the open
+    // instead of handing the change to whatever the link points to. The
+    // descriptor does the change, which needs neither /proc nor a recent C
+    // library, as fchmodat(AT_SYMLINK_NOFOLLOW) would.
+    const int flags = O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+    int fd = ::open(path.c_str(), O_RDONLY | flags);
+    if (fd < 0 && errno == EACCES) fd = ::open(path.c_str(), O_WRONLY | flags);
+    if (fd < 0) return false;
+    struct stat status {};
+    const bool changed = ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && ::fchmod(fd, mode) == 0;
+    const int error = errno;
+    ::close(fd);
+    errno = error;
+    return changed;
 }
 
 bool FileLocker::testForExclusiveAccess(const std::string& path) {

@@ -64,7 +64,7 @@ bool CheckForUpdatesToManifestsTask::checkFileExistanceAndSizesOK(ProductInfo& p
         }
         uint64_t size = 0;
         const uint64_t expected = entry.second->getFileInfo().getSize();
-        if (FileSystem::getFileSize(full, size) && size != expected) {
+        if (FileSystem::Default().getFileSize(full, size) && size != expected) {
             Logger::LogWarning("File %s has invalid size during checking for updates - has %llu but expected %llu",
                                relative.c_str(), static_cast<unsigned long long>(size),
                                static_cast<unsigned long long>(expected));

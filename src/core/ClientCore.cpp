@@ -284,11 +284,20 @@ bool ClientCore::proceedWithUpdate(EManifestUpdateCode code, const std::string& 
         // An index entry may lose its target; the product's own selection is
         // then the best guess of what was being installed.
         const Poco::SharedPtr<ProductIdentification> target = product->getTargetIdentification();
+        const bool targetSelects = target && !target->revisions.empty();
+        if (!targetSelects && product->getRevisionList().empty()) {
+            // A first install that failed early: resuming "nothing" would fail
+            // after every sign-in. The user's next choice installs the game.
+            Logger::LogInfo("No resume of game %s: neither the interrupted install nor the game holds a selection",
+                            gameId.c_str());
+            return false;
+        }
         Logger::LogInfo("Automatically resuming update to game %s because product state is %s; current: %s, remote: %s",
                         gameId.c_str(), GetProductStateName(state), product->getDebugIdentificationString().c_str(),
                         target ? target->getDebugIdentificationString().c_str() : "-");
-        return installProductAsync(product->getGameId(), target ? target->revisions : product->getRevisionList(),
-                                   target ? target->language : product->getLanguage());
+        return installProductAsync(product->getGameId(),
+                                   targetSelects ? target->revisions : product->getRevisionList(),
+                                   targetSelects ? target->language : product->getLanguage());
     }
     const bool needsUpdating = code == EManifestUpdateCode::UpdateNeeded;
     if (!needsUpdating && state != EProductState::Offline && state != EProductState::OfflineUnplayable) return false;
@@ -430,7 +439,7 @@ void ClientCore::handleReloadProductInfo(const void*, const std::string& gameId)
     Logger::LogInfo("Reloaded product info from DB for product %s, remote: %s",
                     product->getDebugIdentificationString().c_str(),
                     target ? target->getDebugIdentificationString().c_str() : "-");
-    replaceProduct(product);
+    replaceProduct(product, "handleReloadProductInfo");
 }
 
 void ClientCore::adoptOffer(const ProductUpdateCheckResultStruct& result) {
@@ -448,15 +457,15 @@ void ClientCore::adoptOffer(const ProductUpdateCheckResultStruct& result) {
     }
 }
 
-void ClientCore::replaceProduct(const Poco::SharedPtr<ProductInfo>& product) {
+void ClientCore::replaceProduct(const Poco::SharedPtr<ProductInfo>& product, const char* caller) {
     ScopedLock lock(m_productMutex);
     for (Poco::SharedPtr<ProductInfo>& known : m_products) {
         if (known->getGameId() != product->getGameId()) continue;
         known = product;
         return;
     }
-    Logger::LogWarning("Product %s not found in ClientCore products; inserting",
-                       product->getGameId().c_str());
+    Logger::LogWarning("Product %s not found in ClientCore products during %s; inserting",
+                       product->getGameId().c_str(), caller);
     m_products.push_back(product);
 }
 

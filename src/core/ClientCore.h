@@ -88,8 +88,8 @@ public:
     // records, shared with other threads: read them, never change them.
     void getAllProducts(std::vector<Poco::SharedPtr<ProductInfo>>& out);
     // Puts a changed copy of a product in place of the engine's record of the
-    // same game (added when the game is unknown).
-    void replaceProduct(const Poco::SharedPtr<ProductInfo>& product);
+    // same game (added, with a warning naming `caller`, when the game is unknown).
+    void replaceProduct(const Poco::SharedPtr<ProductInfo>& product, const char* caller);
 
     // Product operations.
     // Queues an install or update of the game for the selection; false, dropping

@@ -25,7 +25,7 @@ void FixDirectoryPrivilegesTask::doWork() {
         Poco::SharedPtr<ProductInfo> product = new ProductInfo(*known);
         product->setProductState(EProductState::Offline, true);
         StorageDBSerializer::UpdateProductInIndex(product.get());
-        core->replaceProduct(product);
+        core->replaceProduct(product, "FixDirectoryPrivilegesTask");
         ProductStateChangedStruct change;
         change.product = product->constructProductPresentationData();
         productStateChangedEvent.notify(this, change);

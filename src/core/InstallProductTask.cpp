@@ -69,11 +69,15 @@ void InstallProductTask::install() {
                     m_product->getDebugIdentificationString().c_str());
     postNotification_StatusCode(EInstallStatusCode::Initializing);
     if (!deserializeDepots() || !launchProductFilesSynchronizer()) return;
+    // An abort from here on keeps the product as it is, so that the next run
+    // runs the installers and finalizes it; recorded Installed, it never would.
+    if (finishIfAborted()) return;
     postNotification_StatusCode(EInstallStatusCode::InstallingComponents);
     Logger::LogInfo("InstallProductTask for gid %s installing redistributables", m_gameId.c_str());
     Logger::LogInfo("InstallProductTask for gid %s installing support components", m_gameId.c_str());
     // A failing installer does not fail the install: the game's files are in place.
     SupportInstallerRunner(*m_product, m_abortSignal).run(m_remoteDefinition->getSupportCommands());
+    if (finishIfAborted()) return;
     finalizeInstallation();
     postNotification_StatusCode(EInstallStatusCode::Complete);
     Logger::LogInfo("InstallProductTask for gid %s install complete", m_gameId.c_str());

@@ -23,6 +23,8 @@ SupportInstallerRunner::SupportInstallerRunner(ProductInfo& product, const Abort
     : m_product(product), m_abortSignal(abortSignal) {}
 
 bool SupportInstallerRunner::run(const std::vector<RemoteSupportInfo>& commands) {
+    // Without commands the record of the installers that already ran stays.
+    if (commands.empty()) return true;
     m_product.clearLocalSupportList();
     bool allSucceeded = true;
     for (const RemoteSupportInfo& command : commands) allSucceeded = runCommand(command) && allSucceeded;

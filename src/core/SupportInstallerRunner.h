@@ -4,8 +4,9 @@
 // directly, never through a shell, with the install's selection as separate
 // arguments: the install directory, the language, the selected game ids joined
 // with ", ", and the command's own argument when it has one. The product's
-// record of run commands is rebuilt on every run, so an install that is
-// resumed runs each installer again without recording it twice.
+// record of run commands is rebuilt on every run that has commands, so an
+// install that is resumed runs each installer again without recording it
+// twice; a manifest without commands leaves the record as it is.
 // Thread-safety: none; runs on the install task's thread. The abort signal may
 // be raised from any thread and ends a running installer.
 #pragma once

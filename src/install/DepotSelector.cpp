@@ -9,6 +9,7 @@
 #include "common/Logger.h"
 #include "common/ProblemReporter.h"
 #include "common/ScopeTimer.h"
+#include "common/SecretRedactor.h"
 #include "common/StringUtils.h"
 #include "common/Utilities.h"
 #include "net/HttpTasks.h"
@@ -25,6 +26,13 @@ using Failure = Http::Tasks::LinkedDocument::Failure;
 namespace {
 
 using PathSet = Poco::HashSet<std::string>;
+
+// A link's query holds what grants access to it: logged, it is masked.
+std::string printableLink(const std::string& link) {
+    const size_t query = link.find('?');
+    if (query == std::string::npos) return link;
+    return link.substr(0, query + 1) + SecretRedactor::MASK;
+}
 
 const char* const CHANNEL = "DepotSelector";
 const std::size_t SEEN_PATH_BUCKETS = 64;
@@ -189,22 +197,22 @@ Poco::JSON::Array::Ptr DepotSelector::fetchRedistDepots() {
         case Failure::InsecureLink:
             return Poco::JSON::Array::Ptr();
         case Failure::DocumentStatus:
-            Logger::LogError("Failed to download redist manifest file %s - error code %d", fetched.url.c_str(),
+            Logger::LogError("Failed to download redist manifest file %s - error code %d", printableLink(fetched.link).c_str(),
                              fetched.status);
             if (answered(fetched.status)) reportRedistProblem(fetched.url, fetched.status);
             return Poco::JSON::Array::Ptr();
         case Failure::DocumentUnreadable:
-            Logger::LogError("Failed to deserialize redist manifest %s.", fetched.url.c_str());
+            Logger::LogError("Failed to deserialize redist manifest %s.", printableLink(fetched.link).c_str());
             reportRedistProblem(fetched.url, fetched.status);
             return Poco::JSON::Array::Ptr();
     }
     Poco::JSON::Object::Ptr product = fetched.document->getObject("product");
     if (!product) {
-        Logger::LogError("Failed to get product object in redist file %s.", fetched.url.c_str());
+        Logger::LogError("Failed to get product object in redist file %s.", printableLink(fetched.link).c_str());
         return Poco::JSON::Array::Ptr();
     }
     Poco::JSON::Array::Ptr depots = product->getArray("depots");
-    if (!depots) Logger::LogError("Failed to get depots object in redist file %s.", fetched.url.c_str());
+    if (!depots) Logger::LogError("Failed to get depots object in redist file %s.", printableLink(fetched.link).c_str());
     return depots;
 }
 

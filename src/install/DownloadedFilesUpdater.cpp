@@ -40,11 +40,36 @@ bool isNonEmptyDirectory(const std::string& path) {
     }
 }
 
+bool existsNoFollow(const std::string& path) {
+    struct stat status {};
+    return ::lstat(path.c_str(), &status) == 0;
+}
+
+// What stands where a link of the product goes. Only a link and an empty
+// directory make room: anything else may hold the user's own files.
+enum class LinkPlace { Free, Kept, Failed };
+
+LinkPlace clearLinkPlace(const std::string& path) {
+    struct stat status {};
+    if (::lstat(path.c_str(), &status) != 0) return errno == ENOENT ? LinkPlace::Free : LinkPlace::Failed;
+    if (S_ISLNK(status.st_mode)) return ::unlink(path.c_str()) == 0 ? LinkPlace::Free : LinkPlace::Failed;
+    if (!S_ISDIR(status.st_mode)) return LinkPlace::Kept;
+    if (::rmdir(path.c_str()) == 0) return LinkPlace::Free;
+    return errno == ENOTEMPTY || errno == EEXIST ? LinkPlace::Kept : LinkPlace::Failed;
+}
+
+bool pointsTo(const std::string& path, const std::string& target) {
+    std::string content(target.size() + 1, '\0');
+    const ssize_t length = ::readlink(path.c_str(), &content[0], content.size());
+    return length >= 0 && static_cast<size_t>(length) == target.size() && content.compare(0, target.size(), target) == 0;
+}
+
 }  // namespace
 
 DownloadedFilesUpdater::DownloadedFilesUpdater(const ProductInfo::Ptr& product,
-                                               ProductFilesSynchronizerCallbackInterface& callback)
-    : m_product(product), m_callback(callback) {}
+                                               ProductFilesSynchronizerCallbackInterface& callback,
+                                               FileSystem& fileSystem)
+    : m_product(product), m_callback(callback), m_fileSystem(fileSystem) {}
 
 bool DownloadedFilesUpdater::update() {
     using Step = Poco::Optional<EInstallResult> (DownloadedFilesUpdater::*)();
@@ -52,9 +77,22 @@ bool DownloadedFilesUpdater::update() {
          {&DownloadedFilesUpdater::createDirectoriesForProductInfo, &DownloadedFilesUpdater::moveFilesForProductInfo,
           &DownloadedFilesUpdater::deleteFilesForProductInfo, &DownloadedFilesUpdater::createSymbolicLinks}) {
         m_result = (this->*step)();
-        if (m_result.isSpecified()) return false;
+        if (m_result.isSpecified()) {
+            keepMovedGamePlayable();
+            return false;
+        }
     }
     return true;
+}
+
+// Once every download is in place the game plays; a deletion or a link that
+// failed after that leaves an update to resume, not an unplayable game.
+void DownloadedFilesUpdater::keepMovedGamePlayable() {
+    if (m_product->getProductState() != EProductState::UpdatingUnplayable ||
+        !m_product->getFiles().getDownloadingFiles().empty()) {
+        return;
+    }
+    m_product->setProductState(EProductState::Updating, true);
 }
 
 const std::string& DownloadedFilesUpdater::rootFor(bool support) const {
@@ -93,21 +131,28 @@ bool DownloadedFilesUpdater::processDirectory(DirInfo& entry) {
     const std::string path = Utilities::AppendPath(root, relative);
     const bool inside = InstallPathGuard::isInside(root, path, LastComponent::MustNotBeLink);
     if (entry.deleteFlag) {
-        if (inside && FileSystem::deleteDir(path, true)) {
+        // A directory that is already gone has been removed.
+        if (inside && (!existsNoFollow(path) || m_fileSystem.deleteDir(path, true))) {
             entry.deleteFlag = false;
             return true;
         }
         Logger::LogError("Failed to delete directory %s.", path.c_str());
         return false;
     }
-    if (inside && FileSystem::createDir(path)) return true;
+    if (inside && m_fileSystem.createDir(path)) return true;
     Logger::LogError("Failed to create directory %s.", path.c_str());
     return false;
 }
 
 Poco::Optional<EInstallResult> DownloadedFilesUpdater::moveFilesForProductInfo() {
     std::vector<MovedFile> moves;
-    bool anyMoveFailed = !planMoves(moves);
+    // Everything the update will touch is checked before the first lock or
+    // state change: a refusal halfway would leave the game half updated.
+    if (!planMoves(moves) || !areDeletionsAllowed() || !areLinksAllowed()) {
+        Logger::LogError("Nothing of game %s was moved: a path of the update was refused.",
+                         m_product->getGameId().c_str());
+        return EInstallResult::DiskAccessError;
+    }
     if (isGameInSession(moves)) return EInstallResult::GameInSession;
     // Destroyed at the end of the step: whatever it still holds is given back.
     FileLocker locker;
@@ -116,6 +161,7 @@ Poco::Optional<EInstallResult> DownloadedFilesUpdater::moveFilesForProductInfo()
     if (!m_callback.serializeProductInfoToIndex()) {
         Logger::LogWarning("Could not write the index entry of product %s.", m_product->getGameId().c_str());
     }
+    bool anyMoveFailed = false;
     for (const MovedFile& move : moves) anyMoveFailed = !placeFile(move, locker) || anyMoveFailed;
     return finishDownloads(anyMoveFailed);
 }
@@ -136,13 +182,63 @@ bool DownloadedFilesUpdater::planMoves(std::vector<MovedFile>& moves) {
 bool DownloadedFilesUpdater::isMovable(const MovedFile& move) {
     const std::string& from = move.getDownloadPath();
     const std::string& to = move.getInstallPath();
+    const std::string& root = rootFor(move.getFileInfo().getType());
     if (InstallPathGuard::isInside(m_product->getDownloadsPath(), from, LastComponent::MustNotBeLink) &&
-        InstallPathGuard::isInside(rootFor(move.getFileInfo().getType()), to, LastComponent::MayBeLink)) {
-        if (!isNonEmptyDirectory(to)) return true;
-        Logger::LogError("Not replacing the directory %s: it is not empty.", to.c_str());
+        InstallPathGuard::isInside(root, to, LastComponent::MayBeLink) && isDownloadPresent(from) &&
+        isPlaceFree(root, to)) {
+        return true;
     }
     Logger::LogError("Failed to move file %s to %s!", from.c_str(), to.c_str());
     return false;
+}
+
+bool DownloadedFilesUpdater::isDownloadPresent(const std::string& from) {
+    struct stat status {};
+    if (::lstat(from.c_str(), &status) == 0 && S_ISREG(status.st_mode)) return true;
+    Logger::LogError("Not moving %s: the verified download is no longer there.", from.c_str());
+    return false;
+}
+
+// The directories the file needs must be directories already or missing: a
+// file in their way would have to be deleted while the files are locked.
+bool DownloadedFilesUpdater::isPlaceFree(const std::string& root, const std::string& to) {
+    if (isNonEmptyDirectory(to)) {
+        Logger::LogError("Not replacing the directory %s: it is not empty.", to.c_str());
+        return false;
+    }
+    std::string base = root;
+    while (base.size() > 1 && base.back() == '/') base.pop_back();
+    for (size_t slash = to.rfind('/'); slash != std::string::npos && slash > base.size();
+         slash = to.rfind('/', slash - 1)) {
+        const std::string directory = to.substr(0, slash);
+        struct stat status {};
+        if (::lstat(directory.c_str(), &status) == 0 && !S_ISDIR(status.st_mode)) {
+            Logger::LogError("Not moving a file to %s: %s is not a directory.", to.c_str(), directory.c_str());
+            return false;
+        }
+    }
+    return true;
+}
+
+bool DownloadedFilesUpdater::areDeletionsAllowed() {
+    bool allowed = true;
+    for (const InstalledFileInfo::Ptr& file : staleFiles()) {
+        allowed = InstallPathGuard::isInside(rootFor(file->getFileInfo().getType()), file->getFullPath(),
+                                             LastComponent::MayBeLink) &&
+                  allowed;
+    }
+    return allowed;
+}
+
+bool DownloadedFilesUpdater::areLinksAllowed() {
+    const std::string& root = m_product->getLocalPath();
+    bool allowed = true;
+    for (const auto& entry : m_product->getSymLinks().getRemoteSymLinks()) {
+        if (entry.first.empty()) continue;
+        allowed = InstallPathGuard::isInside(root, Utilities::AppendPath(root, entry.first), LastComponent::MayBeLink) &&
+                  allowed;
+    }
+    return allowed;
 }
 
 bool DownloadedFilesUpdater::isGameInSession(const std::vector<MovedFile>& moves) {
@@ -176,7 +272,7 @@ bool DownloadedFilesUpdater::placeFile(const MovedFile& move, FileLocker& locker
     // Checked again: earlier moves may have taken long enough for the
     // directories to change.
     if (!isMovable(move)) return false;
-    if (!FileSystem::moveFile(from, to)) {
+    if (!m_fileSystem.moveFile(from, to)) {
         Logger::LogError("Failed to move file %s to %s!", from.c_str(), to.c_str());
         return false;
     }
@@ -199,7 +295,7 @@ void DownloadedFilesUpdater::applyHiddenFlag(const MovedFile& move) {
     const RemoteFileDefinition::Ptr& definition = move.getDownload()->getRemoteDefinition();
     if (definition.isNull() || !definition->isHidden()) return;
     const std::string& path = move.getInstallPath();
-    if (FileSystem::setHidden(path)) {
+    if (m_fileSystem.setHidden(path)) {
         Logger::LogInfo("Set hidden attribute for file %s.", path.c_str());
     } else {
         Logger::LogWarning("Failed to set hidden attribute for file %s. Continuing... ", path.c_str());
@@ -220,15 +316,19 @@ Poco::Optional<EInstallResult> DownloadedFilesUpdater::finishDownloads(bool anyM
     return EInstallResult::DiskAccessError;
 }
 
-Poco::Optional<EInstallResult> DownloadedFilesUpdater::deleteFilesForProductInfo() {
-    ProductFiles& files = m_product->getFiles();
+std::vector<InstalledFileInfo::Ptr> DownloadedFilesUpdater::staleFiles() const {
+    const ProductFiles& files = m_product->getFiles();
     std::vector<InstalledFileInfo::Ptr> stale;
     for (const auto& entry : files.getInstalledFiles()) {
         if (files.getRemoteFiles().find(entry.first) == files.getRemoteFiles().end()) stale.push_back(entry.second);
     }
-    for (const InstalledFileInfo::Ptr& file : stale) {
+    return stale;
+}
+
+Poco::Optional<EInstallResult> DownloadedFilesUpdater::deleteFilesForProductInfo() {
+    for (const InstalledFileInfo::Ptr& file : staleFiles()) {
         if (!deleteStaleFile(file)) return EInstallResult::DiskAccessError;
-        files.getInstalledFiles().erase(file->getFileInfo().getPath());
+        m_product->getFiles().getInstalledFiles().erase(file->getFileInfo().getPath());
     }
     return Poco::Optional<EInstallResult>();
 }
@@ -237,7 +337,7 @@ bool DownloadedFilesUpdater::deleteStaleFile(const InstalledFileInfo::Ptr& file)
     const std::string& path = file->getFullPath();
     Logger::LogInfo("Deleting installed file %s, since it does not exist in remote product definition", path.c_str());
     if (InstallPathGuard::isInside(rootFor(file->getFileInfo().getType()), path, LastComponent::MayBeLink) &&
-        FileSystem::deleteFile(path)) {
+        m_fileSystem.deleteFile(path)) {
         return true;
     }
     Logger::LogError("Failed to delete file %s for game %s", path.c_str(), m_product->getGameId().c_str());
@@ -254,20 +354,28 @@ Poco::Optional<EInstallResult> DownloadedFilesUpdater::createSymbolicLinks() {
 }
 
 bool DownloadedFilesUpdater::removeInstalledLink(const InstalledSymLinkInfo::Ptr& link) {
-    const std::string& relative = link->getFullPath();
+    const std::string relative = link->getFullPath();
     const std::string& root = m_product->getLocalPath();
     const std::string path = Utilities::AppendPath(root, relative);
-    struct stat status {};
+    SymLinkFiles& links = m_product->getSymLinks();
     // An empty path would name the install directory itself: only the record goes.
-    if (relative.empty() || ::lstat(path.c_str(), &status) != 0) {
+    if (relative.empty() || !existsNoFollow(path)) {
         Logger::LogWarning("Link %s missing or has invalid path stored.", relative.c_str());
+    } else if (links.getRemoteSymLinks().count(relative) == 0) {
+        // A record whose link cannot be removed stays, so that a later update tries again.
+        if (!InstallPathGuard::isInside(root, path, LastComponent::MayBeLink)) return false;
+        const LinkPlace place = clearLinkPlace(path);
+        if (place == LinkPlace::Failed) {
+            Logger::LogError("Could not remove the link %s: %s", path.c_str(), std::strerror(errno));
+            return false;
+        }
+        if (place == LinkPlace::Kept) {
+            Logger::LogWarning("Keeping %s where the link %s was: it is no link and may hold the user's files.",
+                               path.c_str(), relative.c_str());
+        }
     }
-    // A record whose link cannot be removed stays, so that a later update tries again.
-    if (!relative.empty() && (!InstallPathGuard::isInside(root, path, LastComponent::MayBeLink) ||
-                              !Utilities::DeleteFileOrDirectory(path))) {
-        return false;
-    }
-    m_product->getSymLinks().removeInstalledSymLinkInfo(relative);
+    // A link the manifest still lists is left to createLink, which keeps it when it points where it should.
+    links.removeInstalledSymLinkInfo(relative);
     return true;
 }
 
@@ -281,11 +389,19 @@ bool DownloadedFilesUpdater::createLink(const RemoteSymLinkDefinition::Ptr& defi
     }
     const std::string& root = m_product->getLocalPath();
     const std::string path = Utilities::AppendPath(root, relative);
-    bool created =
-        InstallPathGuard::isInside(root, path, LastComponent::MayBeLink) && Utilities::DeleteFileOrDirectory(path);
-    if (created && ::symlink(target.c_str(), path.c_str()) != 0) {
-        Logger::LogError("Could not create symbolic link %s: %s", path.c_str(), std::strerror(errno));
-        created = false;
+    bool created = InstallPathGuard::isInside(root, path, LastComponent::MayBeLink);
+    if (created && !pointsTo(path, target)) {
+        const LinkPlace place = clearLinkPlace(path);
+        if (place == LinkPlace::Kept) {
+            Logger::LogWarning("Not making the link %s to %s: what stands there is no link and may hold the user's "
+                               "files; it is kept.",
+                               path.c_str(), target.c_str());
+            return true;
+        }
+        if (place == LinkPlace::Failed || ::symlink(target.c_str(), path.c_str()) != 0) {
+            Logger::LogError("Could not create symbolic link %s: %s", path.c_str(), std::strerror(errno));
+            created = false;
+        }
     }
     if (!created) Logger::LogError("Failed to create symbolic link %s to %s.", path.c_str(), target.c_str());
     m_product->getSymLinks().addInstalledSymLinkInfo(

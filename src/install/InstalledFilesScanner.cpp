@@ -54,7 +54,7 @@ void InstalledFilesScanner::checkExistanceAndSizes() {
 
 void InstalledFilesScanner::refreshSize(InstalledFileInfo::Ptr file) {
     uint64_t size = 0;
-    if (!FileSystem::getFileSize(file->getFullPath(), size) || size == file->getFileInfo().getSize()) return;
+    if (!FileSystem::Default().getFileSize(file->getFullPath(), size) || size == file->getFileInfo().getSize()) return;
     file->getFileInfo().setSize(size);
     // The recorded hash was that of other contents; an empty one makes the file hashed again.
     file->getFileInfo().setHash("");
@@ -82,7 +82,7 @@ void InstalledFilesScanner::addMissingFiles() {
         InstalledFileInfo::Ptr file =
             new InstalledFileInfo(definition.getType(), definition.getPath(), InstalledFileInfo::Unverified, fullPath);
         uint64_t size = 0;
-        if (FileSystem::getFileSize(fullPath, size)) file->getFileInfo().setSize(size);
+        if (FileSystem::Default().getFileSize(fullPath, size)) file->getFileInfo().setSize(size);
         files.insertOrUpdateInstalledFileInfo(file);
     }
 }

@@ -20,6 +20,7 @@
 #include "install/CalculateHashOperation.h"
 #include "install/FilePartLayout.h"
 #include "install/FileSystem.h"
+#include "install/InstallPathGuard.h"
 #include "install/ProductFilesDownloadListener.h"
 #include "install/ResultNotification.h"
 #include "install/WrittenPartDigest.h"
@@ -32,6 +33,8 @@
 namespace VantisClient {
 
 namespace {
+
+using LastComponent = InstallPathGuard::LastComponent;
 
 const char* const FILES_NEEDED_CHANNEL = "FilesNeededForUpdate";
 const char* const INSTALL_DEBUG_CHANNEL = "InstallProductDebug";
@@ -49,7 +52,7 @@ Poco::Net::HTTPResponse::HTTPStatus asStatus(int32_t status) {
 
 ProductFilesDownloader::ProductFilesDownloader(const ProductInfo::Ptr& product,
                                                ProductFilesSynchronizerCallbackInterface& callback,
-                                               const AbortSignal::Ptr& abortSignal)
+                                               const AbortSignal::Ptr& abortSignal, FileSystem& fileSystem)
     : m_serializer(callback, abortSignal),
       m_callback(callback),
       m_secureUrlCache(new SecureUrlCache),
@@ -58,6 +61,7 @@ ProductFilesDownloader::ProductFilesDownloader(const ProductInfo::Ptr& product,
       m_wakeUp(new Poco::Notification),
       m_operationsManager(m_resultQueue),
       m_abortSignal(abortSignal),
+      m_fileSystem(fileSystem),
       m_partsInFlightLimit(readPartsInFlightLimit()) {
     m_handlers.registerHandler(DownloadFilePartFeedback::TypeId(),
                                &ProductFilesDownloader::handleDownloadOperationComplete);
@@ -79,6 +83,10 @@ uint16_t ProductFilesDownloader::readPartsInFlightLimit() {
 
 Poco::Timestamp::TimeDiff ProductFilesDownloader::retryDelay(int32_t failures) {
     return RETRY_DELAY_US << std::clamp<int32_t>(failures - 1, 0, MAX_RETRY_DELAY_DOUBLINGS);
+}
+
+bool ProductFilesDownloader::isInDownloads(const std::string& path, LastComponent last) const {
+    return InstallPathGuard::isInside(m_product->getDownloadsPath(), path, last);
 }
 
 void ProductFilesDownloader::fail(EInstallResult result) {
@@ -126,7 +134,14 @@ void ProductFilesDownloader::scanDownloadedFiles() {
 bool ProductFilesDownloader::takeOverDownloadedFile(DownloadingFileInfo::Ptr file,
                                                     const RemoteFileDefinition::Ptr& remote) {
     uint64_t size = 0;
-    if (file->getFullPath().empty() || !FileSystem::getFileSize(file->getFullPath(), size)) {
+    // A record read back from storage may name any path: only one below the
+    // downloads directory is taken over, written to or deleted.
+    if (!file->getFullPath().empty() && !isInDownloads(file->getFullPath(), LastComponent::MustNotBeLink)) {
+        Logger::LogError("Downloaded file %s is not inside the downloads directory, dropping",
+                         file->getFullPath().c_str());
+        return false;
+    }
+    if (file->getFullPath().empty() || !m_fileSystem.getFileSize(file->getFullPath(), size)) {
         Logger::LogInfo("Downloaded file %s disappeared, dropping; info: (%s)", file->getFullPath().c_str(),
                         file->getDebugInfoString().c_str());
         return false;
@@ -154,7 +169,7 @@ bool ProductFilesDownloader::takeOverDownloadedFile(DownloadingFileInfo::Ptr fil
 
 void ProductFilesDownloader::deleteUnusableFile(DownloadingFileInfo::Ptr file) {
     Logger::LogInfo("Deleting unusable failed file %s", file->getFileInfo().getPath().c_str());
-    FileSystem::deleteFile(file->getFullPath());
+    if (isInDownloads(file->getFullPath(), LastComponent::MayBeLink)) m_fileSystem.deleteFile(file->getFullPath());
     file->fileDeleted();
 }
 
@@ -198,10 +213,12 @@ void ProductFilesDownloader::addNeededFile(const RemoteFileDefinition::Ptr& defi
 bool ProductFilesDownloader::allocateDiskSpace() {
     Logger::LogInfo("Allocating disk space...");
     ScopeTimer timer("Allocating disk space");
+    // An abort during the scan leaves records that were never matched with their definition.
+    if (aborted()) return false;
     if (downloadingFiles().empty()) return true;
     const uint64_t required = requiredSpace();
     const uint64_t free = Utilities::GetFreeSpaceForPath(downloadingFiles().begin()->second->getFullPath());
-    if (free <= required) {
+    if (required > 0 && free <= required) {
         Logger::LogError("There is not enought space for allocating files: required= %llu, free= %llu, aborting.",
                          static_cast<unsigned long long>(required), static_cast<unsigned long long>(free));
         fail(EInstallResult::OutOfDiskSpace);
@@ -211,7 +228,13 @@ bool ProductFilesDownloader::allocateDiskSpace() {
     for (auto& entry : downloadingFiles()) {
         if (aborted()) break;
         if (count++ % ALLOCATION_LOG_INTERVAL == 0) Logger::LogInfo("Allocating disk space...");
-        if (entry.second->getState() == DownloadingFileInfo::Queued && !allocateFile(*entry.second)) {
+        DownloadingFileInfo& file = *entry.second;
+        if (file.getState() != DownloadingFileInfo::Queued || file.getRemoteDefinition().isNull()) continue;
+        if (!isInDownloads(file.getFullPath(), LastComponent::MayBeLink)) {
+            fail(EInstallResult::DiskAccessError);
+            return false;
+        }
+        if (!allocateFile(file)) {
             fail(EInstallResult::OutOfDiskSpace);
             return false;
         }
@@ -220,15 +243,23 @@ bool ProductFilesDownloader::allocateDiskSpace() {
 }
 
 uint64_t ProductFilesDownloader::requiredSpace() const {
-    // Every downloading file counts, also the ones already complete.
+    // What an earlier run reserved is already taken from the free space; counted
+    // again, every resumed install would need the game's size twice.
     uint64_t required = 0;
-    for (const auto& entry : downloadingFiles()) required += entry.second->getRemoteDefinition()->getSize();
+    for (const auto& entry : downloadingFiles()) {
+        const DownloadingFileInfo& file = *entry.second;
+        if (file.getRemoteDefinition().isNull()) continue;
+        const uint64_t size = file.getRemoteDefinition()->getSize();
+        uint64_t allocated = 0;
+        if (!m_fileSystem.getAllocatedSize(file.getFullPath(), allocated)) allocated = 0;
+        required += size - std::min(size, allocated);
+    }
     return required;
 }
 
 bool ProductFilesDownloader::allocateFile(DownloadingFileInfo& file) {
     const uint64_t size = file.getRemoteDefinition()->getSize();
-    if (!FileSystem::createNewFile(file.getFullPath(), size)) {
+    if (!m_fileSystem.createNewFile(file.getFullPath(), size)) {
         Logger::LogError("Failed to allocated disk space for file %s, aborting", file.getFullPath().c_str());
         return false;
     }
@@ -709,10 +740,11 @@ FileSystem::UnpackResult ProductFilesDownloader::storePartData(const DownloadFil
         Logger::LogInfo("File %s part %hu downloaded.", path, feedback.getPartIndex());
         return FileSystem::UnpackResult::Written;
     }
+    if (!isInDownloads(target, LastComponent::MustNotBeLink)) return FileSystem::UnpackResult::WriteFailed;
     if (feedback.isCompressed()) {
         // Unpacked straight from the received bytes.
         Poco::MemoryInputStream compressed(data.data(), data.size());
-        const FileSystem::UnpackResult unpacked = FileSystem::uncompressBufferToFile(
+        const FileSystem::UnpackResult unpacked = m_fileSystem.uncompressBufferToFile(
             compressed, target, feedback.getDestinationOffset(), feedback.getExpectedSize());
         if (unpacked != FileSystem::UnpackResult::Written) {
             Logger::LogError("Extracting or writing to file '%s' failed..", target.c_str());
@@ -722,7 +754,7 @@ FileSystem::UnpackResult ProductFilesDownloader::storePartData(const DownloadFil
                         path, feedback.getPartIndex(), inProgress, queued);
         return unpacked;
     }
-    if (!FileSystem::writeToFile(target, feedback.getDestinationOffset(), data.data(), feedback.getExpectedSize())) {
+    if (!m_fileSystem.writeToFile(target, feedback.getDestinationOffset(), data.data(), feedback.getExpectedSize())) {
         Logger::LogError("Writing to file '%s' failed..", target.c_str());
         return FileSystem::UnpackResult::WriteFailed;
     }
@@ -751,7 +783,7 @@ void ProductFilesDownloader::retryOrFailPart(const DownloadFilePartFeedback& fee
         return;
     }
     ProblemReporter::Instance().permanentDownloadFailure(
-        m_product->getGameId(), m_product->getGameName(), file->getFileInfo().getPath(),
+        m_product->getGameId(), m_product->getGameName(), feedback.getPath(),
         file->getRemoteDefinition()->getLocation().url, asStatus(feedback.getStatusCode()),
         static_cast<unsigned int>(failures));
     fail(EInstallResult::ConnectionError);

@@ -13,7 +13,9 @@
 // not yet agree are fetched again (PartSettlement). Each written part is
 // recorded at once, so that a run killed meanwhile loses only the parts in
 // flight; files an earlier run left behind are taken over and resume with the
-// parts they had written.
+// parts they had written. Every file it creates, writes or deletes lies below the
+// downloads directory and is reached without a link: a record read back from
+// storage that names another path is dropped and its file left alone.
 //
 // Thread-safety: everything but abort() and getInstallResult() runs on the
 // install thread, the handlers of results too. Hash results (operation
@@ -42,6 +44,7 @@
 #include "install/DownloadFilePartInfo.h"
 #include "install/EInstallResult.h"
 #include "install/FileSystem.h"
+#include "install/InstallPathGuard.h"
 #include "install/NotificationsManager.h"
 #include "install/OperationFeedback.h"
 #include "install/OperationsManager.h"
@@ -77,8 +80,9 @@ public:
     static constexpr Poco::Timestamp::TimeDiff RETRY_DELAY_US = 150000;
     static constexpr int32_t MAX_RETRY_DELAY_DOUBLINGS = 4;
 
+    // Every file operation goes through `fileSystem`, which outlives the downloader.
     ProductFilesDownloader(const ProductInfo::Ptr& product, ProductFilesSynchronizerCallbackInterface& callback,
-                           const AbortSignal::Ptr& abortSignal);
+                           const AbortSignal::Ptr& abortSignal, FileSystem& fileSystem = FileSystem::Default());
     ~ProductFilesDownloader();
     ProductFilesDownloader(const ProductFilesDownloader&) = delete;
     ProductFilesDownloader& operator=(const ProductFilesDownloader&) = delete;
@@ -90,7 +94,9 @@ public:
     // installed nor downloaded as the manifest describes it.
     void chooseFilesNeededForUpdate();
     // False, with OutOfDiskSpace, when the volume of the first file cannot hold
-    // every downloading file, or a file cannot be created at its size.
+    // what is still to be reserved for the downloading files (their sizes less
+    // what their files already hold), or a file cannot be created at its size.
+    // False at once after an abort.
     bool allocateDiskSpace();
     // Fetches and verifies every file; false with the result set on failure,
     // or on abort (the records of files in progress are written then, so that
@@ -133,6 +139,8 @@ private:
     static bool isUnfinished(const DownloadingFileInfo& file);
 
     bool aborted() const { return m_abortSignal->isRaised(); }
+    // Logs the reason when `path` is not below the downloads directory or is reached through a link.
+    bool isInDownloads(const std::string& path, InstallPathGuard::LastComponent last) const;
     void fail(EInstallResult result);
     ProductFiles::DownloadingFiles& downloadingFiles() { return m_product->getFiles().getDownloadingFiles(); }
     const ProductFiles::DownloadingFiles& downloadingFiles() const {
@@ -194,6 +202,7 @@ private:
     mutable VantisMutex m_resultMutex;
     Poco::Optional<EInstallResult> m_result;
     AbortSignal::Ptr m_abortSignal;
+    FileSystem& m_fileSystem;
     uint16_t m_partsInFlightLimit;
     PartFailureStreak m_failureStreaks;
     // The files whose hash differed, by path, until they are verified.

@@ -1,23 +1,27 @@
 #include "install/ProductFilesSynchronizer.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 
+#include "common/FileDescriptor.h"
 #include "common/Logger.h"
 #include "common/Utilities.h"
 #include "install/DownloadedFilesUpdater.h"
+#include "install/InstallPathGuard.h"
 
 namespace VantisClient {
 
 ProductFilesSynchronizer::ProductFilesSynchronizer(const ProductInfo::Ptr& product,
                                                    ProductFilesSynchronizerCallbackInterface& callback,
-                                                   const AbortSignal::Ptr& abortSignal)
+                                                   const AbortSignal::Ptr& abortSignal, FileSystem& fileSystem)
     : m_scanner(product, callback, abortSignal),
-      m_downloader(product, callback, abortSignal),
+      m_downloader(product, callback, abortSignal, fileSystem),
       m_product(product),
       m_callback(callback),
-      m_abortSignal(abortSignal) {}
+      m_abortSignal(abortSignal),
+      m_fileSystem(fileSystem) {}
 
 void ProductFilesSynchronizer::integrateProductWithRemoteDefinition(RemoteProductDefinition& remote) {
     for (const RemoteFileDefinition::Ptr& file : remote.getRemoteFiles()) m_product->getFiles().addRemoteFileInfo(file);
@@ -83,22 +87,36 @@ ProductFilesSynchronizer::Result ProductFilesSynchronizer::failedStep(const char
     return result;
 }
 
+namespace {
+
+// Through a descriptor opened without following a link, so that a link put in
+// the download's place never hands the change to another file.
+bool addExecuteBits(const std::string& path) {
+    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    struct stat status {};
+    return file.isOpen() && ::fstat(file.get(), &status) == 0 && S_ISREG(status.st_mode) &&
+           ::fchmod(file.get(), (status.st_mode & 07777) | 0111) == 0;
+}
+
+}  // namespace
+
 // Execute bits are added to what the file has; a game file is never made
 // writable by everybody.
 void ProductFilesSynchronizer::makeDownloadedExecutablesExecutable() {
     for (const auto& entry : m_product->getFiles().getDownloadingFiles()) {
         const DownloadingFileInfo::Ptr& file = entry.second;
         if (!file->getRemoteDefinition() || !file->getRemoteDefinition()->isExecutable()) continue;
-        struct stat status {};
         const std::string& path = file->getFullPath();
-        if (::stat(path.c_str(), &status) != 0 || ::chmod(path.c_str(), (status.st_mode & 07777) | 0111) != 0) {
+        if (!InstallPathGuard::isInside(m_product->getDownloadsPath(), path,
+                                        InstallPathGuard::LastComponent::MustNotBeLink) ||
+            !addExecuteBits(path)) {
             Logger::LogWarning("Change file %s permissions to executable failed!", path.c_str());
         }
     }
 }
 
 ProductFilesSynchronizer::Result ProductFilesSynchronizer::performUpdate() {
-    DownloadedFilesUpdater updater(m_product, m_callback);
+    DownloadedFilesUpdater updater(m_product, m_callback, m_fileSystem);
     if (updater.update()) return Result();
     return updater.getInstallResult();
 }

@@ -12,6 +12,7 @@
 
 #include "common/AbortSignal.h"
 #include "install/EInstallResult.h"
+#include "install/FileSystem.h"
 #include "install/InstalledFilesScanner.h"
 #include "install/ProductFilesDownloader.h"
 #include "install/ProductFilesSynchronizerCallbackInterface.h"
@@ -24,8 +25,10 @@ class ProductFilesSynchronizer {
 public:
     using Result = Poco::Optional<EInstallResult>;
 
+    // Every file operation of the download and the update goes through
+    // `fileSystem`, which outlives the synchronizer.
     ProductFilesSynchronizer(const ProductInfo::Ptr& product, ProductFilesSynchronizerCallbackInterface& callback,
-                             const AbortSignal::Ptr& abortSignal);
+                             const AbortSignal::Ptr& abortSignal, FileSystem& fileSystem = FileSystem::Default());
     ProductFilesSynchronizer(const ProductFilesSynchronizer&) = delete;
     ProductFilesSynchronizer& operator=(const ProductFilesSynchronizer&) = delete;
 
@@ -50,6 +53,7 @@ private:
     ProductInfo::Ptr m_product;
     ProductFilesSynchronizerCallbackInterface& m_callback;
     AbortSignal::Ptr m_abortSignal;
+    FileSystem& m_fileSystem;
 };
 
 }  // namespace VantisClient

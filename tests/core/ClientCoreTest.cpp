@@ -441,8 +441,12 @@ TEST_F(ClientCoreTest, UpdateCheckResultsResumeOrScheduleInstallsByStateAndCode)
                        product("30", EProductState::Installed, {"30"}, "en"),
                        product("40", EProductState::Offline, {"40"}, "en"),
                        product("50", EProductState::Installed, {"50"}, "en"),
-                       product("60", EProductState::OfflineUnplayable, {}, "")};
+                       product("60", EProductState::OfflineUnplayable, {}, ""),
+                       product("70", EProductState::Installing, {}, ""),
+                       product("80", EProductState::Installing, {}, "")};
     loaded.products[0]->setTargetIdentification(new ProductIdentification("10", 7, {"10", "11"}, "de"));
+    // First installs that failed before anything was selected, with and without a target.
+    loaded.products[7]->setTargetIdentification(new ProductIdentification("80", 7, {}, "en"));
     core().handleProductsLoadedFromIndex(nullptr, loaded);
     // Scheduled installs wait behind this task and never run: the engine is
     // shut down first.
@@ -466,6 +470,8 @@ TEST_F(ClientCoreTest, UpdateCheckResultsResumeOrScheduleInstallsByStateAndCode)
         // A launched game that was never installed: nothing to update.
         {EManifestUpdateCode::UpToDate, "60", ""},
         {EManifestUpdateCode::UpdateNeeded, "60", ""},
+        {EManifestUpdateCode::UpToDate, "70", ""},
+        {EManifestUpdateCode::UpdateNeeded, "80", ""},
         {EManifestUpdateCode::UpdateNeeded, "99", ""},
     };
     for (const Case& c : cases) {
@@ -519,6 +525,7 @@ TEST_F(ClientCoreTest, ExternallyInstalledGamesAreAddedToTheIndexOneEntryAtATime
 
 TEST_F(ClientCoreTest, ReloadReplacesTheProductWithWhatTheDatabasesHoldUntilShutdown) {
     startAndSettle(listener);
+    Logger::Start("VantisClient", sandbox.path("Logs/VantisClient.log"));
     const auto store = [](EProductState state) {
         Poco::SharedPtr<ProductInfo> product = makeProduct("55", "", state);
         ASSERT_TRUE(StorageDBSerializer::SerializeProduct(product.get()));
@@ -528,6 +535,9 @@ TEST_F(ClientCoreTest, ReloadReplacesTheProductWithWhatTheDatabasesHoldUntilShut
     core().handleReloadProductInfo(nullptr, "55");
     Poco::SharedPtr<ProductInfo> first = core().findProduct("55");
     ASSERT_FALSE(first.isNull()) << "a product the engine did not hold is appended";
+    EXPECT_THAT(RecentMemoryBufferChannel::Instance().getContents(),
+                ::testing::HasSubstr(
+                    "Product 55 not found in ClientCore products during handleReloadProductInfo; inserting"));
     EXPECT_EQ(EProductState::Installed, first->getProductState());
 
     store(EProductState::Updating);

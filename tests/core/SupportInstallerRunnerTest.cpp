@@ -42,7 +42,7 @@ protected:
     ProductInfo product;
 };
 
-TEST_F(SupportInstallerRunnerTest, ArgumentsReachTheInstallerVerbatimAndASecondRunIsRecordedOnce) {
+TEST_F(SupportInstallerRunnerTest, ArgumentsReachTheInstallerVerbatimAndARunIsRecordedOnceUntilTheManifestHasNone) {
     writeInstaller(std::string(GAME_ID) + "/setup.sh", RECORDING_INSTALLER);
     const std::string argument = "--quiet; touch pwned $(id)";
     ASSERT_TRUE(run("setup.sh", argument));
@@ -54,6 +54,10 @@ TEST_F(SupportInstallerRunnerTest, ArgumentsReachTheInstallerVerbatimAndASecondR
     EXPECT_FALSE(Poco::File(directory + "/pwned").exists());
     ASSERT_EQ(1u, product.getSupportCommands().size());
     EXPECT_EQ(argument, product.getSupportCommands()[0].argument);
+
+    // A manifest without installers leaves the record of those that ran.
+    EXPECT_TRUE(SupportInstallerRunner(product, new AbortSignal).run({}));
+    EXPECT_EQ(1u, product.getSupportCommands().size());
 }
 
 TEST_F(SupportInstallerRunnerTest, AMissingOrFailingInstallerIsNotRecordedAndOnlyAFailureFailsTheRun) {

@@ -192,6 +192,11 @@ TEST_F(DepotSelectorTest, EveryFailedFetchOrUnreadableManifestFailsTheSelection)
         {"depot manifest link not https",
          [this] { addFault(R"({"listener": "api", "path": "/manifests/1207658924_en", "action": "http-link"})"); },
          nullptr, "Refused the link for depot manifest 1207658924_en.json to host '127.0.0.1' over 'http'"},
+        {"repository document refused",
+         [this] {
+             addFault(R"({"listener": "api", "path": "^/content/.*repository", "action": "status", "status": 400})");
+         },
+         nullptr, "/content/redists/repository.json?*** - error code 400"},
         {"redistributable unknown", nullptr,
          [](std::string& manifest) {
              const std::string name = "\"runtime\"";

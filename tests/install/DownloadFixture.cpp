@@ -39,6 +39,7 @@ void RecordingCallback::postNotification_Progress() {
 
 void RecordingCallback::postNotification_StatusCode(EInstallStatusCode statusCode) {
     statusCodes.push_back(statusCode);
+    if (onStatus) onStatus(statusCode);
 }
 
 void DownloadTest::SetUp() {

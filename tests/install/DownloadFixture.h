@@ -45,6 +45,8 @@ public:
     std::vector<VantisClient::EInstallStatusCode> statusCodes;
     // Runs after each progress post.
     std::function<void()> onProgress;
+    // Runs after each status post.
+    std::function<void(VantisClient::EInstallStatusCode)> onStatus;
 };
 
 // A request as the backend's record of served requests shows it.

@@ -286,14 +286,13 @@ TEST_F(DownloadedFilesUpdaterTest, PendingDirectoriesAreCreatedOrRemoved) {
         {"s", true, false, DirInfo::Pending, "Support/s", true, DirInfo::Created, false},
         {"empty", false, true, DirInfo::Pending, "Game/empty", false, DirInfo::Created, false},
         {"full", false, true, DirInfo::Pending, "Game/full/file", true, DirInfo::Created, false},
-        {"missing", false, true, DirInfo::Pending, "Game/missing", false, DirInfo::Pending, true},
+        {"missing", false, true, DirInfo::Pending, "Game/missing", false, DirInfo::Created, false},
         {"done", false, true, DirInfo::Created, "Game/done", true, DirInfo::Created, true},
     };
     for (const Row& row : rows) directory(row.path, row.support, row.deleteFlag, row.state);
 
-    // The missing one fails the step, after all the others were done.
-    EXPECT_EQ(EInstallResult::DiskAccessError,
-              updater.createDirectoriesForProductInfo().value(EInstallResult::Success));
+    // One that is already gone counts as removed, so that no later run fails on it.
+    EXPECT_FALSE(updater.createDirectoriesForProductInfo().isSpecified());
     for (const Row& row : rows) {
         SCOPED_TRACE(row.path);
         EXPECT_EQ(row.existsAfter, VantisTest::ExistsNoFollow(sandbox.path(row.onDisk)));
@@ -302,35 +301,63 @@ TEST_F(DownloadedFilesUpdaterTest, PendingDirectoriesAreCreatedOrRemoved) {
     }
     EXPECT_TRUE(logged("Creating directory a/b in library folder."));
     EXPECT_TRUE(logged("Creating directory s in support folder."));
-    EXPECT_TRUE(logged("Failed to delete directory " + game("missing") + "."));
     EXPECT_FALSE(logged("Creating directory done"));
 }
 
-TEST_F(DownloadedFilesUpdaterTest, LinksAreMadeAgainOnEveryUpdateAndAnEmptyPathIsSkipped) {
+TEST_F(DownloadedFilesUpdaterTest, LinksAreMadeWhereNothingOfTheUsersStandsAndAnEmptyPathIsSkipped) {
     sandbox.writeFile("Game/bin/game", "game");
     // On disk since the last update, and changed behind its back.
     ASSERT_EQ(0, ::symlink("somewhere else", game("same").c_str()));
+    ASSERT_EQ(0, ::symlink("bin/game", game("right").c_str()));
+    struct stat rightBefore {};
+    ASSERT_EQ(0, ::lstat(game("right").c_str(), &rightBefore));
+    Poco::File(game("emptydir")).createDirectories();
     SymLinkFiles& links = product->getSymLinks();
-    for (const char* path : {"same", "gone", ""})
+    for (const char* path : {"same", "right", "gone", ""})
         links.addInstalledSymLinkInfo(new InstalledSymLinkInfo(path, "x", "file"));
-    for (const char* path : {"same", "", "nested/missing/link", "zlast"}) {
+    for (const char* path : {"same", "right", "", "nested/missing/link", "emptydir", "zlast"}) {
         links.addRemoteSymLinkInfo(new RemoteSymLinkDefinition(path, "bin/game", "file"));
     }
 
     // The link whose directory does not exist fails; the ones after it are still made.
     EXPECT_EQ(EInstallResult::DiskAccessError, updater.createSymbolicLinks().value(EInstallResult::Success));
-    EXPECT_EQ("bin/game", linkTarget(game("same")));
-    EXPECT_EQ("bin/game", linkTarget(game("zlast")));
+    for (const char* path : {"same", "right", "emptydir", "zlast"}) EXPECT_EQ("bin/game", linkTarget(game(path)));
+    struct stat rightAfter {};
+    ASSERT_EQ(0, ::lstat(game("right").c_str(), &rightAfter));
+    EXPECT_EQ(rightBefore.st_ino, rightAfter.st_ino) << "a link that points where it should is left alone";
     EXPECT_EQ("game", sandbox.readFile("Game/bin/game"));
     EXPECT_TRUE(Poco::File(game("")).isDirectory());
 
     std::vector<std::string> recorded;
     for (const auto& entry : links.getInstalledSymLinks()) recorded.push_back(entry.first);
-    EXPECT_EQ((std::vector<std::string>{"nested/missing/link", "same", "zlast"}), recorded);
+    EXPECT_EQ((std::vector<std::string>{"emptydir", "nested/missing/link", "right", "same", "zlast"}), recorded);
     EXPECT_TRUE(logged("Link gone missing or has invalid path stored."));
     EXPECT_TRUE(logged("Link  missing or has invalid path stored."));
     EXPECT_TRUE(logged("Skipping the link to bin/game with an empty path"));
     EXPECT_TRUE(logged("Failed to create symbolic link " + game("nested/missing/link") + " to bin/game."));
+}
+
+TEST_F(DownloadedFilesUpdaterTest, TheUsersFilesWhereLinksWereOrAreWantedSurviveAnUpdate) {
+    // Each stands where the last update made a link or where this one wants one.
+    sandbox.writeFile("Game/saves/slot1", "the user's save");
+    sandbox.writeFile("Game/saves/deep/slot2", "another save");
+    sandbox.writeFile("Game/config/user.cfg", "fov=90");
+    sandbox.writeFile("Game/notes.txt", "the user's notes");
+    sandbox.writeFile("Game/bin/game", "game");
+    SymLinkFiles& links = product->getSymLinks();
+    for (const char* path : {"saves", "config", "notes.txt"})
+        links.addInstalledSymLinkInfo(new InstalledSymLinkInfo(path, "bin/game", "file"));
+    // "config" left the manifest; the others are still wanted.
+    for (const char* path : {"saves", "notes.txt", "wanted"})
+        links.addRemoteSymLinkInfo(new RemoteSymLinkDefinition(path, "bin/game", "file"));
+    sandbox.writeFile("Game/wanted/readme", "made by the user");
+    const std::map<std::string, std::string> before = tree(game(""));
+
+    ASSERT_TRUE(updater.update());
+    EXPECT_EQ(before, tree(game("")));
+    EXPECT_TRUE(logged("Keeping " + game("config") + " where the link config was"));
+    EXPECT_TRUE(logged("Not making the link " + game("saves") + " to bin/game"));
+    EXPECT_TRUE(logged("Not making the link " + game("wanted") + " to bin/game"));
 }
 
 TEST_F(DownloadedFilesUpdaterTest, ARunningGameKeepsEveryFileInPlace) {
@@ -370,40 +397,100 @@ TEST_F(DownloadedFilesUpdaterTest, ARunningGameKeepsEveryFileInPlace) {
     EXPECT_EQ("new data", sandbox.readFile("Game/data.pak"));
 }
 
-TEST_F(DownloadedFilesUpdaterTest, AFailedMoveKeepsTheOldFileTheDownloadAndItsRecord) {
-    sandbox.writeFile("Game/saves/slot1", "the user's save");
+TEST_F(DownloadedFilesUpdaterTest, ARefusedPathChangesNothingBeforeTheFirstLock) {
     installed("bin/game", "old game", true);
-    download("saves", "a file named like the user's directory");
     download("bin/game", "new game");
-    download("ok.dat", "fine");
-    // The download of the game vanished after it was verified.
-    ASSERT_TRUE(Poco::File(downloads("bin/game")).exists());
-    Poco::File(downloads("bin/game")).remove();
+    sandbox.writeFile("outside/old.dat", "not the game's");
+    ASSERT_EQ(0, ::symlink(sandbox.path("outside").c_str(), game("via").c_str()));
+    ProductFiles& files = product->getFiles();
+
+    struct Case {
+        const char* name;
+        std::function<void()> arrange;
+        std::string reason;
+        const char* keptOnDisk;
+        const char* keptContents;
+    } cases[] = {
+        {"a non-empty directory where a file goes",
+         [&] {
+             sandbox.writeFile("Game/saves/slot1", "the user's save");
+             download("saves", "a file named like the user's directory");
+         },
+         "Not replacing the directory " + game("saves") + ": it is not empty.", "Game/saves/slot1", "the user's save"},
+        {"a file where a directory must go",
+         [&] {
+             sandbox.writeFile("Game/level", "the user's file");
+             download("level/map.dat", "map");
+         },
+         "Not moving a file to " + game("level/map.dat") + ": " + game("level") + " is not a directory.", "Game/level",
+         "the user's file"},
+        {"a download gone since it was verified",
+         [&] {
+             download("gone.dat", "gone");
+             Poco::File(downloads("gone.dat")).remove();
+         },
+         "Not moving " + downloads("gone.dat") + ": the verified download is no longer there.", "Game/bin/game",
+         "old game"},
+        {"a link through a link",
+         [&] { product->getSymLinks().addRemoteSymLinkInfo(new RemoteSymLinkDefinition("via/lnk", "x", "file")); },
+         "Refusing the path '" + game("via/lnk") + "': '" + game("via") + "' is a symbolic link.", "outside/old.dat",
+         "not the game's"},
+        {"a stale file through a link",
+         [&] {
+             files.insertOrUpdateInstalledFileInfo(
+                 new InstalledFileInfo(FileType::Game, "via/old.dat", InstalledFileInfo::Hashed, game("via/old.dat")));
+         },
+         "Refusing the path '" + game("via/old.dat") + "': '" + game("via") + "' is a symbolic link.",
+         "outside/old.dat", "not the game's"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RecentMemoryBufferChannel::Instance().Clear();
+        c.arrange();
+        EXPECT_EQ(EInstallResult::DiskAccessError, updater.moveFilesForProductInfo().value(EInstallResult::Success));
+        EXPECT_TRUE(logged(c.reason));
+        EXPECT_TRUE(logged("Nothing of game 1207658924 was moved: a path of the update was refused."));
+        EXPECT_EQ(c.keptContents, sandbox.readFile(c.keptOnDisk));
+        EXPECT_EQ("old game", sandbox.readFile("Game/bin/game"));
+        EXPECT_EQ("new game", VantisTest::ReadWholeFile(downloads("bin/game")));
+        EXPECT_EQ(DownloadingFileInfo::Verified, downloadState("bin/game"));
+        EXPECT_EQ(EProductState::None, product->getProductState());
+        EXPECT_EQ(0, callback.indexWrites);
+        // What the case added goes, so that the next one is refused for its own reason alone.
+        for (const char* path : {"saves", "level/map.dat", "gone.dat"}) files.getDownloadingFiles().erase(path);
+        product->getSymLinks().getRemoteSymLinks().clear();
+        files.getInstalledFiles().erase("via/old.dat");
+    }
+    EXPECT_FALSE(updater.moveFilesForProductInfo().isSpecified());
+    EXPECT_EQ("new game", sandbox.readFile("Game/bin/game"));
+}
+
+TEST_F(DownloadedFilesUpdaterTest, ALinkThatFailsAfterTheMovesLeavesTheGamePlayable) {
+    installed("bin/game", "old game", true);
+    download("bin/game", "new game");
+    product->getSymLinks().addRemoteSymLinkInfo(new RemoteSymLinkDefinition("nested/missing/link", "x", "file"));
 
     EXPECT_FALSE(updater.update());
     EXPECT_EQ(EInstallResult::DiskAccessError, updater.getInstallResult().value(EInstallResult::Success));
+    EXPECT_EQ("new game", sandbox.readFile("Game/bin/game"));
+    EXPECT_EQ(EProductState::Updating, product->getProductState());
+}
 
-    struct Row {
-        const char* path;
-        const char* onDisk;
-        std::string contents;
-        int downloadState;
-        std::string record;
-    } rows[] = {
-        {"saves", "Game/saves/slot1", "the user's save", DownloadingFileInfo::Verified, "absent"},
-        {"bin/game", "Game/bin/game", "old game", DownloadingFileInfo::Verified,
-         "1002:hash of old game:0:" + game("bin/game")},
-        {"ok.dat", "Game/ok.dat", "fine", 0, "1002:hash of fine:4:" + game("ok.dat")},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.path);
-        EXPECT_EQ(row.contents, sandbox.readFile(row.onDisk));
-        EXPECT_EQ(row.downloadState, downloadState(row.path));
-        EXPECT_EQ(row.record, installedRecord(row.path));
-    }
-    // Kept for the next run, which moves it without downloading it again.
-    EXPECT_EQ("a file named like the user's directory", VantisTest::ReadWholeFile(downloads("saves")));
-    EXPECT_TRUE(logged("Not replacing the directory " + game("saves") + ": it is not empty."));
+TEST_F(DownloadedFilesUpdaterTest, AFailedMoveKeepsTheOldFileTheDownloadAndItsRecord) {
+    installed("bin/game", "old game", true);
+    download("bin/game", "new game");
+    download("ok.dat", "fine");
+    // Taken away between the check and the move.
+    callback.onIndexWrite = [&] { Poco::File(downloads("bin/game")).remove(); };
+
+    EXPECT_FALSE(updater.update());
+    EXPECT_EQ(EInstallResult::DiskAccessError, updater.getInstallResult().value(EInstallResult::Success));
+    EXPECT_EQ("old game", sandbox.readFile("Game/bin/game"));
+    EXPECT_EQ("1002:hash of old game:0:" + game("bin/game"), installedRecord("bin/game"));
+    EXPECT_EQ(DownloadingFileInfo::Verified, downloadState("bin/game"));
+    EXPECT_EQ("fine", sandbox.readFile("Game/ok.dat"));
+    EXPECT_EQ(0, downloadState("ok.dat"));
+    EXPECT_EQ(EProductState::UpdatingUnplayable, product->getProductState());
     EXPECT_TRUE(logged("Failed to move file " + downloads("bin/game") + " to " + game("bin/game") + "!"));
     EXPECT_TRUE(logged("Keeping the downloads directory " + downloads("")));
 }

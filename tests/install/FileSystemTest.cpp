@@ -20,7 +20,7 @@
 #include "common/RecentMemoryBufferChannel.h"
 #include "common/Utilities.h"
 #include "install/FilePartLayout.h"
-#include "install/FileSystem.h"
+#include "install/PosixFileSystem.h"
 #include "support/Sandbox.h"
 
 using namespace VantisClient;
@@ -67,10 +67,11 @@ class FileSystemTest : public VantisTest::SandboxTest {
 protected:
     void SetUp() override { Logger::Start("VantisClient", sandbox.path("Logs/VantisClient.log")); }
     std::string recent() { return RecentMemoryBufferChannel::Instance().getContents(); }
+    PosixFileSystem files;
     FileSystem::UnpackResult unpack(const std::string& zip, const std::string& relative, uint64_t offset,
                                     uint32_t expected) {
         std::istringstream input(zip);
-        return FileSystem::uncompressBufferToFile(input, sandbox.path(relative), offset, expected);
+        return files.uncompressBufferToFile(input, sandbox.path(relative), offset, expected);
     }
 };
 
@@ -105,7 +106,7 @@ TEST_F(FileSystemTest, CreateNewFileReusesOnlyAFileOfTheRightSizeAndReservesTheR
         VantisTest::Sandbox local;
         c.prepare(local);
         std::string path = local.path(std::string(c.name) == "missing directories are made" ? "a/b/f" : "f");
-        ASSERT_TRUE(FileSystem::createNewFile(path, c.size));
+        ASSERT_TRUE(files.createNewFile(path, c.size));
         EXPECT_FALSE(isLink(path));
         EXPECT_EQ(c.expected, VantisTest::ReadWholeFile(path));
         if (Poco::File(local.path("outside")).exists()) {
@@ -116,9 +117,9 @@ TEST_F(FileSystemTest, CreateNewFileReusesOnlyAFileOfTheRightSizeAndReservesTheR
 
 TEST_F(FileSystemTest, PartWritesNeverTruncateAndExtendWithZeros) {
     sandbox.writeFile("f", "0123456789");
-    ASSERT_TRUE(FileSystem::writeToFile(sandbox.path("f"), 2, "ab", 2));
+    ASSERT_TRUE(files.writeToFile(sandbox.path("f"), 2, "ab", 2));
     EXPECT_EQ("01ab456789", sandbox.readFile("f"));
-    ASSERT_TRUE(FileSystem::writeToFile(sandbox.path("f"), 12, "z", 1));
+    ASSERT_TRUE(files.writeToFile(sandbox.path("f"), 12, "z", 1));
     EXPECT_EQ(std::string("01ab456789\0\0z", 13), sandbox.readFile("f"));
 
     std::string zip = zipOf({"data"}, "XY");
@@ -131,7 +132,7 @@ TEST_F(FileSystemTest, PartWritesNeverTruncateAndExtendWithZeros) {
     std::string big(3 * 1024 * 1024 + 17, '\0');
     for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>('a' + i % 23);
     sandbox.writeFile("big", std::string(big.size() + 8, '#'));
-    ASSERT_TRUE(FileSystem::writeToFile(sandbox.path("big"), 4, big.data(), static_cast<uint32_t>(big.size())));
+    ASSERT_TRUE(files.writeToFile(sandbox.path("big"), 4, big.data(), static_cast<uint32_t>(big.size())));
     ASSERT_EQ(Written, unpack(zipOf({"data"}, big), "big-unpacked", 4, static_cast<uint32_t>(big.size())));
     EXPECT_EQ("####" + big + "####", sandbox.readFile("big"));
     EXPECT_EQ(std::string(4, '\0') + big, sandbox.readFile("big-unpacked"));
@@ -219,52 +220,52 @@ TEST_F(FileSystemTest, WritesOnAFullFileSystemFail) {
         ~Unmount() { ::umount2(path.c_str(), MNT_DETACH); }
     } unmount{small};
 
-    EXPECT_FALSE(FileSystem::createNewFile(small + "/reserved", 4 * 1024 * 1024));
+    EXPECT_FALSE(files.createNewFile(small + "/reserved", 4 * 1024 * 1024));
     EXPECT_FALSE(Poco::File(small + "/reserved").exists());
     EXPECT_NE(std::string::npos, recent().find("Cannot resize file " + small + "/reserved."));
 
     const std::string data(2 * 1024 * 1024, 'w');
-    EXPECT_FALSE(FileSystem::writeToFile(small + "/written", 0, data.data(), static_cast<uint32_t>(data.size())));
+    EXPECT_FALSE(files.writeToFile(small + "/written", 0, data.data(), static_cast<uint32_t>(data.size())));
     EXPECT_NE(std::string::npos,
               recent().find("Could not write to file '" + small + "/written'. The data did not reach the file."));
-    ASSERT_TRUE(FileSystem::deleteFile(small + "/written"));
+    ASSERT_TRUE(files.deleteFile(small + "/written"));
 
     std::istringstream zip(zipOf({"data"}, data));
     EXPECT_EQ(WriteFailed,
-              FileSystem::uncompressBufferToFile(zip, small + "/unpacked", 0, static_cast<uint32_t>(data.size())));
-    ASSERT_TRUE(FileSystem::deleteFile(small + "/unpacked"));
+              files.uncompressBufferToFile(zip, small + "/unpacked", 0, static_cast<uint32_t>(data.size())));
+    ASSERT_TRUE(files.deleteFile(small + "/unpacked"));
 
-    EXPECT_TRUE(FileSystem::createNewFile(small + "/fits", 64 * 1024));
+    EXPECT_TRUE(files.createNewFile(small + "/fits", 64 * 1024));
 }
 
 TEST_F(FileSystemTest, MoveReplacesTheTargetOrLeavesItAlone) {
     sandbox.writeFile("new", "new");
     sandbox.writeFile("dir/old", "old");
-    ASSERT_TRUE(FileSystem::moveFile(sandbox.path("new"), sandbox.path("dir/old")));
+    ASSERT_TRUE(files.moveFile(sandbox.path("new"), sandbox.path("dir/old")));
     EXPECT_EQ("new", sandbox.readFile("dir/old"));
     EXPECT_FALSE(Poco::File(sandbox.path("new")).exists());
 
     sandbox.writeFile("new", "file");
     sandbox.writeFile("target/inside", "x");
-    ASSERT_TRUE(FileSystem::moveFile(sandbox.path("new"), sandbox.path("target")));
+    ASSERT_TRUE(files.moveFile(sandbox.path("new"), sandbox.path("target")));
     EXPECT_EQ("file", sandbox.readFile("target"));
 
-    ASSERT_TRUE(FileSystem::moveFile(sandbox.path("target"), sandbox.path("deeper/still/target")));
+    ASSERT_TRUE(files.moveFile(sandbox.path("target"), sandbox.path("deeper/still/target")));
     EXPECT_EQ("file", sandbox.readFile("deeper/still/target"));
 
     ASSERT_EQ(0, ::symlink("nowhere", sandbox.path("link").c_str()));
     sandbox.writeFile("new", "over a link");
-    ASSERT_TRUE(FileSystem::moveFile(sandbox.path("new"), sandbox.path("link")));
+    ASSERT_TRUE(files.moveFile(sandbox.path("new"), sandbox.path("link")));
     EXPECT_FALSE(isLink(sandbox.path("link")));
     EXPECT_EQ("over a link", sandbox.readFile("link"));
 
     // A failed move leaves the old file, and a directory, where they were.
-    EXPECT_FALSE(FileSystem::moveFile(sandbox.path("missing"), sandbox.path("dir/old")));
+    EXPECT_FALSE(files.moveFile(sandbox.path("missing"), sandbox.path("dir/old")));
     EXPECT_EQ("new", sandbox.readFile("dir/old"));
     EXPECT_NE(std::string::npos, recent().find("Could not move file '" + sandbox.path("missing") + "' to '" +
                                                sandbox.path("dir/old") + "'"));
     sandbox.writeFile("kept/inside", "x");
-    EXPECT_FALSE(FileSystem::moveFile(sandbox.path("missing"), sandbox.path("kept")));
+    EXPECT_FALSE(files.moveFile(sandbox.path("missing"), sandbox.path("kept")));
     EXPECT_EQ("x", sandbox.readFile("kept/inside"));
 }
 
@@ -277,7 +278,7 @@ TEST_F(FileSystemTest, MoveAcrossFileSystemsCopiesThenReplaces) {
     writeFile(elsewhere, std::string(700 * 1024, 'm'));
     ASSERT_EQ(0, ::chmod(elsewhere.c_str(), 0750));
     sandbox.writeFile("target", "old");
-    ASSERT_TRUE(FileSystem::moveFile(elsewhere, sandbox.path("target")));
+    ASSERT_TRUE(files.moveFile(elsewhere, sandbox.path("target")));
     EXPECT_EQ(std::string(700 * 1024, 'm'), sandbox.readFile("target"));
     EXPECT_FALSE(Poco::File(elsewhere).exists());
     EXPECT_FALSE(Poco::File(sandbox.path("target.vantis-moving")).exists());
@@ -289,29 +290,29 @@ TEST_F(FileSystemTest, MoveAcrossFileSystemsCopiesThenReplaces) {
 TEST_F(FileSystemTest, DeletionAndDirectories) {
     sandbox.writeFile("full/file", "x");
     Poco::File(sandbox.path("empty")).createDirectories();
-    EXPECT_TRUE(FileSystem::deleteDir(sandbox.path("full"), true));
+    EXPECT_TRUE(files.deleteDir(sandbox.path("full"), true));
     EXPECT_EQ("x", sandbox.readFile("full/file"));
-    EXPECT_TRUE(FileSystem::deleteDir(sandbox.path("empty"), true));
+    EXPECT_TRUE(files.deleteDir(sandbox.path("empty"), true));
     EXPECT_FALSE(Poco::File(sandbox.path("empty")).exists());
-    EXPECT_TRUE(FileSystem::deleteDir(sandbox.path("full"), false));
+    EXPECT_TRUE(files.deleteDir(sandbox.path("full"), false));
     EXPECT_FALSE(Poco::File(sandbox.path("full")).exists());
-    EXPECT_FALSE(FileSystem::deleteDir(sandbox.path("missing"), true));
+    EXPECT_FALSE(files.deleteDir(sandbox.path("missing"), true));
     EXPECT_NE(std::string::npos, recent().find("Could not delete directory'" + sandbox.path("missing") + "'. "));
 
-    EXPECT_FALSE(FileSystem::deleteFile(sandbox.path("missing")));
+    EXPECT_FALSE(files.deleteFile(sandbox.path("missing")));
     EXPECT_NE(std::string::npos, recent().find("Could not delete file '" + sandbox.path("missing") + "'. "));
 
-    EXPECT_TRUE(FileSystem::createDir(sandbox.path("a/b/c")));
-    EXPECT_TRUE(FileSystem::createDir(sandbox.path("a/b/c")));
+    EXPECT_TRUE(files.createDir(sandbox.path("a/b/c")));
+    EXPECT_TRUE(files.createDir(sandbox.path("a/b/c")));
     sandbox.writeFile("plain", "x");
-    EXPECT_FALSE(FileSystem::createDir(sandbox.path("plain")));
+    EXPECT_FALSE(files.createDir(sandbox.path("plain")));
     EXPECT_NE(std::string::npos, recent().find("Could not create directory'" + sandbox.path("plain") + "'. "));
 
     uint64_t size = 99;
-    EXPECT_TRUE(FileSystem::getFileSize(sandbox.path("plain"), size));
+    EXPECT_TRUE(files.getFileSize(sandbox.path("plain"), size));
     EXPECT_EQ(1u, size);
-    EXPECT_FALSE(FileSystem::getFileSize(sandbox.path("a"), size));
-    EXPECT_FALSE(FileSystem::getFileSize(sandbox.path("missing"), size));
+    EXPECT_FALSE(files.getFileSize(sandbox.path("a"), size));
+    EXPECT_FALSE(files.getFileSize(sandbox.path("missing"), size));
 }
 
 TEST_F(FileSystemTest, EmptyAndRelativePathsAreRefused) {
@@ -324,15 +325,15 @@ TEST_F(FileSystemTest, EmptyAndRelativePathsAreRefused) {
     for (const std::string path : {"", "precious", "./", "."}) {
         SCOPED_TRACE("'" + path + "'");
         EXPECT_FALSE(Utilities::DeleteFileOrDirectory(path));
-        EXPECT_FALSE(FileSystem::deleteDir(path, false));
-        EXPECT_FALSE(FileSystem::deleteFile(path));
-        EXPECT_FALSE(FileSystem::createNewFile(path, 1));
-        EXPECT_FALSE(FileSystem::writeToFile(path, 0, "x", 1));
-        EXPECT_EQ(WriteFailed, FileSystem::uncompressBufferToFile(zip, path, 0, 1));
-        EXPECT_FALSE(FileSystem::moveFile(path, sandbox.path("x")));
-        EXPECT_FALSE(FileSystem::moveFile(sandbox.path("cwd/precious"), path));
-        EXPECT_FALSE(FileSystem::createDir(path));
-        EXPECT_FALSE(FileSystem::getFileSize(path, size));
+        EXPECT_FALSE(files.deleteDir(path, false));
+        EXPECT_FALSE(files.deleteFile(path));
+        EXPECT_FALSE(files.createNewFile(path, 1));
+        EXPECT_FALSE(files.writeToFile(path, 0, "x", 1));
+        EXPECT_EQ(WriteFailed, files.uncompressBufferToFile(zip, path, 0, 1));
+        EXPECT_FALSE(files.moveFile(path, sandbox.path("x")));
+        EXPECT_FALSE(files.moveFile(sandbox.path("cwd/precious"), path));
+        EXPECT_FALSE(files.createDir(path));
+        EXPECT_FALSE(files.getFileSize(path, size));
     }
     ASSERT_EQ(0, ::chdir(previous.c_str()));
     EXPECT_EQ("keep", sandbox.readFile("cwd/precious"));
@@ -347,7 +348,7 @@ TEST_F(FileSystemTest, RemovingALinkLeavesWhatItPointsTo) {
     EXPECT_TRUE(Utilities::DeleteFileOrDirectory(sandbox.path("dirlink")));
     EXPECT_TRUE(Utilities::DeleteFileOrDirectory(sandbox.path("dangling")));
     ASSERT_EQ(0, ::symlink(sandbox.path("real").c_str(), sandbox.path("again").c_str()));
-    EXPECT_TRUE(FileSystem::deleteDir(sandbox.path("again"), false));
+    EXPECT_TRUE(files.deleteDir(sandbox.path("again"), false));
     EXPECT_FALSE(isLink(sandbox.path("again")));
     EXPECT_FALSE(isLink(sandbox.path("dirlink")));
     EXPECT_FALSE(isLink(sandbox.path("dangling")));

@@ -240,6 +240,27 @@ TEST_F(InstallProductTaskTest, AnAbortDuringTheDownloadKeepsTheTargetAndANewTask
     EXPECT_EQ(EProductState::Installed, stored()->getProductState());
 }
 
+TEST_F(InstallProductTaskTest, AnAbortOnceTheFilesArePlacedLeavesTheInstallersAndFinalizationToTheNextRun) {
+    InstallProductTask::Ptr task = makeTask(SampleGame::BASE_ID, {SampleGame::BASE_ID});
+    reports.onProgress = [&](const ProductInstallProgressStruct& report) {
+        if (report.status == EInstallStatusCode::UpdatingFiles) task->abort();
+    };
+    task->doWork();
+    reports.onProgress = nullptr;
+    ASSERT_EQ((std::vector<EInstallResult>{EInstallResult::Aborted}), reports.results);
+    ProductInfo::Ptr record = stored();
+    ASSERT_TRUE(record);
+    const std::string ran = record->getSupportPath() + "/" + SampleGame::BASE_ID + "/setup.ran";
+    EXPECT_FALSE(Poco::File(ran).exists());
+    EXPECT_NE(EProductState::Installed, record->getProductState());
+    EXPECT_TRUE(record->getTargetIdentification());
+
+    ASSERT_EQ(EInstallResult::Success, install());
+    EXPECT_EQ(EProductState::Installed, stored()->getProductState());
+    EXPECT_TRUE(Poco::File(ran).exists());
+    EXPECT_EQ(1u, stored()->getSupportCommands().size());
+}
+
 TEST_F(InstallProductTaskTest, AnAbortDuringTheDepotSelectionEndsAbortedNotAsAServerProblem) {
     // The link to a depot manifest comes at once; the manifest behind it is held back.
     addFault(R"({"listener": "api", "path": "^/content/.*1207658924_common", "action": "delay", "delayMs": 2000})");

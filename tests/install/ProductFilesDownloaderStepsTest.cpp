@@ -1,7 +1,10 @@
 // The downloader's steps that need no network: cutting files into parts, the
 // limit of parts in flight, retries, disk space and empty files.
+#include <unistd.h>
+
 #include <memory>
 
+#include <Poco/File.h>
 #include <gtest/gtest.h>
 
 #include "CatalogueFixture.h"
@@ -199,7 +202,7 @@ TEST_F(ProductFilesDownloaderStepsTest, AllocationNeedsMoreFreeSpaceThanEveryDow
         EXPECT_EQ(c.allocated, downloader.allocateDiskSpace());
         EXPECT_EQ(!c.allocated, abort->isRaised());
         uint64_t size = 0;
-        EXPECT_EQ(c.allocated, FileSystem::getFileSize(product->getDownloadsPath() + "/data/b.bin", size));
+        EXPECT_EQ(c.allocated, FileSystem::Default().getFileSize(product->getDownloadsPath() + "/data/b.bin", size));
         if (c.allocated) {
             EXPECT_EQ(2000u, size);
         } else {
@@ -208,6 +211,28 @@ TEST_F(ProductFilesDownloaderStepsTest, AllocationNeedsMoreFreeSpaceThanEveryDow
                 "There is not enought space for allocating files: required= 3000, free= 3000, aborting."));
         }
     }
+}
+
+TEST_F(ProductFilesDownloaderStepsTest, NothingOutsideTheDownloadsDirectoryIsTakenOverAllocatedOrDeleted) {
+    sandbox.writeFile("outside/victim", "precious");
+    sandbox.writeFile("outside/data/a.bin", "precious too");
+    addRemote("data/a.bin", 12, "1/a");
+    // A failed record as storage reads it back, naming a file elsewhere.
+    product->getFiles().addDownloadingFileInfo(new DownloadingFileInfo(
+        FileType::Game, "data/a.bin", DownloadingFileInfo::Failed, sandbox.path("outside/victim")));
+    ProductFilesDownloader& steps = downloader();
+    steps.scanDownloadedFiles();
+    EXPECT_EQ("precious", sandbox.readFile("outside/victim"));
+    EXPECT_TRUE(product->getFiles().getDownloadingFiles().empty());
+
+    // A directory of the downloads replaced by a link.
+    Poco::File(product->getDownloadsPath()).createDirectories();
+    ASSERT_EQ(0, ::symlink(sandbox.path("outside/data").c_str(), (product->getDownloadsPath() + "/data").c_str()));
+    steps.chooseFilesNeededForUpdate();
+    EXPECT_FALSE(steps.allocateDiskSpace());
+    EXPECT_EQ(EInstallResult::DiskAccessError, steps.getInstallResult().value(EInstallResult::Success));
+    EXPECT_EQ("precious too", sandbox.readFile("outside/data/a.bin"));
+    EXPECT_TRUE(VantisTest::Logged("is a symbolic link"));
 }
 
 TEST_F(ProductFilesDownloaderStepsTest, AnEmptyFileIsHashedWithoutARequestWhateverTheManifestSays) {

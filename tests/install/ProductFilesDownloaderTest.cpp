@@ -5,6 +5,9 @@
 #include <string>
 #include <thread>
 
+#include <sys/stat.h>
+
+#include <Poco/DirectoryIterator.h>
 #include <Poco/File.h>
 #include <gtest/gtest.h>
 
@@ -14,6 +17,7 @@
 #include "common/UserPreferences.h"
 #include "install/ProductFilesDownloader.h"
 #include "net/HttpManager.h"
+#include "platform/Platform.h"
 #include "support/WaitFor.h"
 
 namespace VantisClient {
@@ -23,6 +27,31 @@ using VantisTest::Logged;
 using VantisTest::Served;
 
 const uint64_t MiB = 1048576;
+
+// The bytes the disk holds for everything below `path`.
+uint64_t allocatedBelow(const std::string& path) {
+    struct stat status {};
+    if (::lstat(path.c_str(), &status) != 0) return 0;
+    uint64_t bytes = static_cast<uint64_t>(status.st_blocks) * 512;
+    if (!S_ISDIR(status.st_mode)) return bytes;
+    for (Poco::DirectoryIterator it(path), end; it != end; ++it) bytes += allocatedBelow(it->path());
+    return bytes;
+}
+
+// A volume of `capacity` bytes that holds nothing but the files below `root`.
+class Volume : public IFileSystemSpace {
+public:
+    Volume(std::string root, uint64_t capacity) : m_root(std::move(root)), m_capacity(capacity) {}
+    bool freeBytes(const std::string&, uint64_t& bytes, std::string&) override {
+        const uint64_t used = allocatedBelow(m_root);
+        bytes = used < m_capacity ? m_capacity - used : 0;
+        return true;
+    }
+
+private:
+    std::string m_root;
+    uint64_t m_capacity;
+};
 
 class ProductFilesDownloaderTest : public VantisTest::DownloadTest {
 protected:
@@ -319,6 +348,23 @@ TEST_F(ProductFilesDownloaderTest, AnInterruptedDownloadResumesWithWhatItHadWrit
         EXPECT_EQ(DownloadingFileInfo::Verified, downloading(path)->getState());
         EXPECT_EQ(sourceBytes(path), downloaded(path));
     }
+}
+
+TEST_F(ProductFilesDownloaderTest, AResumedDownloadNeedsNoSpaceForWhatItHadReserved) {
+    keepOnly({"data/noise.bin"});
+    const uint64_t size = remote("data/noise.bin")->getSize();
+    // Room for the game once and a half: the first run takes the game's size.
+    Platform::SetFileSystemSpace(std::make_shared<Volume>(downloadsPath(), size + size / 2));
+    {
+        std::unique_ptr<ProductFilesDownloader> interrupted = makeDownloader();
+        interrupted->scanDownloadedFiles();
+        interrupted->chooseFilesNeededForUpdate();
+        ASSERT_TRUE(interrupted->allocateDiskSpace());
+    }
+    std::unique_ptr<ProductFilesDownloader> resumed = makeDownloader();
+    ASSERT_TRUE(download(*resumed));
+    EXPECT_EQ(DownloadingFileInfo::Verified, downloading("data/noise.bin")->getState());
+    EXPECT_EQ(sourceBytes("data/noise.bin"), downloaded("data/noise.bin"));
 }
 
 TEST_F(ProductFilesDownloaderTest, ALinkThatExpiresDuringTheDownloadIsReplacedByAFreshOne) {

@@ -6,13 +6,18 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include <Poco/File.h>
 #include <gtest/gtest.h>
 
 #include "CatalogueFixture.h"
 #include "DownloadFixture.h"
+#include "FaultyFileSystem.h"
+#include "common/RecentMemoryBufferChannel.h"
 #include "common/json/Serializer.h"
+#include "model/ProductInfo.h"
 #include "install/ProductFilesSynchronizer.h"
 #include "net/HttpManager.h"
 #include "support/WaitFor.h"
@@ -27,8 +32,8 @@ class ProductFilesSynchronizerTest : public VantisTest::DownloadTest {
 protected:
     // One whole run as the install task makes it: the first failing phase's
     // result, or Success.
-    EInstallResult synchronize() {
-        ProductFilesSynchronizer synchronizer(product, callback, abort);
+    EInstallResult synchronize(FileSystem& fileSystem = FileSystem::Default()) {
+        ProductFilesSynchronizer synchronizer(product, callback, abort, fileSystem);
         synchronizer.integrateProductWithRemoteDefinition(*definition);
         synchronizer.scanInstalledFiles();
         ProductFilesSynchronizer::Result result = synchronizer.download();
@@ -65,6 +70,24 @@ protected:
             count += start >= first && start < first + stored;
         }
         return count;
+    }
+
+    // A first install again: nothing on disk, no records.
+    void startOver() {
+        for (const std::string& path : {downloadsPath(), product->getLocalPath(), product->getSupportPath()}) {
+            Poco::File directory(path);
+            if (directory.exists()) directory.remove(true);
+        }
+        ProductInfo::Ptr fresh = new ProductInfo;
+        fresh->setGameId(product->getGameId());
+        fresh->setTargetIdentification(product->getTargetIdentification());
+        fresh->setDownloadsPath(product->getDownloadsPath());
+        fresh->setLocalPath(product->getLocalPath());
+        fresh->setSupportPath(product->getSupportPath());
+        product = fresh;
+        abort = new AbortSignal;
+        callback = VantisTest::RecordingCallback();
+        RecentMemoryBufferChannel::Instance().Clear();
     }
 
     size_t contentRequestCount() {
@@ -166,6 +189,78 @@ TEST_F(ProductFilesSynchronizerTest, AnAbortEndsTheRunWithAbortedAndWritesTheFil
     const size_t posted = callback.statusCodes.size();
     EXPECT_EQ(EInstallResult::Aborted, synchronizer.download().value(EInstallResult::Success));
     EXPECT_EQ(posted, callback.statusCodes.size());
+}
+
+TEST_F(ProductFilesSynchronizerTest, AnAbortWhileTheEarlierDownloadsAreTakenOverEndsAborted) {
+    // What an earlier run left, as storage reads it back: no definition yet.
+    for (const char* path : {"data/noise.bin", "data/level.txt"}) {
+        DownloadingFileInfo::Ptr file = new DownloadingFileInfo(FileType::Game, path, DownloadingFileInfo::Downloading,
+                                                                downloadsPath() + "/" + path);
+        file->getFileInfo().setSize(remote(path)->getSize());
+        product->getFiles().addDownloadingFileInfo(file);
+        VantisTest::WriteFileBytes(file->getFullPath(), std::string(remote(path)->getSize(), '\0'));
+    }
+    ProductFilesSynchronizer synchronizer(product, callback, abort);
+    synchronizer.integrateProductWithRemoteDefinition(*definition);
+    callback.onStatus = [&](EInstallStatusCode status) {
+        if (status == EInstallStatusCode::ScanningDownloads) abort->raise();
+    };
+    EXPECT_EQ(EInstallResult::Aborted, synchronizer.download().value(EInstallResult::Success));
+    EXPECT_EQ(2u, product->getFiles().getDownloadingFiles().size());
+}
+
+// Each way the disk can fail, at each step of the pipeline: the run ends with
+// the step's result, keeps what was installed and verified, and the next run
+// on a sound disk completes.
+TEST_F(ProductFilesSynchronizerTest, AFailingDiskEndsTheRunAndTheNextRunCompletes) {
+    using Fault = VantisTest::FaultyFileSystem::Fault;
+    using Operation = VantisTest::FaultyFileSystem::Operation;
+    using Failure = VantisTest::FaultyFileSystem::Failure;
+    struct Case {
+        const char* name;
+        Fault fault;
+        EInstallResult result;
+        const char* message;
+    } cases[] = {
+        {"posix_fallocate fails", {Operation::CreateNewFile, "", 2, Failure::Errno, ENOSPC},
+         EInstallResult::OutOfDiskSpace, "Failed to allocated disk space for file"},
+        {"a part write finds the disk full", {Operation::WriteToFile, "", 2, Failure::Errno, ENOSPC},
+         EInstallResult::DiskAccessError, "Writing to file"},
+        {"a part write is cut short", {Operation::WriteToFile, "", 1, Failure::ShortWrite, ENOSPC},
+         EInstallResult::DiskAccessError, "Writing to file"},
+        {"an unpacked part meets an I/O error", {Operation::Uncompress, "", 1, Failure::Errno, EIO},
+         EInstallResult::DiskAccessError, "Extracting or writing to file"},
+        {"a rename into place fails", {Operation::MoveFile, "", 2, Failure::Errno, EIO},
+         EInstallResult::DiskAccessError, "Keeping the downloads directory"},
+        {"a directory cannot be made", {Operation::CreateDir, "saves", 1, Failure::Errno, EACCES},
+         EInstallResult::DiskAccessError, "Failed to create directory"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        startOver();
+        VantisTest::FaultyFileSystem disk;
+        disk.inject(c.fault);
+        EXPECT_EQ(c.result, synchronize(disk));
+        EXPECT_GT(disk.failures(), 0);
+        EXPECT_TRUE(VantisTest::Logged(c.message));
+        // Kept: every verified download and every installed file holds its manifest's bytes.
+        std::vector<std::pair<std::string, std::string>> kept;
+        for (const auto& entry : product->getFiles().getDownloadingFiles()) {
+            if (entry.second->getState() == DownloadingFileInfo::Verified) {
+                kept.emplace_back(entry.first, entry.second->getFullPath());
+            }
+        }
+        for (const auto& entry : product->getFiles().getInstalledFiles()) {
+            kept.emplace_back(entry.first, entry.second->getFullPath());
+        }
+        for (const auto& file : kept) {
+            if (remote(file.first)->getSize() == 0) continue;
+            EXPECT_EQ(remote(file.first)->getHash(), Md5Hex(ReadFileBytes(file.second))) << file.first;
+        }
+        abort = new AbortSignal;
+        EXPECT_EQ(EInstallResult::Success, synchronize());
+        expectInstalledAsTheManifestSays();
+    }
 }
 
 TEST(ProductFilesSynchronizerIntegrationTest, DirectoriesKeepTheirStateAndRedistributablesAreAddedOnce) {

@@ -1,4 +1,4 @@
-#include "install/FileSystem.h"
+#include "install/PosixFileSystem.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -63,13 +63,18 @@ bool isRealDirectory(const std::string& path) {
 
 }  // namespace
 
-bool FileSystem::isUsablePath(const std::string& path, const char* operation) {
+FileSystem& FileSystem::Default() {
+    static PosixFileSystem fileSystem;
+    return fileSystem;
+}
+
+bool PosixFileSystem::isUsablePath(const std::string& path, const char* operation) {
     if (!path.empty() && path[0] == '/') return true;
     Logger::LogError("%s refused the empty or relative path '%s'.", operation, path.c_str());
     return false;
 }
 
-bool FileSystem::createNewFile(const std::string& path, uint64_t size) {
+bool PosixFileSystem::createNewFile(const std::string& path, uint64_t size) {
     if (!isUsablePath(path, "createNewFile")) return false;
     if (!Utilities::CreateDirectoryForFile(path)) {
         Logger::LogError("Cannot create file '%s' of size %llu.", path.c_str(), static_cast<unsigned long long>(size));
@@ -80,7 +85,7 @@ bool FileSystem::createNewFile(const std::string& path, uint64_t size) {
     return reusable || createReservedFile(path, size);
 }
 
-bool FileSystem::removeUnlessReusable(const std::string& path, uint64_t size, bool& reusable) {
+bool PosixFileSystem::removeUnlessReusable(const std::string& path, uint64_t size, bool& reusable) {
     // lstat: a link, dangling or not, is replaced by a file of our own.
     struct stat status {};
     if (::lstat(path.c_str(), &status) != 0) return true;
@@ -90,7 +95,7 @@ bool FileSystem::removeUnlessReusable(const std::string& path, uint64_t size, bo
     return false;
 }
 
-bool FileSystem::createReservedFile(const std::string& path, uint64_t size) {
+bool PosixFileSystem::createReservedFile(const std::string& path, uint64_t size) {
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) {
         Logger::LogError("Cannot create file '%s' of size %llu.", path.c_str(), static_cast<unsigned long long>(size));
@@ -105,7 +110,7 @@ bool FileSystem::createReservedFile(const std::string& path, uint64_t size) {
     return false;
 }
 
-bool FileSystem::reserveSpace(int fd, uint64_t size) {
+bool PosixFileSystem::reserveSpace(int fd, uint64_t size) {
     if (size == 0) return true;
     if (size > static_cast<uint64_t>(std::numeric_limits<off_t>::max())) return false;
     int result = ::posix_fallocate(fd, 0, static_cast<off_t>(size));
@@ -116,7 +121,7 @@ bool FileSystem::reserveSpace(int fd, uint64_t size) {
     return ::pwrite(fd, &zero, 1, static_cast<off_t>(size - 1)) == 1;
 }
 
-bool FileSystem::writeToFile(const std::string& path, uint64_t offset, const char* data, uint32_t length) {
+bool PosixFileSystem::writeToFile(const std::string& path, uint64_t offset, const char* data, uint32_t length) {
     if (!isUsablePath(path, "writeToFile")) return false;
     std::string failure = NOT_WRITTEN;
     try {
@@ -131,7 +136,7 @@ bool FileSystem::writeToFile(const std::string& path, uint64_t offset, const cha
     return false;
 }
 
-FileSystem::UnpackResult FileSystem::uncompressBufferToFile(std::istream& input, const std::string& path,
+FileSystem::UnpackResult PosixFileSystem::uncompressBufferToFile(std::istream& input, const std::string& path,
                                                             uint64_t offset, uint32_t expectedSize) {
     if (!isUsablePath(path, "uncompressBufferToFile")) return UnpackResult::WriteFailed;
     Poco::FileStream stream;
@@ -164,7 +169,7 @@ FileSystem::UnpackResult FileSystem::uncompressBufferToFile(std::istream& input,
     return UnpackResult::DamagedData;
 }
 
-bool FileSystem::moveFile(const std::string& from, const std::string& to) {
+bool PosixFileSystem::moveFile(const std::string& from, const std::string& to) {
     if (!isUsablePath(from, "moveFile") || !isUsablePath(to, "moveFile")) return false;
     if (!Utilities::CreateDirectoryForFile(to)) return false;
     if (replaceByRename(from, to)) return true;
@@ -172,7 +177,7 @@ bool FileSystem::moveFile(const std::string& from, const std::string& to) {
     return false;
 }
 
-bool FileSystem::replaceByRename(const std::string& from, const std::string& to) {
+bool PosixFileSystem::replaceByRename(const std::string& from, const std::string& to) {
     // rename(2) replaces a file or a link in one step, but not a directory: that
     // one steps aside and comes back when the move fails.
     const std::string aside = to + ".vantis-replaced";
@@ -195,7 +200,7 @@ bool FileSystem::replaceByRename(const std::string& from, const std::string& to)
     return moved;
 }
 
-bool FileSystem::copyAcrossFileSystems(const std::string& from, const std::string& to) {
+bool PosixFileSystem::copyAcrossFileSystems(const std::string& from, const std::string& to) {
     int source = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
     if (source < 0) return false;
     struct stat status {};
@@ -214,7 +219,7 @@ bool FileSystem::copyAcrossFileSystems(const std::string& from, const std::strin
     return copied;
 }
 
-bool FileSystem::copyContents(int source, int target) {
+bool PosixFileSystem::copyContents(int source, int target) {
     std::vector<char> buffer(COPY_BUFFER_SIZE);
     for (;;) {
         ssize_t got = ::read(source, buffer.data(), buffer.size());
@@ -225,7 +230,7 @@ bool FileSystem::copyContents(int source, int target) {
     }
 }
 
-bool FileSystem::deleteFile(const std::string& path) {
+bool PosixFileSystem::deleteFile(const std::string& path) {
     if (!isUsablePath(path, "deleteFile")) return false;
     try {
         Poco::File(path).remove(false);
@@ -236,7 +241,7 @@ bool FileSystem::deleteFile(const std::string& path) {
     }
 }
 
-bool FileSystem::deleteDir(const std::string& path, bool onlyIfEmpty) {
+bool PosixFileSystem::deleteDir(const std::string& path, bool onlyIfEmpty) {
     if (!isUsablePath(path, "deleteDir")) return false;
     try {
         Poco::File directory(path);
@@ -253,7 +258,7 @@ bool FileSystem::deleteDir(const std::string& path, bool onlyIfEmpty) {
     }
 }
 
-bool FileSystem::createDir(const std::string& path) {
+bool PosixFileSystem::createDir(const std::string& path) {
     if (!isUsablePath(path, "createDir")) return false;
     try {
         if (Utilities::GetDirectoryExists(path)) return true;
@@ -268,9 +273,17 @@ bool FileSystem::createDir(const std::string& path) {
     }
 }
 
-bool FileSystem::setHidden(const std::string&) { return true; }
+bool PosixFileSystem::setHidden(const std::string&) { return true; }
 
-bool FileSystem::getFileSize(const std::string& path, uint64_t& size) {
+bool PosixFileSystem::getAllocatedSize(const std::string& path, uint64_t& size) {
+    if (!isUsablePath(path, "getAllocatedSize")) return false;
+    struct stat status {};
+    if (::lstat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return false;
+    size = static_cast<uint64_t>(status.st_blocks) * 512;
+    return true;
+}
+
+bool PosixFileSystem::getFileSize(const std::string& path, uint64_t& size) {
     if (!isUsablePath(path, "getFileSize")) return false;
     struct stat status {};
     if (::stat(path.c_str(), &status) != 0 || S_ISDIR(status.st_mode)) return false;
