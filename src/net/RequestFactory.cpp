@@ -40,9 +40,7 @@ void RequestFactory::targetSecureHost(HttpRequest& request, const std::string& h
     }
 }
 
-bool RequestFactory::targetUrl(HttpRequest& request, const std::string& url) {
-    request.host.clear();
-    Poco::URI uri;
+bool RequestFactory::parseLink(const std::string& url, Poco::URI& uri) {
     try {
         uri = Poco::URI(url);
     } catch (const Poco::Exception& error) {
@@ -53,6 +51,13 @@ bool RequestFactory::targetUrl(HttpRequest& request, const std::string& url) {
         Logger::LogError("Malformed link %s: it names no host", SecretRedactor::maskUrl(url).c_str());
         return false;
     }
+    return true;
+}
+
+bool RequestFactory::targetUrl(HttpRequest& request, const std::string& url) {
+    request.host.clear();
+    Poco::URI uri;
+    if (!parseLink(url, uri)) return false;
     request.host = uri.getHost();
     request.protocol = uri.getScheme() == "http" ? HttpRequest::PROTOCOL_HTTP : HttpRequest::PROTOCOL_HTTPS;
     request.port = uri.getPort();
@@ -61,18 +66,11 @@ bool RequestFactory::targetUrl(HttpRequest& request, const std::string& url) {
 }
 
 bool RequestFactory::AcceptsContentLink(const std::string& url, const std::string& what) {
-    std::string scheme;
-    std::string host;
-    try {
-        const Poco::URI uri(url);
-        scheme = uri.getScheme();
-        host = uri.getHost();
-    } catch (const Poco::Exception&) {
-        // An address that does not parse names no host worth printing.
-    }
-    if (scheme == "https" && !host.empty()) return true;
+    Poco::URI uri;
+    if (!parseLink(url, uri)) return false;
+    if (uri.getScheme() == "https") return true;
     Logger::LogError("Refused the link for %s to host '%s' over '%s': content is fetched over https only",
-                     what.c_str(), host.c_str(), scheme.c_str());
+                     what.c_str(), uri.getHost().c_str(), uri.getScheme().c_str());
     return false;
 }
 

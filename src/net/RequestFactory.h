@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 
+#include <Poco/URI.h>
+
 #include "net/HttpRequest.h"
 
 namespace VantisClient {
@@ -40,14 +42,17 @@ public:
     // no host is logged once and leaves the request without a host, which the
     // HTTP client fails at once: false then, never an exception.
     static bool targetUrl(HttpRequest& request, const std::string& url);
-    // True when `url` is an absolute https address. Anything else is refused
-    // with an error naming `what` and the link's host, never its query (which
-    // may carry a signature).
+    // True when `url` is an absolute https address. A malformed link is logged
+    // as targetUrl logs it; any other scheme is refused with an error naming
+    // `what` and the link's host, never its query (which may carry a signature).
     static bool AcceptsContentLink(const std::string& url, const std::string& what);
     // Points `request` at a host value ("name" or "name:port") over TLS.
     static void targetSecureHost(HttpRequest& request, const std::string& hostValue);
 
 private:
+    // Parses `url` into `uri`; a link that does not parse or names no host is
+    // logged once, with its secrets masked, and gives false.
+    static bool parseLink(const std::string& url, Poco::URI& uri);
     static HttpRequest productsRequest(const std::string& path);
     static std::string operatingSystemPath(const std::string& gameId);
 };
