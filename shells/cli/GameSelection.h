@@ -7,11 +7,11 @@
 
 #include <string>
 
-#include "bridge/tRevisionList.h"
 #include "cli/CliRequest.h"
 #include "common/AbortSignal.h"
 #include "install/EInstallResult.h"
 #include "model/ProductPresentationData.h"
+#include "model/tRevisionList.h"
 
 namespace VantisClient {
 

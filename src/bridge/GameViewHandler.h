@@ -22,12 +22,12 @@
 #include <Poco/JSON/Object.h>
 
 #include "bridge/GameViewState.h"
-#include "bridge/PlayTaskStruct.h"
-#include "bridge/tRevisionList.h"
 #include "common/VantisMutex.h"
 #include "install/EInstallResult.h"
 #include "install/EInstallStatusCode.h"
+#include "model/PlayTaskStruct.h"
 #include "model/ProductPresentationData.h"
+#include "model/tRevisionList.h"
 
 namespace VantisClient {
 

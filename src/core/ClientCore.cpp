@@ -6,7 +6,6 @@
 #include <Poco/Net/SSLManager.h>
 #include <Poco/UnicodeConverter.h>
 
-#include "bridge/MiniManifestLoader.h"
 #include "common/ClientUserPreferences.h"
 #include "common/Logger.h"
 #include "common/ScopedLock.h"
@@ -18,17 +17,18 @@
 #include "core/CheckForUpdatesToManifestsTask.h"
 #include "core/CoreInitializedNotification.h"
 #include "core/FixDirectoryPrivilegesTask.h"
+#include "core/GetTokenAndUserDetailsTask.h"
 #include "core/InstallProductTask.h"
 #include "core/InstallProgressNotification.h"
 #include "core/InstallResultNotification.h"
-#include "core/ProductInfoLocalPathChecks.h"
-#include "core/GetTokenAndUserDetailsTask.h"
 #include "core/LoadProductsTask.h"
 #include "core/MultiTask.h"
+#include "core/ProductInfoLocalPathChecks.h"
 #include "core/ProductStateChangedNotification.h"
 #include "core/ShutdownResponseNotification.h"
 #include "core/SignInResultNotification.h"
 #include "core/SignInUserTask.h"
+#include "model/MiniManifestLoader.h"
 #include "net/HttpManager.h"
 #include "net/RequestFactory.h"
 #include "net/SyncHTTPRequest.h"

@@ -29,8 +29,6 @@
 #include "common/IUserPreferences.h"
 #include "common/Thread.h"
 #include "common/VantisMutex.h"
-#include "net/APIStatusResult.h"
-#include "bridge/tRevisionList.h"
 #include "core/ClientNotification.h"
 #include "core/EManifestUpdateCode.h"
 #include "core/IClientListener.h"
@@ -39,10 +37,12 @@
 #include "core/ProductStateChangedStruct.h"
 #include "core/ProductUpdateCheckResultStruct.h"
 #include "core/ProductsLoaded_Result.h"
-#include "net/SignInResult.h"
 #include "core/SubSystem.h"
 #include "model/ProductInfo.h"
 #include "model/ProductPresentationData.h"
+#include "model/tRevisionList.h"
+#include "net/APIStatusResult.h"
+#include "net/SignInResult.h"
 
 namespace VantisClient {
 

@@ -3,7 +3,6 @@
 #include <exception>
 #include <memory>
 
-#include "bridge/MiniManifestLoader.h"
 #include "common/ClientUserPreferences.h"
 #include "common/Logger.h"
 #include "common/ProblemReporter.h"
@@ -15,6 +14,7 @@
 #include "core/ProductManifestReader.h"
 #include "core/SupportInstallerRunner.h"
 #include "install/DepotSelector.h"
+#include "model/MiniManifestLoader.h"
 #include "net/HttpTasks.h"
 #include "storage/ProductStorageSession.h"
 #include "storage/StorageDBSerializer.h"

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "bridge/MiniManifestLoader.h"
 #include "common/Logger.h"
 #include "core/ProductInfoLocalPathChecks.h"
+#include "model/MiniManifestLoader.h"
 #include "storage/StorageDBSerializer.h"
 
 namespace VantisClient {

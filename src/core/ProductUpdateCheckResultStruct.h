@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "bridge/LanguageList.h"
 #include "core/EManifestUpdateCode.h"
 #include "model/AvailableGameIDInfo.h"
+#include "model/LanguageList.h"
 
 namespace VantisClient {
 

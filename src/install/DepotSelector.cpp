@@ -5,13 +5,13 @@
 #include <Poco/Exception.h>
 #include <Poco/HashSet.h>
 
-#include "bridge/LanguageInfo.h"
 #include "common/Logger.h"
 #include "common/ProblemReporter.h"
 #include "common/ScopeTimer.h"
 #include "common/SecretRedactor.h"
 #include "common/StringUtils.h"
 #include "common/Utilities.h"
+#include "model/LanguageInfo.h"
 #include "net/HttpTasks.h"
 #include "net/RequestFactory.h"
 

@@ -19,12 +19,12 @@
 #include <Poco/Net/HTTPResponse.h>
 #include <Poco/SharedPtr.h>
 
-#include "bridge/ProductIdentification.h"
 #include "common/AbortSignal.h"
 #include "common/ManifestFetchingProblem.h"
 #include "common/json/ISerializable.h"
 #include "model/DepotData.h"
 #include "model/DepotDefinition.h"
+#include "model/ProductIdentification.h"
 #include "model/RemoteProductDefinition.h"
 #include "model/RemoteRedistInfo.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "bridge/LocString.h"
+#include "model/LocString.h"
 
 namespace VantisClient {
 

@@ -8,7 +8,7 @@
 
 #include <Poco/JSON/Object.h>
 
-#include "bridge/LanguageList.h"
+#include "model/LanguageList.h"
 
 namespace VantisClient {
 

@@ -15,12 +15,12 @@
 
 #include <Poco/SharedPtr.h>
 
-#include "bridge/LanguageList.h"
-#include "bridge/ProductIdentification.h"
-#include "bridge/tRevisionList.h"
-#include "model/AvailableGameIDInfo.h"
-#include "model/RemoteSupportInfo.h"
 #include "common/json/ISerializable.h"
+#include "model/AvailableGameIDInfo.h"
+#include "model/LanguageList.h"
+#include "model/ProductIdentification.h"
+#include "model/RemoteSupportInfo.h"
+#include "model/tRevisionList.h"
 
 namespace VantisClient {
 

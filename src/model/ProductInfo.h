@@ -12,13 +12,13 @@
 
 #include <Poco/SharedPtr.h>
 
-#include "bridge/MiniManifestContents.h"
-#include "bridge/ProductIdentification.h"
 #include "model/DirInfo.h"
 #include "model/EProductState.h"
 #include "model/FileInformation.h"
+#include "model/MiniManifestContents.h"
 #include "model/ProductDefinitionBase.h"
 #include "model/ProductFiles.h"
+#include "model/ProductIdentification.h"
 #include "model/ProductPresentationData.h"
 #include "model/RedistInfo.h"
 #include "model/SymLinkFiles.h"

@@ -8,11 +8,11 @@
 
 #include <Poco/SharedPtr.h>
 
-#include "bridge/LanguageList.h"
-#include "bridge/MiniManifestContents.h"
-#include "bridge/ProductIdentification.h"
 #include "model/AvailableGameIDInfo.h"
 #include "model/EProductState.h"
+#include "model/LanguageList.h"
+#include "model/MiniManifestContents.h"
+#include "model/ProductIdentification.h"
 
 namespace VantisClient {
 

@@ -11,9 +11,9 @@
 
 #include "GameBackendFixture.h"
 #include "RecordingClientListener.h"
-#include "bridge/tRevisionList.h"
 #include "common/UserPreferences.h"
 #include "core/ClientCore.h"
+#include "model/tRevisionList.h"
 
 namespace VantisTest {
 

@@ -13,7 +13,7 @@
 #include <Poco/File.h>
 #include <Poco/Path.h>
 
-#include "bridge/MiniManifestLoader.h"
+#include "model/MiniManifestLoader.h"
 
 namespace {
 

@@ -8,13 +8,13 @@
 #include <Poco/Path.h>
 #include <Poco/TemporaryFile.h>
 
-#include "bridge/LocString.h"
 #include "bridge/ShellMessageCenter.h"
 #include "common/ClientUserPreferences.h"
 #include "common/Constants.h"
 #include "common/Logger.h"
 #include "common/ProblemReporter.h"
 #include "core/ClientCore.h"
+#include "model/LocString.h"
 #include "net/HostProvider.h"
 #include "net/HttpManager.h"
 #include "platform/Platform.h"

@@ -1,4 +1,4 @@
-#include "bridge/ProductIdentification.h"
+#include "model/ProductIdentification.h"
 
 #include <Poco/NumberFormatter.h>
 

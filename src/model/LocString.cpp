@@ -1,6 +1,6 @@
-#include "bridge/LocString.h"
+#include "model/LocString.h"
 
-#include "bridge/LanguageInfo.h"
+#include "model/LanguageInfo.h"
 
 namespace VantisClient {
 

@@ -2,7 +2,7 @@
 
 #include <Poco/JSON/Parser.h>
 
-#include "bridge/PlayTaskStruct.h"
+#include "model/PlayTaskStruct.h"
 
 namespace VantisClient {
 namespace {

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "bridge/tRevisionList.h"
+#include "model/tRevisionList.h"
 
 namespace VantisClient {
 

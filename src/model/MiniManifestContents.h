@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "bridge/PlayTaskStruct.h"
-#include "bridge/tRevisionList.h"
+#include "model/PlayTaskStruct.h"
+#include "model/tRevisionList.h"
 
 namespace VantisClient {
 

@@ -12,7 +12,7 @@
 #include <Poco/JSON/Object.h>
 #include <Poco/SharedPtr.h>
 
-#include "bridge/MiniManifestContents.h"
+#include "model/MiniManifestContents.h"
 
 namespace VantisClient {
 

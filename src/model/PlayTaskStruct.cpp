@@ -1,4 +1,4 @@
-#include "bridge/PlayTaskStruct.h"
+#include "model/PlayTaskStruct.h"
 
 #include <Poco/Exception.h>
 

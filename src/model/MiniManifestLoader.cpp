@@ -1,4 +1,4 @@
-#include "bridge/MiniManifestLoader.h"
+#include "model/MiniManifestLoader.h"
 
 #include <algorithm>
 

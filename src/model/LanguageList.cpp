@@ -1,4 +1,4 @@
-#include "bridge/LanguageList.h"
+#include "model/LanguageList.h"
 
 #include <algorithm>
 

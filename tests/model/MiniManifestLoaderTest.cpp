@@ -4,7 +4,7 @@
 
 #include <Poco/File.h>
 
-#include "bridge/MiniManifestLoader.h"
+#include "model/MiniManifestLoader.h"
 #include "support/Sandbox.h"
 
 namespace VantisClient {

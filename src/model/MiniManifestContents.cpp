@@ -1,4 +1,4 @@
-#include "bridge/MiniManifestContents.h"
+#include "model/MiniManifestContents.h"
 
 namespace VantisClient {
 

@@ -1,4 +1,4 @@
-#include "bridge/tRevisionList.h"
+#include "model/tRevisionList.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "bridge/LanguageInfo.h"
+#include "model/LanguageInfo.h"
 
 namespace VantisClient {
 

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "bridge/LanguageInfo.h"
+#include "model/LanguageInfo.h"
 
 namespace VantisClient {
 

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "bridge/LanguageList.h"
-#include "bridge/LocString.h"
-#include "bridge/ProductIdentification.h"
+#include "model/LanguageList.h"
+#include "model/LocString.h"
+#include "model/ProductIdentification.h"
 #include "support/Sandbox.h"
 
 namespace VantisClient {
