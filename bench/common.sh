@@ -189,3 +189,12 @@ bench_time_raw() { # in_flight config time_file
     bash -c 'set -o pipefail; curl --no-progress-meter --parallel --parallel-max "$1" -K "$2" | md5sum >/dev/null' \
     raw "$1" "$2"
 }
+
+# Runs the reference installer (bench/ReferenceInstaller.cpp: the install's bare
+# work, without the client's code) on the game of a catalogue into a fresh
+# directory under /usr/bin/time; the time file as bench_time_raw writes it.
+bench_time_reference() { # in_flight catalogue token dir time_file
+  rm -rf "$4"
+  /usr/bin/time -f '%e %U %S %M' -o "$5" "$BUILD_DIR/bench/vantis-bench-reference" "$API" "$3" "$BENCH_CA" \
+    "$2" "$GAME_ID" en "$4" "$1" >/dev/null
+}
