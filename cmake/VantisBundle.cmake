@@ -24,30 +24,32 @@ function(vantis_add_dev_certificates_target)
     DEPENDS ${VANTIS_DEV_CA_CERTIFICATE} ${VANTIS_BACKEND_CERTIFICATE} ${VANTIS_BACKEND_KEY})
 endfunction()
 
-# A test program that runs the backend in-process: it links the tools'
-# libraries, knows where the development CA, the backend's certificate and the
-# bundle's files are, and is built after them.
-function(vantis_use_backend_in_tests target)
-  target_link_libraries(${target} PRIVATE vantis_pack vantis_backend vantis_test_support GTest::gtest_main)
-  target_compile_definitions(${target} PRIVATE
+# The backend fixtures every test program that meets the real backend or a
+# loopback TLS server links: the backend and catalogue fixtures, the loopback
+# servers and their certificates, the download fixture. Compiled once.
+function(vantis_add_backend_test_support_library)
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/support/backend/*.cpp)
+  add_library(vantis_backend_test_support STATIC ${sources})
+  find_package(OpenSSL REQUIRED)
+  target_include_directories(vantis_backend_test_support PUBLIC ${CMAKE_SOURCE_DIR}/tests/support/backend)
+  target_link_libraries(vantis_backend_test_support PUBLIC
+    vantis_pack vantis_backend vantis_test_support GTest::gtest GTest::gmock OpenSSL::SSL OpenSSL::Crypto)
+  target_compile_definitions(vantis_backend_test_support PUBLIC
     VANTIS_TEST_CA_CERTIFICATE="${VANTIS_DEV_CA_CERTIFICATE}"
     VANTIS_TEST_CA_KEY="${VANTIS_DEV_PRIVATE_DIR}/rootCA.key"
     VANTIS_TEST_BACKEND_CERTIFICATE="${VANTIS_BACKEND_CERTIFICATE}"
     VANTIS_TEST_BACKEND_KEY="${VANTIS_BACKEND_KEY}"
     VANTIS_TEST_GAMECARD_DIR="${VANTIS_GAMECARD_DIR}"
     VANTIS_TEST_BIN_DIR="${VANTIS_BUNDLE_BIN_DIR}")
-  add_dependencies(${target} vantis_dev_certificates vantis_gamecard_page vantis-pack vantis-backend)
+  add_dependencies(vantis_backend_test_support vantis_dev_certificates vantis_gamecard_page vantis-pack vantis-backend)
 endfunction()
 
-# A test program of every *.cpp of the current tests/<folder> plus the backend
-# and catalogue fixtures, running the backend in-process.
+# A test program of every *.cpp of the current tests/<folder>, linked with the
+# backend fixtures.
 function(vantis_add_backend_test_executable target)
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
-  add_executable(${target} ${sources}
-    ${CMAKE_SOURCE_DIR}/tests/tools/BackendFixture.cpp
-    ${CMAKE_SOURCE_DIR}/tests/tools/CatalogueFixture.cpp)
-  target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR}/tests/tools)
-  vantis_use_backend_in_tests(${target})
+  add_executable(${target} ${sources})
+  target_link_libraries(${target} PRIVATE vantis_backend_test_support GTest::gtest_main)
 endfunction()
 
 # The test program of one tests/<folder> whose tests run the backend: every
