@@ -362,75 +362,50 @@ StorageDBSerializer::FormatCheck StorageDBSerializer::replaceDamagedIndex(const 
     return FormatCheck::Unknown;
 }
 
-bool StorageDBSerializer::SerializeIndex(const Products& products) {
+template <typename Work>
+bool StorageDBSerializer::withIndex(const char* operation, IndexUse use, Work work) {
     ScopedLock lock(s_mutex);
     IStorageIndexSerializer* current = currentIndexSerializer();
     if (current == nullptr) return logNotStarted();
+    const std::string path = getIndexDBPath();
+    if (use == IndexUse::ReadExisting && !Utilities::GetFileExists(path)) return false;
     try {
-        std::string path = getIndexDBPath();
         Utilities::CreateDirectoryForFile(path);
         bool existed = Utilities::GetFileExists(path);
         Session session(SQLITE_CONNECTOR, path, SESSION_TIMEOUT_SECONDS);
         IndexSessionScope scope(session);
-        if (prepareIndex("SerializeIndex", session, existed) == FormatCheck::Unreadable) return false;
-        return current->serializeToIndex(products);
+        FormatCheck format = prepareIndex(operation, session, existed);
+        if (format == FormatCheck::Unreadable) return false;
+        // An index made anew, on a first start or over an unknown format, holds
+        // nothing to read, but takes a product like any other.
+        if (use != IndexUse::Write && format != FormatCheck::Current) return false;
+        return work(*current);
     } catch (const Poco::Exception& e) {
-        Logger::LogError("SerializeIndex: connection to database failed. Exception: %s", e.displayText().c_str());
+        Logger::LogError("%s: connection to database failed. Exception: %s", operation, e.displayText().c_str());
         return false;
     }
+}
+
+bool StorageDBSerializer::SerializeIndex(const Products& products) {
+    return withIndex("SerializeIndex", IndexUse::Write,
+                     [&products](IStorageIndexSerializer& current) { return current.serializeToIndex(products); });
 }
 
 bool StorageDBSerializer::DeserializeIndex(Products& products) {
-    ScopedLock lock(s_mutex);
-    IStorageIndexSerializer* current = currentIndexSerializer();
-    if (current == nullptr) return logNotStarted();
-    std::string path = getIndexDBPath();
-    if (!Utilities::GetFileExists(path)) return false;
-    try {
-        Session session(SQLITE_CONNECTOR, path, SESSION_TIMEOUT_SECONDS);
-        IndexSessionScope scope(session);
-        if (prepareIndex("DeserializeIndex", session, true) != FormatCheck::Current) return false;
-        return current->deserializeFromIndex(products);
-    } catch (const Poco::Exception& e) {
-        Logger::LogError("DeserializeIndex: connection to database failed. Exception: %s", e.displayText().c_str());
-        return false;
-    }
+    return withIndex("DeserializeIndex", IndexUse::ReadExisting,
+                     [&products](IStorageIndexSerializer& current) { return current.deserializeFromIndex(products); });
 }
 
 bool StorageDBSerializer::UpdateProductInIndex(ProductInfo* product) {
-    ScopedLock lock(s_mutex);
-    IStorageIndexSerializer* current = currentIndexSerializer();
-    if (current == nullptr) return logNotStarted();
-    try {
-        std::string path = getIndexDBPath();
-        Utilities::CreateDirectoryForFile(path);
-        bool existed = Utilities::GetFileExists(path);
-        Session session(SQLITE_CONNECTOR, path, SESSION_TIMEOUT_SECONDS);
-        IndexSessionScope scope(session);
-        // An index made anew, on a first start or over an unknown format, takes
-        // the product like any other.
-        if (prepareIndex("UpdateProductInIndex", session, existed) == FormatCheck::Unreadable) return false;
-        return current->serializeSingleProductToIndex(product);
-    } catch (const Poco::Exception& e) {
-        Logger::LogError("UpdateProductInIndex: connection to database failed. Exception: %s",
-                         e.displayText().c_str());
-        return false;
-    }
+    return withIndex("UpdateProductInIndex", IndexUse::Write, [product](IStorageIndexSerializer& current) {
+        return current.serializeSingleProductToIndex(product);
+    });
 }
 
 bool StorageDBSerializer::DeleteProductFromIndex(const std::string& gameId) {
-    ScopedLock lock(s_mutex);
-    IStorageIndexSerializer* current = currentIndexSerializer();
-    if (current == nullptr) return logNotStarted();
-    try {
-        std::string path = getIndexDBPath();
-        Utilities::CreateDirectoryForFile(path);
-        bool existed = Utilities::GetFileExists(path);
-        Session session(SQLITE_CONNECTOR, path, SESSION_TIMEOUT_SECONDS);
-        IndexSessionScope scope(session);
-        if (prepareIndex("DeleteProductFromIndex", session, existed) != FormatCheck::Current) return false;
+    return withIndex("DeleteProductFromIndex", IndexUse::Modify, [&gameId](IStorageIndexSerializer& current) {
         Products products;
-        if (!current->deserializeFromIndex(products)) return false;
+        if (!current.deserializeFromIndex(products)) return false;
         auto removed = std::remove_if(products.begin(), products.end(),
                                       [&gameId](const ProductInfo::Ptr& product) { return product->getGameId() == gameId; });
         if (removed == products.end()) {
@@ -440,14 +415,10 @@ bool StorageDBSerializer::DeleteProductFromIndex(const std::string& gameId) {
         products.erase(removed, products.end());
         // The rewrite decides the outcome: a failed one has not deleted anything
         // the caller could rely on.
-        if (!current->serializeToIndex(products)) return false;
+        if (!current.serializeToIndex(products)) return false;
         Logger::LogInfo("GameId %s deleted from index", gameId.c_str());
         return true;
-    } catch (const Poco::Exception& e) {
-        Logger::LogError("DeleteProductFromIndex: connection to database failed. Exception: %s",
-                         e.displayText().c_str());
-        return false;
-    }
+    });
 }
 
 template <typename Work>

@@ -134,6 +134,16 @@ private:
     static FormatCheck prepareProduct(const char* operation, SessionDBWrapper& databases, bool existed,
                                       bool storeVersion);
     static FormatCheck replaceDamagedProduct(const char* operation, SessionDBWrapper& databases);
+    // How an index operation uses the index: only one that exists already and
+    // is current (ReadExisting); created when missing, and current (Modify);
+    // created when missing, possibly made anew (Write).
+    enum class IndexUse { ReadExisting, Modify, Write };
+    // Opens the index under the lock, hands its session to the index serializers
+    // and brings it to the current format, then runs `work` on the current index
+    // serializer when `use` allows. False, with a log line naming `operation`,
+    // when the index could not be used.
+    template <typename Work>
+    static bool withIndex(const char* operation, IndexUse use, Work work);
     // Runs `work` on the product's databases: those kept open for it, or else
     // ones opened for this call only. False when they could not be opened.
     template <typename Work>
