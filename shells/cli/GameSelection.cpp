@@ -4,52 +4,37 @@
 
 #include <Poco/String.h>
 
-#include "core/ClientCore.h"
-#include "core/ProductManifestReader.h"
-#include "model/RemoteProductDefinition.h"
-#include "net/HttpTasks.h"
+#include "model/LanguageInfo.h"
 
 namespace VantisClient {
 namespace {
 
-bool offersLanguage(const LanguageList& languages, const std::string& language) {
-    return std::any_of(languages.begin(), languages.end(), [&language](const LanguageInfo& offered) {
-        return Poco::icompare(offered.asString(), language) == 0;
-    });
+using Texts = std::vector<std::string>;
+
+bool offersLanguage(const Texts& languages, const std::string& language) {
+    return std::any_of(languages.begin(), languages.end(),
+                       [&language](const std::string& offered) { return Poco::icompare(offered, language) == 0; });
 }
 
-std::string chooseLanguage(const CliRequest& request, const ProductPresentationData& product,
-                           const LanguageList& offered) {
+std::string chooseLanguage(const CliRequest& request, const ProductPresentationData& product, const Texts& offered) {
     if (!request.language.empty()) return request.language;
     if (!product.language.empty() && offersLanguage(offered, product.language)) return product.language;
-    for (const LanguageInfo& language : offered) {
-        if (language.asString() != LanguageInfo::NeutralLanguageString) return language.asString();
+    for (const std::string& language : offered) {
+        if (language != LanguageInfo::NeutralLanguageString) return language;
     }
     return std::string();
 }
 
-tRevisionList chooseRevisions(const CliRequest& request, const RemoteProductDefinition& definition) {
-    tRevisionList revisions{definition.getGameId()};
-    if (request.dlcs) {
-        for (const std::string& id : *request.dlcs) {
-            if (!revisions.containsGID(id)) revisions.push_back(id);
-        }
-        return revisions;
-    }
-    for (const AvailableGameIDInfo& available : definition.getAvailableGameIDs()) {
-        if (!revisions.containsGID(available.gameId)) revisions.push_back(available.gameId);
+tRevisionList chooseRevisions(const CliRequest& request, const std::string& gameId, const Texts& offered) {
+    tRevisionList revisions{gameId};
+    const Texts& chosen = request.dlcs ? *request.dlcs : offered;
+    for (const std::string& id : chosen) {
+        if (!revisions.containsGID(id)) revisions.push_back(id);
     }
     return revisions;
 }
 
-// The backend refuses the manifest of a game the user does not own as well:
-// the licence check that an install makes first tells that from a failure.
-EInstallResult whyUnreadable(const std::string& gameId, bool notFound) {
-    if (notFound) return EInstallResult::UnknownGame;
-    return ClientCore::checkUserOwnGame(gameId) ? EInstallResult::ServerError : EInstallResult::NotAuthorized;
-}
-
-std::string unreadableText(EInstallResult failure, const std::string& gameId) {
+std::string notOfferedText(EInstallResult failure, const std::string& gameId) {
     switch (failure) {
         case EInstallResult::UnknownGame: return "the backend does not know game " + gameId;
         case EInstallResult::NotAuthorized: return "the signed-in user does not own game " + gameId;
@@ -59,25 +44,22 @@ std::string unreadableText(EInstallResult failure, const std::string& gameId) {
 
 }  // namespace
 
-bool GameSelection::Choose(const CliRequest& request, const ProductPresentationData& product, GameSelection& selection,
-                           EInstallResult& failure, std::string& error, const AbortSignal::Ptr& interrupted) {
-    RemoteProductDefinition definition;
-    definition.setGameId(product.gameId);
-    bool notFound = false;
-    const std::string contents = Http::Tasks::getManifestContents(definition, notFound, interrupted);
-    if (contents.empty() || !ProductManifestReader::Read(definition, contents)) {
-        failure = whyUnreadable(product.gameId, notFound);
-        error = unreadableText(failure, product.gameId);
+bool GameSelection::Choose(const CliRequest& request, const ProductPresentationData& product, const ShellMessage& offer,
+                           GameSelection& selection, EInstallResult& failure, std::string& error) {
+    const int64_t result = offer.integer("result", static_cast<int64_t>(EInstallResult::ServerError));
+    if (result != static_cast<int64_t>(EInstallResult::Success)) {
+        failure = static_cast<EInstallResult>(result);
+        error = notOfferedText(failure, product.gameId);
         return false;
     }
-    LanguageList offered = definition.getAvailableLanguages();
+    const Texts offered = offer.texts("languages");
     selection.language = chooseLanguage(request, product, offered);
     if (selection.language.empty() || !offersLanguage(offered, selection.language)) {
         failure = EInstallResult::ServerError;
         error = "game " + product.gameId + " is not offered in language '" + selection.language + "'";
         return false;
     }
-    selection.revisions = chooseRevisions(request, definition);
+    selection.revisions = chooseRevisions(request, product.gameId, offer.texts("gameIds"));
     return true;
 }
 

@@ -1,14 +1,13 @@
 // What --install installs: a language and the game ids (the base game and its
 // extra content), worked out from the user's options, what is installed and
-// what the backend's product manifest offers.
-// Thread-safety: a plain value; Choose blocks on the backend and needs a
-// signed-in user.
+// what the backend offers (the controller's ON_PRODUCT_OFFER message).
+// Thread-safety: a plain value.
 #pragma once
 
 #include <string>
 
+#include "bridge/ShellMessage.h"
 #include "cli/CliRequest.h"
-#include "common/AbortSignal.h"
 #include "install/EInstallResult.h"
 #include "model/ProductPresentationData.h"
 #include "model/tRevisionList.h"
@@ -17,10 +16,9 @@ namespace VantisClient {
 
 struct GameSelection {
     // False, with `failure` (the install result the shell reports) and `error`,
-    // when the backend does not offer the game or the language, or cannot be
-    // read; also when `interrupted` is raised while the backend is asked.
-    static bool Choose(const CliRequest& request, const ProductPresentationData& product, GameSelection& selection,
-                       EInstallResult& failure, std::string& error, const AbortSignal::Ptr& interrupted);
+    // when the backend does not offer the game or the language.
+    static bool Choose(const CliRequest& request, const ProductPresentationData& product, const ShellMessage& offer,
+                       GameSelection& selection, EInstallResult& failure, std::string& error);
 
     std::string language;
     tRevisionList revisions;

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 
 #include "bridge/LoginPageHandler.h"
@@ -10,7 +11,6 @@
 #include "cli/PasswordSource.h"
 #include "common/JsonMessageBuilder.h"
 #include "common/Logger.h"
-#include "core/ClientCore.h"
 
 namespace VantisClient {
 namespace {
@@ -35,12 +35,12 @@ std::string launchCommand(const ProductPresentationData& product, const std::str
 }  // namespace
 
 const char* const HeadlessShell::INTERRUPT_MESSAGE = "HeadlessShell.Interrupt";
+const char* const HeadlessShell::LAUNCH_SETTLED_MESSAGE = "HeadlessShell.LaunchSettled";
 
 HeadlessShell::HeadlessShell(const CliRequest& request, std::ostream& output, std::ostream& errors, bool isTerminal)
     : m_request(request), m_errors(errors), m_view(output, errors, isTerminal) {}
 
 void HeadlessShell::onShellMessage(const ShellMessage& message) {
-    if (message.name == INTERRUPT_MESSAGE) m_interrupted->raise();
     {
         std::lock_guard<std::mutex> lock(m_queueMutex);
         m_queue.push_back(message);
@@ -55,8 +55,6 @@ int HeadlessShell::run(ClientStartup& startup) {
         if (const std::optional<ShellMessage> message = nextMessage()) handle(*message);
         if (!m_exitCode) advance();
     }
-    // A running install stops at its next step instead of running to its end.
-    if (ClientCore* core = ClientCore::instance()) core->abortInstallProductAsync();
     startup.quit();
     ShellMessageCenter::SetObserver(nullptr);
     // An install that ended during the handshake still reports its result.
@@ -71,7 +69,12 @@ std::optional<ShellMessage> HeadlessShell::nextMessage() {
     if (m_exitCode) {
         if (m_queue.empty()) return std::nullopt;
     } else {
-        m_queueChanged.wait_for(lock, std::chrono::milliseconds(IDLE_WAKE_MS), [this] { return !m_queue.empty(); });
+        const auto arrived = [this] { return !m_queue.empty(); };
+        if (const auto deadline = nextDeadline()) {
+            m_queueChanged.wait_until(lock, *deadline, arrived);
+        } else {
+            m_queueChanged.wait(lock, arrived);
+        }
         if (m_queue.empty()) return std::nullopt;
     }
     ShellMessage message = m_queue.front();
@@ -79,9 +82,23 @@ std::optional<ShellMessage> HeadlessShell::nextMessage() {
     return message;
 }
 
+std::optional<std::chrono::steady_clock::time_point> HeadlessShell::nextDeadline() const {
+    std::optional<std::chrono::steady_clock::time_point> deadline = m_installRetry;
+    if (m_backendWaitStarted) {
+        const auto backend = std::min(*m_backendWaitStarted + std::chrono::seconds(m_request.backendWaitSeconds),
+                                      m_lastBackendCheck + std::chrono::seconds(BACKEND_RECHECK_SECONDS));
+        deadline = deadline ? std::min(*deadline, backend) : backend;
+    }
+    return deadline;
+}
+
 void HeadlessShell::handle(const ShellMessage& message) {
     if (message.name == INTERRUPT_MESSAGE) {
         onInterrupt();
+        return;
+    }
+    if (message.name == LAUNCH_SETTLED_MESSAGE) {
+        onLaunchSettled();
         return;
     }
     m_view.show(message);
@@ -93,26 +110,40 @@ void HeadlessShell::handle(const ShellMessage& message) {
         onInstallResult(message.integer("result", -1));
     } else if (message.name == ShellMessage::API_STATUS_CODE_CHANGED) {
         m_backendOnline = message.integer("apiStatusCode", 0) == APIStatusResult::STATUS_ONLINE;
+    } else if (message.name == ShellMessage::ENGINE_INITIALIZED) {
+        m_engineInitialized = true;
+    } else if (message.name == ShellMessage::SIGN_IN_FAILED) {
+        onSignInFailed();
+    } else if (message.name == ShellMessage::ON_PRODUCT_OFFER) {
+        onOffer(message);
+    } else if (message.name == ShellMessage::GAME_STARTED) {
+        m_gameStarted = true;
+    } else if (message.name == ShellMessage::GAME_ENDED) {
+        if (m_playIssued) finish(CliRequest::EXIT_SUCCESS_CODE);
+    } else if (message.name == ShellMessage::SHUTDOWN_DONE) {
+        finish(CliRequest::EXIT_STOPPED, "the client stopped: the game or its directory could not be used (see the log)");
+    }
+}
+
+void HeadlessShell::onSignInFailed() {
+    if (m_earlierSignInFailures > 0) {
+        --m_earlierSignInFailures;
+        return;
+    }
+    if (m_codeSignInStarted) {
+        finish(CliRequest::EXIT_SIGN_IN_FAILED, "sign-in failed: the backend did not take the login page's code");
     }
 }
 
 void HeadlessShell::advance() {
-    if (m_codeSignInStarted && m_controller.signInFailures() > m_signInFailuresBefore) {
-        finish(CliRequest::EXIT_SIGN_IN_FAILED, "sign-in failed: the backend did not take the login page's code");
-        return;
-    }
-    if (m_controller.isShutdownPerformed()) {
-        finish(CliRequest::EXIT_STOPPED, "the client stopped: the game or its directory could not be used (see the log)");
-        return;
-    }
     watchBackend();
     if (m_exitCode) return;
     showCardWhenReady();
     if (!m_cardShown) return;
+    m_installRetry.reset();
     if (m_request.install && !m_installIssued && signedIn()) issueInstall();
     const bool installSettled = !m_request.install || m_installDone;
     if (m_request.play && installSettled && !m_playIssued && !m_exitCode) startPlay();
-    if (m_playIssued && !m_controller.isGameRunning()) finish(CliRequest::EXIT_SUCCESS_CODE);
 }
 
 void HeadlessShell::watchBackend() {
@@ -138,14 +169,14 @@ void HeadlessShell::watchBackend() {
     }
     if (now - m_lastBackendCheck < std::chrono::seconds(BACKEND_RECHECK_SECONDS)) return;
     m_lastBackendCheck = now;
-    if (ClientCore* core = ClientCore::instance()) core->checkAPIStatusAsync();
+    m_controller.checkBackendStatus();
 }
 
 void HeadlessShell::showCardWhenReady() {
     // A sign-in with a stored token asks for the card before the engine's
     // initialization has made its bridge and set the product: like a browser's
     // page, the card is ready only once its bridge exists.
-    if (m_cardShown || !m_cardRequested || !m_controller.isInitialized()) return;
+    if (m_cardShown || !m_cardRequested || !m_engineInitialized) return;
     if (Poco::SharedPtr<GameViewHandler> card = m_controller.gameViewHandler()) card->onDocumentReady();
     m_cardShown = true;
 }
@@ -168,30 +199,45 @@ void HeadlessShell::signInThroughLoginPage() {
         finish(CliRequest::EXIT_SIGN_IN_FAILED, "sign-in failed: " + error);
         return;
     }
-    m_signInFailuresBefore = m_controller.signInFailures();
+    {
+        // Posted before the code is handed over, so none of them is the code's.
+        std::lock_guard<std::mutex> lock(m_queueMutex);
+        m_earlierSignInFailures = static_cast<int>(
+            std::count_if(m_queue.begin(), m_queue.end(),
+                          [](const ShellMessage& queued) { return queued.name == ShellMessage::SIGN_IN_FAILED; }));
+    }
     m_codeSignInStarted = m_controller.handleLoginRedirect(redirect);
     if (!m_codeSignInStarted) finish(CliRequest::EXIT_SIGN_IN_FAILED, "sign-in failed: the login page's answer was refused");
 }
 
 void HeadlessShell::issueInstall() {
     // Until the engine has loaded the library (a sign-in may come first).
-    const Poco::SharedPtr<ProductPresentationData> product = m_controller.getCurrentProduct();
-    if (!product) return;
+    if (!m_controller.getCurrentProduct()) return;
     if (!m_selection) {
-        GameSelection selection;
-        EInstallResult failure = EInstallResult::ServerError;
-        std::string error;
-        if (!GameSelection::Choose(m_request, *product, selection, failure, error, m_interrupted)) {
-            // The interrupt waits in the queue and ends the run with its own status.
-            if (m_interrupted->isRaised()) return;
-            finish(CliRequest::EXIT_INSTALL_FAILED_BASE + static_cast<int>(failure), error);
-            return;
-        }
-        m_selection = selection;
+        if (!m_offerRequested) m_offerRequested = m_controller.requestProductOffer();
+        return;
     }
-    // Refused while an update the engine scheduled itself runs: tried again
-    // after its result.
+    // Refused while an update the engine scheduled itself runs or returns:
+    // asked again after its result, and until it has returned.
     m_installIssued = m_controller.requestInstall(m_selection->language, m_selection->revisions);
+    if (m_installIssued) {
+        m_installRetry.reset();
+    } else {
+        m_installRetry = std::chrono::steady_clock::now() + std::chrono::milliseconds(INSTALL_RETRY_MS);
+    }
+}
+
+void HeadlessShell::onOffer(const ShellMessage& offer) {
+    const Poco::SharedPtr<ProductPresentationData> product = m_controller.getCurrentProduct();
+    if (!m_offerRequested || m_selection || !product) return;
+    GameSelection selection;
+    EInstallResult failure = EInstallResult::ServerError;
+    std::string error;
+    if (!GameSelection::Choose(m_request, *product, offer, selection, failure, error)) {
+        finish(CliRequest::EXIT_INSTALL_FAILED_BASE + static_cast<int>(failure), error);
+        return;
+    }
+    m_selection = selection;
 }
 
 void HeadlessShell::onInstallResult(int64_t result) {
@@ -213,13 +259,14 @@ void HeadlessShell::startPlay() {
         finish(CliRequest::EXIT_PLAY_FAILED, "the game has no play task named '" + m_request.playTask + "'");
         return;
     }
-    const int launchedBefore = m_controller.gamesLaunched();
-    card->onMessageFromBrowser(command);
-    if (m_controller.gamesLaunched() == launchedBefore) {
-        finish(CliRequest::EXIT_PLAY_FAILED, "the game could not be started; see the log for why");
-        return;
-    }
     m_playIssued = true;
+    // The launch runs on this thread: what it posts is queued before the mark.
+    card->onMessageFromBrowser(command);
+    onShellMessage(ShellMessage(LAUNCH_SETTLED_MESSAGE));
+}
+
+void HeadlessShell::onLaunchSettled() {
+    if (!m_gameStarted) finish(CliRequest::EXIT_PLAY_FAILED, "the game could not be started; see the log for why");
 }
 
 void HeadlessShell::onInterrupt() {

@@ -3,7 +3,8 @@
 // card, the login page is filled in as a browser would (--user), and the
 // user's request is carried out through the controller (--install, --play).
 // SIGINT and SIGTERM abort a running install and quit through the normal
-// shutdown handshake.
+// shutdown handshake. The shell learns every outcome from the messages; it
+// sleeps until the next one, or until it has something to ask again.
 // Thread-safety: onShellMessage may be called from any thread; everything else
 // runs on the thread that calls run().
 #pragma once
@@ -27,7 +28,12 @@ namespace VantisClient {
 class HeadlessShell : public IShellMessageObserver {
 public:
     static const char* const INTERRUPT_MESSAGE;
-    static constexpr int IDLE_WAKE_MS = 200;
+    // The shell's own message that follows a launch request: every message the
+    // launch posted is ahead of it.
+    static const char* const LAUNCH_SETTLED_MESSAGE;
+    // While the engine refuses the install (an update it scheduled itself is
+    // returning), it is asked this often.
+    static constexpr int INSTALL_RETRY_MS = 200;
     // While an install waits for a usable backend, it is asked this often.
     static constexpr int BACKEND_RECHECK_SECONDS = 5;
 
@@ -39,7 +45,12 @@ public:
 
 private:
     std::optional<ShellMessage> nextMessage();
+    // When the shell has to act without a message; unset: only a message wakes it.
+    std::optional<std::chrono::steady_clock::time_point> nextDeadline() const;
     void handle(const ShellMessage& message);
+    void onSignInFailed();
+    void onOffer(const ShellMessage& offer);
+    void onLaunchSettled();
     void advance();
     // An install needs a usable backend: while there is none, the status is
     // asked again now and then, and the run ends after the user's limit.
@@ -68,12 +79,15 @@ private:
     bool m_installDone = false;
     bool m_playIssued = false;
     bool m_codeSignInStarted = false;
-    int m_signInFailuresBefore = 0;
+    // Failures of sign-ins that had ended before the login page's code was
+    // handed over (the stored token's), still queued then: not the code's.
+    int m_earlierSignInFailures = 0;
+    bool m_engineInitialized = false;
+    bool m_offerRequested = false;
+    bool m_gameStarted = false;
     std::optional<GameSelection> m_selection;
     std::optional<int> m_exitCode;
-    // Raised by the interrupt as it arrives, so that a fetch waiting out the
-    // backend's faults on the shell's thread ends at once.
-    AbortSignal::Ptr m_interrupted = new AbortSignal;
+    std::optional<std::chrono::steady_clock::time_point> m_installRetry;
     // The backend's status as last heard; unknown before the first check.
     std::optional<bool> m_backendOnline;
     std::optional<std::chrono::steady_clock::time_point> m_backendWaitStarted;

@@ -12,7 +12,6 @@
 #include "common/Constants.h"
 #include "common/Logger.h"
 #include "common/Utilities.h"
-#include "core/ClientCore.h"
 
 namespace VantisClient {
 namespace {
@@ -164,9 +163,7 @@ void GtkShell::quit() {
     Logger::LogInfo("Quitting");
     // The window would stand frozen through the handshake.
     if (m_window) m_window->hide();
-    // A running install stops at its next step and resumes at the next start,
-    // instead of holding the quit until it has finished.
-    if (ClientCore* core = ClientCore::instance()) core->abortInstallProductAsync();
+    // A running install stops at its next step and resumes at the next start.
     m_startup.quit();
     ShellMessageCenter::SetObserver(nullptr);
     g_application_quit(G_APPLICATION(m_application));

@@ -44,6 +44,21 @@ bool isSelectionOfGame(const tRevisionList& revisions, const std::string& baseGa
     return true;
 }
 
+// The login page's code sign-in, through the engine.
+bool startCodeSignIn(const std::string& code) {
+    ClientCore* core = ClientCore::instance();
+    if (core == nullptr) {
+        Logger::LogWarning("No engine runs to sign in with the authorization code");
+        return false;
+    }
+    core->signWithAuthorizationCode(code);
+    return true;
+}
+
+Poco::Dynamic::Array textsOf(const std::vector<std::string>& texts) {
+    return Poco::Dynamic::Array(texts.begin(), texts.end());
+}
+
 }  // namespace
 
 BaseAppDelegate::BaseAppDelegate() {
@@ -127,8 +142,8 @@ void BaseAppDelegate::onCoreInitialized(const InitializationData& data) {
     apiStatusInitializedEvent += Poco::delegate(this, &BaseAppDelegate::OnApiStatusInitialized);
     onAPIStatusChanged(apiStatus());
     setCurrentProduct(product);
-    // Before the messages below, so that a shell woken by them sees it.
-    m_initialized = true;
+    // Before the page requests below, so that the shell knows the bridges exist.
+    ShellMessageCenter::Post(ShellMessage(ShellMessage::ENGINE_INITIALIZED));
     showViewForStatus(data.apiStatus, loginState);
     if (cardAlreadyRequested && m_currentView == GameCardView) loadGameCard();
     Poco::EventArgs args;
@@ -147,7 +162,7 @@ void BaseAppDelegate::createBridges(const Poco::SharedPtr<ProductPresentationDat
         gameView->productSelectionChangeEvent += Poco::delegate(this, &BaseAppDelegate::onProductSelectionChange);
         gameView->playTaskLaunchRequestEvent += Poco::delegate(this, &BaseAppDelegate::onProductLaunchRequest);
     }
-    Poco::SharedPtr<LoginPageHandler> loginPage = new LoginPageHandler();
+    Poco::SharedPtr<LoginPageHandler> loginPage = new LoginPageHandler(startCodeSignIn);
     loginPage->continueOfflineEvent += Poco::delegate(this, &BaseAppDelegate::handleContinueOffline);
     std::lock_guard<std::mutex> lock(m_mutex);
     m_gameViewHandler = gameView;
@@ -258,7 +273,6 @@ void BaseAppDelegate::onSignedIn(SignInResult result) {
 
 void BaseAppDelegate::onSignInFailed(SignInResult result) {
     Logger::LogInfo("Auth failed.");
-    ++m_signInFailures;
     if (m_loginState == SigningInWithToken) {
         m_loginState = StartupSignInFailed;
     } else {
@@ -267,6 +281,9 @@ void BaseAppDelegate::onSignInFailed(SignInResult result) {
     if (Poco::SharedPtr<LoginPageHandler> loginPage = loginPageHandler()) loginPage->onSignInFinished(false);
     // A backend that could not be reached says nothing about the token.
     if (result.credentialsRejected) RefreshTokenProvider::remove();
+    ShellMessage message(ShellMessage::SIGN_IN_FAILED);
+    message.values["credentialsRejected"] = result.credentialsRejected ? 1 : 0;
+    ShellMessageCenter::Post(message);
 }
 
 void BaseAppDelegate::onSignedOut() {
@@ -337,6 +354,30 @@ void BaseAppDelegate::showWhatTheGameOffers(const std::string& gameId) {
     if (!product || product->availableGameIds.empty()) return;
     setCurrentProduct(product);
     gameView->productReloadedFromDB(product);
+}
+
+void BaseAppDelegate::onProductOffer(const ProductOfferStruct& offer) {
+    std::vector<std::string> languages;
+    for (const LanguageInfo& language : offer.languages) languages.push_back(language.asString());
+    std::vector<std::string> gameIds;
+    for (const AvailableGameIDInfo& available : offer.gameIds) gameIds.push_back(available.gameId);
+    ShellMessage message(ShellMessage::ON_PRODUCT_OFFER);
+    message.values["gameId"] = offer.gameId;
+    message.values["result"] = static_cast<int32_t>(offer.result);
+    message.values["languages"] = textsOf(languages);
+    message.values["gameIds"] = textsOf(gameIds);
+    ShellMessageCenter::Post(message);
+}
+
+bool BaseAppDelegate::requestProductOffer() {
+    ClientCore* core = ClientCore::instance();
+    if (core == nullptr) return false;
+    core->checkProductOfferAsync(getCurrentGameId());
+    return true;
+}
+
+void BaseAppDelegate::checkBackendStatus() {
+    if (ClientCore* core = ClientCore::instance()) core->checkAPIStatusAsync();
 }
 
 void BaseAppDelegate::onProductSelectionChange(const void*, GameViewHandler::ProductSelectionChange& change) {
@@ -426,17 +467,24 @@ void BaseAppDelegate::launchPrimaryProgram(const std::string& path, const PlayTa
         if (gameView) gameView->gameClosed();
         return;
     }
-    ++m_gamesLaunched;
+    // Before the watch, so that the end never reaches the shell before the start.
+    ShellMessageCenter::Post(ShellMessage(ShellMessage::GAME_STARTED));
     m_gameWatcher.watch(program, [this]() { postGameClosed(); });
 }
 
 void BaseAppDelegate::postGameClosed() {
     if (Poco::SharedPtr<GameViewHandler> gameView = gameViewHandler()) gameView->gameClosed();
+    ShellMessageCenter::Post(ShellMessage(ShellMessage::GAME_ENDED));
 }
 
 void BaseAppDelegate::onShutdownRequest() {
     Logger::LogInfo("Performing shutdown (onShutdownRequest())");
+    performShutdown();
+}
+
+void BaseAppDelegate::performShutdown() {
     m_shutdownPerformed = true;
+    ShellMessageCenter::Post(ShellMessage(ShellMessage::SHUTDOWN_DONE));
 }
 
 void BaseAppDelegate::shutdownRequest() {
@@ -450,7 +498,7 @@ void BaseAppDelegate::onShutdownVantisClient(const void*, Poco::EventArgs&) {
         return;
     }
     // Without an engine nobody would answer; the drain loop may end at once.
-    m_shutdownPerformed = true;
+    performShutdown();
 }
 
 }  // namespace VantisClient

@@ -49,6 +49,8 @@ public:
     void handleInstallProgress(Poco::SharedPtr<ProductPresentationData> product, EInstallStatusCode status,
                                float progress, uint64_t byteCount) override;
     void onManifestUpdateCheckResults(EManifestUpdateCode code, const std::string& gameId) override;
+    // Posted to the shell as ON_PRODUCT_OFFER.
+    void onProductOffer(const ProductOfferStruct& offer) override;
     void onCoreInitialized(const InitializationData& data) override;
     void onShutdownRequest() override;
     void onAPIStatusChanged(APIStatusResult result) override;
@@ -68,17 +70,18 @@ public:
     ViewType getViewToLoad() const { return m_viewToLoad; }
     ViewType getCurrentView() const { return m_currentView; }
     bool isSignedIn() const { return m_signedIn; }
-    bool isGameRunning() const { return m_gameWatcher.isWatching(); }
-    // Programs started for the user so far (a game that ended at once counts).
-    int gamesLaunched() const { return m_gamesLaunched; }
-    // Sign-ins that failed so far, at start or from the login page.
-    int signInFailures() const { return m_signInFailures; }
 
     // The card's install request made by a shell without a page: the same
     // rules as a selection change from the page (signed in, decimal game ids
     // with the base game). False when it was refused or an install of the game
     // is already queued or running.
     bool requestInstall(const std::string& language, const tRevisionList& revisions);
+    // Asks the engine what the backend offers for the current game; the answer
+    // reaches the shell as ON_PRODUCT_OFFER. False when no engine runs.
+    bool requestProductOffer();
+    // Asks the engine to check the backend's status again; the answer reaches
+    // the shell as API_STATUS_CODE_CHANGED.
+    void checkBackendStatus();
 
     // The user quits: asks the engine to stop (or ends the drain loop at once
     // when no engine runs).
@@ -88,10 +91,8 @@ public:
     void setCoreShutDown() { m_coreShutDown = true; }
     bool isCoreShutDown() const { return m_coreShutDown; }
 
-    // The engine's initialization has made the bridges and set the current
-    // product. A sign-in with a stored token asks for the card before that.
-    bool isInitialized() const { return m_initialized; }
-    // Null until the engine is initialized.
+    // Null until the engine is initialized (ENGINE_INITIALIZED); a sign-in
+    // with a stored token asks for the card before that.
     Poco::SharedPtr<GameViewHandler> gameViewHandler() const;
     Poco::SharedPtr<LoginPageHandler> loginPageHandler() const;
 
@@ -124,20 +125,18 @@ private:
     void launchPrimaryProgram(const std::string& path, const PlayTaskStruct& task, const std::string& installPath);
     void postInstallResult(const Poco::SharedPtr<ProductPresentationData>& product, EInstallResult result);
     void postGameClosed();
+    void performShutdown();
     APIStatusResult apiStatus() const;
 
     std::atomic<EUserLoginState> m_loginState{SignedOut};
     std::atomic<bool> m_shutdownPerformed{false};
     std::atomic<bool> m_signedIn{false};
     std::atomic<bool> m_coreShutDown{false};
-    std::atomic<bool> m_initialized{false};
     std::atomic<ViewType> m_viewToLoad{NoView};
     std::atomic<ViewType> m_currentView{NoView};
     // The card stands in for the login page only because the backend could
     // not be reached (not because the user chose to continue offline).
     std::atomic<bool> m_cardForLackOfConnection{false};
-    std::atomic<int> m_gamesLaunched{0};
-    std::atomic<int> m_signInFailures{0};
 
     mutable std::mutex m_mutex;
     APIStatusResult m_apiStatus;

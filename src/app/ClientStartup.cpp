@@ -4,7 +4,6 @@
 #include <sys/utsname.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdlib>
 
 #include <Poco/Path.h>
@@ -151,8 +150,10 @@ void ClientStartup::startEngine(BaseAppDelegate& controller) {
     std::string refreshToken;
     if (RefreshTokenProvider::get(refreshToken)) controller.setLoginState(SigningInWithToken);
     ClientCore::StartWithGameId(m_preferences.get(), &controller, m_gameId, refreshToken);
+    // What the engine queued before the hook is drained by the loop's first pass.
+    ClientCore::instance()->setNotificationHook([this] { wakeDrain(); });
     Logger::LogInfo("Using %s system", systemRelease().c_str());
-    m_drainThread = std::thread(&ClientStartup::drain, &controller);
+    m_drainThread = std::thread(&ClientStartup::drain, this, &controller);
 }
 
 void ClientStartup::useConfigHostFromEnvironment() {
@@ -189,14 +190,27 @@ void ClientStartup::startWebCacheSeeding() {
 void ClientStartup::drain(BaseAppDelegate* controller) {
     while (!controller->isShutdownPerformed()) {
         if (ClientCore* core = ClientCore::instance()) core->serviceCalls();
-        std::this_thread::sleep_for(std::chrono::milliseconds(DRAIN_INTERVAL_MS));
+        std::unique_lock<std::mutex> lock(m_drainMutex);
+        m_drainWake.wait(lock, [this, controller] { return m_drainWork || controller->isShutdownPerformed(); });
+        m_drainWork = false;
     }
+}
+
+void ClientStartup::wakeDrain() {
+    {
+        std::lock_guard<std::mutex> lock(m_drainMutex);
+        m_drainWork = true;
+    }
+    m_drainWake.notify_one();
 }
 
 void ClientStartup::quit() {
     if (m_controller == nullptr) return;
+    if (ClientCore* core = ClientCore::instance()) core->abortInstallProductAsync();
     // The engine may have asked for its own end already (a start that failed).
     if (!m_controller->isShutdownPerformed()) m_controller->shutdownRequest();
+    // Without an engine the controller ends the loop itself, with no notification to wake it.
+    wakeDrain();
     if (m_drainThread.joinable()) m_drainThread.join();
     // Destroyed on the shell's main thread, the one thread besides the drain
     // loop that calls the engine: no call of the shell can meet an engine

@@ -5,10 +5,13 @@
 // terminal around it and observes the shell messages.
 //
 // Thread-safety: a shell calls every operation from its main thread; the drain
-// loop runs on the thread start() creates.
+// loop runs on the thread startEngine() creates and sleeps until the engine
+// queues a notification or the quit wakes it.
 #pragma once
 
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -29,7 +32,6 @@ public:
     static const char* const CONFIG_HOST_VARIABLE;
     // How long a relaunched client waits for the instance that started the updater.
     static constexpr int PREVIOUS_INSTANCE_WAIT_MS = 15000;
-    static constexpr int DRAIN_INTERVAL_MS = 10;
 
     // `shellOptions` are the shell's own options beside the client's; they are
     // parsed and forwarded to the updater like the others.
@@ -54,8 +56,10 @@ public:
     // Starts the engine for the launched game with `controller` as its
     // listener, and the drain loop. The shell observes shell messages before.
     void startEngine(BaseAppDelegate& controller);
-    // The quit handshake: asks the engine to stop, waits until the drain loop
-    // has handled its answer, and destroys the engine.
+    // The quit handshake: aborts a running install (it resumes at the next
+    // start instead of holding the quit until it has finished), asks the
+    // engine to stop, waits until the drain loop has handled its answer, and
+    // destroys the engine.
     void quit();
 
 private:
@@ -67,7 +71,10 @@ private:
     void startServiceLink();
     void registerDefaultSettings();
     void startWebCacheSeeding();
-    static void drain(BaseAppDelegate* controller);
+    // Services the engine's notifications as they are queued, until the
+    // controller has performed the shutdown.
+    void drain(BaseAppDelegate* controller);
+    void wakeDrain();
 
     std::vector<std::string> m_arguments;
     CmdlineOptions m_options;
@@ -77,6 +84,9 @@ private:
     std::unique_ptr<UserPreferences> m_preferences;
     BaseAppDelegate* m_controller = nullptr;
     std::thread m_drainThread;
+    std::mutex m_drainMutex;
+    std::condition_variable m_drainWake;
+    bool m_drainWork = false;
     std::thread m_seedingThread;
     std::thread m_serviceThread;
 };

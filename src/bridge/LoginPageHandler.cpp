@@ -11,7 +11,6 @@
 #include "bridge/ShellMessageCenter.h"
 #include "common/Constants.h"
 #include "common/Logger.h"
-#include "core/ClientCore.h"
 #include "net/HostProvider.h"
 #include "platform/Platform.h"
 
@@ -66,16 +65,6 @@ std::string LoginPageHandler::AuthorizationCodeFromRedirect(const std::string& a
         // An address that does not parse carries no code.
     }
     return "";
-}
-
-bool LoginPageHandler::StartEngineSignIn(const std::string& code) {
-    ClientCore* core = ClientCore::instance();
-    if (core == nullptr) {
-        Logger::LogWarning("No engine runs to sign in with the authorization code");
-        return false;
-    }
-    core->signWithAuthorizationCode(code);
-    return true;
 }
 
 LoginPageHandler::LoginPageHandler(SignInStarter startSignIn) : m_startSignIn(std::move(startSignIn)) {}

@@ -25,11 +25,8 @@ public:
     // Starts a sign-in with an authorization code; false when it could not be started.
     using SignInStarter = std::function<bool(const std::string& code)>;
 
-    // The engine's code sign-in; false, with a warning, when no engine runs.
-    static bool StartEngineSignIn(const std::string& code);
-
-    // The shell's handler signs in through the engine; tests hand in their own starter.
-    explicit LoginPageHandler(SignInStarter startSignIn = StartEngineSignIn);
+    // The controller hands in the engine's code sign-in; tests their own starter.
+    explicit LoginPageHandler(SignInStarter startSignIn);
     LoginPageHandler(const LoginPageHandler&) = delete;
     LoginPageHandler& operator=(const LoginPageHandler&) = delete;
 

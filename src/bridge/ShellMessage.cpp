@@ -9,6 +9,12 @@ const char* const ShellMessage::LOAD_GAME_CARD = "LoadGameCard";
 const char* const ShellMessage::API_STATUS_CODE_CHANGED = "APIStatusCodeChanged";
 const char* const ShellMessage::ON_PRODUCT_INSTALL_RESULT = "OnProductInstallResult";
 const char* const ShellMessage::WEB_VIEW_UPDATE = "WebViewUpdate";
+const char* const ShellMessage::ENGINE_INITIALIZED = "EngineInitialized";
+const char* const ShellMessage::SHUTDOWN_DONE = "ShutdownDone";
+const char* const ShellMessage::SIGN_IN_FAILED = "SignInFailed";
+const char* const ShellMessage::GAME_STARTED = "GameStarted";
+const char* const ShellMessage::GAME_ENDED = "GameEnded";
+const char* const ShellMessage::ON_PRODUCT_OFFER = "OnProductOffer";
 
 ShellMessage ShellMessage::WebViewUpdate(const std::string& text) {
     ShellMessage message(WEB_VIEW_UPDATE);
@@ -30,6 +36,14 @@ int64_t ShellMessage::integer(const std::string& key, int64_t fallback) const {
     } catch (const Poco::Exception&) {
         return fallback;
     }
+}
+
+std::vector<std::string> ShellMessage::texts(const std::string& key) const {
+    std::vector<std::string> result;
+    const auto found = values.find(key);
+    if (found == values.end() || !found->second.isArray()) return result;
+    for (size_t index = 0; index < found->second.size(); ++index) result.push_back(found->second[index].toString());
+    return result;
 }
 
 }  // namespace VantisClient

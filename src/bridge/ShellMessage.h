@@ -1,10 +1,14 @@
-// One named request from the controller or a page bridge to the shell: show a
-// page, deliver a text to the page, update the status indicator, notify the
-// user. The values are keyed by name; integers stay integers.
+// One named message from the controller or a page bridge to the shell: a
+// request (show a page, deliver a text to the page, update the status
+// indicator, notify the user) or an event the shell may react to (the engine
+// is initialized or has shut down, a sign-in failed, a game started or ended,
+// what the backend offers). The values are keyed by name; integers stay
+// integers, lists of texts are arrays.
 // Thread-safety: a plain value.
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include <Poco/Dynamic/Struct.h>
 
@@ -16,6 +20,19 @@ struct ShellMessage {
     static const char* const API_STATUS_CODE_CHANGED;
     static const char* const ON_PRODUCT_INSTALL_RESULT;
     static const char* const WEB_VIEW_UPDATE;
+    // The engine's initialization made the page bridges and set the product.
+    static const char* const ENGINE_INITIALIZED;
+    // The engine answered the shutdown: the drain loop ends.
+    static const char* const SHUTDOWN_DONE;
+    // "credentialsRejected": 1 when the backend refused them, 0 when it could not be asked.
+    static const char* const SIGN_IN_FAILED;
+    // A game's program was started for the user.
+    static const char* const GAME_STARTED;
+    // The started program ended.
+    static const char* const GAME_ENDED;
+    // "gameId"; "result": 0 when the backend offers the game, otherwise the
+    // install result that says why not; "languages" and "gameIds": what it offers.
+    static const char* const ON_PRODUCT_OFFER;
 
     explicit ShellMessage(std::string name_) : name(std::move(name_)) {}
     // A text for the page's receiveMessage, under "webViewUpdate".
@@ -25,6 +42,8 @@ struct ShellMessage {
     std::string text(const std::string& key) const;
     // The integer under `key`; `fallback` when the key is missing or not a number.
     int64_t integer(const std::string& key, int64_t fallback = 0) const;
+    // The texts of the array under `key`; empty when the key is missing or no array.
+    std::vector<std::string> texts(const std::string& key) const;
 
     std::string name;
     Poco::DynamicStruct values;

@@ -4,7 +4,6 @@
 #include "common/Utilities.h"
 #include "core/ProductManifestReader.h"
 #include "install/FileSystem.h"
-#include "net/HttpTasks.h"
 #include "storage/StorageDBSerializer.h"
 
 namespace VantisClient {
@@ -39,11 +38,11 @@ void CheckForUpdatesToManifestsTask::checkProduct(ProductInfo& product) {
 }
 
 bool CheckForUpdatesToManifestsTask::fetchRemoteDefinition(RemoteProductDefinition& remote) {
-    bool notFound = false;
-    const std::string contents = Http::Tasks::getManifestContents(remote, notFound, m_abortSignal);
-    if (contents.empty()) return false;
-    if (ProductManifestReader::Read(remote, contents)) return true;
-    Logger::LogError("Unable to deserialize game manifest file for gid %s", remote.getGameId().c_str());
+    const ProductManifestReader::Status status = ProductManifestReader::Fetch(remote, m_abortSignal);
+    if (status == ProductManifestReader::Status::Read) return true;
+    if (status == ProductManifestReader::Status::Unreadable) {
+        Logger::LogError("Unable to deserialize game manifest file for gid %s", remote.getGameId().c_str());
+    }
     return false;
 }
 

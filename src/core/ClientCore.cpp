@@ -15,6 +15,7 @@
 #include "core/CheckAPIStatusTask.h"
 #include "core/CheckForManifestUpdateNotification.h"
 #include "core/CheckForUpdatesToManifestsTask.h"
+#include "core/CheckProductOfferTask.h"
 #include "core/CoreInitializedNotification.h"
 #include "core/FixDirectoryPrivilegesTask.h"
 #include "core/GetTokenAndUserDetailsTask.h"
@@ -24,6 +25,7 @@
 #include "core/LoadProductsTask.h"
 #include "core/MultiTask.h"
 #include "core/ProductInfoLocalPathChecks.h"
+#include "core/ProductOfferNotification.h"
 #include "core/ProductStateChangedNotification.h"
 #include "core/ShutdownResponseNotification.h"
 #include "core/SignInResultNotification.h"
@@ -259,6 +261,17 @@ bool ClientCore::installProductAsync(const std::string& gameId, const tRevisionL
 
 void ClientCore::abortInstallProductAsync() { m_installerSubSystem->abortRunningTask(InstallProductTask::STR_ID); }
 
+void ClientCore::checkProductOfferAsync(const std::string& gameId) {
+    CheckProductOfferTask::Ptr task = new CheckProductOfferTask(gameId);
+    task->resultEvent += Poco::delegate(this, &ClientCore::handleProductOffer);
+    m_shortSubSystem->pushUniqueTask(task);
+}
+
+void ClientCore::setNotificationHook(std::function<void()> hook) {
+    std::lock_guard<std::mutex> lock(m_hookMutex);
+    m_notificationHook = std::move(hook);
+}
+
 void ClientCore::checkForUpdatesToManifests() {
     Logger::LogInfo("Checking manifests for available updates...");
     std::vector<Poco::SharedPtr<ProductInfo>> copies;
@@ -424,6 +437,10 @@ void ClientCore::handleCheckForManifestUpdate(const void*, ProductUpdateCheckRes
     queueNotification(new CheckForManifestUpdateNotification(result.code, result.gameId));
 }
 
+void ClientCore::handleProductOffer(const void*, ProductOfferStruct& offer) {
+    queueNotification(new ProductOfferNotification(offer));
+}
+
 void ClientCore::handleReloadProductInfo(const void*, const std::string& gameId) {
     if (m_shuttingDown) return;
     StorageDBSerializer::Products index;
@@ -520,6 +537,8 @@ void ClientCore::tickCheckForUpdates(Poco::Timer&) {
 
 void ClientCore::queueNotification(ClientNotification* notification) {
     m_notificationQueue.enqueueNotification(notification);
+    std::lock_guard<std::mutex> lock(m_hookMutex);
+    if (m_notificationHook) m_notificationHook();
 }
 
 }  // namespace VantisClient

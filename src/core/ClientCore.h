@@ -16,6 +16,8 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
+#include <mutex>
 #include <memory>
 #include <string>
 #include <vector>
@@ -34,6 +36,7 @@
 #include "core/IClientListener.h"
 #include "core/ProductInstallProgressStruct.h"
 #include "core/ProductInstallResultStruct.h"
+#include "core/ProductOfferStruct.h"
 #include "core/ProductStateChangedStruct.h"
 #include "core/ProductUpdateCheckResultStruct.h"
 #include "core/ProductsLoaded_Result.h"
@@ -99,6 +102,15 @@ public:
     // Aborts the running install or update only; the installer subsystem goes
     // on with later requests.
     void abortInstallProductAsync();
+    // Asks the backend, on the short subsystem, what it offers for the game
+    // (languages, extra content) or why it offers nothing; the answer arrives
+    // through the listener's onProductOffer(). Ignored while a check is
+    // queued or running.
+    void checkProductOfferAsync(const std::string& gameId);
+    // Called, on any thread, after each notification is queued: lets the
+    // thread that drains the queue sleep until there is something to drain.
+    // Set once, before the drain loop relies on it.
+    void setNotificationHook(std::function<void()> hook);
     // Checks every known product against its remote manifest on the installer
     // subsystem, unless a check is queued or running there. The check works on
     // copies of the products taken now.
@@ -133,6 +145,7 @@ public:
     void handleInstallerProgressEvent(const void* sender, ProductInstallProgressStruct& progress);
     void handleInstallResult(const void* sender, ProductInstallResultStruct& result);
     void handleCheckForManifestUpdate(const void* sender, ProductUpdateCheckResultStruct& result);
+    void handleProductOffer(const void* sender, ProductOfferStruct& offer);
     // After a task that worked on a game: the engine's record of the game is
     // replaced by what the databases now hold. Ignored once shutting down.
     void handleReloadProductInfo(const void* sender, const std::string& gameId);
@@ -172,6 +185,8 @@ private:
     std::unique_ptr<SubSystem> m_installerSubSystem;
     std::atomic<IClientListener*> m_listener{nullptr};
     Poco::NotificationQueue m_notificationQueue;
+    std::mutex m_hookMutex;
+    std::function<void()> m_notificationHook;
     VantisMutex m_productMutex;
     std::vector<Poco::SharedPtr<ProductInfo>> m_products;
     Poco::SharedPtr<Poco::Timer> m_apiStatusTimer;

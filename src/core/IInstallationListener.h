@@ -1,4 +1,4 @@
-// What the shell hears about installs, product states and update checks.
+// What the shell hears about installs, product states, update and offer checks.
 // Called only inside ClientCore::serviceCalls(), on the thread that calls it.
 #pragma once
 
@@ -8,6 +8,7 @@
 #include <Poco/SharedPtr.h>
 
 #include "core/EManifestUpdateCode.h"
+#include "core/ProductOfferStruct.h"
 #include "install/EInstallResult.h"
 #include "install/EInstallStatusCode.h"
 #include "model/ProductPresentationData.h"
@@ -25,6 +26,8 @@ public:
     virtual void handleInstallProgress(Poco::SharedPtr<ProductPresentationData> product, EInstallStatusCode status,
                                        float progress, uint64_t byteCount) = 0;
     virtual void onManifestUpdateCheckResults(EManifestUpdateCode code, const std::string& gameId) = 0;
+    // The answer to ClientCore::checkProductOfferAsync().
+    virtual void onProductOffer(const ProductOfferStruct& offer) = 0;
 };
 
 }  // namespace VantisClient

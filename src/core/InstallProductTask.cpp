@@ -15,7 +15,6 @@
 #include "core/SupportInstallerRunner.h"
 #include "install/DepotSelector.h"
 #include "model/MiniManifestLoader.h"
-#include "net/HttpTasks.h"
 #include "storage/ProductStorageSession.h"
 #include "storage/StorageDBSerializer.h"
 
@@ -124,22 +123,17 @@ std::string InstallProductTask::loadInfoFiles(ProductInfo& product) {
 
 bool InstallProductTask::fillRemoteProductInfoFromManifest() {
     Logger::LogInfo("Deserializing game manifest...");
-    bool notFound = false;
-    bool refused = false;
-    const std::string contents =
-        Http::Tasks::getManifestContents(*m_remoteDefinition, notFound, m_abortSignal, &refused);
-    if (contents.empty()) {
-        taskFinished(notFound  ? EInstallResult::UnknownGame
-                     : refused ? EInstallResult::ServerError
-                               : EInstallResult::ConnectionError);
-        return false;
+    using Status = ProductManifestReader::Status;
+    switch (ProductManifestReader::Fetch(*m_remoteDefinition, m_abortSignal)) {
+        case Status::Read: return true;
+        case Status::UnknownGame: taskFinished(EInstallResult::UnknownGame); return false;
+        case Status::RefusedLink: taskFinished(EInstallResult::ServerError); return false;
+        case Status::NotFetched: taskFinished(EInstallResult::ConnectionError); return false;
+        case Status::Unreadable: break;
     }
-    if (!ProductManifestReader::Read(*m_remoteDefinition, contents)) {
-        Logger::LogError("Failed to deserialize manifest for product: %s.", m_gameId.c_str());
-        taskFinished(EInstallResult::ServerError);
-        return false;
-    }
-    return true;
+    Logger::LogError("Failed to deserialize manifest for product: %s.", m_gameId.c_str());
+    taskFinished(EInstallResult::ServerError);
+    return false;
 }
 
 void InstallProductTask::prepareCurrentProductInfo() {

@@ -4,8 +4,18 @@
 
 #include "common/Logger.h"
 #include "common/json/Serializer.h"
+#include "net/HttpTasks.h"
 
 namespace VantisClient {
+
+ProductManifestReader::Status ProductManifestReader::Fetch(RemoteProductDefinition& definition,
+                                                           const AbortSignal::Ptr& abort) {
+    bool notFound = false;
+    bool refused = false;
+    const std::string contents = Http::Tasks::getManifestContents(definition, notFound, abort, &refused);
+    if (contents.empty()) return notFound ? Status::UnknownGame : refused ? Status::RefusedLink : Status::NotFetched;
+    return Read(definition, contents) ? Status::Read : Status::Unreadable;
+}
 
 bool ProductManifestReader::Read(RemoteProductDefinition& definition, const std::string& contents) {
     try {

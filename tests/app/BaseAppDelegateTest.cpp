@@ -192,7 +192,7 @@ TEST_F(BaseAppDelegateTest, TheFirstPageDependsOnTheBackendAndTheSignIn) {
         fresh.product = installedProduct({});
         fresh.setLoginState(c.login);
         fresh.onCoreInitialized(ready(c.api));
-        EXPECT_EQ(std::vector<std::string>{c.page}, recorder.names());
+        EXPECT_EQ((std::vector<std::string>{ShellMessage::ENGINE_INITIALIZED, c.page}), recorder.names());
         // The status is repeated to the shell before and after the page request.
         EXPECT_EQ(2u, recorder.named(ShellMessage::API_STATUS_CODE_CHANGED).size());
     }
@@ -235,9 +235,11 @@ TEST_F(BaseAppDelegateTest, TheStoredTokenGoesOnlyWhenTheBackendRefusedIt) {
         controller.onSignInFailed(failure);
         EXPECT_EQ(c.after, controller.getLoginState());
         EXPECT_EQ(c.tokenKept, tokenStored());
+        const std::vector<ShellMessage> failures = shell.named(ShellMessage::SIGN_IN_FAILED);
+        ASSERT_FALSE(failures.empty());
+        EXPECT_EQ(c.rejected ? 1 : 0, failures.back().integer("credentialsRejected", -1));
     }
-    const int failures = controller.signInFailures();
-    EXPECT_EQ(4, failures);
+    EXPECT_EQ(4u, shell.named(ShellMessage::SIGN_IN_FAILED).size());
 }
 
 TEST_F(BaseAppDelegateTest, ASignInStoresTheTokenAndShowsTheCardAndALostSignInDropsIt) {
@@ -249,7 +251,9 @@ TEST_F(BaseAppDelegateTest, ASignInStoresTheTokenAndShowsTheCardAndALostSignInDr
     EXPECT_EQ(SignedIn, controller.getLoginState());
     EXPECT_TRUE(controller.isSignedIn());
     EXPECT_TRUE(tokenStored());
-    EXPECT_EQ((std::vector<std::string>{ShellMessage::LOAD_LOGIN_PAGE, ShellMessage::LOAD_GAME_CARD}), shell.names());
+    EXPECT_EQ((std::vector<std::string>{ShellMessage::ENGINE_INITIALIZED, ShellMessage::LOAD_LOGIN_PAGE,
+                                        ShellMessage::LOAD_GAME_CARD}),
+              shell.names());
 
     controller.onAuthLost();
     EXPECT_EQ(SignedOut, controller.getLoginState());
@@ -267,11 +271,13 @@ TEST_F(BaseAppDelegateTest, TheStoredTokenAsksForTheCardBeforeTheControllerIsIni
     success.refreshToken = "stored-token";
     controller.onSignedIn(success);
     EXPECT_EQ(std::vector<std::string>{ShellMessage::LOAD_GAME_CARD}, shell.names());
-    EXPECT_FALSE(controller.isInitialized());
     EXPECT_FALSE(controller.gameViewHandler());
 
     controller.onCoreInitialized(ready(APIStatusResult::STATUS_ONLINE));
-    EXPECT_TRUE(controller.isInitialized());
+    // The shell learns that the card's bridge exists now, and is asked for the card again.
+    EXPECT_EQ((std::vector<std::string>{ShellMessage::LOAD_GAME_CARD, ShellMessage::ENGINE_INITIALIZED,
+                                        ShellMessage::LOAD_GAME_CARD}),
+              shell.names());
     EXPECT_TRUE(controller.gameViewHandler());
     EXPECT_TRUE(controller.getCurrentProduct());
 }
@@ -279,14 +285,16 @@ TEST_F(BaseAppDelegateTest, TheStoredTokenAsksForTheCardBeforeTheControllerIsIni
 TEST_F(BaseAppDelegateTest, TheLoginPageComesBackWithTheBackendUnlessTheUserChoseToStayOffline) {
     startWith(installedProduct({}), SignedOut, APIStatusResult::STATUS_OFFLINE);
     controller.onAPIStatusChanged(status(APIStatusResult::STATUS_ONLINE));
-    EXPECT_EQ((std::vector<std::string>{ShellMessage::LOAD_GAME_CARD, ShellMessage::LOAD_LOGIN_PAGE}), shell.names());
+    EXPECT_EQ((std::vector<std::string>{ShellMessage::ENGINE_INITIALIZED, ShellMessage::LOAD_GAME_CARD,
+                                        ShellMessage::LOAD_LOGIN_PAGE}),
+              shell.names());
 
     // The user leaves the login page for the card: the next status keeps it.
     controller.loginPageHandler()->onMessageFromBrowser(R"({"Command":"ContinueOffline"})");
     controller.onAPIStatusChanged(status(APIStatusResult::STATUS_OFFLINE));
     controller.onAPIStatusChanged(status(APIStatusResult::STATUS_ONLINE));
-    EXPECT_EQ((std::vector<std::string>{ShellMessage::LOAD_GAME_CARD, ShellMessage::LOAD_LOGIN_PAGE,
-                                        ShellMessage::LOAD_GAME_CARD}),
+    EXPECT_EQ((std::vector<std::string>{ShellMessage::ENGINE_INITIALIZED, ShellMessage::LOAD_GAME_CARD,
+                                        ShellMessage::LOAD_LOGIN_PAGE, ShellMessage::LOAD_GAME_CARD}),
               shell.names());
 }
 
@@ -342,6 +350,7 @@ TEST_F(BaseAppDelegateTest, OnlyProgramsInsideTheGamesDirectoryAreStarted) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.task.path);
         launcher->launches.clear();
+        ShellRecorder recorder;
         ScriptedController fresh;
         fresh.setCurrentGameId(GAME_ID);
         fresh.product = installedProduct({c.task});
@@ -355,8 +364,9 @@ TEST_F(BaseAppDelegateTest, OnlyProgramsInsideTheGamesDirectoryAreStarted) {
             EXPECT_EQ(std::string(real) + "/bin/game", launcher->launches[0].first);
             EXPECT_EQ(installPath, launcher->launches[0].second);
             launcher->program->ended = true;
-            EXPECT_TRUE(VantisTest::WaitFor([&] { return !fresh.isGameRunning(); }));
+            EXPECT_TRUE(VantisTest::WaitFor([&] { return !recorder.named(ShellMessage::GAME_ENDED).empty(); }));
         }
+        EXPECT_EQ(c.launched ? 1u : 0u, recorder.named(ShellMessage::GAME_STARTED).size());
     }
 }
 
@@ -367,14 +377,22 @@ TEST_F(BaseAppDelegateTest, ThePlayButtonComesBackWhenTheGameEnds) {
     launch(R"({"Command":"LaunchPrimaryPlayTask","Arguments":{}})");
     ASSERT_EQ(1u, launcher->launches.size());
     EXPECT_EQ(std::vector<std::string>{"-windowed -skip intro"}, launcher->launchArguments);
-    EXPECT_TRUE(controller.isGameRunning());
-    EXPECT_EQ(1, controller.gamesLaunched());
+    EXPECT_EQ(1u, shell.named(ShellMessage::GAME_STARTED).size());
     // Running: a second primary launch is refused.
     launch(R"({"Command":"LaunchPrimaryPlayTask","Arguments":{}})");
     EXPECT_EQ(1u, launcher->launches.size());
 
     launcher->program->ended = true;
-    ASSERT_TRUE(VantisTest::WaitFor([&] { return !controller.isGameRunning(); }));
+    ASSERT_TRUE(VantisTest::WaitFor([&] { return !shell.named(ShellMessage::GAME_ENDED).empty(); }));
+    // The end follows the start, once.
+    EXPECT_EQ((std::vector<std::string>{ShellMessage::GAME_STARTED, ShellMessage::GAME_ENDED}),
+              [&] {
+                  std::vector<std::string> game;
+                  for (const std::string& name : shell.names()) {
+                      if (name == ShellMessage::GAME_STARTED || name == ShellMessage::GAME_ENDED) game.push_back(name);
+                  }
+                  return game;
+              }());
     launch(R"({"Command":"LaunchPrimaryPlayTask","Arguments":{}})");
     EXPECT_EQ(2u, launcher->launches.size());
 }
@@ -396,4 +414,34 @@ TEST_F(BaseAppDelegateTest, QuittingWithoutAnEngineEndsTheDrainLoopAtOnce) {
     EXPECT_FALSE(controller.isShutdownPerformed());
     controller.shutdownRequest();
     EXPECT_TRUE(controller.isShutdownPerformed());
+    EXPECT_EQ(std::vector<std::string>{ShellMessage::SHUTDOWN_DONE}, shell.names());
+}
+
+TEST_F(BaseAppDelegateTest, TheLoginPagesCodeNeedsAnEngineToSignIn) {
+    startWith(installedProduct({}), SignedOut, APIStatusResult::STATUS_ONLINE);
+    ASSERT_EQ(ViewType::LoginPageView, controller.getCurrentView());
+    EXPECT_FALSE(controller.handleLoginRedirect("vantisclient://login_success?code=secretcode"));
+    EXPECT_FALSE(controller.requestProductOffer());
+}
+
+TEST_F(BaseAppDelegateTest, TheOfferReachesTheShellAsTexts) {
+    ProductOfferStruct offer;
+    offer.gameId = GAME_ID;
+    offer.result = EInstallResult::Success;
+    offer.languages.push_back(LanguageInfo("en"));
+    offer.languages.push_back(LanguageInfo("Neutral"));
+    offer.gameIds.push_back(AvailableGameIDInfo("1207658925", false));
+    controller.onProductOffer(offer);
+    offer.result = EInstallResult::NotAuthorized;
+    offer.languages.clear();
+    offer.gameIds.clear();
+    controller.onProductOffer(offer);
+    const std::vector<ShellMessage> offers = shell.named(ShellMessage::ON_PRODUCT_OFFER);
+    ASSERT_EQ(2u, offers.size());
+    EXPECT_EQ(GAME_ID, offers[0].text("gameId"));
+    EXPECT_EQ(0, offers[0].integer("result", -1));
+    EXPECT_EQ((std::vector<std::string>{"en", "Neutral"}), offers[0].texts("languages"));
+    EXPECT_EQ(std::vector<std::string>{"1207658925"}, offers[0].texts("gameIds"));
+    EXPECT_EQ(static_cast<int64_t>(EInstallResult::NotAuthorized), offers[1].integer("result", -1));
+    EXPECT_TRUE(offers[1].texts("languages").empty());
 }

@@ -31,6 +31,7 @@ public:
                 (override));
     MOCK_METHOD(void, onManifestUpdateCheckResults, (VantisClient::EManifestUpdateCode, const std::string&),
                 (override));
+    MOCK_METHOD(void, onProductOffer, (const VantisClient::ProductOfferStruct&), (override));
 
     MOCK_METHOD(void, onCoreInitialized, (const VantisClient::InitializationData&), (override));
     MOCK_METHOD(void, onShutdownRequest, (), (override));

@@ -40,6 +40,7 @@ public:
     void onManifestUpdateCheckResults(VantisClient::EManifestUpdateCode code, const std::string& gameId) override {
         updateChecks.emplace_back(code, gameId);
     }
+    void onProductOffer(const VantisClient::ProductOfferStruct& offer) override { offers.push_back(offer); }
 
     void onCoreInitialized(const VantisClient::InitializationData&) override { initialized = true; }
     void onShutdownRequest() override {}
@@ -52,6 +53,7 @@ public:
     std::vector<VantisClient::EProductState> states;
     std::vector<VantisClient::EInstallStatusCode> statuses;
     std::vector<UpdateCheck> updateChecks;
+    std::vector<VantisClient::ProductOfferStruct> offers;
     bool initialized = false;
 };
 

@@ -1,0 +1,26 @@
+// What the backend offers for one game, or why it offers nothing: the answer
+// of the engine's offer check, reported to the shell.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "install/EInstallResult.h"
+#include "model/AvailableGameIDInfo.h"
+#include "model/LanguageList.h"
+
+namespace VantisClient {
+
+struct ProductOfferStruct {
+    std::string gameId;
+    // Success when the product manifest was read; otherwise what an install of
+    // the game would end with: UnknownGame, NotAuthorized (the user does not
+    // own it) or ServerError (the manifest could not be fetched or read).
+    EInstallResult result = EInstallResult::ServerError;
+    // The languages and the game ids (the base game's extra content) the
+    // product manifest offers.
+    LanguageList languages;
+    std::vector<AvailableGameIDInfo> gameIds;
+};
+
+}  // namespace VantisClient
