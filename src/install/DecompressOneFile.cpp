@@ -1,11 +1,14 @@
 #include "install/DecompressOneFile.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include <Poco/Bugcheck.h>
 #include <Poco/Delegate.h>
 #include <Poco/Exception.h>
+#include <Poco/Zip/ZipArchiveInfo.h>
 #include <Poco/Zip/ZipException.h>
+#include <Poco/Zip/ZipFileInfo.h>
 #include <Poco/Zip/ZipStream.h>
 
 namespace VantisClient {
@@ -13,8 +16,14 @@ namespace VantisClient {
 const char* const DecompressOneFile::ILLEGAL_PATH = "..";
 
 namespace {
+
 const std::streamsize COPY_BUFFER_SIZE = 65536;
+
+bool isRecord(const char* signature, const char* header) {
+    return std::memcmp(signature, header, Poco::Zip::ZipCommon::HEADER_SIZE) == 0;
 }
+
+}  // namespace
 
 DecompressOneFile::DecompressOneFile(std::istream& input, std::ostream& output, uint64_t outputLimit)
     : m_input(input), m_output(output), m_outputLimit(outputLimit) {
@@ -24,9 +33,23 @@ DecompressOneFile::DecompressOneFile(std::istream& input, std::ostream& output, 
 
 DecompressOneFile::~DecompressOneFile() { EOk -= Poco::delegate(this, &DecompressOneFile::onOk); }
 
-Poco::Zip::ZipArchive DecompressOneFile::decompress() {
+// The archive's records in order, as a zip reader walks them; only the ones a
+// part can hold are read. A ZIP64 record (never in a part) is refused before the
+// zip library reads it: it would size a buffer from the record's own length.
+void DecompressOneFile::decompress() {
     if (!m_mapping.empty()) Poco::Bugcheck::assertion("_mapping.empty()", "utils/DecompressOneFile", 33);
-    return Poco::Zip::ZipArchive(m_input, *this);
+    char signature[Poco::Zip::ZipCommon::HEADER_SIZE];
+    while (m_input.read(signature, sizeof signature)) {
+        if (isRecord(signature, Poco::Zip::ZipLocalFileHeader::HEADER)) {
+            Poco::Zip::ZipLocalFileHeader entry(m_input, true, *this);
+        } else if (isRecord(signature, Poco::Zip::ZipFileInfo::HEADER)) {
+            Poco::Zip::ZipFileInfo directoryEntry(m_input, true);
+        } else if (isRecord(signature, Poco::Zip::ZipArchiveInfo::HEADER)) {
+            Poco::Zip::ZipArchiveInfo end(m_input, true);
+        } else {
+            throw Poco::Zip::ZipException("Unexpected record in a zip part");
+        }
+    }
 }
 
 bool DecompressOneFile::handleZipEntry(std::istream& zipStream, const Poco::Zip::ZipLocalFileHeader& header) {

@@ -19,7 +19,6 @@
 #include <Poco/FIFOEvent.h>
 #include <Poco/Path.h>
 #include <Poco/Zip/ParseCallback.h>
-#include <Poco/Zip/ZipArchive.h>
 #include <Poco/Zip/ZipLocalFileHeader.h>
 
 namespace VantisClient {
@@ -38,7 +37,8 @@ public:
     DecompressOneFile(const DecompressOneFile&) = delete;
     DecompressOneFile& operator=(const DecompressOneFile&) = delete;
 
-    Poco::Zip::ZipArchive decompress();
+    // Throws Poco::Exception when the archive itself is damaged.
+    void decompress();
     bool handleZipEntry(std::istream& zipStream, const Poco::Zip::ZipLocalFileHeader& header) override;
 
     // The entries held more bytes than the limit; the output stops at the limit.
