@@ -5,6 +5,8 @@
 # served with curl into md5sum. Sourced from the repository root by a script
 # that has set BUILD_DIR and WORK (a scratch directory it removes).
 
+source scripts/backend-banner.sh
+
 BENCH_BACKEND="$BUILD_DIR/bin/vantis-backend"
 BENCH_PACK="$BUILD_DIR/bin/vantis-pack"
 BENCH_CA="$BUILD_DIR/share/vantis/rootCA.pem"
@@ -98,26 +100,16 @@ bench_write_accounts() { # file game_id
 }
 
 # Starts the backend in the background and sets BACKEND_PID, API (https://...),
-# WEB (http://...) and CONTROL_TOKEN. Its output goes to $WORK/backend.out.
+# WEB (http://...) and CONTROL_TOKEN. Its banner goes to $WORK/backend.out, its log to $WORK/backend.log.
 bench_start_backend() { # catalogue [backend options...]
   local catalogue="$1"
   shift
-  "$BENCH_BACKEND" --catalogue "$catalogue" --certificate "$BUILD_DIR/private/backend.pem" \
-    --key "$BUILD_DIR/private/backend.key" --api-port 0 --web-port 0 "$@" >"$WORK/backend.out" 2>&1 &
-  BACKEND_PID=$!
-  for _ in $(seq 100); do
-    grep -q 'control-token' "$WORK/backend.out" 2>/dev/null && break
-    kill -0 "$BACKEND_PID" 2>/dev/null || break
-    sleep 0.1
-  done
-  if ! grep -q 'control-token' "$WORK/backend.out"; then
-    echo "vantis-backend did not start:" >&2
-    cat "$WORK/backend.out" >&2
-    return 1
-  fi
-  API="$(grep -o 'api https://127.0.0.1:[0-9]*' "$WORK/backend.out" | cut -d' ' -f2)"
-  WEB="$(grep -o 'web http://127.0.0.1:[0-9]*' "$WORK/backend.out" | cut -d' ' -f2)"
-  CONTROL_TOKEN="$(grep -o 'control-token [^ ]*' "$WORK/backend.out" | cut -d' ' -f2)"
+  start_backend "$WORK/backend.out" "$WORK/backend.log" "$BENCH_BACKEND" --catalogue "$catalogue" \
+    --certificate "$BUILD_DIR/private/backend.pem" --key "$BUILD_DIR/private/backend.key" \
+    --api-port 0 --web-port 0 "$@" || return 1
+  API="$BACKEND_API"
+  WEB="$BACKEND_WEB"
+  CONTROL_TOKEN="$BACKEND_CONTROL_TOKEN"
 }
 
 # An access token of the bench user, for the links of the raw pipeline.

@@ -26,19 +26,11 @@ stop_started() {
 }
 trap stop_started EXIT
 
-backend_out="$DEMO/backend.out"
-: >"$backend_out"
-scripts/backend --api-port "$(free_or_ephemeral 18443)" --web-port "$(free_or_ephemeral 18080)" \
-  --reports "$DEMO/reports" >"$backend_out" 2>"$DEMO/backend.log" &
-started+=($!)
-for _ in $(seq 1 200); do
-  grep -q "control-token" "$backend_out" && break
-  kill -0 "${started[0]}" 2>/dev/null || { cat "$DEMO/backend.log" >&2; exit 1; }
-  sleep 0.05
-done
-api_port="$(sed -n 's/.*api https:\/\/127\.0\.0\.1:\([0-9]*\).*/\1/p' "$backend_out")"
-[ -n "$api_port" ] || { echo "scripts/$(basename "$0"): the backend did not start" >&2; exit 1; }
-export VANTIS_CONFIG_HOST="127.0.0.1:$api_port"
+source scripts/backend-banner.sh
+start_backend "$DEMO/backend.out" "$DEMO/backend.log" scripts/backend --api-port "$(free_or_ephemeral 18443)" \
+  --web-port "$(free_or_ephemeral 18080)" --reports "$DEMO/reports" || exit 1
+started+=("$BACKEND_PID")
+export VANTIS_CONFIG_HOST="${BACKEND_API#https://}"
 
 if ! port_in_use 9977; then
   service_options=()
