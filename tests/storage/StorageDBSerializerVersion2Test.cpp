@@ -150,111 +150,87 @@ TEST_F(StorageDBSerializerVersion2Test, RecordsHaveTheStoredLayout) {
     EXPECT_EQ('d', links[0].second[512]);
 }
 
-TEST_F(StorageDBSerializerVersion2Test, DamagedDownloadingRecordsStopOnlyTheirOwnList) {
-    std::string unterminated = records(Database::DownloadingFilesSmall)[0].second;
-    std::memset(&unterminated[0], 'p', 256);
+// A damaged record of a file list stops only that list; one of the product's
+// own records fails the whole read.
+TEST_F(StorageDBSerializerVersion2Test, DamagedRecordsStopTheirListOrFailTheWholeRead) {
+    std::string unterminatedPath = records(Database::DownloadingFilesSmall)[0].second;
+    std::memset(&unterminatedPath[0], 'p', 256);
     std::string tooManyWords = records(Database::DownloadingFilesSmall)[0].second;
     uint16_t words = 3;
     std::memcpy(&tooManyWords[288], &words, sizeof(words));
+    std::string unterminatedHash = records(Database::InstalledFiles)[0].second;
+    std::memset(&unterminatedHash[260], 'h', 36);
+    std::string unterminatedExecutable = records(Database::Support)[0].second;
+    std::memset(&unterminatedExecutable[33], 's', 256);
+
+    enum class Outcome { DownloadingListDropped, InstalledListDropped, ReadFails };
     struct Case {
         const char* name;
+        Database database;
         std::string key;
         std::string value;
         std::vector<std::string> expectedLines;
+        Outcome outcome;
     };
-    const std::string structLine =
+    const std::string downloadingLine =
         "Invalid struct size, when deserializing DownloadingFiles array. Aborting deserialization";
+    const std::string installedLine =
+        "Invalid size (568) of struct, when deserializing InstalledFiles. Aborting deserialization.";
+    const std::string productLine = "Cannot deserialize ProductInfo for id '1207658924'. Stored data size is invalid.";
+    const std::string zeroKey(8, '\0');
+    const std::string productKey(1, '\0');
     const Case cases[] = {
-        {"337 bytes", std::string(8, '\0'), std::string(337, '\0'),
-         {"Invalid struct size (337, should be 336), when trying to copy slice to the struct.", structLine}},
-        {"short key", std::string(3, '\0'), std::string(336, '\0'),
+        {"downloading: 337 bytes", Database::DownloadingFilesSmall, zeroKey, std::string(337, '\0'),
+         {"Invalid struct size (337, should be 336), when trying to copy slice to the struct.", downloadingLine},
+         Outcome::DownloadingListDropped},
+        {"downloading: short key", Database::DownloadingFilesSmall, std::string(3, '\0'), std::string(336, '\0'),
          {"Invalid struct size (3, should be 8), when trying to copy slice to the struct.",
-          "Invalid key size, when deserializing DownloadingFiles array. Aborting deserialization"}},
-        {"path without its zero", std::string(8, '\0'), unterminated,
-         {"Text field 'path' has no terminating zero", structLine}},
-        {"more words than room", std::string(8, '\0'), tooManyWords,
-         {"Invalid bitmap word count (3, at most 2)", structLine}},
+          "Invalid key size, when deserializing DownloadingFiles array. Aborting deserialization"},
+         Outcome::DownloadingListDropped},
+        {"downloading: path without its zero", Database::DownloadingFilesSmall, zeroKey, unterminatedPath,
+         {"Text field 'path' has no terminating zero", downloadingLine}, Outcome::DownloadingListDropped},
+        {"downloading: more words than room", Database::DownloadingFilesSmall, zeroKey, tooManyWords,
+         {"Invalid bitmap word count (3, at most 2)", downloadingLine}, Outcome::DownloadingListDropped},
+        {"installed: 500 bytes", Database::InstalledFiles, zeroKey, std::string(500, '\0'),
+         {"Invalid struct size (500, should be 568)",
+          "Invalid size (500) of struct, when deserializing InstalledFiles. Aborting deserialization."},
+         Outcome::InstalledListDropped},
+        {"installed: short key", Database::InstalledFiles, std::string(4, '\0'), std::string(568, '\0'),
+         {"Invalid struct size (4, should be 8)",
+          "Invalid key size (4) when deserializing InstalledFiles. Aboerting deserialization."},
+         Outcome::InstalledListDropped},
+        {"installed: hash without its zero", Database::InstalledFiles, zeroKey, unterminatedHash,
+         {"Text field 'hash' has no terminating zero", installedLine}, Outcome::InstalledListDropped},
+        {"redistributable: 10 bytes", Database::Redistributables, productKey, std::string(10, '\0'),
+         {"Invalid struct size (10, should be 513)", productLine}, Outcome::ReadFails},
+        {"support: 546 bytes", Database::Support, productKey, std::string(546, '\0'),
+         {"Invalid struct size (546, should be 545)", productLine}, Outcome::ReadFails},
+        {"support: executable without its zero", Database::Support, productKey, unterminatedExecutable,
+         {"Text field 'executable' has no terminating zero", productLine}, Outcome::ReadFails},
+        {"directory: 263 bytes", Database::Directories, productKey, std::string(263, '\0'),
+         {"Invalid struct size (263, should be 264)", productLine}, Outcome::ReadFails},
     };
     for (const Case& test : cases) {
         SCOPED_TRACE(test.name);
         ASSERT_TRUE(StorageDBSerializer::SerializeProduct(MakeFullProduct(GAME_ID).get()));
         // Zero keys sort before the intact record, so reading meets them first.
-        PutRaw(databasePath(GAME_ID, Database::DownloadingFilesSmall), test.key, test.value);
+        PutRaw(databasePath(GAME_ID, test.database), test.key, test.value);
         clearLog();
 
         ProductInfo read;
         read.setGameId(GAME_ID);
-        EXPECT_TRUE(StorageDBSerializer::DeserializeProduct(GAME_ID, &read));
+        const bool readSucceeded = StorageDBSerializer::DeserializeProduct(GAME_ID, &read);
         for (const std::string& line : test.expectedLines) EXPECT_TRUE(logged("[Error]: " + line)) << recentLog();
-        EXPECT_TRUE(read.getFiles().getDownloadingFiles().empty());
-        EXPECT_EQ(1u, read.getFiles().getInstalledFiles().size());
+        if (test.outcome == Outcome::ReadFails) {
+            EXPECT_FALSE(readSucceeded);
+            continue;
+        }
+        EXPECT_TRUE(readSucceeded);
+        const bool downloadingDropped = test.outcome == Outcome::DownloadingListDropped;
+        EXPECT_EQ(downloadingDropped ? 0u : 1u, read.getFiles().getDownloadingFiles().size());
+        EXPECT_EQ(downloadingDropped ? 1u : 0u, read.getFiles().getInstalledFiles().size());
         EXPECT_EQ(1u, read.getDirectories().size());
         EXPECT_EQ(1u, read.getSupportCommands().size());
-    }
-}
-
-TEST_F(StorageDBSerializerVersion2Test, DamagedInstalledFileRecordsStopTheirList) {
-    std::string unterminatedHash = records(Database::InstalledFiles)[0].second;
-    std::memset(&unterminatedHash[260], 'h', 36);
-    struct Case {
-        const char* name;
-        std::string key;
-        std::string value;
-        std::vector<std::string> expectedLines;
-    };
-    const Case cases[] = {
-        {"500 bytes", std::string(8, '\0'), std::string(500, '\0'),
-         {"Invalid struct size (500, should be 568)",
-          "Invalid size (500) of struct, when deserializing InstalledFiles. Aborting deserialization."}},
-        {"short key", std::string(4, '\0'), std::string(568, '\0'),
-         {"Invalid struct size (4, should be 8)",
-          "Invalid key size (4) when deserializing InstalledFiles. Aboerting deserialization."}},
-        {"hash without its zero", std::string(8, '\0'), unterminatedHash,
-         {"Text field 'hash' has no terminating zero",
-          "Invalid size (568) of struct, when deserializing InstalledFiles. Aborting deserialization."}},
-    };
-    for (const Case& test : cases) {
-        SCOPED_TRACE(test.name);
-        ASSERT_TRUE(StorageDBSerializer::SerializeProduct(MakeFullProduct(GAME_ID).get()));
-        PutRaw(databasePath(GAME_ID, Database::InstalledFiles), test.key, test.value);
-        clearLog();
-
-        ProductInfo read;
-        read.setGameId(GAME_ID);
-        EXPECT_TRUE(StorageDBSerializer::DeserializeProduct(GAME_ID, &read));
-        for (const std::string& line : test.expectedLines) EXPECT_TRUE(logged("[Error]: " + line)) << recentLog();
-        EXPECT_TRUE(read.getFiles().getInstalledFiles().empty());
-        EXPECT_EQ(1u, read.getFiles().getDownloadingFiles().size());
-        EXPECT_EQ(1u, read.getDirectories().size());
-    }
-}
-
-TEST_F(StorageDBSerializerVersion2Test, DamagedProductRecordsFailTheWholeRead) {
-    std::string unterminated = records(Database::Support)[0].second;
-    std::memset(&unterminated[33], 's', 256);
-    struct Case {
-        Database database;
-        std::string value;
-        std::string firstLine;
-    };
-    const Case cases[] = {
-        {Database::Redistributables, std::string(10, '\0'), "Invalid struct size (10, should be 513)"},
-        {Database::Support, std::string(546, '\0'), "Invalid struct size (546, should be 545)"},
-        {Database::Support, unterminated, "Text field 'executable' has no terminating zero"},
-        {Database::Directories, std::string(263, '\0'), "Invalid struct size (263, should be 264)"},
-    };
-    for (const Case& test : cases) {
-        SCOPED_TRACE(test.firstLine);
-        ASSERT_TRUE(StorageDBSerializer::SerializeProduct(MakeFullProduct(GAME_ID).get()));
-        PutRaw(databasePath(GAME_ID, test.database), std::string(1, '\0'), test.value);
-        clearLog();
-
-        ProductInfo read;
-        read.setGameId(GAME_ID);
-        EXPECT_FALSE(StorageDBSerializer::DeserializeProduct(GAME_ID, &read));
-        EXPECT_TRUE(logged("[Error]: " + test.firstLine)) << recentLog();
-        EXPECT_TRUE(logged("[Error]: Cannot deserialize ProductInfo for id '1207658924'. Stored data size is invalid."))
-            << recentLog();
     }
 }
 
