@@ -7,8 +7,8 @@
 
 namespace VantisClient {
 
-OperationsManager::OperationsManager(const Poco::SharedPtr<Poco::NotificationQueue>& resultQueue)
-    : m_resultQueue(resultQueue) {
+OperationsManager::OperationsManager(const Poco::SharedPtr<Poco::NotificationQueue>& resultQueue, int idleLookMs)
+    : m_resultQueue(resultQueue), m_idleLookMs(idleLookMs) {
     for (uint16_t i = 0; i < WORKER_COUNT; ++i) {
         m_threads.push_back(std::make_unique<Thread>(getWorkerThreadName() + "#" + std::to_string(i)));
         m_threads.back()->start(*this);
@@ -74,7 +74,7 @@ void OperationsManager::run() {
             runOperation(std::move(operation), lock);
             continue;
         }
-        m_workAvailable.wait_for(lock, std::chrono::milliseconds(IDLE_LOOK_MS));
+        m_workAvailable.wait_for(lock, std::chrono::milliseconds(m_idleLookMs));
     }
 }
 

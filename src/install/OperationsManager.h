@@ -3,7 +3,7 @@
 // puts each result into the owner's result queue. An abort drops queued work,
 // waits for running work and lets no result of it through; the manager can be
 // used again afterwards. Idle workers sleep on a condition and wake when work is
-// queued below the limit (they also look every 100 ms); at the limit, a worker
+// queued below the limit (they also look every 100 ms, or the interval given); at the limit, a worker
 // that finishes takes the next operation itself.
 // Thread-safety: every public operation may be called from any thread; abort()
 // and the destructor must not be called from a worker.
@@ -32,7 +32,8 @@ public:
     static constexpr uint16_t WORKER_COUNT = 16;
     static constexpr int IDLE_LOOK_MS = 100;
 
-    explicit OperationsManager(const Poco::SharedPtr<Poco::NotificationQueue>& resultQueue);
+    explicit OperationsManager(const Poco::SharedPtr<Poco::NotificationQueue>& resultQueue,
+                               int idleLookMs = IDLE_LOOK_MS);
     ~OperationsManager() override;
     OperationsManager(const OperationsManager&) = delete;
     OperationsManager& operator=(const OperationsManager&) = delete;
@@ -61,6 +62,7 @@ private:
     uint16_t m_busyWorkers = 0;
     std::list<std::unique_ptr<Operation>> m_pending;
     Poco::SharedPtr<Poco::NotificationQueue> m_resultQueue;
+    const int m_idleLookMs;
     uint16_t m_maxWorkers = WORKER_COUNT;
     VantisMutex m_mutex;
     // Workers wait here for work or for a free place under the limit.

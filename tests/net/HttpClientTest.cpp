@@ -209,8 +209,9 @@ TEST_F(HttpClientTest, AStalledServerIsGivenUpAfterTheRequestsTimeout) {
 
 TEST_F(HttpClientTest, StoppingCutsTransfersInFlightShortAndCallsNoListener) {
     std::atomic<bool> release{false};
+    // Held far longer than any test may run: only cutting them short ends the stop.
     LoopbackServer server([&](HTTPServerRequest&, HTTPServerResponse& response) {
-        WaitFor([&] { return release.load(); }, 30000);
+        WaitFor([&] { return release.load(); }, 600000);
         reply(response, 200);
     });
     makeClient(2);
@@ -221,11 +222,9 @@ TEST_F(HttpClientTest, StoppingCutsTransfersInFlightShortAndCallsNoListener) {
         listeners.push_back(send(request));
     }
     ASSERT_TRUE(WaitFor([&] { return server.requests() == 2; }));
-    const auto started = std::chrono::steady_clock::now();
     client->Finish();
     client->ProcessData();
     client.reset();
-    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
     for (const auto& listener : listeners) EXPECT_EQ(0u, listener->count());
     release = true;
 }

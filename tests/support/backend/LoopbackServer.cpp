@@ -1,5 +1,7 @@
 #include "LoopbackServer.h"
 
+#include <sys/socket.h>
+
 #include <Poco/Net/Context.h>
 #include <Poco/Net/HTTPRequestHandler.h>
 #include <Poco/Net/HTTPRequestHandlerFactory.h>
@@ -86,6 +88,24 @@ size_t LoopbackServer::connections() const {
     return m_peers->second.size();
 }
 
-StalledServer::StalledServer() : m_socket(anyLoopbackPort()) {}
+StalledServer::StalledServer()
+    : m_socket(anyLoopbackPort()), m_port(m_socket.address().port()), m_acceptor([this] { acceptUntilClosed(); }) {}
+
+StalledServer::~StalledServer() {
+    // Shutting the listener down ends the accept the thread waits in.
+    ::shutdown(m_socket.impl()->sockfd(), SHUT_RDWR);
+    m_acceptor.join();
+    m_socket.close();
+}
+
+void StalledServer::acceptUntilClosed() {
+    try {
+        for (;;) {
+            m_held.push_back(m_socket.acceptConnection());
+            ++m_connections;
+        }
+    } catch (const Poco::Exception&) {
+    }
+}
 
 }  // namespace VantisTest

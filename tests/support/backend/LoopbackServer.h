@@ -9,11 +9,14 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include <Poco/Net/HTTPServer.h>
 #include <Poco/Net/HTTPServerRequest.h>
 #include <Poco/Net/HTTPServerResponse.h>
 #include <Poco/Net/ServerSocket.h>
+#include <Poco/Net/StreamSocket.h>
 #include <Poco/ThreadPool.h>
 
 namespace VantisTest {
@@ -46,14 +49,23 @@ private:
     std::unique_ptr<Poco::Net::HTTPServer> m_server;
 };
 
-// A listener that completes TCP handshakes but never reads or answers.
+// A listener that takes connections but never reads or answers; it counts the
+// connections, so a test sees a request arrive instead of sleeping for it.
 class StalledServer {
 public:
     StalledServer();
-    uint16_t port() const { return m_socket.address().port(); }
+    ~StalledServer();
+    uint16_t port() const { return m_port; }
+    int connections() const { return m_connections; }
 
 private:
+    void acceptUntilClosed();
+
     Poco::Net::ServerSocket m_socket;
+    uint16_t m_port;
+    std::atomic<int> m_connections{0};
+    std::vector<Poco::Net::StreamSocket> m_held;
+    std::thread m_acceptor;
 };
 
 }  // namespace VantisTest
