@@ -64,7 +64,7 @@ bool GameSelection::Choose(const CliRequest& request, const ProductPresentationD
     RemoteProductDefinition definition;
     definition.setGameId(product.gameId);
     bool notFound = false;
-    const std::string contents = Http::Tasks::getManifestContents(definition, notFound, interrupted);
+    const std::string contents = Http::Tasks::getManifestContents(product.gameId, notFound, interrupted);
     if (contents.empty() || !ProductManifestReader::Read(definition, contents)) {
         failure = whyUnreadable(product.gameId, notFound);
         error = unreadableText(failure, product.gameId);

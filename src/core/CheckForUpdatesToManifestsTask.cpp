@@ -40,7 +40,7 @@ void CheckForUpdatesToManifestsTask::checkProduct(ProductInfo& product) {
 
 bool CheckForUpdatesToManifestsTask::fetchRemoteDefinition(RemoteProductDefinition& remote) {
     bool notFound = false;
-    const std::string contents = Http::Tasks::getManifestContents(remote, notFound, m_abortSignal);
+    const std::string contents = Http::Tasks::getManifestContents(remote.getGameId(), notFound, m_abortSignal);
     if (contents.empty()) return false;
     if (ProductManifestReader::Read(remote, contents)) return true;
     Logger::LogError("Unable to deserialize game manifest file for gid %s", remote.getGameId().c_str());

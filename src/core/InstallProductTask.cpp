@@ -127,7 +127,7 @@ bool InstallProductTask::fillRemoteProductInfoFromManifest() {
     bool notFound = false;
     bool refused = false;
     const std::string contents =
-        Http::Tasks::getManifestContents(*m_remoteDefinition, notFound, m_abortSignal, &refused);
+        Http::Tasks::getManifestContents(m_remoteDefinition->getGameId(), notFound, m_abortSignal, &refused);
     if (contents.empty()) {
         taskFinished(notFound  ? EInstallResult::UnknownGame
                      : refused ? EInstallResult::ServerError
