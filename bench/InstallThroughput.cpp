@@ -84,7 +84,7 @@ bool signIn(const std::string& user, const std::string& password) {
 Poco::SharedPtr<RemoteProductDefinition> selectDepots(const std::string& gameId, const AbortSignal::Ptr& abort) {
     Poco::SharedPtr<RemoteProductDefinition> definition = new RemoteProductDefinition(gameId, {gameId}, "en", false);
     bool notFound = false;
-    const std::string manifest = Http::Tasks::getManifestContents(*definition, notFound, abort);
+    const std::string manifest = Http::Tasks::getManifestContents(gameId, notFound, abort);
     DepotSelector::Depots depots;
     if (manifest.empty() || !Serializer::DeserializeFromBuffer(*definition, manifest, Serializer::JSON) ||
         !DepotSelector(definition, abort).deserializeDepotsSelectively(depots)) {

@@ -19,6 +19,7 @@
 #include "common/Utilities.h"
 #include "common/json/JsonFile.h"
 #include "core/ClientCore.h"
+#include "net/HostProvider.h"
 #include "net/RefreshTokenProvider.h"
 #include "platform/Platform.h"
 #include "service/VantisServiceInterface.h"
@@ -160,7 +161,7 @@ void ClientStartup::useConfigHostFromEnvironment() {
     const char* host = std::getenv(CONFIG_HOST_VARIABLE);
     if (host == nullptr || *host == '\0') return;
     Logger::LogInfo("Configuration host from %s: %s", CONFIG_HOST_VARIABLE, host);
-    API_STATUS_ENDPOINT_HOST = host;
+    Http::HostProvider::Instance()->setConfigHost(host);
 }
 
 void ClientStartup::startServiceLink() {

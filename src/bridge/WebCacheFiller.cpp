@@ -18,7 +18,10 @@ namespace VantisClient {
 
 const char* const WebCacheFiller::THREAD_NAME = "Web Cache Fill Thread";
 
-WebCacheFiller::WebCacheFiller() : m_thread(THREAD_NAME) { m_thread.start(*this); }
+WebCacheFiller::WebCacheFiller(uint64_t maxResourceLength)
+    : m_maxResourceLength(static_cast<int64_t>(maxResourceLength)), m_thread(THREAD_NAME) {
+    m_thread.start(*this);
+}
 
 WebCacheFiller::~WebCacheFiller() {
     {
@@ -70,7 +73,7 @@ bool WebCacheFiller::takeNext(Download& download) {
     return true;
 }
 
-void WebCacheFiller::perform(const Download& download) {
+void WebCacheFiller::perform(const Download& download) const {
     if (fetchInto(download)) return;
     const std::string destination =
         Utilities::AppendPath(WebCacheLayout::GameDirectory(download.gameId), download.relativePath);
@@ -78,7 +81,7 @@ void WebCacheFiller::perform(const Download& download) {
                               destination.c_str());
 }
 
-bool WebCacheFiller::fetchInto(const Download& download) {
+bool WebCacheFiller::fetchInto(const Download& download) const {
     try {
         const Poco::URI uri(download.address);
         Poco::Net::HTTPClientSession session(uri.getHost(), uri.getPort());
@@ -91,8 +94,14 @@ bool WebCacheFiller::fetchInto(const Download& download) {
         if (response.getStatus() != Poco::Net::HTTPResponse::HTTP_OK) return false;
         const int64_t length =
             response.hasContentLength() ? response.getContentLength64() : WebCacheWriter::UNKNOWN_LENGTH;
+        if (length > m_maxResourceLength) {
+            Logger::LogChannelWarning(Http::HttpTrafficLog::CHANNEL, "Not caching %s: %lld bytes exceed the bound of %lld",
+                                      download.address.c_str(), static_cast<long long>(length),
+                                      static_cast<long long>(m_maxResourceLength));
+            return false;
+        }
         return WebCacheWriter::Write(ApplicationEnvironment::GetWebcachePath(),
-                                     download.gameId + "/" + download.relativePath, body, length);
+                                     download.gameId + "/" + download.relativePath, body, length, m_maxResourceLength);
     } catch (const Poco::Exception& exception) {
         Logger::LogChannelWarning(Http::HttpTrafficLog::CHANNEL, "Downloading %s failed: %s", download.address.c_str(),
                                   exception.displayText().c_str());

@@ -3,7 +3,9 @@
 // more in the background and stored below the game's cache directory, so that
 // the next offline start shows the card as it was last seen. A download counts
 // only when the whole body arrived with status 200; anything else leaves the
-// older copy in place. Downloads run one at a time on the filler's own thread,
+// older copy in place, as does a resource longer than the bound every answer
+// of the program is held to (HttpClient::MAX_RESPONSE_SIZE unless a test
+// hands in a smaller one). Downloads run one at a time on the filler's own thread,
 // and at most MAX_PENDING wait for it; more are dropped (the next visit asks
 // again).
 // Thread-safety: requestWillBeSent() and isIdle() may be called from any
@@ -13,6 +15,7 @@
 #pragma once
 
 #include <condition_variable>
+#include <cstdint>
 #include <deque>
 #include <string>
 
@@ -20,6 +23,7 @@
 
 #include "common/Thread.h"
 #include "common/VantisMutex.h"
+#include "net/HttpClient.h"
 
 namespace VantisClient {
 
@@ -29,7 +33,7 @@ public:
     static constexpr int TIMEOUT_SECONDS = 10;
     static const char* const THREAD_NAME;
 
-    WebCacheFiller();
+    explicit WebCacheFiller(uint64_t maxResourceLength = Http::HttpClient::MAX_RESPONSE_SIZE);
     ~WebCacheFiller() override;
     WebCacheFiller(const WebCacheFiller&) = delete;
     WebCacheFiller& operator=(const WebCacheFiller&) = delete;
@@ -54,9 +58,10 @@ private:
     };
 
     bool takeNext(Download& download);
-    static void perform(const Download& download);
-    static bool fetchInto(const Download& download);
+    void perform(const Download& download) const;
+    bool fetchInto(const Download& download) const;
 
+    const int64_t m_maxResourceLength;
     mutable VantisMutex m_mutex;
     std::condition_variable_any m_wake;
     std::deque<Download> m_pending;

@@ -62,7 +62,7 @@ bool writeAll(int file, const char* data, size_t size) {
 }  // namespace
 
 bool WebCacheWriter::Write(const std::string& baseDirectory, const std::string& relativePath, std::istream& content,
-                           int64_t expectedLength) {
+                           int64_t expectedLength, int64_t maxLength) {
     if (!WebCacheLayout::IsSafeRelativePath(relativePath)) return fail(baseDirectory, relativePath, "unsafe path");
     std::vector<std::string> names = namesOf(relativePath);
     const std::string fileName = names.back();
@@ -72,7 +72,8 @@ bool WebCacheWriter::Write(const std::string& baseDirectory, const std::string& 
     std::string temporaryName;
     FileDescriptor file(createTemporaryFile(directory.get(), temporaryName));
     if (!file.isOpen()) return fail(baseDirectory, relativePath, std::strerror(errno));
-    bool complete = copyAll(content, file.get(), expectedLength) && ::fsync(file.get()) == 0;
+    const char* copyFault = copyAll(content, file.get(), expectedLength, maxLength);
+    bool complete = copyFault == nullptr && ::fsync(file.get()) == 0;
     complete = ::close(file.release()) == 0 && complete;
     // renameat replaces a link at the destination itself, never what it points to.
     if (complete && ::renameat(directory.get(), temporaryName.c_str(), directory.get(), fileName.c_str()) == 0) {
@@ -80,6 +81,7 @@ bool WebCacheWriter::Write(const std::string& baseDirectory, const std::string& 
     }
     const int error = errno;
     ::unlinkat(directory.get(), temporaryName.c_str(), 0);
+    if (copyFault != nullptr) return fail(baseDirectory, relativePath, copyFault);
     return fail(baseDirectory, relativePath, complete ? std::strerror(error) : "the content could not be copied whole");
 }
 
@@ -111,21 +113,26 @@ int WebCacheWriter::createTemporaryFile(int directory, std::string& name) {
     return -1;
 }
 
-bool WebCacheWriter::copyAll(std::istream& content, int file, int64_t expectedLength) {
+const char* WebCacheWriter::copyAll(std::istream& content, int file, int64_t expectedLength, int64_t maxLength) {
+    const char* const incomplete = "the content could not be copied whole";
     std::vector<char> buffer(COPY_BUFFER_SIZE);
     int64_t copied = 0;
     try {
         while (content.good()) {
             content.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
             const size_t count = static_cast<size_t>(content.gcount());
-            if (!writeAll(file, buffer.data(), count)) return false;
             copied += static_cast<int64_t>(count);
+            // Checked before writing, so that an endless answer never fills the disk.
+            if (copied > maxLength) return "the content is longer than the bound";
+            if (!writeAll(file, buffer.data(), count)) return incomplete;
         }
     } catch (const std::exception&) {
         // A stream that reports its failure by throwing: the copy is incomplete.
-        return false;
+        return incomplete;
     }
-    return !content.bad() && content.eof() && (expectedLength == UNKNOWN_LENGTH || copied == expectedLength);
+    const bool whole =
+        !content.bad() && content.eof() && (expectedLength == UNKNOWN_LENGTH || copied == expectedLength);
+    return whole ? nullptr : incomplete;
 }
 
 bool WebCacheWriter::fail(const std::string& baseDirectory, const std::string& relativePath, const char* reason) {

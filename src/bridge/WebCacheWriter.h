@@ -19,15 +19,16 @@ namespace VantisClient {
 class WebCacheWriter {
 public:
     static constexpr int64_t UNKNOWN_LENGTH = -1;
+    static constexpr int64_t NO_BOUND = INT64_MAX;
 
     // Copies `content` to `relativePath` below `baseDirectory`. The copy counts
-    // as complete when the stream ended without error and, unless the length is
-    // unknown, held exactly `expectedLength` bytes. False (logged) for a path
-    // that is not a safe relative path, a link or file in the way, an
-    // incomplete copy or any file system error; the destination is then left
-    // as it was.
+    // as complete when the stream ended without error, held no more than
+    // `maxLength` bytes and, unless the length is unknown, exactly
+    // `expectedLength` bytes. False (logged) for a path that is not a safe
+    // relative path, a link or file in the way, an incomplete or too long copy
+    // or any file system error; the destination is then left as it was.
     static bool Write(const std::string& baseDirectory, const std::string& relativePath, std::istream& content,
-                      int64_t expectedLength);
+                      int64_t expectedLength, int64_t maxLength = NO_BOUND);
     // Creates the directories of `relativePath` below `baseDirectory` (0700),
     // entering existing ones without following links. False (logged) on failure.
     static bool CreateDirectories(const std::string& baseDirectory, const std::string& relativePath);
@@ -38,7 +39,8 @@ private:
     // it cannot be reached without following a link below the base.
     static int openDirectoryBelow(const std::string& baseDirectory, const std::vector<std::string>& names);
     static int createTemporaryFile(int directory, std::string& name);
-    static bool copyAll(std::istream& content, int file, int64_t expectedLength);
+    // Why the copy is not whole, or nullptr when it is.
+    static const char* copyAll(std::istream& content, int file, int64_t expectedLength, int64_t maxLength);
     static bool fail(const std::string& baseDirectory, const std::string& relativePath, const char* reason);
 };
 

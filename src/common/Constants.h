@@ -13,9 +13,8 @@ extern const char* const WEB_HOST;
 // Remote syslog collector; the port, 514, is added by the logger.
 extern const char* const LOG_HOST;
 
+// The config host unless the environment names another (HostProvider).
 extern const char* const API_STATUS_ENDPOINT_HOST_PRODUCTION;
-// Starts as the production config host; overrides replace it at run time.
-extern std::string API_STATUS_ENDPOINT_HOST;
 
 extern const char* const CLIENT_ID;
 extern const char* const CLIENT_SECRET;

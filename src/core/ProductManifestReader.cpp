@@ -12,7 +12,7 @@ ProductManifestReader::Status ProductManifestReader::Fetch(RemoteProductDefiniti
                                                            const AbortSignal::Ptr& abort) {
     bool notFound = false;
     bool refused = false;
-    const std::string contents = Http::Tasks::getManifestContents(definition, notFound, abort, &refused);
+    const std::string contents = Http::Tasks::getManifestContents(definition.getGameId(), notFound, abort, &refused);
     if (contents.empty()) return notFound ? Status::UnknownGame : refused ? Status::RefusedLink : Status::NotFetched;
     return Read(definition, contents) ? Status::Read : Status::Unreadable;
 }

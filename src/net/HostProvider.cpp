@@ -17,7 +17,9 @@ const char* const GAMECARD_PATH = "/gameview/dist/";
 VantisMutex HostProvider::sm_mutex;
 HostProvider* HostProvider::sm_instance = nullptr;
 
-HostProvider::HostProvider() { Logger::LogInfo("HostProvider created."); }
+HostProvider::HostProvider() : m_configHost(API_STATUS_ENDPOINT_HOST_PRODUCTION) {
+    Logger::LogInfo("HostProvider created.");
+}
 
 HostProvider* HostProvider::Instance() {
     ScopedLock lock(sm_mutex);
@@ -29,6 +31,7 @@ void HostProvider::Reset() {
     HostProvider* provider = Instance();
     ScopedLock lock(sm_mutex);
     provider->m_hosts.clear();
+    provider->m_configHost = API_STATUS_ENDPOINT_HOST_PRODUCTION;
 }
 
 void HostProvider::setHost(const std::string& key, const std::string& host) {
@@ -44,6 +47,16 @@ std::string HostProvider::getUsersHost() { return hostOr("users", API_HOST); }
 std::string HostProvider::getProductsHost() { return hostOr("products", API_HOST); }
 
 std::string HostProvider::getGamecardHost() { return hostOr("gamecards", std::string(WEB_HOST) + GAMECARD_PATH); }
+
+void HostProvider::setConfigHost(const std::string& host) {
+    ScopedLock lock(sm_mutex);
+    m_configHost = host;
+}
+
+std::string HostProvider::getConfigHost() {
+    ScopedLock lock(sm_mutex);
+    return m_configHost;
+}
 
 std::string HostProvider::hostOr(const std::string& key, const std::string& fallback) {
     ScopedLock lock(sm_mutex);

@@ -84,10 +84,9 @@ LinkedDocument fetchLinkedDocument(const HttpRequest& linkRequest, const std::st
     return result;
 }
 
-std::string getManifestContents(const ProductDefinitionBase& definition, bool& notFound,
-                                const AbortSignal::Ptr& abort, bool* refused) {
+std::string getManifestContents(const std::string& gameId, bool& notFound, const AbortSignal::Ptr& abort,
+                                bool* refused) {
     notFound = false;
-    const std::string& gameId = definition.getGameId();
     const LinkedDocument fetched =
         fetchLinkedDocument(RequestFactory::getManifestUrl(gameId), "the product manifest of game " + gameId, abort);
     if (refused != nullptr) *refused = fetched.failure == Failure::InsecureLink;

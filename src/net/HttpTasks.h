@@ -12,7 +12,6 @@
 #include "common/json/ISerializable.h"
 #include "net/HttpRequest.h"
 #include "net/HttpResponse.h"
-#include "model/ProductDefinitionBase.h"
 
 namespace VantisClient {
 namespace Http {
@@ -50,11 +49,11 @@ struct LinkedDocument {
 LinkedDocument fetchLinkedDocument(const HttpRequest& linkRequest, const std::string& what,
                                    const AbortSignal::Ptr& abort);
 
-// The product manifest of the definition's game: the backend's answer names a
+// The product manifest of game `gameId`: the backend's answer names a
 // link, whose document is returned. Empty on any failure; `notFound` tells
 // whether the backend does not know the game (404), `refused` (when given)
 // whether the backend handed out a link the client may not use.
-std::string getManifestContents(const ProductDefinitionBase& definition, bool& notFound,
+std::string getManifestContents(const std::string& gameId, bool& notFound,
                                 const AbortSignal::Ptr& abort = AbortSignal::Ptr(), bool* refused = nullptr);
 
 }  // namespace Tasks

@@ -149,7 +149,7 @@ HttpRequest RequestFactory::getUserOwnProduct(const std::string& gameId) {
 
 HttpRequest RequestFactory::getAPIStatus() {
     HttpRequest request;
-    targetSecureHost(request, API_STATUS_ENDPOINT_HOST);
+    targetSecureHost(request, HostProvider::Instance()->getConfigHost());
     request.path = API_STATUS_FILENAME;
     return request;
 }

@@ -1,5 +1,6 @@
 #include <unistd.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include "CatalogueFixture.h"
 #include "bridge/WebCacheFiller.h"
 #include "bridge/WebCacheLayout.h"
+#include "bridge/WebCacheWriter.h"
 #include "common/Logger.h"
 #include "common/RecentMemoryBufferChannel.h"
 #include "common/Utilities.h"
@@ -136,5 +138,42 @@ TEST_F(WebCacheFillerTest, ALinkInsideTheCacheSendsNoWriteOutside) {
         if (c.stored) {
             EXPECT_EQ(CARD_PAGE, VantisTest::ReadWholeFile(cached(c.relative)));
         }
+    }
+}
+
+TEST_F(WebCacheFillerTest, AResourceLongerThanTheBoundKeepsTheOlderCopyAndSaysSo) {
+    const size_t styleLength = std::string(CARD_STYLE).size();
+    sandbox.writeFile("WebCache/" + gameId + "/css/main.css", "older copy");
+    {
+        WebCacheFiller filler(styleLength - 1);
+        fill(filler, "css/main.css");
+    }
+    EXPECT_TRUE(logged(std::to_string(styleLength) + " bytes exceed the bound of " + std::to_string(styleLength - 1)));
+    EXPECT_TRUE(logged("Failed to download resource with download path " + cached("css/main.css")));
+    EXPECT_EQ("older copy", VantisTest::ReadWholeFile(cached("css/main.css")));
+    WebCacheFiller filler(styleLength);
+    fill(filler, "css/main.css");
+    EXPECT_EQ(CARD_STYLE, VantisTest::ReadWholeFile(cached("css/main.css")));
+}
+
+// An answer that does not announce its length is cut off at the bound while it streams.
+TEST_F(WebCacheFillerTest, AStreamWithoutAnnouncedLengthStopsAtTheBound) {
+    struct Case {
+        const char* what;
+        int64_t bound;
+        bool stored;
+    } cases[] = {
+        {"within", 10, true},
+        {"one byte over", 9, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        VantisClient::RecentMemoryBufferChannel::Instance().Clear();
+        std::istringstream content("0123456789");
+        EXPECT_EQ(c.stored, VantisClient::WebCacheWriter::Write(sandbox.path("WebCache"), "bounded.txt", content,
+                                                                VantisClient::WebCacheWriter::UNKNOWN_LENGTH, c.bound));
+        EXPECT_EQ(c.stored, VantisTest::ExistsNoFollow(sandbox.path("WebCache/bounded.txt")));
+        EXPECT_EQ(!c.stored, logged("the content is longer than the bound"));
+        ASSERT_TRUE(VantisClient::Utilities::DeleteFileOrDirectory(sandbox.path("WebCache")));
     }
 }

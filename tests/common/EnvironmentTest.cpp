@@ -10,6 +10,7 @@
 #include "common/Constants.h"
 #include "common/UserPreferences.h"
 #include "support/Sandbox.h"
+#include "net/HostProvider.h"
 
 using namespace VantisClient;
 
@@ -67,7 +68,7 @@ TEST_F(EnvironmentTest, ClientUserPreferencesHoldsWithoutOwning) {
 TEST(Constants, PlatformValues) {
     EXPECT_STREQ("linux", OPERATING_SYSTEM_STRING);
     EXPECT_STREQ("vantis-client-config.json", API_STATUS_FILENAME);
-    EXPECT_EQ(std::string(API_STATUS_ENDPOINT_HOST_PRODUCTION), API_STATUS_ENDPOINT_HOST);
+    EXPECT_EQ(std::string(API_STATUS_ENDPOINT_HOST_PRODUCTION), Http::HostProvider::Instance()->getConfigHost());
     EXPECT_EQ(17u, std::string(CLIENT_ID).size());
     EXPECT_EQ(64u, std::string(CLIENT_SECRET).size());
     EXPECT_EQ("/problem.php", std::string(PROBLEM_REPORTER_ENDPOINT).substr(std::string(PROBLEM_REPORTER_ENDPOINT).size() - 12));

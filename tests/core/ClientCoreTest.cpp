@@ -11,7 +11,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "common/Constants.h"
 #include "common/Logger.h"
 #include "common/RecentMemoryBufferChannel.h"
 #include "core/ClientCore.h"
@@ -20,6 +19,7 @@
 #include "MockClientListener.h"
 #include "support/Sandbox.h"
 #include "support/WaitFor.h"
+#include "net/HostProvider.h"
 
 namespace VantisClient {
 
@@ -74,7 +74,7 @@ Poco::SharedPtr<ProductInfo> makeProduct(const std::string& gameId, const std::s
 class ClientCoreTest : public VantisTest::SandboxTest {
 protected:
     // The start-up status check meets a closed port: the backend is offline.
-    void SetUp() override { VantisClient::API_STATUS_ENDPOINT_HOST = "127.0.0.1:1"; }
+    void SetUp() override { VantisClient::Http::HostProvider::Instance()->setConfigHost("127.0.0.1:1"); }
 
     void TearDown() override {
         if (ClientCore::isStarted()) ClientCore::Shutdown();

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include "common/ClientUserPreferences.h"
-#include "common/Constants.h"
 #include "common/Logger.h"
 #include "common/RecentMemoryBufferChannel.h"
 #include "common/UserPreferences.h"
@@ -16,6 +15,7 @@
 #include "storage/StorageDBSerializer.h"
 #include "support/Sandbox.h"
 #include "support/WaitFor.h"
+#include "net/HostProvider.h"
 
 using namespace VantisClient;
 
@@ -32,7 +32,7 @@ class FixDirectoryPrivilegesTaskTest : public VantisTest::SandboxTest {
 protected:
     void SetUp() override {
         // The start-up group's status check finds nobody there: offline.
-        API_STATUS_ENDPOINT_HOST = "127.0.0.1:1";
+        VantisClient::Http::HostProvider::Instance()->setConfigHost("127.0.0.1:1");
         Logger::Start("VantisClient", sandbox.path("Logs/VantisClient.log"));
         RecentMemoryBufferChannel::Instance().Clear();
     }

@@ -14,7 +14,6 @@
 #include "support/DeliveryLoop.h"
 #include "LoopbackServer.h"
 #include "TestCertificates.h"
-#include "common/Constants.h"
 #include "common/Logger.h"
 #include "common/RecentMemoryBufferChannel.h"
 #include "core/CheckAPIStatusTask.h"
@@ -82,7 +81,7 @@ TEST_F(StatusTaskTest, ReadsTheConfigurationFileAndReportsExactlyOnce) {
             response.send() << body;
         },
         files.certificate, files.key);
-    VantisClient::API_STATUS_ENDPOINT_HOST = server.authority();
+    VantisClient::Http::HostProvider::Instance()->setConfigHost(server.authority());
     const std::string defaultCards = HostProvider::Instance()->getGamecardHost();
     const struct {
         const char* body;
@@ -123,7 +122,7 @@ TEST_F(StatusTaskTest, ReadsTheConfigurationFileAndReportsExactlyOnce) {
 }
 
 TEST_F(StatusTaskTest, AnUnreachableBackendIsOfflineAfterOneAttempt) {
-    VantisClient::API_STATUS_ENDPOINT_HOST = "127.0.0.1:1";
+    VantisClient::Http::HostProvider::Instance()->setConfigHost("127.0.0.1:1");
     Captured<APIStatusResult> captured = run();
     EXPECT_EQ(1, captured.reports);
     EXPECT_EQ(APIStatusResult::STATUS_OFFLINE, captured.result.status);
@@ -229,7 +228,7 @@ TEST_F(SignInTaskTest, AnAuthorizationCodeSignsInWithNameAndAvatar) {
 TEST_F(SignInTaskTest, TheStartUpGroupChecksTheBackendLoadsTheLibraryAndSignsInWithTheStoredToken) {
     // Only the configuration file's end points lead the sign-in to this backend.
     HostProvider::Reset();
-    VantisClient::API_STATUS_ENDPOINT_HOST = server->context().apiAuthority();
+    VantisClient::Http::HostProvider::Instance()->setConfigHost(server->context().apiAuthority());
     ::testing::InSequence order;
     APIStatusResult status;
     SignInResult signedIn;
@@ -248,7 +247,7 @@ TEST_F(SignInTaskTest, TheStartUpGroupChecksTheBackendLoadsTheLibraryAndSignsInW
 }
 
 TEST_F(SignInTaskTest, WithTheBackendDownStartUpStillInitializesAndKeepsTheToken) {
-    VantisClient::API_STATUS_ENDPOINT_HOST = "127.0.0.1:1";
+    VantisClient::Http::HostProvider::Instance()->setConfigHost("127.0.0.1:1");
     server->stop();
     bool initialized = false;
     EXPECT_CALL(shell, onSignInFailed(testing::_));
@@ -265,7 +264,7 @@ TEST_F(SignInTaskTest, WithTheBackendDownStartUpStillInitializesAndKeepsTheToken
 TEST_F(SignInTaskTest, ShutdownDuringAStartUpSignInAgainstAHungBackendIsQuick) {
     VantisTest::StalledServer hung;
     const std::string authority = "127.0.0.1:" + std::to_string(hung.port());
-    VantisClient::API_STATUS_ENDPOINT_HOST = "127.0.0.1:1";
+    VantisClient::Http::HostProvider::Instance()->setConfigHost("127.0.0.1:1");
     HostProvider::Instance()->setHost("auth", authority);
     VantisClient::Logger::Start("VantisClient", sandbox.path("Logs/VantisClient.log"));
     ClientCore::StartWithGameId(nullptr, &shell, "1207658924", "stored-token");
@@ -278,7 +277,7 @@ TEST_F(SignInTaskTest, ShutdownDuringAStartUpSignInAgainstAHungBackendIsQuick) {
 TEST_F(SignInTaskTest, ShutdownAtAnyMomentOfAStartUpSignInLeavesNothingBehind) {
     // Only the configuration file's end points lead the sign-in to this backend.
     HostProvider::Reset();
-    VantisClient::API_STATUS_ENDPOINT_HOST = server->context().apiAuthority();
+    VantisClient::Http::HostProvider::Instance()->setConfigHost(server->context().apiAuthority());
     const std::string token = refreshTokenOf("player");
     std::mt19937 random(20261210);
     std::uniform_int_distribution<int> moment(0, 50);

@@ -1,7 +1,6 @@
 #include "EngineFixture.h"
 
 #include "CatalogueFixture.h"
-#include "common/Constants.h"
 #include "common/Logger.h"
 #include "common/ProblemReporter.h"
 #include "net/HostProvider.h"
@@ -17,7 +16,7 @@ void EngineTest::SetUp() {
     Logger::Start("VantisClient", sandbox.path("Logs/VantisClient.log"));
     startBackend();
     // The start-up status check meets a closed port: installs do not need it.
-    API_STATUS_ENDPOINT_HOST = "127.0.0.1:1";
+    VantisClient::Http::HostProvider::Instance()->setConfigHost("127.0.0.1:1");
     preferences.reset(new UserPreferences);
     ClientCore::StartWithGameId(preferences.get(), &listener, SampleGame::BASE_ID, "");
     ASSERT_TRUE(drainUntil([this] { return listener.initialized; }));

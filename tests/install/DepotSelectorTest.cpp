@@ -72,7 +72,7 @@ protected:
                 const std::function<void(std::string&)>& edit = nullptr) {
         definition = new RemoteProductDefinition(BASE, revisions, language, false);
         bool notFound = true;
-        std::string manifest = Http::Tasks::getManifestContents(*definition, notFound, abort);
+        std::string manifest = Http::Tasks::getManifestContents(BASE, notFound, abort);
         EXPECT_FALSE(notFound);
         if (edit) edit(manifest);
         EXPECT_TRUE(Serializer::DeserializeFromBuffer(*definition, manifest, Serializer::JSON));
@@ -249,14 +249,12 @@ TEST_F(DepotSelectorTest, TheProductManifestFetchTellsAnUnknownGameApart) {
     for (const Case& c : {Case{"404404404", true}, Case{"1207658925", false}}) {
         SCOPED_TRACE(c.gameId);
         bool notFound = !c.notFound;
-        RemoteProductDefinition product(c.gameId, {c.gameId}, "en", false);
-        EXPECT_EQ("", Http::Tasks::getManifestContents(product, notFound, abort));
+        EXPECT_EQ("", Http::Tasks::getManifestContents(c.gameId, notFound, abort));
         EXPECT_EQ(c.notFound, notFound);
     }
     bool notFound = true;
-    RemoteProductDefinition product(BASE, {BASE}, "en", false);
     EXPECT_EQ(VantisTest::ReadFileBytes(catalogue() + "/" + CatalogueLayout::ProductManifestPath(BASE)),
-              Http::Tasks::getManifestContents(product, notFound, abort));
+              Http::Tasks::getManifestContents(BASE, notFound, abort));
     EXPECT_FALSE(notFound);
 }
 

@@ -16,7 +16,6 @@
 #include "TestCertificates.h"
 #include "common/Logger.h"
 #include "common/RecentMemoryBufferChannel.h"
-#include "model/RemoteProductDefinition.h"
 #include "net/HttpManager.h"
 #include "net/HttpTasks.h"
 #include "net/RequestFactory.h"
@@ -117,8 +116,7 @@ TEST(HttpManagerTest, MalformedLinksFailTheirRequestWithOneLineAndNoException) {
         }
         bool notFound = true;
         std::string manifest = "unset";
-        EXPECT_NO_THROW(manifest = VantisClient::Http::Tasks::getManifestContents(
-                            VantisClient::RemoteProductDefinition("42", {"42"}, "en", false), notFound));
+        EXPECT_NO_THROW(manifest = VantisClient::Http::Tasks::getManifestContents("42", notFound));
         EXPECT_EQ("", manifest);
         EXPECT_FALSE(notFound);
 

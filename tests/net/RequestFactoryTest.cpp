@@ -21,7 +21,7 @@ protected:
         HostProvider::Instance()->setHost("products", "products.test:8443");
         HostProvider::Instance()->setHost("auth", "auth.test");
         HostProvider::Instance()->setHost("users", "users.test:9000");
-        VantisClient::API_STATUS_ENDPOINT_HOST = "config.test:7443";
+        VantisClient::Http::HostProvider::Instance()->setConfigHost("config.test:7443");
     }
 };
 
@@ -116,7 +116,9 @@ TEST(HostProviderTest, DefaultsToTheBuiltInHostsUntilOverridden) {
     EXPECT_EQ(std::string(VantisClient::WEB_HOST) + "/gameview/dist/", hosts->getGamecardHost());
     hosts->setHost("gamecards", "cards.test/x");
     hosts->setHost("unknown", "ignored.test");
+    hosts->setConfigHost("config.test");
     EXPECT_EQ("cards.test/x", hosts->getGamecardHost());
     HostProvider::Reset();
     EXPECT_EQ(std::string(VantisClient::WEB_HOST) + "/gameview/dist/", hosts->getGamecardHost());
+    EXPECT_EQ(VantisClient::API_STATUS_ENDPOINT_HOST_PRODUCTION, hosts->getConfigHost());
 }

@@ -10,7 +10,6 @@
 
 #include "bridge/ShellMessageCenter.h"
 #include "common/ClientUserPreferences.h"
-#include "common/Constants.h"
 #include "common/Logger.h"
 #include "common/ProblemReporter.h"
 #include "core/ClientCore.h"
@@ -36,7 +35,6 @@ void resetProcessWideObjects() {
     VantisClient::Platform::Reset();
     VantisClient::ShellMessageCenter::Reset();
     VantisClient::StorageDBSerializer::Shutdown();
-    VantisClient::API_STATUS_ENDPOINT_HOST = VantisClient::API_STATUS_ENDPOINT_HOST_PRODUCTION;
     VantisClient::LocString::SetLocalizationCode(0);
 }
 

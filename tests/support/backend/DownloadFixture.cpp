@@ -71,7 +71,7 @@ void DownloadTest::selectSampleGame() {
     const std::string gameId = SampleGame::BASE_ID;
     definition = new RemoteProductDefinition(gameId, {gameId}, "en", false);
     bool notFound = false;
-    const std::string manifest = Http::Tasks::getManifestContents(*definition, notFound, abort);
+    const std::string manifest = Http::Tasks::getManifestContents(gameId, notFound, abort);
     ASSERT_TRUE(Serializer::DeserializeFromBuffer(*definition, manifest, Serializer::JSON));
     DepotSelector::Depots depots;
     ASSERT_TRUE(DepotSelector(definition, abort).deserializeDepotsSelectively(depots));
