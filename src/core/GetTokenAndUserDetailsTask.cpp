@@ -1,29 +1,13 @@
 #include "core/GetTokenAndUserDetailsTask.h"
 
-#include <Poco/NumberParser.h>
-
 #include "common/Logger.h"
-#include "common/json/Serializer.h"
 #include "core/UserDetailsRequest.h"
-#include "net/AuthenticatedHttpClient.h"
 #include "net/HttpManager.h"
 #include "net/RequestFactory.h"
 #include "net/SyncHTTPRequest.h"
+#include "net/TokenReply.h"
 
 namespace VantisClient {
-namespace {
-
-// Every key is looked up, so that each missing one is named in the log.
-bool readText(const Poco::JSON::Object::Ptr& reply, const char* key, const char* missingError, std::string& text) {
-    if (!reply->has(key) || reply->isNull(key)) {
-        Logger::LogError("%s", missingError);
-        return false;
-    }
-    text = reply->get(key).toString();
-    return true;
-}
-
-}  // namespace
 
 const char* const GetTokenAndUserDetailsTask::STR_ID = "GetTokenAndUserDetailsTask";
 
@@ -43,21 +27,20 @@ void GetTokenAndUserDetailsTask::doWork() {
         Logger::LogError("The authorization code exchange request got no answer.");
         return report(result);
     }
-    ISerializable::json reply;
-    if (!Serializer::DeserializeFromBuffer(reply, response.body, Serializer::JSON)) {
-        Logger::LogError("Could not deserialize the authorization code exchange reply (status %d).",
-                         static_cast<int>(response.statusCode));
-        result.credentialsRejected = Http::AuthenticatedHttpClient::IsRefusal(response.statusCode, "");
+    // The code grant's answer reads as the password and refresh grants' do.
+    const Http::TokenReply reply = Http::TokenReply::Read(response.statusCode, response.body);
+    result.credentialsRejected = reply.refused;
+    if (!reply.usable) return report(result);
+    if (reply.tokenType.empty()) {
+        Logger::LogError("Error getting token type from authorization code exchange request.");
         return report(result);
     }
-    result.credentialsRejected = Http::AuthenticatedHttpClient::IsRefusal(response.statusCode, errorCodeOf(reply));
-    if (!readExchangeReply(reply, result)) return report(result);
-    Poco::UInt64 userId = 0;
-    if (!Poco::NumberParser::tryParseUnsigned64(result.userId, userId, ',')) {
-        Logger::LogError("The user ID %s of the authorization code exchange reply is not a number.",
-                         result.userId.c_str());
-        return report(result);
-    }
+    result.accessToken = reply.accessToken;
+    result.tokenType = reply.tokenType;
+    result.refreshToken = reply.refreshToken;
+    result.userId = std::to_string(reply.identity);
+    result.expiresIn = reply.lifetimeSeconds;
+    const uint64_t userId = reply.identity;
     HttpManager* manager = HttpManager::Instance();
     if (manager == nullptr) {
         Logger::LogError("The tokens of the authorization code exchange cannot be used: the network layer is shut down.");
@@ -74,35 +57,6 @@ void GetTokenAndUserDetailsTask::doWork() {
         result.status = SignInResult::STATUS_SUCCESS;
     }
     report(result);
-}
-
-std::string GetTokenAndUserDetailsTask::errorCodeOf(const Poco::JSON::Object::Ptr& reply) {
-    return reply->has("error") && reply->get("error").isString() ? reply->getValue<std::string>("error")
-                                                                  : std::string();
-}
-
-bool GetTokenAndUserDetailsTask::readExchangeReply(const Poco::JSON::Object::Ptr& reply, SignInResult& result) {
-    std::string expiresIn;
-    bool complete = readText(reply, "access_token", "Error getting access token from authorization code exchange request.",
-                             result.accessToken);
-    complete &= readText(reply, "token_type", "Error getting token type from authorization code exchange request.",
-                         result.tokenType);
-    complete &= readText(reply, "refresh_token", "Error getting refresh token from authorization code exchange request.",
-                         result.refreshToken);
-    complete &= readText(reply, "user_id", "Error user ID token from authorization code exchange request.",
-                         result.userId);
-    complete &= readText(reply, "expires_in", "Error expires in token from authorization code exchange request.",
-                         expiresIn);
-    if (!complete) return false;
-    Poco::Int64 seconds = 0;
-    if (!Poco::NumberParser::tryParse64(expiresIn, seconds) || seconds < 0 ||
-        seconds > Http::AuthenticatedHttpClient::MAX_TOKEN_LIFETIME_SECONDS) {
-        Logger::LogError("The expires_in %s of the authorization code exchange reply is out of range.",
-                         expiresIn.c_str());
-        return false;
-    }
-    result.expiresIn = seconds;
-    return true;
 }
 
 void GetTokenAndUserDetailsTask::report(SignInResult& result) { signInResultEvent.notify(this, result); }

@@ -38,9 +38,6 @@ protected:
     ~GetTokenAndUserDetailsTask() override = default;
 
 private:
-    static bool readExchangeReply(const Poco::JSON::Object::Ptr& reply, SignInResult& result);
-    // The OAuth error code of a reply; empty when it names none.
-    static std::string errorCodeOf(const Poco::JSON::Object::Ptr& reply);
     void report(SignInResult& result);
 
     std::string m_authorizationCode;

@@ -15,7 +15,6 @@
 #include "common/ScopedLock.h"
 #include "common/UserPreferences.h"
 #include "common/Utilities.h"
-#include "common/json/Serializer.h"
 #include "install/CalculateHashFeedback.h"
 #include "install/CalculateHashOperation.h"
 #include "install/FilePartLayout.h"
@@ -25,6 +24,7 @@
 #include "install/ResultNotification.h"
 #include "install/WrittenPartDigest.h"
 #include "net/HttpManager.h"
+#include "net/HttpTasks.h"
 #include "net/RequestFactory.h"
 #include "net/SyncHTTPRequest.h"
 #include "net/TransientFaultRetry.h"
@@ -627,12 +627,7 @@ Http::HttpRequest ProductFilesDownloader::secureUrlRequest(const DownloadFilePar
 
 Http::TransientFaultRetry::Attempt ProductFilesDownloader::readSecureUrl(const std::string& body, SecureUrlInfo& info,
                                                                          Http::TransientFaultRetry& retry) {
-    ISerializable::json document;
-    if (!Serializer::DeserializeFromBuffer(document, body, Serializer::JSON) || !document->has("link") ||
-        !document->get("link").isString()) {
-        return retry.undecodable(body);
-    }
-    info.url = document->getValue<std::string>("link");
+    if (Http::Tasks::readLinkReply(body, info.url) != Http::Tasks::LinkReply::Read) return retry.undecodable(body);
     return Attempt::Succeeded;
 }
 

@@ -2,17 +2,16 @@
 
 #include <algorithm>
 
-#include <Poco/NumberParser.h>
 #include <Poco/Timestamp.h>
 
 #include "common/Logger.h"
 #include "common/ScopedLock.h"
 #include "common/SecretRedactor.h"
-#include "common/json/Serializer.h"
 #include "net/HostProvider.h"
 #include "net/HttpSessionCache.h"
 #include "net/HttpTrafficLog.h"
 #include "net/RequestFactory.h"
+#include "net/TokenReply.h"
 
 namespace VantisClient {
 namespace Http {
@@ -20,17 +19,6 @@ namespace {
 
 const char* const SECURITY_CHANNEL = "Security";
 int64_t nowSeconds() { return Poco::Timestamp().epochTime(); }
-
-// A member read as text whether it came as a string or a number.
-bool readText(const Poco::JSON::Object::Ptr& reply, const std::string& key, std::string& text) {
-    if (!reply->has(key) || reply->isNull(key)) return false;
-    try {
-        text = reply->get(key).convert<std::string>();
-        return true;
-    } catch (const Poco::Exception&) {
-        return false;
-    }
-}
 
 }  // namespace
 
@@ -207,12 +195,6 @@ void AuthenticatedHttpClient::ignoreStaleReply() {
     Logger::LogInfo("Ignoring a token reply to a request made before a sign-out or a newer sign-in");
 }
 
-bool AuthenticatedHttpClient::IsRefusal(int32_t status, const std::string& errorCode) {
-    if (status != 400 && status != 401) return false;
-    return errorCode.empty() || errorCode == "invalid_grant" || errorCode == "invalid_client" ||
-           errorCode == "unauthorized_client";
-}
-
 void AuthenticatedHttpClient::clearAuthentication() {
     m_state = NOT_AUTHENTICATED;
     m_accessToken.clear();
@@ -223,42 +205,12 @@ void AuthenticatedHttpClient::clearAuthentication() {
 // Token replies (the delivering thread)
 
 void AuthenticatedHttpClient::onTokenReply(const TokenListener* source, const HttpResponse& response) {
-    ISerializable::json reply;
-    if (!Serializer::DeserializeFromBuffer(reply, response.body, Serializer::JSON)) {
-        Logger::LogError("Could not deserialize response!");
-        onTokenFailure(source, IsRefusal(response.statusCode, ""));
-        return;
-    }
-    std::string error;
-    std::string errorDescription;
-    readText(reply, "error", error);
-    readText(reply, "error_description", errorDescription);
-    // Only the backend refusing the credentials makes them worthless; a server
-    // error or a throttled request says nothing about them.
-    const bool refused = IsRefusal(response.statusCode, error);
-    if (!error.empty() || !errorDescription.empty()) {
-        Logger::LogWarning("Failed to get token: error=%s, errorDescription=%s", error.c_str(),
-                           errorDescription.c_str());
-    }
-    std::string accessToken, refreshToken, expiresIn, userId;
-    if (!readText(reply, "access_token", accessToken) || !readText(reply, "refresh_token", refreshToken) ||
-        !readText(reply, "expires_in", expiresIn)) {
-        Logger::LogWarning("Unable to fetch token from auth response");
-        onTokenFailure(source, refused);
-        return;
-    }
-    Poco::UInt64 identity = 0;
-    if (!readText(reply, "user_id", userId) || !Poco::NumberParser::tryParseUnsigned64(userId, identity, ',')) {
-        Logger::LogWarning("Unable to fetch user identity from auth response");
-        onTokenFailure(source, refused);
-        return;
-    }
-    Poco::Int64 lifetime = 0;
-    if (!Poco::NumberParser::tryParse64(expiresIn, lifetime) || lifetime < 0 || lifetime > MAX_TOKEN_LIFETIME_SECONDS) {
-        Logger::LogWarning("Token lifetime out of range in auth response: expires_in=%s", expiresIn.c_str());
-        onTokenFailure(source, refused);
-        return;
-    }
+    const TokenReply reply = TokenReply::Read(response.statusCode, response.body);
+    if (!reply.usable) return onTokenFailure(source, reply.refused);
+    const std::string& accessToken = reply.accessToken;
+    const std::string& refreshToken = reply.refreshToken;
+    const int64_t lifetime = reply.lifetimeSeconds;
+    const uint64_t identity = reply.identity;
     int32_t previous;
     {
         ScopedLock lock(m_mutex);

@@ -31,10 +31,6 @@ public:
     using ListenerPtr = Poco::SharedPtr<IAuthInternalListener>;
     enum State { NOT_AUTHENTICATED = 0, AUTHENTICATED = 1, TOKEN_EXPIRED = 2 };
 
-    // The longest access-token lifetime taken from a reply: ten years. A
-    // longer one is no lifetime a backend means, and would overflow.
-    static constexpr int64_t MAX_TOKEN_LIFETIME_SECONDS = 10LL * 365 * 24 * 3600;
-
     static const char* const RESOURCE_TOKEN;
     static const char* const HEADER_AUTHORIZATION;
 
@@ -63,13 +59,8 @@ public:
     void unregisterAuthListener(ListenerPtr listener);
     int32_t getState();
     // Whether the last failed sign-in or refresh was the backend refusing the
-    // credentials rather than a failure to reach it (see IsRefusal).
+    // credentials rather than a failure to reach it (see TokenReply::IsRefusal).
     bool lastFailureWasRejection();
-    // Whether a token reply refuses the credentials themselves: 400 or 401,
-    // with an OAuth error code that names them ("invalid_grant",
-    // "invalid_client", "unauthorized_client") when the reply gives one.
-    // Server errors, 429 and anything else leave the credentials valid.
-    static bool IsRefusal(int32_t status, const std::string& errorCode);
 
 private:
     class TokenListener;

@@ -31,15 +31,12 @@ Attempt fetchLinkOnce(const HttpRequest& linkRequest, TransientFaultRetry& retry
                           TransientFaultRetry::IsTransientStatus(result.linkStatus) ? Attempt::Transient
                                                                                     : Attempt::Failed);
     }
-    ISerializable::json document;
-    if (!Serializer::DeserializeFromBuffer(document, response.body, Serializer::JSON)) {
-        return failedWith(result, Failure::LinkUnreadable, retry.undecodable(response.body));
+    switch (readLinkReply(response.body, result.link)) {
+        case LinkReply::Read: return Attempt::Succeeded;
+        case LinkReply::NotJson: return failedWith(result, Failure::LinkUnreadable, retry.undecodable(response.body));
+        case LinkReply::NoLink: break;
     }
-    if (!document->has("link") || !document->get("link").isString()) {
-        return failedWith(result, Failure::NoLink, retry.undecodable(response.body));
-    }
-    result.link = document->getValue<std::string>("link");
-    return Attempt::Succeeded;
+    return failedWith(result, Failure::NoLink, retry.undecodable(response.body));
 }
 
 Attempt fetchDocumentOnce(const std::string& what, TransientFaultRetry& retry, LinkedDocument& result) {
@@ -63,6 +60,14 @@ Attempt fetchDocumentOnce(const std::string& what, TransientFaultRetry& retry, L
 }
 
 }  // namespace
+
+LinkReply readLinkReply(const std::string& body, std::string& link) {
+    ISerializable::json document;
+    if (!Serializer::DeserializeFromBuffer(document, body, Serializer::JSON)) return LinkReply::NotJson;
+    if (!document->has("link") || !document->get("link").isString()) return LinkReply::NoLink;
+    link = document->getValue<std::string>("link");
+    return LinkReply::Read;
+}
 
 int32_t fetchStatus(HttpRequest& request, HttpResponse& response, const AbortSignal::Ptr& abort) {
     if (SyncHTTPRequest::makeRequest(request, response, SyncHTTPRequest::HUNDRED_ATTEMPTS, true, abort) !=

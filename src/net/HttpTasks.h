@@ -21,6 +21,10 @@ namespace Tasks {
 // or HttpResponse::NO_STATUS when none came.
 int32_t fetchStatus(HttpRequest& request, HttpResponse& response, const AbortSignal::Ptr& abort);
 
+// How the backend's answer to a link request reads: {"link": "<text>"}.
+enum class LinkReply { Read, NotJson, NoLink };
+LinkReply readLinkReply(const std::string& body, std::string& link);
+
 // A JSON document behind a link: the backend answers a request with {"link": ...},
 // and the document lies at that link. How the last try went, step by step.
 struct LinkedDocument {
