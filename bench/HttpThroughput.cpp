@@ -99,7 +99,7 @@ int main(int argc, char** argv) {
     Poco::SharedPtr<Counter> parts = new Counter();
     Poco::SharedPtr<IHttpClient::IResponseListener> partListener(parts);
     const double partSeconds = run(ranges, parts, [&](int i) {
-        manager->downloadFilePart(link, (i % partsPerObject) * PART_BYTES, 0, PART_BYTES, partListener);
+        manager->downloadFilePart(link, (i % partsPerObject) * PART_BYTES, 0, PART_BYTES, 0, partListener);
     }, woken);
 
     Poco::SharedPtr<Counter> json = new Counter();

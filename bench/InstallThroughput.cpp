@@ -23,10 +23,9 @@
 #include <Poco/File.h>
 
 #include "common/ApplicationEnvironment.h"
-#include "common/ClientUserPreferences.h"
+#include "common/EngineSettings.h"
 #include "common/Logger.h"
 #include "common/ProblemReporter.h"
-#include "common/UserPreferences.h"
 #include "common/Utilities.h"
 #include "common/json/Serializer.h"
 #include "install/DepotSelector.h"
@@ -142,8 +141,6 @@ int main(int argc, char** argv) {
         return 2;
     }
     Logger::Start("VantisClient", Utilities::AppendPath(ApplicationEnvironment::GetLogsPath(), "VantisClient.log"));
-    UserPreferences preferences;
-    ClientUserPreferences::Set(&preferences);
     ProblemReporter::Instance().setEndpoint("http://" + std::string(argv[2]) + "/problem.php");
     HttpManager::Instance()->getHostProvider()->setHost("auth", apiAuthority);
     HttpManager::Instance()->getHostProvider()->setHost("products", apiAuthority);
@@ -167,7 +164,7 @@ int main(int argc, char** argv) {
             DiscardingCallback callback;
 
             const Usage before = usageNow();
-            ProductFilesSynchronizer synchronizer(product, callback, abort);
+            ProductFilesSynchronizer synchronizer(product, callback, abort, EngineSettings::OfThisUser());
             synchronizer.integrateProductWithRemoteDefinition(*definition);
             synchronizer.scanInstalledFiles();
             ProductFilesSynchronizer::Result result = synchronizer.download();

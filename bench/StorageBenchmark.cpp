@@ -20,7 +20,7 @@
 #include <leveldb/db.h>
 #include <leveldb/iterator.h>
 
-#include "common/ClientUserPreferences.h"
+#include "common/EngineSettings.h"
 #include "common/UserPreferences.h"
 #include "common/Utilities.h"
 #include "model/ProductInfo.h"
@@ -215,16 +215,13 @@ int main(int argc, char** argv) {
     std::string root = Poco::TemporaryFile::tempName(Poco::Path::temp()) + "-vantis-bench";
     Poco::File(root).createDirectories();
     ::setenv("VANTIS_HOME", root.c_str(), 1);
-    UserPreferences preferences;
-    ClientUserPreferences::Set(&preferences);
-    StorageDBSerializer::Start();
+    StorageDBSerializer::Start(EngineSettings::OfThisUser().storagePath);
 
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
 
     StorageDBSerializer::Shutdown();
-    ClientUserPreferences::Set(nullptr);
     Poco::File(root).remove(true);
     return 0;
 }

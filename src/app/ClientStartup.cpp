@@ -15,6 +15,7 @@
 #include "common/BuildInfo.h"
 #include "common/Constants.h"
 #include "common/EReturnCode.h"
+#include "common/EngineSettings.h"
 #include "common/Logger.h"
 #include "common/Utilities.h"
 #include "common/json/JsonFile.h"
@@ -141,7 +142,6 @@ int ClientStartup::handOverToUpdater(const std::string& clientPath) {
 
 void ClientStartup::startEngine(BaseAppDelegate& controller) {
     m_controller = &controller;
-    m_preferences.reset(new UserPreferences());
     controller.setCurrentGameLocalPath(m_gamePath);
     controller.setCurrentGameId(m_gameId);
     startServiceLink();
@@ -150,7 +150,7 @@ void ClientStartup::startEngine(BaseAppDelegate& controller) {
     useConfigHostFromEnvironment();
     std::string refreshToken;
     if (RefreshTokenProvider::get(refreshToken)) controller.setLoginState(SigningInWithToken);
-    ClientCore::StartWithGameId(m_preferences.get(), &controller, m_gameId, refreshToken);
+    ClientCore::StartWithGameId(EngineSettings::OfThisUser(), &controller, m_gameId, refreshToken);
     // What the engine queued before the hook is drained by the loop's first pass.
     ClientCore::instance()->setNotificationHook([this] { wakeDrain(); });
     Logger::LogInfo("Using %s system", systemRelease().c_str());

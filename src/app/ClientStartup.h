@@ -10,7 +10,6 @@
 #pragma once
 
 #include <condition_variable>
-#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -19,7 +18,6 @@
 #include "app/BaseAppDelegate.h"
 #include "app/SingleInstanceLock.h"
 #include "common/CmdlineOptions.h"
-#include "common/UserPreferences.h"
 
 namespace VantisClient {
 
@@ -81,7 +79,6 @@ private:
     std::string m_gameId;
     std::string m_gamePath;
     SingleInstanceLock m_instanceLock;
-    std::unique_ptr<UserPreferences> m_preferences;
     BaseAppDelegate* m_controller = nullptr;
     std::thread m_drainThread;
     std::mutex m_drainMutex;

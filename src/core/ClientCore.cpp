@@ -6,7 +6,6 @@
 #include <Poco/Net/SSLManager.h>
 #include <Poco/UnicodeConverter.h>
 
-#include "common/ClientUserPreferences.h"
 #include "common/Logger.h"
 #include "common/ScopedLock.h"
 #include "common/VantisErrorHandler.h"
@@ -60,11 +59,11 @@ std::atomic<ClientCore*> ClientCore::sm_instance{nullptr};
 
 // Lifecycle
 
-void ClientCore::StartWithGameId(IUserPreferences* preferences, IClientListener* listener, const std::string& gameId,
-                                 const std::string& refreshToken) {
-    ClientCore* core = new ClientCore();
+void ClientCore::StartWithGameId(const EngineSettings& settings, IClientListener* listener,
+                                 const std::string& gameId, const std::string& refreshToken) {
+    ClientCore* core = new ClientCore(settings);
     sm_instance = core;
-    core->start(preferences, listener, gameId, refreshToken);
+    core->start(listener, gameId, refreshToken);
 }
 
 ClientCore* ClientCore::instance() { return sm_instance; }
@@ -93,7 +92,7 @@ void ClientCore::Shutdown() {
     delete sm_instance.exchange(nullptr);
 }
 
-ClientCore::ClientCore() {
+ClientCore::ClientCore(const EngineSettings& settings) : m_settings(settings) {
     m_loopThread.reset(new Thread("ClientCore Loop"));
     m_loopThread->start(&ClientCore::loopFunction, this);
     m_installerSubSystem.reset(new SubSystem("installer"));
@@ -126,12 +125,10 @@ ClientCore::~ClientCore() {
     m_shortSubSystem.reset();
 }
 
-void ClientCore::start(IUserPreferences* preferences, IClientListener* listener, const std::string& gameId,
-                       const std::string& refreshToken) {
+void ClientCore::start(IClientListener* listener, const std::string& gameId, const std::string& refreshToken) {
     VantisErrorHandler::Start();
-    ClientUserPreferences::Set(preferences);
     m_listener = listener;
-    StorageDBSerializer::Start();
+    StorageDBSerializer::Start(m_settings.storagePath);
     Logger::LogInfo("ClientCore::StartWithGameId %s", gameId.c_str());
     {
         ScopedLock lock(m_identityMutex);
@@ -246,7 +243,8 @@ void ClientCore::getAllProducts(std::vector<Poco::SharedPtr<ProductInfo>>& out) 
 
 bool ClientCore::installProductAsync(const std::string& gameId, const tRevisionList& revisions,
                                      const std::string& language) {
-    InstallProductTask::Ptr task = new InstallProductTask(RemoteProductDefinition(gameId, revisions, language, false));
+    InstallProductTask::Ptr task =
+        new InstallProductTask(RemoteProductDefinition(gameId, revisions, language, false), m_settings);
     task->progressEvent += Poco::delegate(this, &ClientCore::handleInstallerProgressEvent);
     task->resultEvent += Poco::delegate(this, &ClientCore::handleInstallResult);
     task->stateChangedEvent += Poco::delegate(this, &ClientCore::handleProductStateChanged);

@@ -28,7 +28,7 @@
 #include <Poco/SharedPtr.h>
 #include <Poco/Timer.h>
 
-#include "common/IUserPreferences.h"
+#include "common/EngineSettings.h"
 #include "common/Thread.h"
 #include "common/VantisMutex.h"
 #include "core/ClientNotification.h"
@@ -55,8 +55,9 @@ public:
     static constexpr int32_t API_STATUS_UNKNOWN = APIStatusResult::STATUS_UNKNOWN;
 
     // Creates the engine for the game the client was launched for and starts
-    // its start-up group. The listener is not owned and must outlive the engine.
-    static void StartWithGameId(IUserPreferences* preferences, IClientListener* listener, const std::string& gameId,
+    // its start-up group; it runs with `settings` until it ends. The listener is
+    // not owned and must outlive the engine.
+    static void StartWithGameId(const EngineSettings& settings, IClientListener* listener, const std::string& gameId,
                                 const std::string& refreshToken);
     // Null when no engine exists.
     static ClientCore* instance();
@@ -158,13 +159,12 @@ public:
 private:
     friend class ClientCoreTestAccess;
 
-    ClientCore();
+    explicit ClientCore(const EngineSettings& settings);
     ~ClientCore();
     ClientCore(const ClientCore&) = delete;
     ClientCore& operator=(const ClientCore&) = delete;
 
-    void start(IUserPreferences* preferences, IClientListener* listener, const std::string& gameId,
-               const std::string& refreshToken);
+    void start(IClientListener* listener, const std::string& gameId, const std::string& refreshToken);
     void pushStartupGroup(IClientListener* listener, const std::string& refreshToken);
     ClientTask::Ptr newStatusTask(bool singleAttempt);
     ClientTask::Ptr newSignInTask(const std::string& refreshToken);
@@ -181,6 +181,7 @@ private:
 
     static std::atomic<ClientCore*> sm_instance;
 
+    const EngineSettings m_settings;
     std::unique_ptr<SubSystem> m_shortSubSystem;
     std::unique_ptr<SubSystem> m_installerSubSystem;
     std::atomic<IClientListener*> m_listener{nullptr};

@@ -1,14 +1,11 @@
 #include "core/InstallProductTask.h"
 
 #include <exception>
-#include <memory>
 
-#include "common/ClientUserPreferences.h"
 #include "common/Logger.h"
 #include "common/ProblemReporter.h"
 #include "common/ScopeTimer.h"
 #include "common/ScopedLock.h"
-#include "common/UserPreferences.h"
 #include "common/Utilities.h"
 #include "core/ClientCore.h"
 #include "core/ProductManifestReader.h"
@@ -34,8 +31,9 @@ ProductInfo::Ptr readIndexEntry(const std::string& gameId) {
 
 const char* const InstallProductTask::STR_ID = "InstallProductTask";
 
-InstallProductTask::InstallProductTask(const RemoteProductDefinition& definition)
+InstallProductTask::InstallProductTask(const RemoteProductDefinition& definition, const EngineSettings& settings)
     : m_gameId(definition.getGameId()),
+      m_settings(settings),
       m_abortSignal(new AbortSignal),
       m_remoteDefinition(new RemoteProductDefinition(definition)) {}
 
@@ -162,20 +160,14 @@ void InstallProductTask::settleProductState() {
 }
 
 void InstallProductTask::updateProductInfoPaths() {
-    std::unique_ptr<UserPreferences> defaults;
-    IUserPreferences* preferences = ClientUserPreferences::Get();
-    if (preferences == nullptr) {
-        defaults.reset(new UserPreferences);
-        preferences = defaults.get();
-    }
     if (m_product->getDownloadsPath().empty()) {
-        m_product->setDownloadsPath(Utilities::AppendPath(preferences->getDownloadsPath(), m_gameId));
+        m_product->setDownloadsPath(Utilities::AppendPath(m_settings.downloadsPath, m_gameId));
     }
     if (m_product->getSupportPath().empty()) {
-        m_product->setSupportPath(Utilities::AppendPath(preferences->getSupportPath(), m_gameId));
+        m_product->setSupportPath(Utilities::AppendPath(m_settings.supportPath, m_gameId));
     }
     if (m_product->getLocalPath().empty()) {
-        m_product->setLocalPath(Utilities::AppendPath(preferences->getLibraryPath(), m_product->getProductDir()));
+        m_product->setLocalPath(Utilities::AppendPath(m_settings.libraryPath, m_product->getProductDir()));
     }
 }
 
@@ -202,7 +194,7 @@ bool InstallProductTask::launchProductFilesSynchronizer() {
     postNotification_StatusCode(EInstallStatusCode::Preparing);
     {
         ScopedLock lock(m_mutex);
-        m_synchronizer = new ProductFilesSynchronizer(m_product, *this, m_abortSignal);
+        m_synchronizer = new ProductFilesSynchronizer(m_product, *this, m_abortSignal, m_settings);
     }
     m_synchronizer->integrateProductWithRemoteDefinition(*m_remoteDefinition);
     if (finishIfAborted()) return false;

@@ -23,6 +23,7 @@
 #include <Poco/SharedPtr.h>
 
 #include "common/AbortSignal.h"
+#include "common/EngineSettings.h"
 #include "common/VantisMutex.h"
 #include "core/ClientTask.h"
 #include "core/ProductInstallProgressStruct.h"
@@ -43,8 +44,9 @@ public:
 
     static const char* const STR_ID;
 
-    // Installs the definition's game id for its revision list and language.
-    explicit InstallProductTask(const RemoteProductDefinition& definition);
+    // Installs the definition's game id for its revision list and language,
+    // where and as `settings` say.
+    InstallProductTask(const RemoteProductDefinition& definition, const EngineSettings& settings);
 
     const char* GetStrId() const override;
     std::string GetGameId() const override;
@@ -97,6 +99,7 @@ private:
     void taskFinished(EInstallResult result);
 
     const std::string m_gameId;
+    const EngineSettings m_settings;
     AbortSignal::Ptr m_abortSignal;
     ProductInfo::Ptr m_product;
     // The state the product had when the task found it.

@@ -8,12 +8,10 @@
 #include <Poco/Net/HTTPResponse.h>
 #include <Poco/Notification.h>
 
-#include "common/ClientUserPreferences.h"
 #include "common/Logger.h"
 #include "common/ProblemReporter.h"
 #include "common/ScopeTimer.h"
 #include "common/ScopedLock.h"
-#include "common/UserPreferences.h"
 #include "common/Utilities.h"
 #include "install/CalculateHashFeedback.h"
 #include "install/CalculateHashOperation.h"
@@ -52,7 +50,8 @@ Poco::Net::HTTPResponse::HTTPStatus asStatus(int32_t status) {
 
 ProductFilesDownloader::ProductFilesDownloader(const ProductInfo::Ptr& product,
                                                ProductFilesSynchronizerCallbackInterface& callback,
-                                               const AbortSignal::Ptr& abortSignal, FileSystem& fileSystem)
+                                               const AbortSignal::Ptr& abortSignal,
+                                               const EngineSettings& settings, FileSystem& fileSystem)
     : m_serializer(callback, abortSignal),
       m_callback(callback),
       m_secureUrlCache(new SecureUrlCache),
@@ -62,7 +61,8 @@ ProductFilesDownloader::ProductFilesDownloader(const ProductInfo::Ptr& product,
       m_operationsManager(m_resultQueue),
       m_abortSignal(abortSignal),
       m_fileSystem(fileSystem),
-      m_partsInFlightLimit(readPartsInFlightLimit()) {
+      m_partsInFlightLimit(partsInFlightLimit(settings.partsInFlight)),
+      m_speedLimit(settings.downloadSpeedLimit) {
     m_handlers.registerHandler(DownloadFilePartFeedback::TypeId(),
                                &ProductFilesDownloader::handleDownloadOperationComplete);
     m_handlers.registerHandler(CalculateHashFeedback::TypeId(), &ProductFilesDownloader::handleCalculateHash);
@@ -74,10 +74,7 @@ ProductFilesDownloader::~ProductFilesDownloader() {
     ResultNotification::DropAll(*m_resultQueue);
 }
 
-uint16_t ProductFilesDownloader::readPartsInFlightLimit() {
-    IUserPreferences* preferences = ClientUserPreferences::Get();
-    const int32_t wanted =
-        preferences == nullptr ? UserPreferences::DEFAULT_PARTS_IN_FLIGHT : preferences->getPartsInFlight();
+uint16_t ProductFilesDownloader::partsInFlightLimit(int32_t wanted) {
     return static_cast<uint16_t>(std::clamp<int32_t>(wanted, MIN_PARTS_IN_FLIGHT, MAX_PARTS_IN_FLIGHT));
 }
 
@@ -561,7 +558,8 @@ bool ProductFilesDownloader::requestPart(const DownloadFilePartInfo::Ptr& part) 
     }
     Poco::SharedPtr<Http::IHttpClient::IResponseListener> listener =
         new ProductFilesDownloadListener(part, link.value(), m_secureUrlCache, m_resultQueue);
-    manager->downloadFilePart(link.value().url, part->fileOffset, part->partOffset, part->requestSize, listener);
+    manager->downloadFilePart(link.value().url, part->fileOffset, part->partOffset, part->requestSize, m_speedLimit,
+                              listener);
     m_inProgressParts.push_back(part);
     Logger::LogInfo("New download in progress: %s (%s): %llu-%llu (size: %u)%s, part index: %hu", part->url.c_str(),
                     part->path.c_str(), static_cast<unsigned long long>(part->fileOffset),

@@ -37,6 +37,7 @@
 #include <Poco/Timestamp.h>
 
 #include "common/AbortSignal.h"
+#include "common/EngineSettings.h"
 #include "common/VantisMutex.h"
 #include "install/CalculateHashFeedback.h"
 #include "install/DirtyFilesSerializer.h"
@@ -80,9 +81,11 @@ public:
     static constexpr Poco::Timestamp::TimeDiff RETRY_DELAY_US = 150000;
     static constexpr int32_t MAX_RETRY_DELAY_DOUBLINGS = 4;
 
-    // Every file operation goes through `fileSystem`, which outlives the downloader.
+    // Parts are requested as `settings` say; every file operation goes through
+    // `fileSystem`, which outlives the downloader.
     ProductFilesDownloader(const ProductInfo::Ptr& product, ProductFilesSynchronizerCallbackInterface& callback,
-                           const AbortSignal::Ptr& abortSignal, FileSystem& fileSystem = FileSystem::Default());
+                           const AbortSignal::Ptr& abortSignal, const EngineSettings& settings,
+                           FileSystem& fileSystem = FileSystem::Default());
     ~ProductFilesDownloader();
     ProductFilesDownloader(const ProductFilesDownloader&) = delete;
     ProductFilesDownloader& operator=(const ProductFilesDownloader&) = delete;
@@ -134,7 +137,7 @@ public:
     uint16_t getPartsInFlightLimit() const { return m_partsInFlightLimit; }
 
 private:
-    static uint16_t readPartsInFlightLimit();
+    static uint16_t partsInFlightLimit(int32_t wanted);
     static Poco::Timestamp::TimeDiff retryDelay(int32_t failures);
     static bool isUnfinished(const DownloadingFileInfo& file);
 
@@ -203,7 +206,8 @@ private:
     Poco::Optional<EInstallResult> m_result;
     AbortSignal::Ptr m_abortSignal;
     FileSystem& m_fileSystem;
-    uint16_t m_partsInFlightLimit;
+    const uint16_t m_partsInFlightLimit;
+    const uint32_t m_speedLimit;
     PartFailureStreak m_failureStreaks;
     // The files whose hash differed, by path, until they are verified.
     std::map<std::string, PartSettlement> m_settlements;

@@ -15,9 +15,10 @@ namespace VantisClient {
 
 ProductFilesSynchronizer::ProductFilesSynchronizer(const ProductInfo::Ptr& product,
                                                    ProductFilesSynchronizerCallbackInterface& callback,
-                                                   const AbortSignal::Ptr& abortSignal, FileSystem& fileSystem)
+                                                   const AbortSignal::Ptr& abortSignal,
+                                                   const EngineSettings& settings, FileSystem& fileSystem)
     : m_scanner(product, callback, abortSignal),
-      m_downloader(product, callback, abortSignal, fileSystem),
+      m_downloader(product, callback, abortSignal, settings, fileSystem),
       m_product(product),
       m_callback(callback),
       m_abortSignal(abortSignal),

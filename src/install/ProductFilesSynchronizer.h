@@ -11,6 +11,7 @@
 #include <Poco/SharedPtr.h>
 
 #include "common/AbortSignal.h"
+#include "common/EngineSettings.h"
 #include "install/EInstallResult.h"
 #include "install/FileSystem.h"
 #include "install/InstalledFilesScanner.h"
@@ -25,10 +26,11 @@ class ProductFilesSynchronizer {
 public:
     using Result = Poco::Optional<EInstallResult>;
 
-    // Every file operation of the download and the update goes through
-    // `fileSystem`, which outlives the synchronizer.
+    // The download runs as `settings` say; every file operation of the download
+    // and the update goes through `fileSystem`, which outlives the synchronizer.
     ProductFilesSynchronizer(const ProductInfo::Ptr& product, ProductFilesSynchronizerCallbackInterface& callback,
-                             const AbortSignal::Ptr& abortSignal, FileSystem& fileSystem = FileSystem::Default());
+                             const AbortSignal::Ptr& abortSignal, const EngineSettings& settings,
+                             FileSystem& fileSystem = FileSystem::Default());
     ProductFilesSynchronizer(const ProductFilesSynchronizer&) = delete;
     ProductFilesSynchronizer& operator=(const ProductFilesSynchronizer&) = delete;
 

@@ -2,20 +2,12 @@
 
 #include <Poco/NumberFormatter.h>
 
-#include "common/ClientUserPreferences.h"
 #include "common/Constants.h"
 #include "common/ScopedLock.h"
 #include "net/RequestFactory.h"
 
 namespace VantisClient {
 namespace {
-
-uint32_t userSpeedLimit() {
-    IUserPreferences* preferences = ClientUserPreferences::Get();
-    if (preferences == nullptr) return 0;
-    const int32_t limit = preferences->getDownloadSpeedLimit();
-    return limit > 0 ? static_cast<uint32_t>(limit) : 0;
-}
 
 // "bytes=first-last"; open-ended when no size is given, so a part that starts
 // later is never asked for with its end before its start.
@@ -108,13 +100,14 @@ void HttpManager::sendRequest(Http::HttpRequest& request,
 }
 
 void HttpManager::downloadFilePart(const std::string& url, uint64_t offset, uint64_t skip, uint32_t size,
+                                   uint32_t speedLimit,
                                    Poco::SharedPtr<Http::IHttpClient::IResponseListener>& listener) {
     Http::HttpRequest request;
     Http::RequestFactory::targetUrl(request, url);
     request.method = Http::HttpRequest::HTTP_METHOD_GET;
     request.version = Http::HttpRequest::HTTP_VERSION_1_1;
     request.timeout = FILE_PART_TIMEOUT_SECONDS;
-    request.speedLimit = userSpeedLimit();
+    request.speedLimit = speedLimit;
     if (offset != 0 || skip != 0 || size != 0) request.headers.emplace("Range", rangeValue(offset, skip, size));
     sendRequest(request, listener, true);
 }

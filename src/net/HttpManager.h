@@ -58,8 +58,9 @@ public:
     void sendRequest(Http::HttpRequest& request, Poco::SharedPtr<Http::IHttpClient::IResponseListener>& listener,
                      bool authenticated);
     // A GET of `url` for `size` bytes from `offset` + `skip` ("Range"), or of
-    // the whole resource when all three are 0; the user's download speed limit applies.
-    void downloadFilePart(const std::string& url, uint64_t offset, uint64_t skip, uint32_t size,
+    // the whole resource when all three are 0, at no more than `speedLimit`
+    // bytes per second (0: no limit).
+    void downloadFilePart(const std::string& url, uint64_t offset, uint64_t skip, uint32_t size, uint32_t speedLimit,
                           Poco::SharedPtr<Http::IHttpClient::IResponseListener>& listener);
     void signInWithRefreshToken(const std::string& token);
     void signInWithPassword(const std::string& user, const std::string& password);

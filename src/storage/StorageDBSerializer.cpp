@@ -11,10 +11,8 @@
 #include <Poco/Exception.h>
 #include <Poco/File.h>
 
-#include "common/ClientUserPreferences.h"
 #include "common/Logger.h"
 #include "common/ScopedLock.h"
-#include "common/UserPreferences.h"
 #include "common/Utilities.h"
 #include "storage/StorageDBSerializer_Version1.h"
 #include "storage/StorageDBSerializer_Version2.h"
@@ -31,12 +29,6 @@ using Poco::Data::Keywords::now;
 
 const char* const SQLITE_CONNECTOR = "SQLite";
 const size_t SESSION_TIMEOUT_SECONDS = 60;
-
-std::string storagePath() {
-    IUserPreferences* preferences = ClientUserPreferences::Get();
-    if (preferences != nullptr) return preferences->getStoragePath();
-    return UserPreferences().getStoragePath();
-}
 
 bool storeFiles(IStorageDBSerializer& serializer, const InstalledFileInfo::Ptr& file) {
     return serializer.serializeSingleFileToDB(file);
@@ -65,6 +57,8 @@ const int32_t StorageDBSerializer::s_currentVersion = 2;
 StorageDBSerializer::DBSerializers StorageDBSerializer::s_dbSerializersMap;
 StorageDBSerializer::IndexSerializers StorageDBSerializer::s_indexSerializersMap;
 VantisMutex StorageDBSerializer::s_mutex;
+std::string StorageDBSerializer::s_storagePath;
+VantisMutex StorageDBSerializer::s_pathMutex;
 
 // One product's databases: a session on its product file and its databases
 // opened in every registered format, all closed on destruction. open() is
@@ -161,9 +155,13 @@ StorageDBSerializer::DBSerializers StorageDBSerializer::makeDBSerializers() {
     return serializers;
 }
 
-void StorageDBSerializer::Start() {
+void StorageDBSerializer::Start(const std::string& storagePath) {
     ScopedLock lock(s_mutex);
     if (!s_dbSerializersMap.empty()) return;
+    {
+        ScopedLock pathLock(s_pathMutex);
+        s_storagePath = storagePath;
+    }
     Poco::Data::SQLite::Connector::registerConnector();
     s_dbSerializersMap = makeDBSerializers();
     s_indexSerializersMap[1].reset(new StorageIndexSerializer_Version1);
@@ -197,10 +195,14 @@ void StorageDBSerializer::Release(const std::string& gameId) {
 }
 
 std::string StorageDBSerializer::getDBpath(const std::string& gameId) {
-    return Utilities::AppendPath(storagePath(), gameId + ".db");
+    ScopedLock lock(s_pathMutex);
+    return Utilities::AppendPath(s_storagePath, gameId + ".db");
 }
 
-std::string StorageDBSerializer::getIndexDBPath() { return Utilities::AppendPath(storagePath(), "index.db"); }
+std::string StorageDBSerializer::getIndexDBPath() {
+    ScopedLock lock(s_pathMutex);
+    return Utilities::AppendPath(s_storagePath, "index.db");
+}
 
 bool StorageDBSerializer::IsStorableGameId(const std::string& gameId) {
     bool plainName = !gameId.empty() && gameId != "." && gameId != ".." &&

@@ -43,8 +43,9 @@ public:
 
     static const int32_t s_currentVersion;
 
-    // Registers the SQLite connector and the serializers; again only after Shutdown.
-    static void Start();
+    // Registers the SQLite connector and the serializers, which keep their
+    // files in `storagePath`; again only after Shutdown.
+    static void Start(const std::string& storagePath);
     // Closes the products kept open, unregisters and deletes the serializers;
     // nothing happens when not started. Also the reset between tests.
     static void Shutdown();
@@ -162,6 +163,8 @@ private:
     static IndexSerializers s_indexSerializersMap;
     static std::map<std::string, HeldProduct> s_heldProducts;
     static VantisMutex s_mutex;
+    static std::string s_storagePath;
+    static VantisMutex s_pathMutex;
 };
 
 }  // namespace VantisClient

@@ -6,8 +6,8 @@
 #include <gtest/gtest.h>
 
 #include "common/ApplicationEnvironment.h"
-#include "common/ClientUserPreferences.h"
 #include "common/Constants.h"
+#include "common/EngineSettings.h"
 #include "common/UserPreferences.h"
 #include "support/Sandbox.h"
 #include "net/HostProvider.h"
@@ -27,12 +27,13 @@ TEST_F(EnvironmentTest, FixedDirectoriesLiveBelowTheRoot) {
     EXPECT_EQ(sandbox.root() + "/Downloads", ApplicationEnvironment::GetDownloadsPath());
     EXPECT_EQ(sandbox.root() + "/Logs", ApplicationEnvironment::GetLogsPath());
 
-    UserPreferences preferences;
-    EXPECT_EQ(sandbox.root() + "/Downloads", preferences.getDownloadsPath());
-    EXPECT_EQ(sandbox.root() + "/Storage", preferences.getStoragePath());
-    EXPECT_EQ(sandbox.root() + "/Library", preferences.getLibraryPath());
-    EXPECT_EQ(sandbox.root() + "/Support", preferences.getSupportPath());
-    EXPECT_EQ(0, preferences.getDownloadSpeedLimit());
+    const EngineSettings settings = EngineSettings::OfThisUser();
+    EXPECT_EQ(sandbox.root() + "/Downloads", settings.downloadsPath);
+    EXPECT_EQ(sandbox.root() + "/Storage", settings.storagePath);
+    EXPECT_EQ(sandbox.root() + "/Library", settings.libraryPath);
+    EXPECT_EQ(sandbox.root() + "/Support", settings.supportPath);
+    EXPECT_EQ(0u, settings.downloadSpeedLimit);
+    EXPECT_EQ(UserPreferences::DEFAULT_PARTS_IN_FLIGHT, settings.partsInFlight);
 }
 
 TEST_F(EnvironmentTest, WithoutVantisHomeTheDataDirectoryIsCreatedOwnerOnly) {
@@ -54,15 +55,6 @@ TEST_F(EnvironmentTest, BundleIsTheDirectoryAboveBinOrTheOverride) {
     std::string bundle = ApplicationEnvironment::GetExecutableDirectoryPath();
     EXPECT_FALSE(bundle.empty());
     EXPECT_TRUE(Poco::File(bundle).isDirectory());
-}
-
-TEST_F(EnvironmentTest, ClientUserPreferencesHoldsWithoutOwning) {
-    EXPECT_EQ(nullptr, ClientUserPreferences::Get());
-    UserPreferences preferences;
-    ClientUserPreferences::Set(&preferences);
-    EXPECT_EQ(&preferences, ClientUserPreferences::Get());
-    ClientUserPreferences::Set(nullptr);
-    EXPECT_EQ(nullptr, ClientUserPreferences::Get());
 }
 
 TEST(Constants, PlatformValues) {

@@ -28,7 +28,7 @@ class CheckForUpdatesToManifestsTaskTest : public VantisTest::DownloadTest {
 protected:
     void SetUp() override {
         DownloadTest::SetUp();
-        StorageDBSerializer::Start();
+        StorageDBSerializer::Start(EngineSettings::OfThisUser().storagePath);
         keepOnly({"readme.txt", "data/copy.txt"});
         for (const auto& entry : product->getFiles().getRemoteFiles()) {
             const std::string path = product->getLocalPath() + "/" + entry.first;

@@ -85,7 +85,7 @@ protected:
     // task after the library load has made the launched game's placeholder
     // playable offline, so that each test begins with a quiet queue.
     void startAndSettle(VantisTest::MockClientListener& target) {
-        ClientCore::StartWithGameId(nullptr, &target, GAME_ID, "");
+        ClientCore::StartWithGameId(EngineSettings::OfThisUser(), &target, GAME_ID, "");
         bool settled = false;
         bool placeholderFixed = false;
         EXPECT_CALL(target, onAPIStatusChanged(_));
@@ -150,7 +150,7 @@ TEST_F(ClientCoreTest, StartsItsThreadsAndTimersAndShutdownRemovesTheEngine) {
 TEST_F(ClientCoreTest, StartupReportsAGameWithoutLocalPathOnlyWhenTheShellDrains) {
     Logger::Start("VantisClient", sandbox.path("Logs/VantisClient.log"));
     RecentMemoryBufferChannel::Instance().Clear();
-    ClientCore::StartWithGameId(nullptr, &strictListener, GAME_ID, "");
+    ClientCore::StartWithGameId(EngineSettings::OfThisUser(), &strictListener, GAME_ID, "");
 
     // The group has run, and after the library load the directory-privileges
     // task has made the placeholder playable offline; their results wait in the

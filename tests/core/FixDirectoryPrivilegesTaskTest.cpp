@@ -5,10 +5,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "common/ClientUserPreferences.h"
 #include "common/Logger.h"
 #include "common/RecentMemoryBufferChannel.h"
-#include "common/UserPreferences.h"
 #include "core/ClientCore.h"
 #include "core/FixDirectoryPrivilegesTask.h"
 #include "core/MockClientListener.h"
@@ -57,12 +55,12 @@ protected:
         return EProductState::None;
     }
 
-    UserPreferences preferences;
+    const EngineSettings settings = EngineSettings::OfThisUser();
     NiceMock<VantisTest::MockClientListener> listener{GAME_ID, sandbox.path("Games/" + std::string(GAME_ID))};
 };
 
 TEST_F(FixDirectoryPrivilegesTaskTest, LibraryLoadMakesOnlyUnplayableGamesPlayableOffline) {
-    StorageDBSerializer::Start();
+    StorageDBSerializer::Start(settings.storagePath);
     ASSERT_TRUE(StorageDBSerializer::SerializeIndex(
         {product(GAME_ID, EProductState::OfflineUnplayable), product(OTHER_GAME_ID, EProductState::Installed)}));
 
@@ -73,7 +71,7 @@ TEST_F(FixDirectoryPrivilegesTaskTest, LibraryLoadMakesOnlyUnplayableGamesPlayab
         changed = true;
     }));
     EXPECT_CALL(listener, onProductStateChanged(OTHER_GAME_ID, _)).Times(0);
-    ClientCore::StartWithGameId(&preferences, &listener, GAME_ID, "");
+    ClientCore::StartWithGameId(settings, &listener, GAME_ID, "");
     ASSERT_TRUE(VantisTest::WaitFor([&] {
         ClientCore::instance()->serviceCalls();
         return initialized && changed;

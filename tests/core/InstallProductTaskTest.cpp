@@ -44,13 +44,14 @@ class InstallProductTaskTest : public VantisTest::DownloadTest {
 protected:
     void SetUp() override {
         DownloadTest::SetUp();
-        StorageDBSerializer::Start();
+        StorageDBSerializer::Start(EngineSettings::OfThisUser().storagePath);
     }
 
     InstallProductTask::Ptr makeTask(const std::string& gameId, const tRevisionList& revisions,
                                      const std::string& language = "en") {
         InstallProductTask::Ptr task =
-            new InstallProductTask(RemoteProductDefinition(gameId, revisions, language, false));
+            new InstallProductTask(RemoteProductDefinition(gameId, revisions, language, false),
+                                    EngineSettings::OfThisUser());
         task->progressEvent += Poco::delegate(&reports, &Reports::progress);
         task->resultEvent += Poco::delegate(&reports, &Reports::result);
         task->stateChangedEvent += Poco::delegate(&reports, &Reports::state);

@@ -4,7 +4,6 @@
 #include <Poco/File.h>
 #include <gtest/gtest.h>
 
-#include "common/ClientUserPreferences.h"
 #include "common/Logger.h"
 #include "common/RecentMemoryBufferChannel.h"
 #include "common/UserPreferences.h"
@@ -23,8 +22,7 @@ class LoadProductsTaskTest : public VantisTest::SandboxTest {
 protected:
     void SetUp() override {
         Logger::Start("VantisClient", sandbox.path("Logs/VantisClient.log"));
-        ClientUserPreferences::Set(&preferences);
-        StorageDBSerializer::Start();
+        StorageDBSerializer::Start(preferences.getStoragePath());
         RecentMemoryBufferChannel::Instance().Clear();
         Poco::File(gameDir()).createDirectories();
     }

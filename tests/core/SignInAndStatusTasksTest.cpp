@@ -28,6 +28,7 @@
 using VantisClient::APIStatusResult;
 using VantisClient::CheckAPIStatusTask;
 using VantisClient::ClientCore;
+using VantisClient::EngineSettings;
 using VantisClient::GetTokenAndUserDetailsTask;
 using VantisClient::HttpManager;
 using VantisClient::SignInResult;
@@ -236,7 +237,7 @@ TEST_F(SignInTaskTest, TheStartUpGroupChecksTheBackendLoadsTheLibraryAndSignsInW
     EXPECT_CALL(shell, onAPIStatusChanged(_)).WillOnce(::testing::SaveArg<0>(&status));
     EXPECT_CALL(shell, onSignedIn(_)).WillOnce(::testing::SaveArg<0>(&signedIn));
     EXPECT_CALL(shell, onCoreInitialized(_)).WillOnce(::testing::Invoke([&] { initialized = true; }));
-    ClientCore::StartWithGameId(nullptr, &shell, "1207658924", refreshTokenOf("player"));
+    ClientCore::StartWithGameId(EngineSettings::OfThisUser(), &shell, "1207658924", refreshTokenOf("player"));
     ASSERT_TRUE(VantisTest::WaitFor([&] {
         ClientCore::instance()->serviceCalls();
         return initialized;
@@ -252,7 +253,7 @@ TEST_F(SignInTaskTest, WithTheBackendDownStartUpStillInitializesAndKeepsTheToken
     bool initialized = false;
     EXPECT_CALL(shell, onSignInFailed(testing::_));
     EXPECT_CALL(shell, onCoreInitialized(_)).WillOnce(::testing::Invoke([&] { initialized = true; }));
-    ClientCore::StartWithGameId(nullptr, &shell, "1207658924", "stored-token");
+    ClientCore::StartWithGameId(EngineSettings::OfThisUser(), &shell, "1207658924", "stored-token");
     ASSERT_TRUE(VantisTest::WaitFor([&] {
         ClientCore::instance()->serviceCalls();
         return initialized;
@@ -267,7 +268,7 @@ TEST_F(SignInTaskTest, ShutdownDuringAStartUpSignInAgainstAHungBackendIsQuick) {
     VantisClient::Http::HostProvider::Instance()->setConfigHost("127.0.0.1:1");
     HostProvider::Instance()->setHost("auth", authority);
     VantisClient::Logger::Start("VantisClient", sandbox.path("Logs/VantisClient.log"));
-    ClientCore::StartWithGameId(nullptr, &shell, "1207658924", "stored-token");
+    ClientCore::StartWithGameId(EngineSettings::OfThisUser(), &shell, "1207658924", "stored-token");
     ASSERT_TRUE(VantisTest::WaitFor([] { return recentLog().find("Performing a refresh request") != std::string::npos; }));
     const auto started = std::chrono::steady_clock::now();
     ClientCore::Shutdown();
@@ -288,7 +289,7 @@ TEST_F(SignInTaskTest, ShutdownAtAnyMomentOfAStartUpSignInLeavesNothingBehind) {
             R"({"listener": "api", "action": "delay", "delayMs": )" + std::to_string(moment(random)) + "}", error))
             << error;
         VantisClient::RecentMemoryBufferChannel::Instance().Clear();
-        ClientCore::StartWithGameId(nullptr, &shell, "1207658924", token);
+        ClientCore::StartWithGameId(EngineSettings::OfThisUser(), &shell, "1207658924", token);
         ASSERT_TRUE(VantisTest::WaitFor(
             [] { return recentLog().find("Performing a refresh request") != std::string::npos; }));
         // Choosing a moment within the sign-in's exchanges, not waiting for anything.

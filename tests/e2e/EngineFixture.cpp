@@ -17,8 +17,7 @@ void EngineTest::SetUp() {
     startBackend();
     // The start-up status check meets a closed port: installs do not need it.
     VantisClient::Http::HostProvider::Instance()->setConfigHost("127.0.0.1:1");
-    preferences.reset(new UserPreferences);
-    ClientCore::StartWithGameId(preferences.get(), &listener, SampleGame::BASE_ID, "");
+    ClientCore::StartWithGameId(EngineSettings::OfThisUser(), &listener, SampleGame::BASE_ID, "");
     ASSERT_TRUE(drainUntil([this] { return listener.initialized; }));
     connect();
     resetServed();

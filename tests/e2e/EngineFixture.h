@@ -6,12 +6,10 @@
 
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <string>
 
 #include "GameBackendFixture.h"
 #include "RecordingClientListener.h"
-#include "common/UserPreferences.h"
 #include "core/ClientCore.h"
 #include "model/tRevisionList.h"
 
@@ -41,7 +39,6 @@ protected:
     std::string installDirectory() const override { return sandbox.path("Library/Sample Game"); }
 
     RecordingClientListener listener;
-    std::unique_ptr<VantisClient::UserPreferences> preferences;
 };
 
 }  // namespace VantisTest

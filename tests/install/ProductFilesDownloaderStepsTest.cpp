@@ -9,7 +9,7 @@
 
 #include "CatalogueFixture.h"
 #include "DownloadFixture.h"
-#include "common/ClientUserPreferences.h"
+#include "common/EngineSettings.h"
 #include "common/Logger.h"
 #include "common/ProblemReporter.h"
 #include "common/UserPreferences.h"
@@ -62,7 +62,7 @@ protected:
     }
 
     ProductFilesDownloader& downloader() {
-        if (!m_downloader) m_downloader.reset(new ProductFilesDownloader(product, callback, abort));
+        if (!m_downloader) m_downloader.reset(new ProductFilesDownloader(product, callback, abort, EngineSettings()));
         return *m_downloader;
     }
 
@@ -127,7 +127,7 @@ TEST_F(ProductFilesDownloaderStepsTest, AFileIsCutIntoPartsByItsLayout) {
 TEST_F(ProductFilesDownloaderStepsTest, PartsInFlightFollowTheUserPreferenceWithinBounds) {
     UserPreferences preferences;
     const struct {
-        const char* config;  // null: no preferences at all
+        const char* config;  // null: settings not read from any preferences
         uint16_t limit;
     } cases[] = {
         {nullptr, 2},
@@ -141,8 +141,8 @@ TEST_F(ProductFilesDownloaderStepsTest, PartsInFlightFollowTheUserPreferenceWith
     for (const auto& c : cases) {
         SCOPED_TRACE(c.config ? c.config : "no preferences");
         if (c.config) sandbox.writeFile("Config.json", c.config);
-        ClientUserPreferences::Set(c.config ? &preferences : nullptr);
-        EXPECT_EQ(c.limit, ProductFilesDownloader(product, callback, abort).getPartsInFlightLimit());
+        const EngineSettings settings = c.config ? EngineSettings::Read(preferences) : EngineSettings();
+        EXPECT_EQ(c.limit, ProductFilesDownloader(product, callback, abort, settings).getPartsInFlightLimit());
     }
 }
 
@@ -159,7 +159,7 @@ TEST_F(ProductFilesDownloaderStepsTest, AFailedPartIsQueuedAgainLaterUntilItsHun
     for (const auto& c : cases) {
         SCOPED_TRACE(c.error);
         abort = new AbortSignal;
-        ProductFilesDownloader downloader(product, callback, abort);
+        ProductFilesDownloader downloader(product, callback, abort, EngineSettings());
         DownloadingFileInfo::Ptr file = addDownloading(addRemote("data/plain.bin", 3 * MiB, "1/plain.bin"));
         DownloadFilePartInfo part;
         part.path = "data/plain.bin";
@@ -197,7 +197,7 @@ TEST_F(ProductFilesDownloaderStepsTest, AllocationNeedsMoreFreeSpaceThanEveryDow
         Platform::SetFileSystemSpace(std::make_shared<FixedFreeSpace>(c.free));
         abort = new AbortSignal;
         product->getFiles().getDownloadingFiles().clear();
-        ProductFilesDownloader downloader(product, callback, abort);
+        ProductFilesDownloader downloader(product, callback, abort, EngineSettings());
         downloader.chooseFilesNeededForUpdate();
         EXPECT_EQ(c.allocated, downloader.allocateDiskSpace());
         EXPECT_EQ(!c.allocated, abort->isRaised());

@@ -13,8 +13,6 @@
 
 #include "CatalogueFixture.h"
 #include "DownloadFixture.h"
-#include "common/ClientUserPreferences.h"
-#include "common/UserPreferences.h"
 #include "install/ProductFilesDownloader.h"
 #include "net/HttpManager.h"
 #include "platform/Platform.h"
@@ -161,9 +159,7 @@ TEST_F(ProductFilesDownloaderTest, AQueuePassRequestsNoMorePartsThanAreAllowedIn
 TEST_F(ProductFilesDownloaderTest, PartAnswersAreRetriedOrFailTheInstallByTheirKind) {
     keepOnly({"data/noise.bin"});
     // One part at a time, so that the requests follow each other in a known order.
-    sandbox.writeFile("Config.json", R"({"partsInFlight": 1})");
-    UserPreferences preferences;
-    ClientUserPreferences::Set(&preferences);
+    settings.partsInFlight = 1;
     // A connection of its own for every request: the network layer would send a
     // request that failed on a kept-alive connection once more by itself.
     HttpManager::Instance()->setConnectionReuse(false);
@@ -272,9 +268,7 @@ TEST_F(ProductFilesDownloaderTest, AFileWhoseHashKeepsDifferingIsGivenUpAtTheFou
 TEST_F(ProductFilesDownloaderTest, AfterAHashMismatchOnlyThePartsWhoseFetchesDisagreeAreFetchedAgain) {
     keepOnly({"data/noise.bin"});
     // One part at a time, so that the requests follow each other in a known order.
-    sandbox.writeFile("Config.json", R"({"partsInFlight": 1})");
-    UserPreferences preferences;
-    ClientUserPreferences::Set(&preferences);
+    settings.partsInFlight = 1;
     // Part 0 comes damaged the first time, part 1 the second time: after the
     // second round only part 2 agrees with its first fetch, and parts 0 and 1
     // are fetched a third time.

@@ -33,7 +33,7 @@ protected:
     // One whole run as the install task makes it: the first failing phase's
     // result, or Success.
     EInstallResult synchronize(FileSystem& fileSystem = FileSystem::Default()) {
-        ProductFilesSynchronizer synchronizer(product, callback, abort, fileSystem);
+        ProductFilesSynchronizer synchronizer(product, callback, abort, settings, fileSystem);
         synchronizer.integrateProductWithRemoteDefinition(*definition);
         synchronizer.scanInstalledFiles();
         ProductFilesSynchronizer::Result result = synchronizer.download();
@@ -170,7 +170,7 @@ TEST_F(ProductFilesSynchronizerTest, TheBackendStoppingFailsTheRunAndTheNextOneK
 }
 
 TEST_F(ProductFilesSynchronizerTest, AnAbortEndsTheRunWithAbortedAndWritesTheFilesInProgress) {
-    ProductFilesSynchronizer synchronizer(product, callback, abort);
+    ProductFilesSynchronizer synchronizer(product, callback, abort, settings);
     synchronizer.integrateProductWithRemoteDefinition(*definition);
     synchronizer.scanInstalledFiles();
     std::unique_ptr<std::thread> aborter;
@@ -200,7 +200,7 @@ TEST_F(ProductFilesSynchronizerTest, AnAbortWhileTheEarlierDownloadsAreTakenOver
         product->getFiles().addDownloadingFileInfo(file);
         VantisTest::WriteFileBytes(file->getFullPath(), std::string(remote(path)->getSize(), '\0'));
     }
-    ProductFilesSynchronizer synchronizer(product, callback, abort);
+    ProductFilesSynchronizer synchronizer(product, callback, abort, settings);
     synchronizer.integrateProductWithRemoteDefinition(*definition);
     callback.onStatus = [&](EInstallStatusCode status) {
         if (status == EInstallStatusCode::ScanningDownloads) abort->raise();
@@ -281,7 +281,7 @@ TEST(ProductFilesSynchronizerIntegrationTest, DirectoriesKeepTheirStateAndRedist
     remote.getRemoteDirectories().push_back(new RemoteDirDefinition(false, "saves"));
     remote.getRemoteDirectories().push_back(new RemoteDirDefinition(false, "mods"));
     Poco::SharedPtr<ProductFilesSynchronizer> synchronizer =
-        new ProductFilesSynchronizer(product, callback, new AbortSignal);
+        new ProductFilesSynchronizer(product, callback, new AbortSignal, EngineSettings());
     synchronizer->integrateProductWithRemoteDefinition(remote);
 
     std::vector<DirInfo>& directories = product->getDirectories();

@@ -24,6 +24,7 @@
 #include "support/WaitFor.h"
 
 using VantisClient::ClientCore;
+using VantisClient::EngineSettings;
 using VantisClient::HttpManager;
 using VantisClient::Http::HttpRequest;
 using VantisClient::Http::IHttpClient;
@@ -79,10 +80,11 @@ TEST(HttpManagerTest, FilePartsAskForTheirRangeOverTheSchemeOfTheirLink) {
         Poco::SharedPtr<IHttpClient::IResponseListener> target = asListener(listener);
         // A scheme in capitals still means plain HTTP: the server speaks nothing else.
         HttpManager::Instance()->downloadFilePart("HTTP://" + server.authority() + "/part?sig=1", c.offset, c.skip,
-                                                  c.size, target);
+                                                  c.size, 1 << 20, target);
         ASSERT_TRUE(deliver(*listener));
         EXPECT_EQ(c.range, listener->at(0).body);
         EXPECT_EQ(600, listener->at(0).request.timeout);
+        EXPECT_EQ(1u << 20, listener->at(0).request.speedLimit);
         EXPECT_EQ(0u, listener->at(0).request.headers.count("Authorization"));
     }
 }
@@ -122,7 +124,7 @@ TEST(HttpManagerTest, MalformedLinksFailTheirRequestWithOneLineAndNoException) {
 
         Poco::SharedPtr<RecordingListener> part = new RecordingListener();
         Poco::SharedPtr<IHttpClient::IResponseListener> target = asListener(part);
-        EXPECT_NO_THROW(HttpManager::Instance()->downloadFilePart(malformed, 0, 0, 1024, target));
+        EXPECT_NO_THROW(HttpManager::Instance()->downloadFilePart(malformed, 0, 0, 1024, 0, target));
         ASSERT_TRUE(deliver(*part));
         EXPECT_TRUE(part->at(0).error);
 
@@ -197,7 +199,7 @@ TEST_F(HttpManagerBackendTest, FetchesARangeOfASignedLinkOverTheDevelopmentAutho
 
     Poco::SharedPtr<RecordingListener> partListener = new RecordingListener();
     target = asListener(partListener);
-    HttpManager::Instance()->downloadFilePart(link, 0, 5, 10, target);
+    HttpManager::Instance()->downloadFilePart(link, 0, 5, 10, 0, target);
     ASSERT_TRUE(deliver(*partListener));
     const std::string whole = VantisTest::ReadFileBytes(catalogue() + "/games/1207658924/product.json");
     EXPECT_EQ(206, partListener->at(0).status);
@@ -205,7 +207,7 @@ TEST_F(HttpManagerBackendTest, FetchesARangeOfASignedLinkOverTheDevelopmentAutho
 }
 
 TEST_F(HttpManagerBackendTest, TheEngineDeliversAnswersAndAuthEventsOnItsLoopThread) {
-    ClientCore::StartWithGameId(nullptr, &shell, "1207658924", "");
+    ClientCore::StartWithGameId(EngineSettings::OfThisUser(), &shell, "1207658924", "");
     Poco::SharedPtr<RecordingListener> listener = new RecordingListener();
     Poco::SharedPtr<IHttpClient::IResponseListener> target = asListener(listener);
     HttpRequest status = RequestFactory::getAPIStatus();

@@ -11,7 +11,6 @@
 #include <gtest/gtest.h>
 #include <leveldb/db.h>
 
-#include "common/ClientUserPreferences.h"
 #include "common/Logger.h"
 #include "common/RecentMemoryBufferChannel.h"
 #include "common/UserPreferences.h"
@@ -29,8 +28,7 @@ class StorageTest : public VantisTest::SandboxTest {
 protected:
     void SetUp() override {
         VantisClient::Logger::Start("VantisClient", sandbox.path("Logs/VantisClient.log"));
-        VantisClient::ClientUserPreferences::Set(&preferences);
-        VantisClient::StorageDBSerializer::Start();
+        VantisClient::StorageDBSerializer::Start(preferences.getStoragePath());
         VantisClient::RecentMemoryBufferChannel::Instance().Clear();
     }
 

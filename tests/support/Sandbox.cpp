@@ -9,7 +9,6 @@
 #include <Poco/TemporaryFile.h>
 
 #include "bridge/ShellMessageCenter.h"
-#include "common/ClientUserPreferences.h"
 #include "common/Logger.h"
 #include "common/ProblemReporter.h"
 #include "core/ClientCore.h"
@@ -31,7 +30,6 @@ void resetProcessWideObjects() {
     // Before the logger: a report in flight still logs.
     VantisClient::ProblemReporter::Reset();
     VantisClient::Logger::Reset();
-    VantisClient::ClientUserPreferences::Set(nullptr);
     VantisClient::Platform::Reset();
     VantisClient::ShellMessageCenter::Reset();
     VantisClient::StorageDBSerializer::Shutdown();

@@ -107,7 +107,7 @@ void DownloadTest::editRemote(const std::string& path, const Edit& edit) {
 }
 
 std::unique_ptr<ProductFilesDownloader> DownloadTest::makeDownloader() {
-    return std::unique_ptr<ProductFilesDownloader>(new ProductFilesDownloader(product, callback, abort));
+    return std::unique_ptr<ProductFilesDownloader>(new ProductFilesDownloader(product, callback, abort, settings));
 }
 
 bool DownloadTest::download(ProductFilesDownloader& downloader) {

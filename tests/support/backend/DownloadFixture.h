@@ -12,6 +12,7 @@
 
 #include "BackendFixture.h"
 #include "common/AbortSignal.h"
+#include "common/EngineSettings.h"
 #include "install/ProductFilesDownloader.h"
 #include "install/ProductFilesSynchronizerCallbackInterface.h"
 #include "model/ProductInfo.h"
@@ -89,6 +90,8 @@ protected:
     VantisClient::ProductInfo::Ptr product;
     RecordingCallback callback;
     VantisClient::AbortSignal::Ptr abort = new VantisClient::AbortSignal;
+    // What makeDownloader() hands its downloader.
+    VantisClient::EngineSettings settings;
     std::unique_ptr<DeliveryLoop> loop;
 
 private:
