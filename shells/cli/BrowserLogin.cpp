@@ -13,16 +13,12 @@
 #include "cli/LoginForm.h"
 #include "common/Logger.h"
 #include "net/HttpClient.h"
+#include "net/TlsClientContext.h"
 #include "net/UrlPrinter.h"
 
 namespace VantisClient {
 namespace {
 
-// The same trust as the client's other HTTPS requests: anonymous and null
-// suites are refused, and strict verification checks the host name even on
-// loopback addresses, where the local backend lives.
-const char* const CIPHER_LIST = "ALL:!ADH:!LOW:!EXP:!MD5:!aNULL:!eNULL:@STRENGTH";
-const int VERIFICATION_DEPTH = 9;
 const char* const FORM_CONTENT_TYPE = "application/x-www-form-urlencoded";
 const char* const USER_FIELD = "username";
 const char* const PASSWORD_FIELD = "password";
@@ -73,9 +69,8 @@ bool BrowserLogin::signIn(const std::string& loginAddress, const std::string& us
     try {
         address = Poco::URI(loginAddress);
         if (!m_tlsContext) {
-            m_tlsContext =
-                new Poco::Net::Context(Poco::Net::Context::TLS_CLIENT_USE, "", "", m_certificateAuthorityFile,
-                                       Poco::Net::Context::VERIFY_STRICT, VERIFICATION_DEPTH, false, CIPHER_LIST);
+            // The same trust as the engine's own HTTPS requests.
+            m_tlsContext = Http::TlsClientContext::Create(m_certificateAuthorityFile);
         }
     } catch (const Poco::Exception& problem) {
         error = "cannot sign in: " + problem.displayText();

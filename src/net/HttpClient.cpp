@@ -24,15 +24,13 @@
 #include "common/Logger.h"
 #include "common/ScopedLock.h"
 #include "net/HttpTrafficLog.h"
+#include "net/TlsClientContext.h"
 #include "net/UrlPrinter.h"
 
 namespace VantisClient {
 namespace Http {
 namespace {
 
-// Anonymous and null suites are refused: a server must prove who it is.
-const char* const CIPHER_LIST = "ALL:!ADH:!LOW:!EXP:!MD5:!aNULL:!eNULL:@STRENGTH";
-const int VERIFICATION_DEPTH = 9;
 const uint32_t READ_CHUNK_BYTES = 256 * 1024;
 const std::chrono::milliseconds BUDGET_RETRY_PAUSE(5);
 const char* const FORM_CONTENT_TYPE = "application/x-www-form-urlencoded";
@@ -45,22 +43,15 @@ const uint32_t STREAM_READ_BYTES = 16 * 1024;
 const Poco::Timestamp::TimeDiff RESEND_DELAY_MICROSECONDS = 200000;
 const int MAX_DELAY_DOUBLINGS = 5;
 
-Poco::Net::Context::Ptr newTlsContext(const std::string& certificateAuthorityFile) {
-    // Strict verification: the relaxed mode skips the host-name check for
-    // loopback addresses, and the local backend lives there.
-    return new Poco::Net::Context(Poco::Net::Context::TLS_CLIENT_USE, "", "", certificateAuthorityFile,
-                                  Poco::Net::Context::VERIFY_STRICT, VERIFICATION_DEPTH, false, CIPHER_LIST);
-}
-
 Poco::Net::Context::Ptr createTlsContext(const std::string& certificateAuthorityFile) {
     Poco::Net::Context::Ptr context;
     try {
-        context = newTlsContext(certificateAuthorityFile);
+        context = TlsClientContext::Create(certificateAuthorityFile);
     } catch (const Poco::Exception& error) {
         // Without its authorities the client trusts nobody: every TLS request fails.
         Logger::LogError("Could not load the certificate authorities from %s: %s", certificateAuthorityFile.c_str(),
                          error.displayText().c_str());
-        context = newTlsContext("");
+        context = TlsClientContext::Create("");
     }
     Poco::Net::SSLManager::InvalidCertificateHandlerPtr rejecting = new Poco::Net::RejectCertificateHandler(false);
     Poco::Net::SSLManager::instance().initializeClient(nullptr, rejecting, context);
