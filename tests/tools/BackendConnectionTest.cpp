@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -50,15 +49,7 @@ bool closesWithin(Poco::Net::StreamSocket& socket, std::chrono::milliseconds lim
 
 }  // namespace
 
-class BackendConnectionTest : public VantisTest::BackendTest {
-protected:
-    // The time a request takes, with its status checked.
-    std::chrono::milliseconds timed(const std::function<HttpResult()>& request) {
-        const Clock::time_point started = Clock::now();
-        EXPECT_EQ(200, request().status);
-        return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - started);
-    }
-};
+class BackendConnectionTest : public VantisTest::BackendTest {};
 
 TEST_F(BackendConnectionTest, ASecondInstanceCannotTakeAPortInUse) {
     startBackend();
@@ -84,7 +75,11 @@ TEST_F(BackendConnectionTest, ASecondInstanceCannotTakeAPortInUse) {
 }
 
 TEST_F(BackendConnectionTest, SlowAndIdleClientsDoNotStarveTheOthers) {
-    startBackend();
+    // Peers that never finish are never closed for it within the test: a
+    // backend that served them before the others would not answer at all.
+    BackendOptions options;
+    options.headTimeoutMs = 3600 * 1000;
+    startBackend(options);
     std::vector<Poco::Net::StreamSocket> peers;
     // Forty clients in the middle of a request head, as if they sent a byte a second.
     const std::string partial = "GET " + GAMECARD + " HTTP/1.1\r\nHost: 127.0.0.1\r\nUser-";
@@ -95,8 +90,8 @@ TEST_F(BackendConnectionTest, SlowAndIdleClientsDoNotStarveTheOthers) {
     // Thirty-two that connect to the TLS port and never start the handshake.
     for (int i = 0; i < 32; ++i) peers.push_back(connectTo(server->apiPort()));
 
-    EXPECT_LT(timed([&] { return web("GET", GAMECARD); }), std::chrono::seconds(1));
-    EXPECT_LT(timed([&] { return api("GET", "/vantis-client-config.json"); }), std::chrono::seconds(1));
+    EXPECT_EQ(200, web("GET", GAMECARD).status);
+    EXPECT_EQ(200, api("GET", "/vantis-client-config.json").status);
 }
 
 TEST_F(BackendConnectionTest, ConnectionsWithoutARequestInTimeAreClosed) {
