@@ -4,7 +4,6 @@
 #include <string>
 
 #include <Poco/AutoPtr.h>
-#include <Poco/MemoryStream.h>
 #include <Poco/Net/HTTPResponse.h>
 #include <Poco/Notification.h>
 
@@ -12,21 +11,18 @@
 #include "common/ProblemReporter.h"
 #include "common/ScopeTimer.h"
 #include "common/ScopedLock.h"
-#include "common/Utilities.h"
 #include "install/CalculateHashFeedback.h"
 #include "install/CalculateHashOperation.h"
+#include "install/DownloadSpaceReservation.h"
 #include "install/FilePartLayout.h"
 #include "install/FileSystem.h"
 #include "install/InstallPathGuard.h"
+#include "install/MismatchSettlement.h"
+#include "install/PartLinkResolver.h"
+#include "install/PartWriter.h"
 #include "install/ProductFilesDownloadListener.h"
 #include "install/ResultNotification.h"
-#include "install/WrittenPartDigest.h"
 #include "net/HttpManager.h"
-#include "net/HttpTasks.h"
-#include "net/RequestFactory.h"
-#include "net/SyncHTTPRequest.h"
-#include "net/TransientFaultRetry.h"
-#include "net/UrlPrinter.h"
 
 namespace VantisClient {
 
@@ -35,9 +31,6 @@ namespace {
 using LastComponent = InstallPathGuard::LastComponent;
 
 const char* const FILES_NEEDED_CHANNEL = "FilesNeededForUpdate";
-const char* const INSTALL_DEBUG_CHANNEL = "InstallProductDebug";
-const size_t ALLOCATION_LOG_INTERVAL = 1000;
-using Attempt = Http::TransientFaultRetry::Attempt;
 // How a part failed, for the log and for telling repeated failures apart.
 const char* const DAMAGED_PART = "damaged part";
 const char* const WRONG_SIZE_PART = "answer of the wrong size";
@@ -56,11 +49,14 @@ ProductFilesDownloader::ProductFilesDownloader(const ProductInfo::Ptr& product,
       m_callback(callback),
       m_secureUrlCache(new SecureUrlCache),
       m_product(product),
+      m_linkResolver(product, m_secureUrlCache, abortSignal),
       m_resultQueue(new Poco::NotificationQueue),
       m_wakeUp(new Poco::Notification),
       m_operationsManager(m_resultQueue),
       m_abortSignal(abortSignal),
       m_fileSystem(fileSystem),
+      m_partWriter(fileSystem, product->getDownloadsPath()),
+      m_spaceReservation(fileSystem, product->getDownloadsPath(), abortSignal),
       m_partsInFlightLimit(partsInFlightLimit(settings.partsInFlight)),
       m_speedLimit(settings.downloadSpeedLimit) {
     m_handlers.registerHandler(DownloadFilePartFeedback::TypeId(),
@@ -208,61 +204,12 @@ void ProductFilesDownloader::addNeededFile(const RemoteFileDefinition::Ptr& defi
 }
 
 bool ProductFilesDownloader::allocateDiskSpace() {
-    Logger::LogInfo("Allocating disk space...");
-    ScopeTimer timer("Allocating disk space");
     // An abort during the scan leaves records that were never matched with their definition.
     if (aborted()) return false;
-    if (downloadingFiles().empty()) return true;
-    const uint64_t required = requiredSpace();
-    const uint64_t free = Utilities::GetFreeSpaceForPath(downloadingFiles().begin()->second->getFullPath());
-    if (required > 0 && free <= required) {
-        Logger::LogError("There is not enought space for allocating files: required= %llu, free= %llu, aborting.",
-                         static_cast<unsigned long long>(required), static_cast<unsigned long long>(free));
-        fail(EInstallResult::OutOfDiskSpace);
-        return false;
-    }
-    size_t count = 0;
-    for (auto& entry : downloadingFiles()) {
-        if (aborted()) break;
-        if (count++ % ALLOCATION_LOG_INTERVAL == 0) Logger::LogInfo("Allocating disk space...");
-        DownloadingFileInfo& file = *entry.second;
-        if (file.getState() != DownloadingFileInfo::Queued || file.getRemoteDefinition().isNull()) continue;
-        if (!isInDownloads(file.getFullPath(), LastComponent::MayBeLink)) {
-            fail(EInstallResult::DiskAccessError);
-            return false;
-        }
-        if (!allocateFile(file)) {
-            fail(EInstallResult::OutOfDiskSpace);
-            return false;
-        }
-    }
-    return true;
-}
-
-uint64_t ProductFilesDownloader::requiredSpace() const {
-    // What an earlier run reserved is already taken from the free space; counted
-    // again, every resumed install would need the game's size twice.
-    uint64_t required = 0;
-    for (const auto& entry : downloadingFiles()) {
-        const DownloadingFileInfo& file = *entry.second;
-        if (file.getRemoteDefinition().isNull()) continue;
-        const uint64_t size = file.getRemoteDefinition()->getSize();
-        uint64_t allocated = 0;
-        if (!m_fileSystem.getAllocatedSize(file.getFullPath(), allocated)) allocated = 0;
-        required += size - std::min(size, allocated);
-    }
-    return required;
-}
-
-bool ProductFilesDownloader::allocateFile(DownloadingFileInfo& file) {
-    const uint64_t size = file.getRemoteDefinition()->getSize();
-    if (!m_fileSystem.createNewFile(file.getFullPath(), size)) {
-        Logger::LogError("Failed to allocated disk space for file %s, aborting", file.getFullPath().c_str());
-        return false;
-    }
-    file.getFileInfo().setHash("");
-    file.getFileInfo().setSize(size);
-    return true;
+    const Poco::Optional<EInstallResult> failure = m_spaceReservation.reserve(downloadingFiles());
+    if (!failure.isSpecified()) return true;
+    fail(failure.value());
+    return false;
 }
 
 void ProductFilesDownloader::startDownloadingFile(DownloadingFileInfo::Ptr file) {
@@ -405,7 +352,7 @@ void ProductFilesDownloader::handleCalculateHash(const OperationFeedback* feedba
     DownloadingFileInfo::Ptr file = found->second;
     checkHash(result, *file);
     if (file->getState() == DownloadingFileInfo::Verified) {
-        m_settlements.erase(file->getFileInfo().getPath());
+        m_mismatches.verified(file->getFileInfo().getPath());
     } else {
         fetchAgainOrGiveUp(file);
     }
@@ -431,49 +378,12 @@ void ProductFilesDownloader::checkHash(const CalculateHashFeedback& result, Down
     file.hashingMismatch();
 }
 
-// The parts that two fetches agree on stay; the others are fetched again. A
-// file whose parts all agree and whose MD5 still differs is fetched again
-// whole, and given up after a few such rounds: the manifest is wrong.
 void ProductFilesDownloader::fetchAgainOrGiveUp(DownloadingFileInfo::Ptr file) {
-    PartSettlement& settlement = settlementOf(*file);
-    if (settlement.allSettled()) settlement.recordWholeFileFailure();
-    if (settlement.getWholeFileFailures() >= MAX_WHOLE_FILE_FAILURES ||
-        file->getHashMismatchCount() > MAX_HASH_MISMATCHES) {
+    if (m_mismatches.afterMismatch(*file) == MismatchSettlement::Verdict::GiveUp) {
         giveUpFile(*file);
         return;
     }
-    const std::vector<uint16_t> unsettled = settlement.unsettledParts();
-    if (!unsettled.empty()) {
-        for (uint16_t index = 0; index < settlement.getPartCount(); ++index) {
-            if (settlement.isSettled(index)) file->getParts().markPart(index);
-        }
-        Logger::LogInfo("File %s: %d of %d parts are fetched again; the others agree with an earlier fetch",
-                        file->getFileInfo().getPath().c_str(), static_cast<int>(unsettled.size()),
-                        static_cast<int>(settlement.getPartCount()));
-    }
     startDownloadingFile(file);
-}
-
-// Made at the first mismatch from what the file holds: the first fetch of every part.
-PartSettlement& ProductFilesDownloader::settlementOf(const DownloadingFileInfo& file) {
-    const std::string& path = file.getFileInfo().getPath();
-    auto found = m_settlements.find(path);
-    if (found != m_settlements.end()) return found->second;
-    const uint16_t count = static_cast<uint16_t>(file.getPartSizes().size());
-    PartSettlement& settlement = m_settlements.emplace(path, PartSettlement(count)).first->second;
-    for (uint16_t index = 0; index < count; ++index) recordFetchOfPart(file, index, settlement);
-    return settlement;
-}
-
-void ProductFilesDownloader::recordFetchOfPart(const DownloadingFileInfo& file, uint16_t index,
-                                               PartSettlement& settlement) {
-    const RemoteFileDefinition& remote = *file.getRemoteDefinition();
-    FilePartLayout::Part layout;
-    std::string digest;
-    if (FilePartLayout::describePart(remote.getSize(), file.getPartSizes(), remote.isZip(), index, layout) &&
-        WrittenPartDigest::Compute(file.getFullPath(), layout.destinationOffset, layout.expectedSize, digest)) {
-        settlement.recordFetch(index, digest);
-    }
 }
 
 void ProductFilesDownloader::giveUpFile(DownloadingFileInfo& file) {
@@ -544,12 +454,13 @@ DownloadFilePartInfo::Ptr ProductFilesDownloader::takeDuePendingPart() {
 }
 
 bool ProductFilesDownloader::requestPart(const DownloadFilePartInfo::Ptr& part) {
-    Poco::Optional<SecureUrlInfo> link = m_secureUrlCache->findBinaryFileInCache(part->linkKeys);
-    if (!link.isSpecified()) link = obtainSecureUrl(*part);
-    if (!link.isSpecified()) {
+    const PartLinkResolver::Result resolved = m_linkResolver.resolve(*part);
+    if (!resolved.link.isSpecified()) {
+        if (resolved.failure.isSpecified()) fail(resolved.failure.value());
         m_secureUrlCache->clear();
         return false;
     }
+    const SecureUrlInfo& link = resolved.link.value();
     HttpManager* manager = HttpManager::Instance();
     if (manager == nullptr) {
         Logger::LogError("Cannot request file %s: the network layer is shut down", part->path.c_str());
@@ -557,8 +468,8 @@ bool ProductFilesDownloader::requestPart(const DownloadFilePartInfo::Ptr& part) 
         return false;
     }
     Poco::SharedPtr<Http::IHttpClient::IResponseListener> listener =
-        new ProductFilesDownloadListener(part, link.value(), m_secureUrlCache, m_resultQueue);
-    manager->downloadFilePart(link.value().url, part->fileOffset, part->partOffset, part->requestSize, m_speedLimit,
+        new ProductFilesDownloadListener(part, link, m_secureUrlCache, m_resultQueue);
+    manager->downloadFilePart(link.url, part->fileOffset, part->partOffset, part->requestSize, m_speedLimit,
                               listener);
     m_inProgressParts.push_back(part);
     Logger::LogInfo("New download in progress: %s (%s): %llu-%llu (size: %u)%s, part index: %hu", part->url.c_str(),
@@ -566,86 +477,6 @@ bool ProductFilesDownloader::requestPart(const DownloadFilePartInfo::Ptr& part) 
                     static_cast<unsigned long long>(part->fileOffset + part->requestSize), part->requestSize,
                     part->compressed ? "(compressed)" : "(not compressed)", part->partIndex);
     return true;
-}
-
-Poco::Optional<SecureUrlInfo> ProductFilesDownloader::obtainSecureUrl(const DownloadFilePartInfo& part) {
-    SecureUrlInfo info(part.linkKeys.product, part.linkKeys.file, part.redistributable);
-    if (Logger::IsChannelEnabled(INSTALL_DEBUG_CHANNEL)) {
-        Logger::LogChannelInfo(INSTALL_DEBUG_CHANNEL,
-                               "Getting new secure url for binary file %s (tokenized as %s %s), because cache "
-                               "contains %s",
-                               part.url.c_str(), info.product.c_str(), info.file.c_str(),
-                               m_secureUrlCache->dumpContents().c_str());
-    }
-    ScopeTimer timer("Getting secure url for " + info.file + ". File: " + part.path);
-    if (!getNewSecureUrl(part, info)) return Poco::Optional<SecureUrlInfo>();
-    return Poco::Optional<SecureUrlInfo>(info);
-}
-
-bool ProductFilesDownloader::getNewSecureUrl(const DownloadFilePartInfo& part, SecureUrlInfo& info) {
-    Http::TransientFaultRetry retry(m_abortSignal);
-    std::string requestUrl;
-    std::string body;
-    int32_t status = Http::HttpResponse::NO_STATUS;
-    const Attempt outcome = retry.run("the secure link of binary file " + info.file, [&] {
-        Http::HttpRequest request = secureUrlRequest(part, info);
-        Http::HttpResponse response;
-        const bool answered = SyncHTTPRequest::makeRequest(request, response, SyncHTTPRequest::HUNDRED_ATTEMPTS,
-                                                           true, m_abortSignal) == SyncHTTPRequest::ANSWERED;
-        requestUrl = Http::UrlPrinter::UrlToString(request);
-        status = answered ? response.statusCode : Http::HttpResponse::NO_STATUS;
-        body = std::move(response.body);
-        if (status == 200) return readSecureUrl(body, info, retry);
-        return Http::TransientFaultRetry::IsTransientStatus(status) ? Attempt::Transient : Attempt::Failed;
-    });
-    if (outcome == Attempt::Succeeded) return storeSecureUrl(part, info);
-    // A request cut short by the abort is no fault of the server's.
-    if (aborted()) return false;
-    if (status == 403) {
-        Logger::LogError("Access to binary file %s (gid: %s) forbidden", info.file.c_str(), info.product.c_str());
-        fail(EInstallResult::NotAuthorized);
-    } else if (status == 200) {
-        Logger::LogError("Parsing link for file %s from url %s failed: %s", part.path.c_str(), requestUrl.c_str(),
-                         body.c_str());
-        // Without a link the part can never be fetched; waiting for it would never end.
-        fail(EInstallResult::ConnectionError);
-    } else {
-        reportSecureUrlFailure(part, info, requestUrl, status);
-    }
-    return false;
-}
-
-Http::HttpRequest ProductFilesDownloader::secureUrlRequest(const DownloadFilePartInfo& part,
-                                                           const SecureUrlInfo& info) const {
-    if (part.redistributable) return Http::RequestFactory::getRedistributableBinary(info.product, info.file);
-    const Poco::SharedPtr<ProductIdentification>& target = m_product->getTargetIdentification();
-    const int64_t timestamp = target.isNull() ? m_product->getManifestTimestamp() : target->manifestTimestamp;
-    return Http::RequestFactory::getDepotBinaryFileUrl(info.product, std::to_string(timestamp), info.file);
-}
-
-Http::TransientFaultRetry::Attempt ProductFilesDownloader::readSecureUrl(const std::string& body, SecureUrlInfo& info,
-                                                                         Http::TransientFaultRetry& retry) {
-    if (Http::Tasks::readLinkReply(body, info.url) != Http::Tasks::LinkReply::Read) return retry.undecodable(body);
-    return Attempt::Succeeded;
-}
-
-bool ProductFilesDownloader::storeSecureUrl(const DownloadFilePartInfo& part, const SecureUrlInfo& info) {
-    if (!Http::RequestFactory::AcceptsContentLink(info.url, "file " + part.path)) {
-        fail(EInstallResult::ServerError);
-        return false;
-    }
-    m_secureUrlCache->addItem(info);
-    return true;
-}
-
-void ProductFilesDownloader::reportSecureUrlFailure(const DownloadFilePartInfo& part, const SecureUrlInfo& info,
-                                                    const std::string& requestUrl, int32_t status) {
-    Logger::LogError("Server error while trying to get access to binary file %s (gid: %s) at url %s, response "
-                     "code %d",
-                     info.file.c_str(), info.product.c_str(), requestUrl.c_str(), status);
-    ProblemReporter::Instance().failedGettingFileUrl(m_product->getGameId(), m_product->getGameName(), part.path,
-                                                     requestUrl, asStatus(status));
-    fail(EInstallResult::ConnectionError);
 }
 
 void ProductFilesDownloader::handleDownloadOperationComplete(const OperationFeedback* feedback) {
@@ -693,8 +524,7 @@ void ProductFilesDownloader::writePart(const DownloadFilePartFeedback& feedback,
             const uint16_t index = feedback.getPartIndex();
             m_failureStreaks.breakStreak(feedback.getPath(), index);
             file->getParts().markPart(index);
-            auto settling = m_settlements.find(file->getFileInfo().getPath());
-            if (settling != m_settlements.end()) recordFetchOfPart(*file, index, settling->second);
+            m_mismatches.partWritten(*file, index);
             hashWhenAllPartsWritten(file);
             recordWrittenPart(file);
             return;
@@ -724,36 +554,14 @@ void ProductFilesDownloader::recordWrittenPart(const DownloadingFileInfo::Ptr& f
 
 FileSystem::UnpackResult ProductFilesDownloader::storePartData(const DownloadFilePartFeedback& feedback,
                                                                const DownloadingFileInfo& file) {
-    const char* path = file.getFileInfo().getPath().c_str();
-    const std::string& target = file.getFullPath();
-    const int inProgress = static_cast<int>(m_inProgressParts.size());
-    const int queued = static_cast<int>(m_pendingParts.size());
-    const std::string& data = feedback.getData();
-    if (feedback.getExpectedSize() == 0) {
-        Logger::LogInfo("File %s part %hu downloaded.", path, feedback.getPartIndex());
-        return FileSystem::UnpackResult::Written;
+    const FileSystem::UnpackResult result = m_partWriter.write(feedback, file.getFullPath());
+    if (result == FileSystem::UnpackResult::Written) {
+        Logger::LogInfo("File %s part %hu downloaded%s. In progress downloads: %d, queued downloads: %d",
+                        file.getFileInfo().getPath().c_str(), feedback.getPartIndex(),
+                        feedback.isCompressed() ? " and extracted" : "", static_cast<int>(m_inProgressParts.size()),
+                        static_cast<int>(m_pendingParts.size()));
     }
-    if (!isInDownloads(target, LastComponent::MustNotBeLink)) return FileSystem::UnpackResult::WriteFailed;
-    if (feedback.isCompressed()) {
-        // Unpacked straight from the received bytes.
-        Poco::MemoryInputStream compressed(data.data(), data.size());
-        const FileSystem::UnpackResult unpacked = m_fileSystem.uncompressBufferToFile(
-            compressed, target, feedback.getDestinationOffset(), feedback.getExpectedSize());
-        if (unpacked != FileSystem::UnpackResult::Written) {
-            Logger::LogError("Extracting or writing to file '%s' failed..", target.c_str());
-            return unpacked;
-        }
-        Logger::LogInfo("File %s part %hu downloaded and extracted. In progress downloads: %d, queued downloads: %d",
-                        path, feedback.getPartIndex(), inProgress, queued);
-        return unpacked;
-    }
-    if (!m_fileSystem.writeToFile(target, feedback.getDestinationOffset(), data.data(), feedback.getExpectedSize())) {
-        Logger::LogError("Writing to file '%s' failed..", target.c_str());
-        return FileSystem::UnpackResult::WriteFailed;
-    }
-    Logger::LogInfo("File %s part %hu downloaded. In progress downloads: %d, queued downloads: %d", path,
-                    feedback.getPartIndex(), inProgress, queued);
-    return FileSystem::UnpackResult::Written;
+    return result;
 }
 
 void ProductFilesDownloader::retryOrFailPart(const DownloadFilePartFeedback& feedback, DownloadingFileInfo::Ptr file,

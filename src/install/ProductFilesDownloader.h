@@ -27,7 +27,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -43,22 +42,23 @@
 #include "install/DirtyFilesSerializer.h"
 #include "install/DownloadFilePartFeedback.h"
 #include "install/DownloadFilePartInfo.h"
+#include "install/DownloadSpaceReservation.h"
 #include "install/EInstallResult.h"
 #include "install/FileSystem.h"
 #include "install/InstallPathGuard.h"
+#include "install/MismatchSettlement.h"
 #include "install/NotificationsManager.h"
 #include "install/OperationFeedback.h"
 #include "install/OperationsManager.h"
 #include "install/PartFailureStreak.h"
-#include "install/PartSettlement.h"
+#include "install/PartLinkResolver.h"
+#include "install/PartWriter.h"
 #include "install/ProductFilesSynchronizerCallbackInterface.h"
 #include "install/SecureUrlCache.h"
 #include "install/SecureUrlInfo.h"
 #include "model/DownloadingFileInfo.h"
 #include "model/ProductInfo.h"
 #include "model/RemoteFileDefinition.h"
-#include "net/HttpRequest.h"
-#include "net/TransientFaultRetry.h"
 
 namespace VantisClient {
 
@@ -71,11 +71,6 @@ public:
     static constexpr size_t PENDING_PARTS_PER_PASS = 7;
     // A part is retried after a failure as long as it failed at most this often.
     static constexpr int32_t MAX_PART_RETRIES = 99;
-    // A file is given up once its hash differed more often than this, however
-    // many of its parts still disagree between fetches ...
-    static constexpr int32_t MAX_HASH_MISMATCHES = 10;
-    // ... or once all its parts agreed this often and its hash still differed.
-    static constexpr int MAX_WHOLE_FILE_FAILURES = 3;
     // The delay before a failed part is requested again; it doubles with each
     // failure of the part, up to MAX_RETRY_DELAY_DOUBLINGS times.
     static constexpr Poco::Timestamp::TimeDiff RETRY_DELAY_US = 150000;
@@ -125,10 +120,6 @@ public:
     bool downloadFilePart(DownloadingFileInfo::Ptr file, uint16_t index, Poco::Timestamp::TimeDiff delay = 0);
     // Requests pending parts, first queued first, while fewer than the limit are in flight.
     void processDownloadQueue();
-    // Asks the backend for the link of `info`'s binary, again after transient
-    // faults; true with the link in `info` and the cache. A link that is not
-    // https fails the install as a server problem.
-    bool getNewSecureUrl(const DownloadFilePartInfo& part, SecureUrlInfo& info);
     void handleDownloadOperationComplete(const OperationFeedback* feedback);
     void handleFilePartDownloaded(const DownloadFilePartFeedback& feedback, DownloadingFileInfo::Ptr file);
 
@@ -154,13 +145,9 @@ private:
     bool takeOverDownloadedFile(DownloadingFileInfo::Ptr file, const RemoteFileDefinition::Ptr& remote);
     bool doesFileNeedDownloading(const RemoteFileDefinition& definition) const;
     void addNeededFile(const RemoteFileDefinition::Ptr& definition);
-    uint64_t requiredSpace() const;
-    bool allocateFile(DownloadingFileInfo& file);
     void hashWhenAllPartsWritten(DownloadingFileInfo::Ptr file);
     void checkHash(const CalculateHashFeedback& result, DownloadingFileInfo& file);
     void fetchAgainOrGiveUp(DownloadingFileInfo::Ptr file);
-    PartSettlement& settlementOf(const DownloadingFileInfo& file);
-    void recordFetchOfPart(const DownloadingFileInfo& file, uint16_t index, PartSettlement& settlement);
     void giveUpFile(DownloadingFileInfo& file);
 
     // The loop.
@@ -174,13 +161,6 @@ private:
     SecureUrlQuery linkKeysOf(const std::string& url) const;
     DownloadFilePartInfo::Ptr takeDuePendingPart();
     bool requestPart(const DownloadFilePartInfo::Ptr& part);
-    Poco::Optional<SecureUrlInfo> obtainSecureUrl(const DownloadFilePartInfo& part);
-    Http::HttpRequest secureUrlRequest(const DownloadFilePartInfo& part, const SecureUrlInfo& info) const;
-    static Http::TransientFaultRetry::Attempt readSecureUrl(const std::string& body, SecureUrlInfo& info,
-                                                            Http::TransientFaultRetry& retry);
-    bool storeSecureUrl(const DownloadFilePartInfo& part, const SecureUrlInfo& info);
-    void reportSecureUrlFailure(const DownloadFilePartInfo& part, const SecureUrlInfo& info,
-                                const std::string& requestUrl, int32_t status);
     void removeInProgressDownload(const std::string& path, uint16_t index);
     void writePart(const DownloadFilePartFeedback& feedback, DownloadingFileInfo::Ptr file);
     void recordWrittenPart(const DownloadingFileInfo::Ptr& file);
@@ -197,6 +177,7 @@ private:
     std::vector<DownloadFilePartInfo::Ptr> m_inProgressParts;
     SecureUrlCache::Ptr m_secureUrlCache;
     ProductInfo::Ptr m_product;
+    PartLinkResolver m_linkResolver;
     Poco::SharedPtr<Poco::NotificationQueue> m_resultQueue;
     const Poco::AutoPtr<Poco::Notification> m_wakeUp;
     OperationsManager m_operationsManager;
@@ -206,11 +187,12 @@ private:
     Poco::Optional<EInstallResult> m_result;
     AbortSignal::Ptr m_abortSignal;
     FileSystem& m_fileSystem;
+    const PartWriter m_partWriter;
+    const DownloadSpaceReservation m_spaceReservation;
     const uint16_t m_partsInFlightLimit;
     const uint32_t m_speedLimit;
     PartFailureStreak m_failureStreaks;
-    // The files whose hash differed, by path, until they are verified.
-    std::map<std::string, PartSettlement> m_settlements;
+    MismatchSettlement m_mismatches;
     // Where getDownloadTasksFinished looks first.
     mutable std::string m_unfinishedFileHint;
 };
