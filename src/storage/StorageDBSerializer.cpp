@@ -199,6 +199,11 @@ std::string StorageDBSerializer::getDBpath(const std::string& gameId) {
     return Utilities::AppendPath(s_storagePath, gameId + ".db");
 }
 
+std::string StorageDBSerializer::getProductDirectory(const std::string& gameId) {
+    ScopedLock lock(s_pathMutex);
+    return Utilities::AppendPath(s_storagePath, gameId);
+}
+
 std::string StorageDBSerializer::getIndexDBPath() {
     ScopedLock lock(s_pathMutex);
     return Utilities::AppendPath(s_storagePath, "index.db");

@@ -60,6 +60,8 @@ public:
 
     static std::string getDBpath(const std::string& gameId);
     static std::string getIndexDBPath();
+    // Where the newer formats keep a product's databases.
+    static std::string getProductDirectory(const std::string& gameId);
     // A game id names a file and a directory below the storage directory, and
     // that directory is deleted with its contents: only a plain name will do.
     static bool IsStorableGameId(const std::string& gameId);

@@ -49,7 +49,7 @@ public:
     };
     static const char* DatabaseName(Database database);
     static uint64_t DatabaseIdentifier(Database database);
-    // The storage directory of the default preferences joined with the game id.
+    // The storage directory joined with the game id.
     static std::string GetProductDirectory(const std::string& gameId);
 
     // `env` is how LevelDB reaches the file system, its default one when null;
