@@ -87,9 +87,6 @@ public:
     // when no engine runs).
     void shutdownRequest();
     bool isShutdownPerformed() const { return m_shutdownPerformed; }
-    // The shell's drain loop has destroyed the engine.
-    void setCoreShutDown() { m_coreShutDown = true; }
-    bool isCoreShutDown() const { return m_coreShutDown; }
 
     // Null until the engine is initialized (ENGINE_INITIALIZED); a sign-in
     // with a stored token asks for the card before that.
@@ -131,7 +128,6 @@ private:
     std::atomic<EUserLoginState> m_loginState{SignedOut};
     std::atomic<bool> m_shutdownPerformed{false};
     std::atomic<bool> m_signedIn{false};
-    std::atomic<bool> m_coreShutDown{false};
     std::atomic<ViewType> m_viewToLoad{NoView};
     std::atomic<ViewType> m_currentView{NoView};
     // The card stands in for the login page only because the backend could

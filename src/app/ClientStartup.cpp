@@ -217,7 +217,6 @@ void ClientStartup::quit() {
     // loop that calls the engine: no call of the shell can meet an engine
     // being destroyed.
     ClientCore::Shutdown();
-    m_controller->setCoreShutDown();
     m_controller = nullptr;
 }
 
