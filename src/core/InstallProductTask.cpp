@@ -321,6 +321,15 @@ bool InstallProductTask::serializeFilesStates(std::vector<Poco::SharedPtr<Downlo
 }
 
 void InstallProductTask::postNotification_Progress() {
+    // Asked after every written part and hashed file: a walk over all files
+    // each time would cost more than the parts' own bookkeeping, and nobody
+    // sees a progress bar move faster than this.
+    if (m_lastProgress.elapsed() < PROGRESS_INTERVAL_US) return;
+    publishProgress();
+}
+
+void InstallProductTask::publishProgress() {
+    m_lastProgress.update();
     ProductInstallProgressStruct progress;
     progress.status = m_status;
     if (m_product) {
@@ -336,7 +345,7 @@ void InstallProductTask::postNotification_Progress() {
 
 void InstallProductTask::postNotification_StatusCode(EInstallStatusCode statusCode) {
     m_status = statusCode;
-    postNotification_Progress();
+    publishProgress();
 }
 
 void InstallProductTask::postNotification_StateChanged(const ProductPresentationData::Ptr& data) {

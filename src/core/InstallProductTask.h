@@ -21,6 +21,7 @@
 #include <Poco/BasicEvent.h>
 #include <Poco/Optional.h>
 #include <Poco/SharedPtr.h>
+#include <Poco/Timestamp.h>
 
 #include "common/AbortSignal.h"
 #include "common/EngineSettings.h"
@@ -43,6 +44,8 @@ public:
     using Ptr = Poco::AutoPtr<InstallProductTask>;
 
     static const char* const STR_ID;
+    // Progress is published at most this often while the files download.
+    static constexpr Poco::Timestamp::TimeDiff PROGRESS_INTERVAL_US = 100000;
 
     // Installs the definition's game id for its revision list and language,
     // where and as `settings` say.
@@ -97,6 +100,7 @@ private:
     // Records `result` unless one was recorded; the result that stands.
     EInstallResult recordResult(EInstallResult result);
     void taskFinished(EInstallResult result);
+    void publishProgress();
 
     const std::string m_gameId;
     const EngineSettings m_settings;
@@ -106,6 +110,8 @@ private:
     EProductState m_initialState = EProductState::None;
     Poco::SharedPtr<RemoteProductDefinition> m_remoteDefinition;
     EInstallStatusCode m_status = EInstallStatusCode::NotStarted;
+    // When progress was last published; a status change always publishes it.
+    Poco::Timestamp m_lastProgress{0};
     // Guards the result and the synchronizer, which abort() reaches from other threads.
     mutable VantisMutex m_mutex;
     Poco::Optional<EInstallResult> m_result;

@@ -7,20 +7,14 @@
 #include <cerrno>
 #include <memory>
 
-#include <openssl/evp.h>
-
 #include "common/Logger.h"
 #include "common/ScopeTimer.h"
 #include "install/CalculateHashFeedback.h"
+#include "install/Md5Digest.h"
 
 namespace VantisClient {
 
 namespace {
-
-struct DigestContextFree {
-    void operator()(EVP_MD_CTX* context) const { EVP_MD_CTX_free(context); }
-};
-using DigestContext = std::unique_ptr<EVP_MD_CTX, DigestContextFree>;
 
 struct FileCloser {
     int fd;
@@ -28,36 +22,22 @@ struct FileCloser {
 };
 
 // Feeds the whole file to the digest; false on a read error or an abort.
-bool digestFile(int fd, EVP_MD_CTX* context, const std::atomic<bool>& abortFlag) {
+bool digestFile(int fd, Md5Digest& digest, const std::atomic<bool>& abortFlag) {
     // Left uninitialised: zeroing it cost more than hashing a small file.
-    std::unique_ptr<unsigned char[]> buffer(new unsigned char[CalculateHashOperation::READ_SIZE]);
+    std::unique_ptr<char[]> buffer(new char[CalculateHashOperation::READ_SIZE]);
     for (;;) {
         ssize_t got = ::read(fd, buffer.get(), CalculateHashOperation::READ_SIZE);
         if (got < 0 && errno == EINTR) continue;
         if (got < 0 || abortFlag) return false;
         if (got == 0) return true;
-        if (EVP_DigestUpdate(context, buffer.get(), static_cast<size_t>(got)) != 1) return false;
+        digest.update(buffer.get(), static_cast<size_t>(got));
     }
-}
-
-std::string toLowerHex(const unsigned char* bytes, unsigned int length) {
-    static const char digits[] = "0123456789abcdef";
-    std::string hex;
-    for (unsigned int i = 0; i < length; ++i) {
-        hex += digits[bytes[i] >> 4];
-        hex += digits[bytes[i] & 0x0f];
-    }
-    return hex;
 }
 
 bool md5OfFile(int fd, const std::atomic<bool>& abortFlag, std::string& hash) {
-    DigestContext context(EVP_MD_CTX_new());
-    if (!context || EVP_DigestInit_ex(context.get(), EVP_md5(), nullptr) != 1) return false;
-    if (!digestFile(fd, context.get(), abortFlag)) return false;
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int length = 0;
-    if (EVP_DigestFinal_ex(context.get(), digest, &length) != 1) return false;
-    hash = toLowerHex(digest, length);
+    Md5Digest digest;
+    if (!digestFile(fd, digest, abortFlag)) return false;
+    hash = digest.finish();
     return true;
 }
 

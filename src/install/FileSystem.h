@@ -1,5 +1,5 @@
 // The file operations of the install pipeline: create a file at its final size,
-// write or unpack a part at an offset, move, delete, create directories, read a
+// write a part at an offset, move, delete, create directories, read a
 // size. Each returns a bool and logs its own failure; callers only decide what a
 // failure means for the install. The pipeline is handed one (the POSIX one
 // unless a test hands it one that fails at will), so that every failure of the
@@ -8,7 +8,6 @@
 #pragma once
 
 #include <cstdint>
-#include <istream>
 #include <string>
 
 namespace VantisClient {
@@ -25,15 +24,10 @@ public:
     virtual bool createNewFile(const std::string& path, uint64_t size) = 0;
     // Never truncates: the other parts of the file stay.
     virtual bool writeToFile(const std::string& path, uint64_t offset, const char* data, uint32_t length) = 0;
-    // A part's data can be bad without the disk being at fault: the caller
-    // fetches a damaged part again but gives up on a file it cannot write.
+    // What became of a part: its data can be bad without the disk being at
+    // fault; the caller fetches a damaged part again but gives up on a file it
+    // cannot write.
     enum class UnpackResult { Written, DamagedData, WriteFailed };
-
-    // Unpacks the zip stream of one part at `offset`, writing at most
-    // `expectedSize` bytes: a part that inflates to more or to less, or whose
-    // entry fails its CRC, is damaged data.
-    virtual UnpackResult uncompressBufferToFile(std::istream& input, const std::string& path, uint64_t offset,
-                                                uint32_t expectedSize) = 0;
     // Puts `from` in the place of `to` in one step; whatever was at `to` stays
     // there until the new file is in place, and stays there when the move fails.
     virtual bool moveFile(const std::string& from, const std::string& to) = 0;

@@ -1,26 +1,24 @@
 #include "install/PartWriter.h"
 
-#include <Poco/MemoryStream.h>
-
 #include "common/Logger.h"
 #include "install/InstallPathGuard.h"
+#include "install/ZipPartUnpacker.h"
 
 namespace VantisClient {
 
 PartWriter::PartWriter(FileSystem& fileSystem, std::string downloadsPath)
     : m_fileSystem(fileSystem), m_downloadsPath(std::move(downloadsPath)) {}
 
-FileSystem::UnpackResult PartWriter::write(const DownloadFilePartFeedback& part, const std::string& target) const {
+FileSystem::UnpackResult PartWriter::write(const DownloadFilePartFeedback& part, const std::string& target,
+                                           Md5Digest* digest) const {
     if (part.getExpectedSize() == 0) return FileSystem::UnpackResult::Written;
     if (!InstallPathGuard::isInside(m_downloadsPath, target, InstallPathGuard::LastComponent::MustNotBeLink)) {
         return FileSystem::UnpackResult::WriteFailed;
     }
     const std::string& data = part.getData();
     if (part.isCompressed()) {
-        // Unpacked straight from the received bytes.
-        Poco::MemoryInputStream compressed(data.data(), data.size());
-        const FileSystem::UnpackResult unpacked = m_fileSystem.uncompressBufferToFile(
-            compressed, target, part.getDestinationOffset(), part.getExpectedSize());
+        const FileSystem::UnpackResult unpacked = ZipPartUnpacker::Unpack(
+            m_fileSystem, data, target, part.getDestinationOffset(), part.getExpectedSize(), digest);
         if (unpacked != FileSystem::UnpackResult::Written) {
             Logger::LogError("Extracting or writing to file '%s' failed..", target.c_str());
         }
@@ -30,6 +28,7 @@ FileSystem::UnpackResult PartWriter::write(const DownloadFilePartFeedback& part,
         Logger::LogError("Writing to file '%s' failed..", target.c_str());
         return FileSystem::UnpackResult::WriteFailed;
     }
+    if (digest != nullptr) digest->update(data.data(), part.getExpectedSize());
     return FileSystem::UnpackResult::Written;
 }
 

@@ -12,11 +12,9 @@
 #include <Poco/DirectoryIterator.h>
 #include <Poco/Exception.h>
 #include <Poco/File.h>
-#include <Poco/FileStream.h>
 
 #include "common/Logger.h"
 #include "common/Utilities.h"
-#include "install/DecompressOneFile.h"
 
 namespace VantisClient {
 
@@ -25,26 +23,6 @@ namespace {
 const size_t COPY_BUFFER_SIZE = 256 * 1024;
 const char* const NOT_WRITTEN = "The data did not reach the file.";
 
-// Output only and never truncating: the other parts of the file stay as they are.
-void openForPartWrite(Poco::FileStream& stream, const std::string& path, uint64_t offset) {
-    if (offset > static_cast<uint64_t>(std::numeric_limits<std::streamoff>::max())) {
-        throw Poco::RangeException("Offset out of range", std::to_string(offset));
-    }
-    stream.open(path, std::ios::out | std::ios::binary);
-    stream.seekp(static_cast<std::streamoff>(offset));
-}
-
-void logUnpackFailure(const std::string& path, const std::string& failure) {
-    Logger::LogError("Could not uncompress buffer to file file '%s'. %s", path.c_str(), failure.c_str());
-}
-
-// Closes the stream; true when everything written before reached the file.
-bool closeWritten(Poco::FileStream& stream) {
-    bool written = stream.good();
-    stream.close();
-    return written && stream.good();
-}
-
 bool writeAll(int fd, const char* data, size_t length) {
     while (length > 0) {
         ssize_t written = ::write(fd, data, length);
@@ -52,6 +30,18 @@ bool writeAll(int fd, const char* data, size_t length) {
         if (written <= 0) return false;
         data += written;
         length -= static_cast<size_t>(written);
+    }
+    return true;
+}
+
+bool pwriteAll(int fd, const char* data, size_t length, uint64_t offset) {
+    while (length > 0) {
+        const ssize_t written = ::pwrite(fd, data, length, static_cast<off_t>(offset));
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) return false;
+        data += written;
+        length -= static_cast<size_t>(written);
+        offset += static_cast<uint64_t>(written);
     }
     return true;
 }
@@ -124,49 +114,18 @@ bool PosixFileSystem::reserveSpace(int fd, uint64_t size) {
 bool PosixFileSystem::writeToFile(const std::string& path, uint64_t offset, const char* data, uint32_t length) {
     if (!isUsablePath(path, "writeToFile")) return false;
     std::string failure = NOT_WRITTEN;
-    try {
-        Poco::FileStream stream;
-        openForPartWrite(stream, path, offset);
-        stream.write(data, static_cast<std::streamsize>(length));
-        if (closeWritten(stream)) return true;
-    } catch (const Poco::Exception& e) {
-        failure = e.displayText();
+    if (offset > static_cast<uint64_t>(std::numeric_limits<off_t>::max() - length)) {
+        failure = "Offset out of range: " + std::to_string(offset);
+    } else {
+        // One call for the whole piece, never truncating: the other parts of the file stay as they are.
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            const bool written = pwriteAll(fd, data, length, offset);
+            if (::close(fd) == 0 && written) return true;
+        }
     }
     Logger::LogError("Could not write to file '%s'. %s", path.c_str(), failure.c_str());
     return false;
-}
-
-FileSystem::UnpackResult PosixFileSystem::uncompressBufferToFile(std::istream& input, const std::string& path,
-                                                            uint64_t offset, uint32_t expectedSize) {
-    if (!isUsablePath(path, "uncompressBufferToFile")) return UnpackResult::WriteFailed;
-    Poco::FileStream stream;
-    try {
-        openForPartWrite(stream, path, offset);
-    } catch (const Poco::Exception& e) {
-        logUnpackFailure(path, e.displayText());
-        return UnpackResult::WriteFailed;
-    }
-    DecompressOneFile decompressor(input, stream, expectedSize);
-    std::string damage;
-    try {
-        decompressor.decompress();
-    } catch (const Poco::Exception& e) {
-        damage = e.displayText();
-    }
-    // Whatever the data, a part the disk did not take is the disk's failure.
-    if (!closeWritten(stream)) {
-        logUnpackFailure(path, NOT_WRITTEN);
-        return UnpackResult::WriteFailed;
-    }
-    if (damage.empty()) damage = decompressor.entryFailure();
-    if (damage.empty() && decompressor.bytesWritten() != expectedSize) {
-        damage = "The part inflates to " + std::to_string(decompressor.bytesWritten()) + " bytes instead of " +
-                 std::to_string(expectedSize) + ".";
-    }
-    if (decompressor.exceededLimit()) damage = "The part inflates to more than " + std::to_string(expectedSize) + " bytes.";
-    if (damage.empty()) return UnpackResult::Written;
-    logUnpackFailure(path, damage);
-    return UnpackResult::DamagedData;
 }
 
 bool PosixFileSystem::moveFile(const std::string& from, const std::string& to) {

@@ -16,8 +16,6 @@ class PosixFileSystem final : public FileSystem {
 public:
     bool createNewFile(const std::string& path, uint64_t size) override;
     bool writeToFile(const std::string& path, uint64_t offset, const char* data, uint32_t length) override;
-    UnpackResult uncompressBufferToFile(std::istream& input, const std::string& path, uint64_t offset,
-                                        uint32_t expectedSize) override;
     bool moveFile(const std::string& from, const std::string& to) override;
     bool deleteFile(const std::string& path) override;
     bool deleteDir(const std::string& path, bool onlyIfEmpty) override;

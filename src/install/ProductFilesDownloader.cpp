@@ -31,6 +31,9 @@ namespace {
 using LastComponent = InstallPathGuard::LastComponent;
 
 const char* const FILES_NEEDED_CHANNEL = "FilesNeededForUpdate";
+// The lines of every part: off unless asked for, they would cost more than the
+// parts' own bookkeeping. Each file still has its lines at info level.
+const char* const INSTALL_DEBUG_CHANNEL = "InstallProductDebug";
 // How a part failed, for the log and for telling repeated failures apart.
 const char* const DAMAGED_PART = "damaged part";
 const char* const WRONG_SIZE_PART = "answer of the wrong size";
@@ -236,7 +239,16 @@ void ProductFilesDownloader::hashWhenAllPartsWritten(DownloadingFileInfo::Ptr fi
         return;
     }
     Logger::LogInfo("File %s all parts downloaded.", file->getFileInfo().getPath().c_str());
-    startHashingFile(file);
+    const Poco::Optional<std::string> hash = m_hasher.finish(*file);
+    if (!hash.isSpecified()) {
+        startHashingFile(file);
+        return;
+    }
+    // Hashed as its parts were written: settled at once, without reading the file again.
+    file->hashingStarted();
+    CalculateHashFeedback result(file->getFileInfo().getPath());
+    result.setHash(hash.value());
+    settleHash(result, file);
 }
 
 void ProductFilesDownloader::startHashingFile(DownloadingFileInfo::Ptr file) {
@@ -349,7 +361,10 @@ void ProductFilesDownloader::handleCalculateHash(const OperationFeedback* feedba
         Logger::LogError("Hash of %s arrived for no downloading file; dropped", result.getRelativePath().c_str());
         return;
     }
-    DownloadingFileInfo::Ptr file = found->second;
+    settleHash(result, found->second);
+}
+
+void ProductFilesDownloader::settleHash(const CalculateHashFeedback& result, DownloadingFileInfo::Ptr file) {
     checkHash(result, *file);
     if (file->getState() == DownloadingFileInfo::Verified) {
         m_mismatches.verified(file->getFileInfo().getPath());
@@ -472,10 +487,11 @@ bool ProductFilesDownloader::requestPart(const DownloadFilePartInfo::Ptr& part) 
     manager->downloadFilePart(link.url, part->fileOffset, part->partOffset, part->requestSize, m_speedLimit,
                               listener);
     m_inProgressParts.push_back(part);
-    Logger::LogInfo("New download in progress: %s (%s): %llu-%llu (size: %u)%s, part index: %hu", part->url.c_str(),
-                    part->path.c_str(), static_cast<unsigned long long>(part->fileOffset),
-                    static_cast<unsigned long long>(part->fileOffset + part->requestSize), part->requestSize,
-                    part->compressed ? "(compressed)" : "(not compressed)", part->partIndex);
+    Logger::LogChannelInfo(INSTALL_DEBUG_CHANNEL,
+                           "New download in progress: %s (%s): %llu-%llu (size: %u)%s, part index: %hu",
+                           part->url.c_str(), part->path.c_str(), static_cast<unsigned long long>(part->fileOffset),
+                           static_cast<unsigned long long>(part->fileOffset + part->requestSize), part->requestSize,
+                           part->compressed ? "(compressed)" : "(not compressed)", part->partIndex);
     return true;
 }
 
@@ -519,11 +535,14 @@ void ProductFilesDownloader::removeInProgressDownload(const std::string& path, u
 }
 
 void ProductFilesDownloader::writePart(const DownloadFilePartFeedback& feedback, DownloadingFileInfo::Ptr file) {
-    switch (storePartData(feedback, *file)) {
+    const uint16_t index = feedback.getPartIndex();
+    const FileSystem::UnpackResult stored = storePartData(feedback, *file, m_hasher.digestFor(*file, index));
+    if (stored != FileSystem::UnpackResult::Written) m_hasher.forget(file->getFileInfo().getPath());
+    switch (stored) {
         case FileSystem::UnpackResult::Written: {
-            const uint16_t index = feedback.getPartIndex();
             m_failureStreaks.breakStreak(feedback.getPath(), index);
             file->getParts().markPart(index);
+            m_hasher.partWritten(*file, index);
             m_mismatches.partWritten(*file, index);
             hashWhenAllPartsWritten(file);
             recordWrittenPart(file);
@@ -553,13 +572,14 @@ void ProductFilesDownloader::recordWrittenPart(const DownloadingFileInfo::Ptr& f
 }
 
 FileSystem::UnpackResult ProductFilesDownloader::storePartData(const DownloadFilePartFeedback& feedback,
-                                                               const DownloadingFileInfo& file) {
-    const FileSystem::UnpackResult result = m_partWriter.write(feedback, file.getFullPath());
+                                                               const DownloadingFileInfo& file, Md5Digest* digest) {
+    const FileSystem::UnpackResult result = m_partWriter.write(feedback, file.getFullPath(), digest);
     if (result == FileSystem::UnpackResult::Written) {
-        Logger::LogInfo("File %s part %hu downloaded%s. In progress downloads: %d, queued downloads: %d",
-                        file.getFileInfo().getPath().c_str(), feedback.getPartIndex(),
-                        feedback.isCompressed() ? " and extracted" : "", static_cast<int>(m_inProgressParts.size()),
-                        static_cast<int>(m_pendingParts.size()));
+        Logger::LogChannelInfo(INSTALL_DEBUG_CHANNEL,
+                               "File %s part %hu downloaded%s. In progress downloads: %d, queued downloads: %d",
+                               file.getFileInfo().getPath().c_str(), feedback.getPartIndex(),
+                               feedback.isCompressed() ? " and extracted" : "",
+                               static_cast<int>(m_inProgressParts.size()), static_cast<int>(m_pendingParts.size()));
     }
     return result;
 }

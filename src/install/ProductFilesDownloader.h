@@ -56,6 +56,7 @@
 #include "install/ProductFilesSynchronizerCallbackInterface.h"
 #include "install/SecureUrlCache.h"
 #include "install/SecureUrlInfo.h"
+#include "install/WrittenFileHasher.h"
 #include "model/DownloadingFileInfo.h"
 #include "model/ProductInfo.h"
 #include "model/RemoteFileDefinition.h"
@@ -146,6 +147,7 @@ private:
     bool doesFileNeedDownloading(const RemoteFileDefinition& definition) const;
     void addNeededFile(const RemoteFileDefinition::Ptr& definition);
     void hashWhenAllPartsWritten(DownloadingFileInfo::Ptr file);
+    void settleHash(const CalculateHashFeedback& result, DownloadingFileInfo::Ptr file);
     void checkHash(const CalculateHashFeedback& result, DownloadingFileInfo& file);
     void fetchAgainOrGiveUp(DownloadingFileInfo::Ptr file);
     void giveUpFile(DownloadingFileInfo& file);
@@ -164,7 +166,8 @@ private:
     void removeInProgressDownload(const std::string& path, uint16_t index);
     void writePart(const DownloadFilePartFeedback& feedback, DownloadingFileInfo::Ptr file);
     void recordWrittenPart(const DownloadingFileInfo::Ptr& file);
-    FileSystem::UnpackResult storePartData(const DownloadFilePartFeedback& feedback, const DownloadingFileInfo& file);
+    FileSystem::UnpackResult storePartData(const DownloadFilePartFeedback& feedback, const DownloadingFileInfo& file,
+                                           Md5Digest* digest);
     // `damage` names what was wrong with the bytes received; null when none came.
     void retryOrFailPart(const DownloadFilePartFeedback& feedback, DownloadingFileInfo::Ptr file, int32_t errorCode,
                          const char* damage = nullptr);
@@ -193,6 +196,7 @@ private:
     const uint32_t m_speedLimit;
     PartFailureStreak m_failureStreaks;
     MismatchSettlement m_mismatches;
+    WrittenFileHasher m_hasher;
     // Where getDownloadTasksFinished looks first.
     mutable std::string m_unfinishedFileHint;
 };

@@ -8,9 +8,6 @@
 #include <cstring>
 #include <vector>
 
-#include <Poco/DigestEngine.h>
-#include <Poco/MD5Engine.h>
-
 #include "common/Logger.h"
 
 namespace VantisClient {
@@ -20,13 +17,19 @@ const size_t READ_BUFFER_SIZE = 256 * 1024;
 }
 
 bool WrittenPartDigest::Compute(const std::string& path, uint64_t offset, uint32_t length, std::string& digest) {
+    Md5Digest md5;
+    if (!Feed(path, offset, length, md5)) return false;
+    digest = md5.finish();
+    return true;
+}
+
+bool WrittenPartDigest::Feed(const std::string& path, uint64_t offset, uint32_t length, Md5Digest& digest) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         Logger::LogError("Could not read file '%s' to compare its part at %llu: %s", path.c_str(),
                          static_cast<unsigned long long>(offset), std::strerror(errno));
         return false;
     }
-    Poco::MD5Engine md5;
     std::vector<char> buffer(READ_BUFFER_SIZE);
     uint64_t left = length;
     uint64_t position = offset;
@@ -35,7 +38,7 @@ bool WrittenPartDigest::Compute(const std::string& path, uint64_t offset, uint32
                                     static_cast<off_t>(position));
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) break;
-        md5.update(buffer.data(), static_cast<size_t>(got));
+        digest.update(buffer.data(), static_cast<size_t>(got));
         left -= static_cast<uint64_t>(got);
         position += static_cast<uint64_t>(got);
     }
@@ -45,7 +48,6 @@ bool WrittenPartDigest::Compute(const std::string& path, uint64_t offset, uint32
                          static_cast<unsigned long long>(offset));
         return false;
     }
-    digest = Poco::DigestEngine::digestToHex(md5.digest());
     return true;
 }
 

@@ -34,14 +34,6 @@ bool FaultyFileSystem::writeToFile(const std::string& path, uint64_t offset, con
     return false;
 }
 
-VantisClient::FileSystem::UnpackResult FaultyFileSystem::uncompressBufferToFile(std::istream& input,
-                                                                                 const std::string& path,
-                                                                                 uint64_t offset,
-                                                                                 uint32_t expectedSize) {
-    if (fails(Operation::Uncompress, path)) return UnpackResult::WriteFailed;
-    return m_real.uncompressBufferToFile(input, path, offset, expectedSize);
-}
-
 bool FaultyFileSystem::moveFile(const std::string& from, const std::string& to) {
     return !fails(Operation::MoveFile, to) && m_real.moveFile(from, to);
 }

@@ -14,7 +14,7 @@ namespace VantisTest {
 
 class FaultyFileSystem : public VantisClient::FileSystem {
 public:
-    enum class Operation { CreateNewFile, WriteToFile, Uncompress, MoveFile, DeleteFile, DeleteDir, CreateDir };
+    enum class Operation { CreateNewFile, WriteToFile, MoveFile, DeleteFile, DeleteDir, CreateDir };
     enum class Failure { Errno, ShortWrite };
 
     struct Fault {
@@ -32,8 +32,6 @@ public:
 
     bool createNewFile(const std::string& path, uint64_t size) override;
     bool writeToFile(const std::string& path, uint64_t offset, const char* data, uint32_t length) override;
-    UnpackResult uncompressBufferToFile(std::istream& input, const std::string& path, uint64_t offset,
-                                        uint32_t expectedSize) override;
     bool moveFile(const std::string& from, const std::string& to) override;
     bool deleteFile(const std::string& path) override;
     bool deleteDir(const std::string& path, bool onlyIfEmpty) override;

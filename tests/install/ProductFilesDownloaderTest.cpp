@@ -156,6 +156,20 @@ TEST_F(ProductFilesDownloaderTest, AQueuePassRequestsNoMorePartsThanAreAllowedIn
     EXPECT_EQ(2u, contentRequests("data/level.txt").size());
 }
 
+TEST_F(ProductFilesDownloaderTest, FilesWrittenInOrderAreVerifiedWithoutBeingReadBack) {
+    keepOnly({"data/noise.bin", "data/level.txt"});
+    // One part at a time: every part arrives in order.
+    settings.partsInFlight = 1;
+    std::unique_ptr<ProductFilesDownloader> downloader = makeDownloader();
+    ASSERT_TRUE(download(*downloader));
+    for (const char* path : {"data/noise.bin", "data/level.txt"}) {
+        SCOPED_TRACE(path);
+        EXPECT_EQ(DownloadingFileInfo::Verified, downloading(path)->getState());
+        EXPECT_EQ(sourceBytes(path), downloaded(path));
+        EXPECT_FALSE(Logged("File " + std::string(path) + " hashing started"));
+    }
+}
+
 TEST_F(ProductFilesDownloaderTest, PartAnswersAreRetriedOrFailTheInstallByTheirKind) {
     keepOnly({"data/noise.bin"});
     // One part at a time, so that the requests follow each other in a known order.

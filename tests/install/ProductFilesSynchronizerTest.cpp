@@ -228,7 +228,7 @@ TEST_F(ProductFilesSynchronizerTest, AFailingDiskEndsTheRunAndTheNextRunComplete
          EInstallResult::DiskAccessError, "Writing to file"},
         {"a part write is cut short", {Operation::WriteToFile, "", 1, Failure::ShortWrite, ENOSPC},
          EInstallResult::DiskAccessError, "Writing to file"},
-        {"an unpacked part meets an I/O error", {Operation::Uncompress, "", 1, Failure::Errno, EIO},
+        {"an unpacked part meets an I/O error", {Operation::WriteToFile, "level.txt", 1, Failure::Errno, EIO},
          EInstallResult::DiskAccessError, "Extracting or writing to file"},
         {"a rename into place fails", {Operation::MoveFile, "", 2, Failure::Errno, EIO},
          EInstallResult::DiskAccessError, "Keeping the downloads directory"},
