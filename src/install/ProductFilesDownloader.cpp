@@ -22,6 +22,8 @@
 #include "install/PartWriter.h"
 #include "install/ProductFilesDownloadListener.h"
 #include "install/ResultNotification.h"
+#include "install/WritePartFeedback.h"
+#include "install/WritePartOperation.h"
 #include "net/HttpManager.h"
 
 namespace VantisClient {
@@ -65,9 +67,12 @@ ProductFilesDownloader::ProductFilesDownloader(const ProductInfo::Ptr& product,
     m_handlers.registerHandler(DownloadFilePartFeedback::TypeId(),
                                &ProductFilesDownloader::handleDownloadOperationComplete);
     m_handlers.registerHandler(CalculateHashFeedback::TypeId(), &ProductFilesDownloader::handleCalculateHash);
+    m_handlers.registerHandler(WritePartFeedback::TypeId(), &ProductFilesDownloader::handleWrittenPart);
 }
 
 ProductFilesDownloader::~ProductFilesDownloader() {
+    // Writes still running use the writer and the digests, which go with the downloader.
+    m_operationsManager.abort();
     // Answers still on their way find nobody to hand their part to.
     for (auto& part : m_inProgressParts) part->cancelled = true;
     ResultNotification::DropAll(*m_resultQueue);
@@ -452,7 +457,10 @@ bool ProductFilesDownloader::downloadFilePart(DownloadingFileInfo::Ptr file, uin
 }
 
 void ProductFilesDownloader::processDownloadQueue() {
-    while (!aborted() && !m_pendingParts.empty() && m_inProgressParts.size() < m_partsInFlightLimit) {
+    // Parts wait in memory until they are written: no more are asked for while
+    // the disk is that far behind.
+    while (!aborted() && !m_pendingParts.empty() && m_inProgressParts.size() < m_partsInFlightLimit &&
+           m_partsBeingWritten <= m_partsInFlightLimit) {
         DownloadFilePartInfo::Ptr part = takeDuePendingPart();
         if (part.isNull() || !requestPart(part)) return;
     }
@@ -514,16 +522,42 @@ void ProductFilesDownloader::handleFilePartDownloaded(const DownloadFilePartFeed
                                                       DownloadingFileInfo::Ptr file) {
     const uint16_t index = feedback.getPartIndex();
     removeInProgressDownload(feedback.getPath(), index);
-    if (index < file->getDownloadingParts().getPartsCount()) file->getDownloadingParts().unmarkPart(index);
     if (feedback.getErrorCode() == DownloadFilePartFeedback::PART_RECEIVED) {
-        // The freed place goes to the next part before this one is unpacked and
-        // written, so that the connection does not idle meanwhile.
+        // The part stays among those on their way until it is written, so that
+        // nothing asks for it again meanwhile.
+        startWritingPart(feedback, *file);
         processDownloadQueue();
-        writePart(feedback, file);
-    } else {
-        retryOrFailPart(feedback, file, feedback.getErrorCode());
+        return;
     }
+    if (index < file->getDownloadingParts().getPartsCount()) file->getDownloadingParts().unmarkPart(index);
+    retryOrFailPart(feedback, file, feedback.getErrorCode());
     m_serializer.queue(file);
+}
+
+void ProductFilesDownloader::startWritingPart(const DownloadFilePartFeedback& feedback, DownloadingFileInfo& file) {
+    ++m_partsBeingWritten;
+    Md5Digest* digest = m_hasher.digestFor(file, feedback.getPartIndex());
+    m_operationsManager.performAsync(new WritePartOperation(m_partWriter, feedback, file.getFullPath(), digest));
+}
+
+void ProductFilesDownloader::handleWrittenPart(const OperationFeedback* feedback) {
+    const auto& written = static_cast<const WritePartFeedback&>(*feedback);
+    const DownloadFilePartFeedback& part = written.getPart();
+    --m_partsBeingWritten;
+    auto found = downloadingFiles().find(part.getPath());
+    if (found == downloadingFiles().end()) {
+        Logger::LogError("Part %hu of %s was written for no downloading file", part.getPartIndex(),
+                         part.getPath().c_str());
+        return;
+    }
+    DownloadingFileInfo::Ptr file = found->second;
+    const uint16_t index = part.getPartIndex();
+    if (index < file->getDownloadingParts().getPartsCount()) file->getDownloadingParts().unmarkPart(index);
+    settleWrite(part, file, written.getResult());
+    m_serializer.queue(file);
+    if (aborted()) return;
+    m_callback.postNotification_Progress();
+    processDownloadQueue();
 }
 
 void ProductFilesDownloader::removeInProgressDownload(const std::string& path, uint16_t index) {
@@ -534,12 +568,16 @@ void ProductFilesDownloader::removeInProgressDownload(const std::string& path, u
     if (found != m_inProgressParts.end()) m_inProgressParts.erase(found);
 }
 
-void ProductFilesDownloader::writePart(const DownloadFilePartFeedback& feedback, DownloadingFileInfo::Ptr file) {
+void ProductFilesDownloader::settleWrite(const DownloadFilePartFeedback& feedback, DownloadingFileInfo::Ptr file,
+                                         FileSystem::UnpackResult stored) {
     const uint16_t index = feedback.getPartIndex();
-    const FileSystem::UnpackResult stored = storePartData(feedback, *file, m_hasher.digestFor(*file, index));
-    if (stored != FileSystem::UnpackResult::Written) m_hasher.forget(file->getFileInfo().getPath());
+    if (stored != FileSystem::UnpackResult::Written) m_hasher.partFailed(*file, index);
     switch (stored) {
         case FileSystem::UnpackResult::Written: {
+            Logger::LogChannelInfo(INSTALL_DEBUG_CHANNEL,
+                                   "File %s part %hu downloaded%s. In progress downloads: %d, queued downloads: %d",
+                                   feedback.getPath().c_str(), index, feedback.isCompressed() ? " and extracted" : "",
+                                   static_cast<int>(m_inProgressParts.size()), static_cast<int>(m_pendingParts.size()));
             m_failureStreaks.breakStreak(feedback.getPath(), index);
             file->getParts().markPart(index);
             m_hasher.partWritten(*file, index);
@@ -569,19 +607,6 @@ void ProductFilesDownloader::recordWrittenPart(const DownloadingFileInfo::Ptr& f
                            "batch",
                            file->getFileInfo().getPath().c_str());
     }
-}
-
-FileSystem::UnpackResult ProductFilesDownloader::storePartData(const DownloadFilePartFeedback& feedback,
-                                                               const DownloadingFileInfo& file, Md5Digest* digest) {
-    const FileSystem::UnpackResult result = m_partWriter.write(feedback, file.getFullPath(), digest);
-    if (result == FileSystem::UnpackResult::Written) {
-        Logger::LogChannelInfo(INSTALL_DEBUG_CHANNEL,
-                               "File %s part %hu downloaded%s. In progress downloads: %d, queued downloads: %d",
-                               file.getFileInfo().getPath().c_str(), feedback.getPartIndex(),
-                               feedback.isCompressed() ? " and extracted" : "",
-                               static_cast<int>(m_inProgressParts.size()), static_cast<int>(m_pendingParts.size()));
-    }
-    return result;
 }
 
 void ProductFilesDownloader::retryOrFailPart(const DownloadFilePartFeedback& feedback, DownloadingFileInfo::Ptr file,

@@ -6,7 +6,10 @@
 // A file is fetched in parts through short-lived secure links, no more parts in
 // flight at once than the user's preference allows (two unless set), unpacked
 // when the parts are zip streams (each checked against its own CRC and size),
-// and its MD5 checked against the manifest. A failed part is queued again after
+// and its MD5 checked against the manifest. Received parts are unpacked and
+// written on the operation workers while the install thread goes on asking for
+// more; a file's MD5 grows as its parts are written in order, so that a file is
+// read back only for parts that came out of order or from an earlier run. A failed part is queued again after
 // a short delay that grows with its failures, a damaged one at once; a part
 // that fails the same way three times in a row ends the install as the
 // server's fault. When a file's MD5 differs, only the parts whose fetches do
@@ -18,9 +21,9 @@
 // storage that names another path is dropped and its file left alone.
 //
 // Thread-safety: everything but abort() and getInstallResult() runs on the
-// install thread, the handlers of results too. Hash results (operation
-// workers) and part answers (the thread that delivers network answers) only
-// come back through the result queue. abort() may be called from any thread,
+// install thread, the handlers of results too. Hash and write results
+// (operation workers) and part answers (the thread that delivers network
+// answers) only come back through the result queue. abort() may be called from any thread,
 // also while downloadNeededFiles waits.
 #pragma once
 
@@ -164,10 +167,11 @@ private:
     DownloadFilePartInfo::Ptr takeDuePendingPart();
     bool requestPart(const DownloadFilePartInfo::Ptr& part);
     void removeInProgressDownload(const std::string& path, uint16_t index);
-    void writePart(const DownloadFilePartFeedback& feedback, DownloadingFileInfo::Ptr file);
+    void startWritingPart(const DownloadFilePartFeedback& feedback, DownloadingFileInfo& file);
+    void handleWrittenPart(const OperationFeedback* feedback);
+    void settleWrite(const DownloadFilePartFeedback& feedback, DownloadingFileInfo::Ptr file,
+                     FileSystem::UnpackResult stored);
     void recordWrittenPart(const DownloadingFileInfo::Ptr& file);
-    FileSystem::UnpackResult storePartData(const DownloadFilePartFeedback& feedback, const DownloadingFileInfo& file,
-                                           Md5Digest* digest);
     // `damage` names what was wrong with the bytes received; null when none came.
     void retryOrFailPart(const DownloadFilePartFeedback& feedback, DownloadingFileInfo::Ptr file, int32_t errorCode,
                          const char* damage = nullptr);
@@ -193,6 +197,8 @@ private:
     const PartWriter m_partWriter;
     const DownloadSpaceReservation m_spaceReservation;
     const uint16_t m_partsInFlightLimit;
+    // Received parts handed to the workers and not back yet.
+    size_t m_partsBeingWritten = 0;
     const uint32_t m_speedLimit;
     PartFailureStreak m_failureStreaks;
     MismatchSettlement m_mismatches;

@@ -9,8 +9,10 @@ namespace VantisClient {
 Md5Digest* WrittenFileHasher::digestFor(const DownloadingFileInfo& file, uint16_t index) {
     std::unique_ptr<Progress>& progress = m_files[file.getFileInfo().getPath()];
     if (!progress) progress.reset(new Progress);
+    // Another part is feeding the digest meanwhile: this one waits its turn in the file.
+    if (progress->feeding.isSpecified()) return nullptr;
     if (!catchUp(file, *progress)) {
-        forget(file.getFileInfo().getPath());
+        m_files.erase(file.getFileInfo().getPath());
         return nullptr;
     }
     if (progress->next != index) return nullptr;
@@ -39,7 +41,13 @@ Poco::Optional<std::string> WrittenFileHasher::finish(const DownloadingFileInfo&
     return hash;
 }
 
-void WrittenFileHasher::forget(const std::string& path) { m_files.erase(path); }
+void WrittenFileHasher::partFailed(const DownloadingFileInfo& file, uint16_t index) {
+    auto found = m_files.find(file.getFileInfo().getPath());
+    if (found == m_files.end()) return;
+    const Poco::Optional<uint16_t>& feeding = found->second->feeding;
+    // Only the part that fed the digest spoilt it; the others never touched it.
+    if (feeding.isSpecified() && feeding.value() == index) m_files.erase(found);
+}
 
 bool WrittenFileHasher::catchUp(const DownloadingFileInfo& file, Progress& progress) {
     // A part handed out but never reported written fed the digest nothing certain.

@@ -3,8 +3,9 @@
 // part order: the part being written is fed from its own bytes when it is the
 // next one; parts written before it (a resumed file, or parts that overtook the
 // one before them) are read back from the file when their turn comes. A file
-// whose hashing went wrong is forgotten and starts again from its first part.
-// Thread-safety: none; used on the install thread.
+// whose hashing went wrong starts again from its first part.
+// Thread-safety: used on the install thread; only a digest handed out is fed
+// elsewhere, by one thread at a time.
 #pragma once
 
 #include <cstdint>
@@ -23,14 +24,17 @@ class WrittenFileHasher {
 public:
     // The digest to feed while part `index` of `file` is written, when it is
     // the next part in order once the parts already written before it are
-    // read back; null otherwise.
+    // read back; null otherwise, also while another part is being fed. The
+    // digest may be fed on another thread until partWritten or partFailed.
     Md5Digest* digestFor(const DownloadingFileInfo& file, uint16_t index);
     // Part `index` is in the file and, when digestFor gave a digest, was fed to it.
     void partWritten(const DownloadingFileInfo& file, uint16_t index);
+    // Part `index` did not reach the file whole; when it fed the digest, the
+    // file starts again from its first part.
+    void partFailed(const DownloadingFileInfo& file, uint16_t index);
     // The file's MD5 once every part is written and fed; unset when its
     // hashing was never begun or went wrong.
     Poco::Optional<std::string> finish(const DownloadingFileInfo& file);
-    void forget(const std::string& path);
 
 private:
     struct Progress {

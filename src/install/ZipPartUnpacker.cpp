@@ -2,7 +2,7 @@
 
 #include <ostream>
 #include <streambuf>
-#include <vector>
+#include <memory>
 
 #include <Poco/Exception.h>
 #include <Poco/MemoryStream.h>
@@ -19,8 +19,8 @@ class PieceWriter : public std::streambuf {
 public:
     PieceWriter(FileSystem& fileSystem, const std::string& path, uint64_t offset, Md5Digest* digest)
         : m_fileSystem(fileSystem), m_path(path), m_offset(offset), m_digest(digest),
-          m_piece(ZipPartUnpacker::WRITE_PIECE_BYTES) {
-        setp(m_piece.data(), m_piece.data() + m_piece.size());
+          m_piece(new char[ZipPartUnpacker::WRITE_PIECE_BYTES]) {
+        resetPiece();
     }
 
     // False once a piece did not reach the file.
@@ -45,16 +45,19 @@ protected:
         }
         if (m_digest != nullptr) m_digest->update(pbase(), length);
         m_offset += length;
-        setp(m_piece.data(), m_piece.data() + m_piece.size());
+        resetPiece();
         return 0;
     }
 
 private:
+    void resetPiece() { setp(m_piece.get(), m_piece.get() + ZipPartUnpacker::WRITE_PIECE_BYTES); }
+
     FileSystem& m_fileSystem;
     const std::string& m_path;
     uint64_t m_offset;
     Md5Digest* m_digest;
-    std::vector<char> m_piece;
+    // Left uninitialised: zeroing it for every part cost more than the copies into it.
+    std::unique_ptr<char[]> m_piece;
     bool m_failed = false;
 };
 

@@ -9,12 +9,24 @@ namespace VantisTest {
 using VantisClient::Logger;
 
 void FaultyFileSystem::inject(const Fault& fault) {
+    std::lock_guard<std::mutex> lock(m_mutex);
     m_fault = fault;
     m_armed = true;
     m_matchingCalls = 0;
 }
 
+void FaultyFileSystem::heal() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_armed = false;
+}
+
+int FaultyFileSystem::failures() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_failures;
+}
+
 bool FaultyFileSystem::fails(Operation operation, const std::string& path) {
+    std::lock_guard<std::mutex> lock(m_mutex);
     if (!m_armed || operation != m_fault.operation || path.find(m_fault.pathPart) == std::string::npos) return false;
     if (++m_matchingCalls < m_fault.fromCall) return false;
     ++m_failures;

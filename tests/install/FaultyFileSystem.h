@@ -2,10 +2,12 @@
 // tells it to fail: one operation, on paths that contain a given text, from
 // the n-th such call on, in one of the ways a disk fails. A failed write may
 // first put part of its data down, as a short write does.
-// Thread-safety: none; the pipeline calls it on the install thread only.
+// Thread-safety: every call may come from any thread; parts are written on the
+// pipeline's workers.
 #pragma once
 
 #include <cerrno>
+#include <mutex>
 #include <string>
 
 #include "install/PosixFileSystem.h"
@@ -27,8 +29,8 @@ public:
     };
 
     void inject(const Fault& fault);
-    void heal() { m_armed = false; }
-    int failures() const { return m_failures; }
+    void heal();
+    int failures() const;
 
     bool createNewFile(const std::string& path, uint64_t size) override;
     bool writeToFile(const std::string& path, uint64_t offset, const char* data, uint32_t length) override;
@@ -47,6 +49,7 @@ private:
     bool fails(Operation operation, const std::string& path);
 
     VantisClient::PosixFileSystem m_real;
+    mutable std::mutex m_mutex;
     Fault m_fault{};
     bool m_armed = false;
     int m_matchingCalls = 0;
