@@ -1,5 +1,7 @@
 #include "install/DecompressOneFile.h"
 
+#include <zlib.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -10,6 +12,8 @@
 #include <Poco/Zip/ZipException.h>
 #include <Poco/Zip/ZipFileInfo.h>
 #include <Poco/Zip/ZipStream.h>
+
+#include "install/EntryInflater.h"
 
 namespace VantisClient {
 
@@ -60,10 +64,15 @@ bool DecompressOneFile::handleZipEntry(std::istream& zipStream, const Poco::Zip:
         if (name.find(ILLEGAL_PATH) != std::string::npos) {
             throw Poco::Zip::ZipException("Illegal entry name " + name + " containing " + ILLEGAL_PATH);
         }
-        Poco::Zip::ZipInputStream entry(zipStream, header, false);
-        // Damaged compressed data must surface here, not end the copy as if complete.
-        entry.exceptions(std::ios::badbit);
-        copyEntry(entry);
+        if (header.searchCRCAndSizesAfterData()) {
+            // The sizes follow the data: only the zip library's own stream finds its end.
+            Poco::Zip::ZipInputStream entry(zipStream, header, false);
+            // Damaged compressed data must surface here, not end the copy as if complete.
+            entry.exceptions(std::ios::badbit);
+            copyEntry(entry);
+        } else {
+            unpackEntry(zipStream, header);
+        }
         return m_output.good();
     } catch (const Poco::Exception& e) {
         notifyError(header, "Exception: " + e.displayText());
@@ -82,23 +91,52 @@ void DecompressOneFile::notifyError(const Poco::Zip::ZipLocalFileHeader& header,
 void DecompressOneFile::copyEntry(std::istream& entry) {
     char buffer[COPY_BUFFER_SIZE];
     while (m_output.good()) {
-        uint64_t room = m_outputLimit - m_bytesWritten;
         // One byte beyond the room tells an entry that ends exactly at the limit
         // from one that goes on.
         std::streamsize wanted =
-            static_cast<std::streamsize>(std::min<uint64_t>(COPY_BUFFER_SIZE, room + 1));
+            static_cast<std::streamsize>(std::min<uint64_t>(COPY_BUFFER_SIZE, m_outputLimit - m_bytesWritten + 1));
         entry.read(buffer, wanted);
         std::streamsize got = entry.gcount();
         if (got <= 0) return;
-        if (static_cast<uint64_t>(got) > room) {
-            m_output.write(buffer, static_cast<std::streamsize>(room));
-            m_bytesWritten += room;
-            m_exceededLimit = true;
-            throw Poco::Zip::ZipException("Entry inflates beyond " + std::to_string(m_outputLimit) + " bytes");
-        }
-        m_output.write(buffer, got);
-        m_bytesWritten += static_cast<uint64_t>(got);
+        emit(buffer, static_cast<size_t>(got));
     }
+}
+
+// Stored or raw-deflated data of known length, inflated once: the entry's own
+// CRC and size are its only checks (the zip library's stream would add a second
+// checksum of its own).
+void DecompressOneFile::unpackEntry(std::istream& zipStream, const Poco::Zip::ZipLocalFileHeader& header) {
+    const Poco::Zip::ZipCommon::CompressionMethod method = header.getCompressionMethod();
+    if (header.isEncrypted() ||
+        (method != Poco::Zip::ZipCommon::CM_DEFLATE && method != Poco::Zip::ZipCommon::CM_STORE)) {
+        throw Poco::Zip::ZipException("Unsupported entry " + header.getFileName());
+    }
+    EntryInflater inflater(zipStream, header.getCompressedSize(), method == Poco::Zip::ZipCommon::CM_STORE);
+    uLong crc = crc32(0L, Z_NULL, 0);
+    uint64_t produced = 0;
+    char buffer[COPY_BUFFER_SIZE];
+    for (;;) {
+        const size_t got = inflater.next(buffer, sizeof buffer);
+        if (got == 0) break;
+        crc = crc32(crc, reinterpret_cast<const Bytef*>(buffer), static_cast<uInt>(got));
+        produced += got;
+        emit(buffer, got);
+        if (!m_output.good()) return;
+    }
+    if (crc != header.getCRC()) throw Poco::Zip::ZipException("CRC failure");
+    if (produced != header.getUncompressedSize()) throw Poco::Zip::ZipException("Entry size differs from its header");
+}
+
+void DecompressOneFile::emit(const char* data, size_t size) {
+    const uint64_t room = m_outputLimit - m_bytesWritten;
+    if (size > room) {
+        m_output.write(data, static_cast<std::streamsize>(room));
+        m_bytesWritten += room;
+        m_exceededLimit = true;
+        throw Poco::Zip::ZipException("Entry inflates beyond " + std::to_string(m_outputLimit) + " bytes");
+    }
+    m_output.write(data, static_cast<std::streamsize>(size));
+    m_bytesWritten += size;
 }
 
 void DecompressOneFile::onOk(const void*, std::pair<const Poco::Zip::ZipLocalFileHeader, const Poco::Path>& info) {

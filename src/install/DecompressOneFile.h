@@ -53,6 +53,9 @@ public:
 private:
     void onOk(const void* sender, std::pair<const Poco::Zip::ZipLocalFileHeader, const Poco::Path>& info);
     void copyEntry(std::istream& entry);
+    void unpackEntry(std::istream& zipStream, const Poco::Zip::ZipLocalFileHeader& header);
+    // Writes up to the limit; past it, throws.
+    void emit(const char* data, size_t size);
     void notifyError(const Poco::Zip::ZipLocalFileHeader& header, const std::string& message);
 
     std::istream& m_input;
