@@ -26,7 +26,7 @@ bool WrittenPartDigest::Compute(const std::string& path, uint64_t offset, uint32
 bool WrittenPartDigest::Feed(const std::string& path, uint64_t offset, uint32_t length, Md5Digest& digest) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        Logger::LogError("Could not read file '%s' to compare its part at %llu: %s", path.c_str(),
+        Logger::LogError("Could not read back file '%s' at %llu: %s", path.c_str(),
                          static_cast<unsigned long long>(offset), std::strerror(errno));
         return false;
     }
@@ -44,7 +44,7 @@ bool WrittenPartDigest::Feed(const std::string& path, uint64_t offset, uint32_t 
     }
     ::close(fd);
     if (left > 0) {
-        Logger::LogError("Could not read file '%s' to compare its part at %llu: it ends early", path.c_str(),
+        Logger::LogError("Could not read back file '%s' at %llu: it ends early", path.c_str(),
                          static_cast<unsigned long long>(offset));
         return false;
     }

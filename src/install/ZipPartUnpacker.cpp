@@ -13,13 +13,20 @@
 namespace VantisClient {
 namespace {
 
+// One piece per writing thread, kept for the thread's life: a fresh megabyte
+// for every part would cost a mapping and its page faults each time.
+char* threadPiece() {
+    thread_local std::unique_ptr<char[]> piece(new char[ZipPartUnpacker::WRITE_PIECE_BYTES]);
+    return piece.get();
+}
+
 // Gathers the inflated bytes and hands them on in large pieces: to the file at
 // the next offset, then to the digest.
 class PieceWriter : public std::streambuf {
 public:
     PieceWriter(FileSystem& fileSystem, const std::string& path, uint64_t offset, Md5Digest* digest)
         : m_fileSystem(fileSystem), m_path(path), m_offset(offset), m_digest(digest),
-          m_piece(new char[ZipPartUnpacker::WRITE_PIECE_BYTES]) {
+          m_piece(threadPiece()) {
         resetPiece();
     }
 
@@ -50,14 +57,13 @@ protected:
     }
 
 private:
-    void resetPiece() { setp(m_piece.get(), m_piece.get() + ZipPartUnpacker::WRITE_PIECE_BYTES); }
+    void resetPiece() { setp(m_piece, m_piece + ZipPartUnpacker::WRITE_PIECE_BYTES); }
 
     FileSystem& m_fileSystem;
     const std::string& m_path;
     uint64_t m_offset;
     Md5Digest* m_digest;
-    // Left uninitialised: zeroing it for every part cost more than the copies into it.
-    std::unique_ptr<char[]> m_piece;
+    char* const m_piece;
     bool m_failed = false;
 };
 
