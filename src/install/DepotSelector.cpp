@@ -1,6 +1,5 @@
 #include "install/DepotSelector.h"
 
-#include <exception>
 
 #include <Poco/Exception.h>
 #include <Poco/HashSet.h>
@@ -113,7 +112,13 @@ DepotDefinition::Ptr DepotSelector::fetchDepotDefinition(const std::string& name
     Logger::LogInfo("Selected manifest %s for product %s installation", name.c_str(), gameId.c_str());
     const HttpRequest linkRequest = isRedist ? RequestFactory::getRedistributableManifest(name)
                                              : RequestFactory::getDepotManifestUrl(gameId, name);
-    const LinkedDocument fetched = Http::Tasks::fetchLinkedDocument(linkRequest, "depot manifest " + name, m_abortSignal);
+    DepotDefinition::Ptr depot = new DepotDefinition(name);
+    DepotDefinition::Reading reading = DepotDefinition::Reading::NotJson;
+    const LinkedDocument fetched = Http::Tasks::fetchLinkedDocument(
+        linkRequest, "depot manifest " + name, m_abortSignal, [&](const std::string& text) {
+            reading = depot->readText(text);
+            return reading != DepotDefinition::Reading::NotJson;
+        });
     switch (fetched.failure) {
         case Failure::None:
             break;
@@ -142,25 +147,9 @@ DepotDefinition::Ptr DepotSelector::fetchDepotDefinition(const std::string& name
             reportDepotProblem(fetched.url, fetched.status, ParsingFailed);
             return DepotDefinition::Ptr();
     }
-    DepotDefinition::Ptr depot = readDepotDefinition(name, fetched.document);
-    if (!depot) reportDepotProblem(fetched.url, fetched.status, ParsingFailed);
-    return depot;
-}
-
-// A document of the wrong shape may make the reader throw; it counts as unreadable.
-DepotDefinition::Ptr DepotSelector::readDepotDefinition(const std::string& name, const ISerializable::json& document) {
-    DepotDefinition::Ptr depot = new DepotDefinition(name);
-    bool read = false;
-    try {
-        read = depot->deserializeFromVersion(document, ISerializable::FetchVersion(document));
-    } catch (const Poco::Exception& e) {
-        Logger::LogError("Depot manifest %s holds a value of the wrong kind: %s", name.c_str(),
-                         e.displayText().c_str());
-    } catch (const std::exception& e) {
-        Logger::LogError("Depot manifest %s holds a value of the wrong kind: %s", name.c_str(), e.what());
-    }
-    if (read) return depot;
+    if (reading == DepotDefinition::Reading::Read) return depot;
     Logger::LogError("Deserializing manifest depot definition failed for file %s.", name.c_str());
+    reportDepotProblem(fetched.url, fetched.status, ParsingFailed);
     return DepotDefinition::Ptr();
 }
 

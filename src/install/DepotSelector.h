@@ -21,7 +21,6 @@
 
 #include "common/AbortSignal.h"
 #include "common/ManifestFetchingProblem.h"
-#include "common/json/ISerializable.h"
 #include "model/DepotData.h"
 #include "model/DepotDefinition.h"
 #include "model/ProductIdentification.h"
@@ -58,7 +57,6 @@ private:
     bool addRedistDepots(const RemoteRedistInfo& redist, const std::vector<DepotData>& repository, Depots& depots);
     // How many game depots matched and were appended; -1 on failure.
     int addGameDepots(Depots& depots);
-    DepotDefinition::Ptr readDepotDefinition(const std::string& name, const ISerializable::json& document);
     void reportDepotProblem(const std::string& text, int status, ManifestFetchingProblem problem);
     void reportRedistProblem(const std::string& url, int status);
 

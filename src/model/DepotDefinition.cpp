@@ -1,19 +1,19 @@
 #include "model/DepotDefinition.h"
 
-#include <cstdlib>
+#include <exception>
 
-#include <Poco/JSON/Array.h>
+#include <Poco/Exception.h>
+#include <Poco/JSON/Parser.h>
 
 #include "common/Logger.h"
 #include "common/ScopeTimer.h"
+#include "model/DepotManifestHandler.h"
 #include "model/RemoteFileDeserializer.h"
 #include "model/SymLinkChainResolver.h"
 
 namespace VantisClient {
 
 namespace {
-
-const uint64_t DEPOT_FORMAT_VERSION = 1;
 
 const char* refusal(SymLinkChainResolver::Outcome outcome) {
     return outcome == SymLinkChainResolver::Outcome::Outside
@@ -26,7 +26,7 @@ const char* refusal(SymLinkChainResolver::Outcome outcome) {
 DepotDefinition::DepotDefinition(const std::string& manifestName) : m_manifestName(manifestName) {}
 
 DepotDefinition::DepotDefinition(const DepotDefinition& other)
-    : ISerializable(other), m_files(other.m_files), m_directories(other.m_directories), m_symLinks(other.m_symLinks) {}
+    : m_files(other.m_files), m_directories(other.m_directories), m_symLinks(other.m_symLinks) {}
 
 DepotDefinition& DepotDefinition::operator=(const DepotDefinition& other) {
     m_files = other.m_files;
@@ -35,24 +35,49 @@ DepotDefinition& DepotDefinition::operator=(const DepotDefinition& other) {
     return *this;
 }
 
-uint64_t DepotDefinition::getCurrentVersion() { return DEPOT_FORMAT_VERSION; }
-
-void DepotDefinition::serialize(json&) {
-    Logger::LogFatal("Depot definitions cannot be serialized.");
-    std::abort();
+DepotDefinition::Reading DepotDefinition::readText(const std::string& text) {
+    ScopeTimer timer("Reading depot manifest");
+    clearEntries();
+    Poco::SharedPtr<DepotManifestHandler> handler = new DepotManifestHandler(
+        [this](const Poco::JSON::Object::Ptr& entry) { return takeEntry(entry); }, [this] { clearEntries(); });
+    try {
+        Poco::JSON::Parser(handler).parse(text);
+    } catch (const Poco::Exception& e) {
+        Logger::LogError("Depot manifest %s is not JSON: %s", m_manifestName.c_str(), e.displayText().c_str());
+        return Reading::NotJson;
+    }
+    if (!handler->rootIsObject()) {
+        Logger::LogError("Depot manifest %s is not a JSON object.", m_manifestName.c_str());
+        return Reading::NotJson;
+    }
+    if (!handler->listsFiles()) {
+        Logger::LogError("Depot manifest %s holds no \"depot\" with a list of \"files\".", m_manifestName.c_str());
+        return Reading::Unusable;
+    }
+    if (!handler->tookEveryEntry()) return Reading::Unusable;
+    return linksStayInside() ? Reading::Read : Reading::Unusable;
 }
 
-bool DepotDefinition::deserializeFromVersion(const json& document, uint64_t) {
-    ScopeTimer timer("Deserializing depot");
-    if (!document->has("depot")) return false;
-    Poco::JSON::Object::Ptr depot = document->getObject("depot");
-    if (!depot->has("files")) return false;
-    Poco::JSON::Array::Ptr entries = depot->getArray("files");
-    m_files.reserve(entries->size());
-    for (size_t i = 0; i < entries->size(); ++i) {
-        if (!readEntry(entries->getObject(static_cast<unsigned>(i)))) return false;
+void DepotDefinition::clearEntries() {
+    m_files.clear();
+    m_directories.clear();
+    m_symLinks.clear();
+}
+
+bool DepotDefinition::takeEntry(const Poco::JSON::Object::Ptr& entry) {
+    if (entry.isNull()) {
+        Logger::LogError("Depot manifest %s lists a file entry that is not an object.", m_manifestName.c_str());
+        return false;
     }
-    return linksStayInside();
+    try {
+        return readEntry(entry);
+    } catch (const Poco::Exception& e) {
+        Logger::LogError("Depot manifest %s holds a value of the wrong kind: %s", m_manifestName.c_str(),
+                         e.displayText().c_str());
+    } catch (const std::exception& e) {
+        Logger::LogError("Depot manifest %s holds a value of the wrong kind: %s", m_manifestName.c_str(), e.what());
+    }
+    return false;
 }
 
 bool DepotDefinition::readEntry(const Poco::JSON::Object::Ptr& entry) {

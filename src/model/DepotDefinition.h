@@ -1,5 +1,5 @@
 // One depot manifest as fetched from the backend: its files, directories and
-// symbolic links in manifest order. Any unusable entry fails the whole depot,
+// symbolic links in manifest order, read from the text one entry at a time. Any unusable entry fails the whole depot,
 // and so does a link whose target leaves the install directory through the
 // depot's other links.
 // A copy shares the entries but not the manifest name (see the copy operations).
@@ -9,16 +9,16 @@
 #include <string>
 #include <vector>
 
+#include <Poco/JSON/Object.h>
 #include <Poco/SharedPtr.h>
 
 #include "model/RemoteDirDefinition.h"
 #include "model/RemoteFileDefinition.h"
 #include "model/RemoteSymLinkDefinition.h"
-#include "common/json/ISerializable.h"
 
 namespace VantisClient {
 
-class DepotDefinition : public ISerializable {
+class DepotDefinition {
 public:
     using Ptr = Poco::SharedPtr<DepotDefinition>;
 
@@ -28,10 +28,11 @@ public:
     // Copies the three lists; the target keeps its own manifest name.
     DepotDefinition& operator=(const DepotDefinition& other);
 
-    uint64_t getCurrentVersion() override;
-    // Definitions are read, never written: calling this ends the process.
-    void serialize(json& document) override;
-    bool deserializeFromVersion(const json& document, uint64_t version) override;
+    // How a manifest's text read: as a depot, not as JSON at all, or as JSON
+    // that is no usable depot (logged).
+    enum class Reading { Read, NotJson, Unusable };
+    // Replaces the three lists with the entries of a manifest's text.
+    Reading readText(const std::string& text);
 
     std::vector<RemoteFileDefinition::Ptr>& getFiles() { return m_files; }
     const std::vector<RemoteFileDefinition::Ptr>& getFiles() const { return m_files; }
@@ -40,6 +41,9 @@ public:
     const std::string& getManifestName() const { return m_manifestName; }
 
 private:
+    void clearEntries();
+    // An entry of the wrong kind or shape is logged and unusable.
+    bool takeEntry(const Poco::JSON::Object::Ptr& entry);
     bool readEntry(const Poco::JSON::Object::Ptr& entry);
     // Every link's target, followed through the depot's other links, stays inside
     // the install directory within a bounded chain; logs the first that does not.

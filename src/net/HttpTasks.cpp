@@ -39,7 +39,13 @@ Attempt fetchLinkOnce(const HttpRequest& linkRequest, TransientFaultRetry& retry
     return failedWith(result, Failure::NoLink, retry.undecodable(response.body));
 }
 
-Attempt fetchDocumentOnce(const std::string& what, TransientFaultRetry& retry, LinkedDocument& result) {
+bool readDocument(const DocumentReader& read, const std::string& text, LinkedDocument& result) {
+    if (read) return read(text);
+    return Serializer::DeserializeFromBuffer(result.document, text, Serializer::JSON);
+}
+
+Attempt fetchDocumentOnce(const std::string& what, const DocumentReader& read, TransientFaultRetry& retry,
+                          LinkedDocument& result) {
     if (!RequestFactory::AcceptsContentLink(result.link, what)) {
         return failedWith(result, Failure::InsecureLink, Attempt::Failed);
     }
@@ -52,7 +58,7 @@ Attempt fetchDocumentOnce(const std::string& what, TransientFaultRetry& retry, L
                                TransientFaultRetry::IsRefusedLink(result.status);
         return failedWith(result, Failure::DocumentStatus, transient ? Attempt::Transient : Attempt::Failed);
     }
-    if (!Serializer::DeserializeFromBuffer(result.document, response.body, Serializer::JSON)) {
+    if (!readDocument(read, response.body, result)) {
         return failedWith(result, Failure::DocumentUnreadable, retry.undecodable(response.body));
     }
     result.body = std::move(response.body);
@@ -78,13 +84,13 @@ int32_t fetchStatus(HttpRequest& request, HttpResponse& response, const AbortSig
 }
 
 LinkedDocument fetchLinkedDocument(const HttpRequest& linkRequest, const std::string& what,
-                                   const AbortSignal::Ptr& abort) {
+                                   const AbortSignal::Ptr& abort, const DocumentReader& read) {
     LinkedDocument result;
     TransientFaultRetry retry(abort);
     retry.run(what, [&] {
         result = LinkedDocument();
         const Attempt link = fetchLinkOnce(linkRequest, retry, result);
-        return link == Attempt::Succeeded ? fetchDocumentOnce(what, retry, result) : link;
+        return link == Attempt::Succeeded ? fetchDocumentOnce(what, read, retry, result) : link;
     });
     return result;
 }

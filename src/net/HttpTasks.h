@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "common/AbortSignal.h"
@@ -47,11 +48,16 @@ struct LinkedDocument {
     ISerializable::json document;
 };
 
+// Reads a fetched document's text where it is kept; false when the text is
+// not JSON at all, which counts as a damaged answer.
+using DocumentReader = std::function<bool(const std::string& text)>;
+
 // Fetches the link, then the document, both again (a fresh link each time)
 // after a transient fault of either step; a link that is not https is refused
-// at once. `what` names the document in log lines.
+// at once. `what` names the document in log lines. The document is read by
+// `read`, or, without one, into the result's `document` tree.
 LinkedDocument fetchLinkedDocument(const HttpRequest& linkRequest, const std::string& what,
-                                   const AbortSignal::Ptr& abort);
+                                   const AbortSignal::Ptr& abort, const DocumentReader& read = DocumentReader());
 
 // The product manifest of game `gameId`: the backend's answer names a
 // link, whose document is returned. Empty on any failure; `notFound` tells

@@ -4,13 +4,11 @@
 
 #include "FuzzSupport.h"
 #include "model/DepotDefinition.h"
-#include "common/json/Serializer.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace VantisClient;
     DepotDefinition depot("fuzz");
-    VantisFuzz::RunReader(
-        [&] { Serializer::DeserializeFromBuffer(depot, VantisFuzz::ToText(data, size), Serializer::JSON); });
+    VantisFuzz::RunReader([&] { depot.readText(VantisFuzz::ToText(data, size)); });
     for (const RemoteFileDefinition::Ptr& file : depot.getFiles()) VantisFuzz::RequireSafePath(file->getPath(), "file");
     for (const RemoteDirDefinition::Ptr& directory : depot.getDirectories()) {
         VantisFuzz::RequireSafePath(directory->getPath(), "directory");

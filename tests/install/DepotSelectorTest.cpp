@@ -276,10 +276,7 @@ TEST_F(DepotSelectorTest, AnAbortStopsTheSelectionBeforeTheNextDepot) {
 TEST(DepotMergeTest, TheDepotListedLastWinsAndRedistributableFilesLoseTheirFlags) {
     auto depot = [](const std::string& name, const std::string& entries) {
         DepotDefinition::Ptr definition = new DepotDefinition(name);
-        ISerializable::json document;
-        EXPECT_TRUE(Serializer::DeserializeFromBuffer(document, R"({"depot": {"files": [)" + entries + "]}}",
-                                                      Serializer::JSON));
-        EXPECT_TRUE(definition->deserializeFromVersion(document, 2));
+        EXPECT_EQ(DepotDefinition::Reading::Read, definition->readText(R"({"depot": {"files": [)" + entries + "]}}"));
         return definition;
     };
     const std::string shared = R"({"path": "same.txt", "size": 1, "url": "u", "offset": 0, "hash": ")";

@@ -11,6 +11,7 @@ namespace {
 
 using VantisTest::Json;
 using VantisTest::LinkEntry;
+using Reading = DepotDefinition::Reading;
 
 class ProductDefinitionTest : public VantisTest::LoggingTest {};
 
@@ -291,14 +292,13 @@ TEST_F(ProductDefinitionTest, RedistTargetDirectoryMustStayInsideTheInstallDirec
 
 TEST_F(ProductDefinitionTest, DepotManifestSortsEntriesByKind) {
     DepotDefinition depot("m1.json");
-    ASSERT_TRUE(depot.deserializeFromVersion(Json(R"({"depot": {"files": [
+    ASSERT_EQ(Reading::Read, depot.readText(R"({"version": 2, "depot": {"files": [
         {"path": "bin/game", "size": 1, "url": "u", "hash": "h", "offset": 0},
         {"directory": true, "path": "saves"},
         {"directory": false, "path": "a"},
         {"path": "bin/game.sh", "target": "game", "symlinkType": "file"},
-        {"path": "data/x", "size": 0, "url": "", "hash": "", "offset": 0}
-    ]}})"),
-                                             1));
+        {"path": "data/x", "size": 0, "url": "", "hash": "", "offset": 0, "parts": []}
+    ], "other": [{"path": "ignored"}]}, "extra": {"files": [1]}})"));
     ASSERT_EQ(2u, depot.getFiles().size());
     EXPECT_EQ("bin/game", depot.getFiles()[0]->getPath());
     EXPECT_EQ("data/x", depot.getFiles()[1]->getPath());
@@ -306,26 +306,58 @@ TEST_F(ProductDefinitionTest, DepotManifestSortsEntriesByKind) {
     EXPECT_EQ("saves", depot.getDirectories()[0]->getPath());
     ASSERT_EQ(1u, depot.getSymLinks().size());
     EXPECT_EQ("game", depot.getSymLinks()[0]->getTarget());
-    EXPECT_EQ(1u, depot.getCurrentVersion());
+}
+
+// As a whole document tree would read: the last of a repeated key counts.
+TEST_F(ProductDefinitionTest, DepotManifestRepeatedKeysLastOneCounts) {
+    DepotDefinition depot("m1.json");
+    ASSERT_EQ(Reading::Read, depot.readText(R"({"depot": {"files": [{"directory": true, "path": "old"}],
+        "files": [{"directory": true, "path": "new"}]}})"));
+    ASSERT_EQ(1u, depot.getDirectories().size());
+    EXPECT_EQ("new", depot.getDirectories()[0]->getPath());
+    EXPECT_EQ(Reading::Read, depot.readText(R"({"depot": 1, "depot": {"files": []}})"));
+    EXPECT_TRUE(depot.getDirectories().empty());
+    EXPECT_EQ(Reading::Unusable, depot.readText(R"({"depot": {"files": []}, "depot": []})"));
 }
 
 TEST_F(ProductDefinitionTest, AnyUnusableEntryFailsTheDepot) {
-    const char* documents[] = {
-        R"({"files": []})",
-        R"({"depot": {}})",
-        R"({"depot": {"files": [{"path": "a", "url": "u", "hash": "h", "offset": 0}]}})",
-        R"({"depot": {"files": [{"path": "a", "size": 5, "url": "", "hash": "h", "offset": 0}]}})",
-        R"({"depot": {"files": [{"directory": true}]}})",
-        R"({"depot": {"files": [{"symlinkType": "file", "path": "l"}]}})",
-        R"({"depot": {"files": [{"path": "../../.bashrc", "size": 1, "url": "u", "hash": "h", "offset": 0}]}})",
-        R"({"depot": {"files": [{"directory": true, "path": "/etc/cron.d"}]}})",
-        R"({"depot": {"files": [{"path": "bin/x", "target": "../../../etc", "symlinkType": "directory"}]}})",
+    struct DepotCase {
+        const char* text;
+        Reading reading;
     };
-    for (const char* document : documents) {
-        SCOPED_TRACE(document);
+    const DepotCase cases[] = {
+        {R"({"files": []})", Reading::Unusable},
+        {R"({"depot": {}})", Reading::Unusable},
+        {R"({"depot": {"files": {}}})", Reading::Unusable},
+        {R"({"version": "two", "depot": {"files": []}})", Reading::Unusable},
+        {R"({"version": -1, "depot": {"files": []}})", Reading::Unusable},
+        {R"({"depot": {"files": [7]}})", Reading::Unusable},
+        {R"({"depot": {"files": [[]]}})", Reading::Unusable},
+        {R"({"depot": {"files": [{"path": "a", "url": "u", "hash": "h", "offset": 0}]}})", Reading::Unusable},
+        {R"({"depot": {"files": [{"path": "a", "size": "many", "url": "u", "hash": "h", "offset": 0}]}})",
+         Reading::Unusable},
+        {R"({"depot": {"files": [{"path": "a", "size": 5, "url": "", "hash": "h", "offset": 0}]}})", Reading::Unusable},
+        {R"({"depot": {"files": [{"directory": true}]}})", Reading::Unusable},
+        {R"({"depot": {"files": [{"symlinkType": "file", "path": "l"}]}})", Reading::Unusable},
+        {R"({"depot": {"files": [{"path": "../../.bashrc", "size": 1, "url": "u", "hash": "h", "offset": 0}]}})",
+         Reading::Unusable},
+        {R"({"depot": {"files": [{"directory": true, "path": "/etc/cron.d"}]}})", Reading::Unusable},
+        {R"({"depot": {"files": [{"path": "bin/x", "target": "../../../etc", "symlinkType": "directory"}]}})",
+         Reading::Unusable},
+        // An entry of the wrong kind is no excuse for text that is not JSON: that is fetched again.
+        {R"({"depot": {"files": [7, {"directory": true, "path": "a"})", Reading::NotJson},
+        {R"({"depot": {"files": []}} x)", Reading::NotJson},
+        {R"([{"depot": {"files": []}}])", Reading::NotJson},
+        {"", Reading::NotJson},
+    };
+    for (const DepotCase& c : cases) {
+        SCOPED_TRACE(c.text);
         DepotDefinition depot("m1.json");
-        EXPECT_FALSE(depot.deserializeFromVersion(Json(document), 1));
+        EXPECT_EQ(c.reading, depot.readText(c.text));
     }
+    EXPECT_TRUE(loggedError("Depot manifest m1.json lists a file entry that is not an object."));
+    EXPECT_TRUE(loggedError("Depot manifest m1.json holds no \"depot\" with a list of \"files\"."));
+    EXPECT_TRUE(loggedError("Depot manifest m1.json is not a JSON object."));
 }
 
 // Links "l0" -> "l1" -> ... -> "l<count>" -> "end": reading "l0" follows `count` links.
@@ -360,7 +392,8 @@ TEST_F(ProductDefinitionTest, LinksAreFollowedThroughTheDepotsOtherLinks) {
     for (const ChainCase& c : cases) {
         SCOPED_TRACE(c.links.substr(0, 200));
         DepotDefinition depot("m1.json");
-        EXPECT_EQ(c.ok, depot.deserializeFromVersion(Json(R"({"depot": {"files": [)" + c.links + "]}}"), 1));
+        EXPECT_EQ(c.ok ? Reading::Read : Reading::Unusable,
+                  depot.readText(R"({"depot": {"files": [)" + c.links + "]}}"));
     }
     EXPECT_TRUE(loggedError("Rejected symlink 'esc' with target 'sub/up/..' of depot manifest m1.json: through the "
                             "manifest's other links it leads outside the install directory."));
@@ -370,8 +403,8 @@ TEST_F(ProductDefinitionTest, LinksAreFollowedThroughTheDepotsOtherLinks) {
 
 TEST_F(ProductDefinitionTest, DepotCopiesShareEntriesButNotTheManifestName) {
     DepotDefinition depot("m1.json");
-    ASSERT_TRUE(depot.deserializeFromVersion(
-        Json(R"({"depot": {"files": [{"path": "a", "size": 0, "url": "", "hash": "", "offset": 0}]}})"), 1));
+    ASSERT_EQ(Reading::Read,
+              depot.readText(R"({"depot": {"files": [{"path": "a", "size": 0, "url": "", "hash": "", "offset": 0}]}})"));
     DepotDefinition copy(depot);
     EXPECT_EQ("", copy.getManifestName());
     ASSERT_EQ(1u, copy.getFiles().size());
