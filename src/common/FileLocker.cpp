@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -19,14 +18,6 @@ namespace VantisClient {
 namespace {
 
 const mode_t READ_BY_OTHERS = S_IROTH;
-
-bool contains(const std::vector<std::string>& paths, const std::string& path) {
-    return std::find(paths.begin(), paths.end(), path) != paths.end();
-}
-
-void erase(std::vector<std::string>& paths, const std::string& path) {
-    paths.erase(std::remove(paths.begin(), paths.end(), path), paths.end());
-}
 
 }  // namespace
 
@@ -48,17 +39,17 @@ bool FileLocker::performLock(const std::vector<std::string>& paths) {
 }
 
 bool FileLocker::performLock(const std::string& path) {
-    if (contains(m_lockedPaths, path)) return true;
+    if (m_lockedPaths.count(path) != 0) return true;
     struct stat status {};
     const bool exists = ::lstat(path.c_str(), &status) == 0;
     if (exists && S_ISLNK(status.st_mode)) {
         // What replaces the path replaces the link itself; what it points to is
         // not ours to change.
-        m_lockedPaths.push_back(path);
+        m_lockedPaths.insert(path);
         return true;
     }
     if (!(exists ? takeOverExisting(path, status.st_mode & 07777) : takeOverMissing(path))) return false;
-    m_lockedPaths.push_back(path);
+    m_lockedPaths.insert(path);
     if (!testForExclusiveAccess(path)) {
         Logger::LogError(
             "FileLocker: File '%s' could not be open with exclusive access rights. Cannot perform lock on this file.",
@@ -89,20 +80,20 @@ bool FileLocker::takeOverMissing(const std::string& path) {
         Logger::LogError("FileLocker: File '%s' does not exist, and could not be created.", path.c_str());
         return false;
     }
-    m_createdPaths.push_back(path);
+    m_createdPaths.insert(path);
     return true;
 }
 
 bool FileLocker::releaseLock(const std::string& path) {
-    if (!contains(m_lockedPaths, path) || !giveBack(path)) return false;
-    erase(m_lockedPaths, path);
+    if (m_lockedPaths.count(path) == 0 || !giveBack(path)) return false;
+    m_lockedPaths.erase(path);
     return true;
 }
 
 bool FileLocker::releaseLocks() {
     // Every file gets its chance, also after one failed; a failed one stays
     // locked so that a later call can try it again.
-    const std::vector<std::string> locked = m_lockedPaths;
+    const std::set<std::string> locked = m_lockedPaths;
     bool allReleased = true;
     for (const std::string& path : locked) allReleased = releaseLock(path) && allReleased;
     return allReleased;
@@ -118,13 +109,13 @@ bool FileLocker::giveBack(const std::string& path) {
         }
         m_originalModes.erase(original);
     }
-    if (contains(m_createdPaths, path)) {
+    if (m_createdPaths.count(path) != 0) {
         if (!deleteFileInternal(path)) {
             Logger::LogError("FileLocker: Could not remove the placeholder '%s': %s", path.c_str(),
                              std::strerror(errno));
             return false;
         }
-        erase(m_createdPaths, path);
+        m_createdPaths.erase(path);
     }
     return true;
 }

@@ -12,6 +12,7 @@
 #include <sys/types.h>
 
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -55,9 +56,9 @@ private:
     static bool testForExclusiveAccess(const std::string& path);
 
     // In locking order.
-    std::vector<std::string> m_lockedPaths;
+    std::set<std::string> m_lockedPaths;
     // Placeholders this locker made where nothing existed.
-    std::vector<std::string> m_createdPaths;
+    std::set<std::string> m_createdPaths;
     // The mode each existing file had before its lock; links have none.
     std::map<std::string, mode_t> m_originalModes;
     std::string m_failedPath;

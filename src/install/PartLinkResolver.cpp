@@ -5,6 +5,7 @@
 #include "common/Logger.h"
 #include "common/ProblemReporter.h"
 #include "common/ScopeTimer.h"
+#include "install/InstallDebugChannel.h"
 #include "net/HttpTasks.h"
 #include "net/RequestFactory.h"
 #include "net/SyncHTTPRequest.h"
@@ -14,7 +15,6 @@ namespace VantisClient {
 namespace {
 
 using Attempt = Http::TransientFaultRetry::Attempt;
-const char* const INSTALL_DEBUG_CHANNEL = "InstallProductDebug";
 
 PartLinkResolver::Result failedWith(EInstallResult failure) {
     PartLinkResolver::Result result;

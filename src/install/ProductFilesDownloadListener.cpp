@@ -3,6 +3,8 @@
 #include <utility>
 
 #include "common/Logger.h"
+#include "common/SecretRedactor.h"
+#include "install/InstallDebugChannel.h"
 #include "install/ResultNotification.h"
 #include "net/TransientFaultRetry.h"
 #include "net/UrlPrinter.h"
@@ -76,8 +78,9 @@ DownloadFilePartFeedback* ProductFilesDownloadListener::receivedPart(const Http:
         wrongSize->takeData(std::move(response.body));
         return wrongSize;
     }
-    Logger::LogInfo("%d bytes of %s (%s) downloaded.", static_cast<int>(response.body.size()), request.path.c_str(),
-                    part.path.c_str());
+    Logger::LogChannelInfo(INSTALL_DEBUG_CHANNEL, "%d bytes of %s (%s) downloaded.",
+                           static_cast<int>(response.body.size()), SecretRedactor::maskUrl(request.path).c_str(),
+                           part.path.c_str());
     auto* feedback =
         new DownloadFilePartFeedback(part, DownloadFilePartFeedback::PART_RECEIVED, response.statusCode);
     feedback->takeData(std::move(response.body));

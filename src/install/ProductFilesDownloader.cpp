@@ -16,6 +16,7 @@
 #include "install/DownloadSpaceReservation.h"
 #include "install/FilePartLayout.h"
 #include "install/FileSystem.h"
+#include "install/InstallDebugChannel.h"
 #include "install/InstallPathGuard.h"
 #include "install/MismatchSettlement.h"
 #include "install/PartLinkResolver.h"
@@ -33,9 +34,6 @@ namespace {
 using LastComponent = InstallPathGuard::LastComponent;
 
 const char* const FILES_NEEDED_CHANNEL = "FilesNeededForUpdate";
-// The lines of every part: off unless asked for, they would cost more than the
-// parts' own bookkeeping. Each file still has its lines at info level.
-const char* const INSTALL_DEBUG_CHANNEL = "InstallProductDebug";
 // How a part failed, for the log and for telling repeated failures apart.
 const char* const DAMAGED_PART = "damaged part";
 const char* const WRONG_SIZE_PART = "answer of the wrong size";
@@ -334,16 +332,24 @@ void ProductFilesDownloader::writeRecordsAfterAbort() {
 }
 
 bool ProductFilesDownloader::getDownloadTasksFinished() const {
-    // Asked on every pass: the file found unfinished last time mostly still is.
-    auto hinted = downloadingFiles().find(m_unfinishedFileHint);
-    if (hinted != downloadingFiles().end() && isUnfinished(*hinted->second)) return false;
-    for (const auto& entry : downloadingFiles()) {
-        if (isUnfinished(*entry.second)) {
-            m_unfinishedFileHint = entry.first;
-            return false;
-        }
+    // Asked on every pass. Files are started, and so mostly finish, in the
+    // order of the list: the search goes on from the last unfinished file and
+    // wraps around, so a finished file is passed over about once per download
+    // rather than once per pass.
+    const ProductFiles::DownloadingFiles& files = downloadingFiles();
+    auto hinted = files.find(m_unfinishedFileHint);
+    if (hinted == files.end()) hinted = files.begin();
+    return !hintUnfinished(hinted, files.end()) && !hintUnfinished(files.begin(), hinted);
+}
+
+bool ProductFilesDownloader::hintUnfinished(ProductFiles::DownloadingFiles::ConstIterator from,
+                                            ProductFiles::DownloadingFiles::ConstIterator to) const {
+    for (auto entry = from; entry != to; ++entry) {
+        if (!isUnfinished(*entry->second)) continue;
+        m_unfinishedFileHint = entry->first;
+        return true;
     }
-    return true;
+    return false;
 }
 
 bool ProductFilesDownloader::isUnfinished(const DownloadingFileInfo& file) {

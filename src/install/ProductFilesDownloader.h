@@ -135,6 +135,9 @@ private:
     static uint16_t partsInFlightLimit(int32_t wanted);
     static Poco::Timestamp::TimeDiff retryDelay(int32_t failures);
     static bool isUnfinished(const DownloadingFileInfo& file);
+    // Whether a file in [from, to) is unfinished; the first becomes the hint.
+    bool hintUnfinished(ProductFiles::DownloadingFiles::ConstIterator from,
+                        ProductFiles::DownloadingFiles::ConstIterator to) const;
 
     bool aborted() const { return m_abortSignal->isRaised(); }
     // Logs the reason when `path` is not below the downloads directory or is reached through a link.
