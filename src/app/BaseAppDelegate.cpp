@@ -461,7 +461,7 @@ void BaseAppDelegate::launchPrimaryProgram(const std::string& path, const PlayTa
     std::vector<std::string> arguments;
     if (!task.arguments.empty()) arguments.push_back(task.arguments);
     std::string error;
-    const ILaunchedProgram::Ptr program = Platform::DesktopLauncher()->launch(path, arguments, workingDirectory, error);
+    const ILaunchedProgram::Ptr program = Platform::DesktopLauncher()->launch(path, arguments, workingDirectory, {}, error);
     if (!program) {
         Logger::LogWarning("Unable to launch process %s with error %s", path.c_str(), error.c_str());
         if (gameView) gameView->gameClosed();

@@ -65,7 +65,8 @@ public:
 class RecordingLauncher : public IDesktopLauncher {
 public:
     ILaunchedProgram::Ptr launch(const std::string& path, const std::vector<std::string>& arguments,
-                                 const std::string& workingDirectory, std::string&) override {
+                                 const std::string& workingDirectory, const std::vector<std::string>&,
+                                 std::string&) override {
         launches.push_back({path, workingDirectory});
         launchArguments = arguments;
         program = std::make_shared<FakeProgram>();
