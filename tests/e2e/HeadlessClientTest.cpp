@@ -93,9 +93,9 @@ protected:
         pid_t pid = 0;
         PollUntil([&] {
             pid = static_cast<pid_t>(std::atoi(played(name + ".pid").c_str()));
-            return (pid > 0 && VantisTest::ProcessProbe(pid).command() == "sleep") || client.hasEnded();
+            return pid > 0 || client.hasEnded();
         });
-        return pid > 0 && VantisTest::ProcessProbe(pid).command() == "sleep" ? pid : 0;
+        return pid > 0 && VantisTest::ProcessProbe(pid).awaitProgram("sleep") ? pid : 0;
     }
 };
 
@@ -207,7 +207,7 @@ TEST_F(PlayTest, APlayedProgramGetsItsWordsAndNothingOfTheClientAndStopsOnSigter
         EXPECT_EQ(c.words, splitAtZeroBytes(played(std::string(c.program) + ".args")));
 
         const VantisTest::ProcessProbe probe(game);
-        const std::vector<int> descriptors = probe.descriptors();
+        const std::vector<int> descriptors = probe.settledDescriptors(STDERR_FILENO);
         EXPECT_TRUE(!descriptors.empty() && descriptors.back() <= STDERR_FILENO)
             << "the game holds descriptor " << descriptors.back() << " of the client";
         EXPECT_EQ("0000000000000000", probe.status("SigBlk"));

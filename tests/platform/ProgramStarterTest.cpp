@@ -95,10 +95,9 @@ TEST_F(ProgramStarterTest, AChildGetsNoDescriptorOrSignalStateOfTheClientAndStop
                                         {"VANTIS_PROBE_REPLACED=the child's", "VANTIS_PROBE_ADDED=added"}},
                                        pid));
     const ProcessProbe child(pid);
-    // Started means replaced by the program already.
-    EXPECT_EQ("sleep", child.command());
+    ASSERT_TRUE(child.awaitProgram("sleep"));
 
-    const std::vector<int> descriptors = child.descriptors();
+    const std::vector<int> descriptors = child.settledDescriptors(STDERR_FILENO);
     ASSERT_FALSE(descriptors.empty());
     EXPECT_LE(descriptors.back(), STDERR_FILENO) << "descriptor " << descriptors.back() << " of the client leaked";
     EXPECT_EQ(NO_SIGNALS, child.status("SigBlk"));

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "support/Sandbox.h"
+#include "support/WaitFor.h"
 
 namespace VantisTest {
 
@@ -16,6 +17,22 @@ std::vector<int> ProcessProbe::descriptors() const {
         numbers.push_back(std::stoi(entry->path().filename().string()));
     }
     std::sort(numbers.begin(), numbers.end());
+    return numbers;
+}
+
+bool ProcessProbe::awaitProgram(const std::string& program) const {
+    // The environment comes last; every program the tests start has one.
+    return WaitFor([&] { return command() == program && !environment().empty(); }, SETTLE_MS);
+}
+
+std::vector<int> ProcessProbe::settledDescriptors(int highest) const {
+    std::vector<int> numbers;
+    WaitFor(
+        [&] {
+            numbers = descriptors();
+            return numbers.empty() || numbers.back() <= highest;
+        },
+        SETTLE_MS);
     return numbers;
 }
 
