@@ -37,8 +37,9 @@ std::string launchCommand(const ProductPresentationData& product, const std::str
 const char* const HeadlessShell::INTERRUPT_MESSAGE = "HeadlessShell.Interrupt";
 const char* const HeadlessShell::LAUNCH_SETTLED_MESSAGE = "HeadlessShell.LaunchSettled";
 
-HeadlessShell::HeadlessShell(const CliRequest& request, std::ostream& output, std::ostream& errors, bool isTerminal)
-    : m_request(request), m_errors(errors), m_view(output, errors, isTerminal) {}
+HeadlessShell::HeadlessShell(const CliRequest& request, std::optional<std::string> password, std::ostream& output,
+                             std::ostream& errors, bool isTerminal)
+    : m_request(request), m_password(std::move(password)), m_errors(errors), m_view(output, errors, isTerminal) {}
 
 void HeadlessShell::onShellMessage(const ShellMessage& message) {
     {
@@ -188,7 +189,7 @@ void HeadlessShell::signInThroughLoginPage() {
     }
     std::string password;
     std::string error;
-    PasswordSource passwords(STDIN_FILENO, m_errors);
+    PasswordSource passwords(m_password, STDIN_FILENO, m_errors);
     if (!passwords.read("Password for " + m_request.user + ": ", password, error)) {
         finish(CliRequest::EXIT_SIGN_IN_FAILED, "sign-in failed: " + error);
         return;

@@ -37,7 +37,9 @@ public:
     // While an install waits for a usable backend, it is asked this often.
     static constexpr int BACKEND_RECHECK_SECONDS = 5;
 
-    HeadlessShell(const CliRequest& request, std::ostream& output, std::ostream& errors, bool isTerminal);
+    // `password` is the one the environment held when the client started, if any.
+    HeadlessShell(const CliRequest& request, std::optional<std::string> password, std::ostream& output,
+                  std::ostream& errors, bool isTerminal);
 
     // Starts the engine, carries out the request and quits; the exit status.
     int run(ClientStartup& startup);
@@ -65,6 +67,7 @@ private:
     bool signedIn() const { return m_controller.getLoginState() == SignedIn; }
 
     const CliRequest m_request;
+    const std::optional<std::string> m_password;
     std::ostream& m_errors;
     TerminalView m_view;
     BaseAppDelegate m_controller;

@@ -4,8 +4,9 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
+
+#include "common/ClientSecrets.h"
 
 namespace VantisClient {
 namespace {
@@ -41,19 +42,18 @@ private:
 
 }  // namespace
 
-const char* const PasswordSource::ENVIRONMENT_VARIABLE = "VANTIS_PASSWORD";
-
-PasswordSource::PasswordSource(int terminalDescriptor, std::ostream& prompts)
-    : m_terminal(terminalDescriptor), m_prompts(prompts) {}
+PasswordSource::PasswordSource(std::optional<std::string> fromEnvironment, int terminalDescriptor,
+                               std::ostream& prompts)
+    : m_fromEnvironment(std::move(fromEnvironment)), m_terminal(terminalDescriptor), m_prompts(prompts) {}
 
 bool PasswordSource::read(const std::string& prompt, std::string& password, std::string& error) const {
-    const char* fromEnvironment = std::getenv(ENVIRONMENT_VARIABLE);
-    if (fromEnvironment != nullptr) {
-        password = fromEnvironment;
+    if (m_fromEnvironment) {
+        password = *m_fromEnvironment;
         return true;
     }
     if (!::isatty(m_terminal)) {
-        error = std::string("no password: ") + ENVIRONMENT_VARIABLE + " is not set and there is no terminal to ask on";
+        error = std::string("no password: ") + ClientSecrets::PASSWORD_VARIABLE +
+                " is not set and there is no terminal to ask on";
         return false;
     }
     m_prompts << prompt << std::flush;

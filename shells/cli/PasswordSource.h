@@ -1,11 +1,13 @@
-// Where the headless shell gets the user's password: the environment variable
-// VANTIS_PASSWORD for scripts, else a prompt on the terminal with the typed
+// Where the headless shell gets the user's password: the one the environment
+// held when the client started (VANTIS_PASSWORD, for scripts; main takes it out
+// of the environment), else a prompt on the terminal with the typed
 // characters not echoed. Without either there is no way to ask, and that is
 // an error rather than a read of whatever the input holds.
 // Thread-safety: one caller at a time; the terminal's settings are changed
 // while it reads.
 #pragma once
 
+#include <optional>
 #include <ostream>
 #include <string>
 
@@ -13,10 +15,9 @@ namespace VantisClient {
 
 class PasswordSource {
 public:
-    static const char* const ENVIRONMENT_VARIABLE;
-
-    // Reads typed passwords from `terminalDescriptor`; the prompt goes to `prompts`.
-    PasswordSource(int terminalDescriptor, std::ostream& prompts);
+    // `fromEnvironment` is what ClientSecrets::TakePassword() found; without
+    // it, typed passwords are read from `terminalDescriptor` after a prompt on `prompts`.
+    PasswordSource(std::optional<std::string> fromEnvironment, int terminalDescriptor, std::ostream& prompts);
 
     // False with `error` when there is no password to be had. A typed
     // password ends at the line's end, which is not part of it.
@@ -26,6 +27,7 @@ private:
     bool readWithoutEcho(std::string& password, std::string& error) const;
     bool readLine(std::string& password, std::string& error) const;
 
+    std::optional<std::string> m_fromEnvironment;
     int m_terminal;
     std::ostream& m_prompts;
 };

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@
 #include "cli/CliRequest.h"
 #include "cli/HeadlessShell.h"
 #include "cli/SignalWatcher.h"
+#include "common/ClientSecrets.h"
 #include "common/EReturnCode.h"
 #include "common/Logger.h"
 #include "common/StopSignals.h"
@@ -36,6 +38,13 @@ bool wantsHelp(const std::vector<std::string>& arguments) {
         if (arguments[i] == "--help" || arguments[i] == "-h") return true;
     }
     return false;
+}
+
+// The updater starts this client anew: it needs the password from the
+// environment again, and only it is given it.
+std::vector<std::string> relaunchEnvironment(const std::optional<std::string>& password) {
+    if (!password) return {};
+    return {ClientSecrets::PasswordEntry(*password)};
 }
 
 // The exit status of a start-up code, as the system reports it.
@@ -66,6 +75,7 @@ bool createGameDirectory(const std::string& path) {
 
 int main(int argc, char** argv) {
     StopSignals::Block();
+    const std::optional<std::string> password = ClientSecrets::TakePassword();
     const std::vector<std::string> arguments(argv, argv + argc);
     if (wantsHelp(arguments)) {
         std::cout << CliRequest::Usage();
@@ -82,7 +92,7 @@ int main(int argc, char** argv) {
     Logger::SetConsoleOutput(startup.options().debugLaunch());
     int code = startup.initialise();
     if (code != RC_SUCCESS) return startupExit(code, "the client cannot start");
-    code = startup.launch(ownExecutable());
+    code = startup.launch(ownExecutable(), relaunchEnvironment(password));
     if (code == RC_LAUNCHING_UPDATER) return code;
     if (code != RC_SUCCESS) return startupExit(code, "the client cannot start");
     if (startup.gamePath().empty()) {
@@ -92,7 +102,7 @@ int main(int argc, char** argv) {
     if (request.install && !createGameDirectory(startup.gamePath())) {
         return CliRequest::EXIT_INSTALL_FAILED_BASE + static_cast<int>(EInstallResult::DiskAccessError);
     }
-    HeadlessShell shell(request, std::cout, std::cerr, isatty(STDOUT_FILENO) != 0);
+    HeadlessShell shell(request, password, std::cout, std::cerr, isatty(STDOUT_FILENO) != 0);
     SignalWatcher signals([&shell] { shell.onShellMessage(ShellMessage(HeadlessShell::INTERRUPT_MESSAGE)); });
     return shell.run(startup);
 }

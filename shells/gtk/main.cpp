@@ -9,6 +9,7 @@
 
 #include "app/ClientStartup.h"
 #include "common/ApplicationEnvironment.h"
+#include "common/ClientSecrets.h"
 #include "common/EReturnCode.h"
 #include "common/Logger.h"
 #include "common/Utilities.h"
@@ -17,6 +18,9 @@
 using namespace VantisClient;
 
 int main(int argc, char** argv) {
+    // The window signs in on its page: a password meant for the headless
+    // client goes no further, least of all to the programs this one starts.
+    ClientSecrets::TakePassword();
     const std::vector<std::string> arguments(argv, argv + argc);
     ClientStartup startup(arguments, {});
     int code = startup.initialise();
@@ -27,7 +31,8 @@ int main(int argc, char** argv) {
     if (code != RC_SUCCESS) return code;
     // The updater relaunches the shell that asked for it.
     code = startup.launch(Utilities::AppendPath(ApplicationEnvironment::GetExecutableDirectoryPath(),
-                                                "bin/vantis-client-gtk"));
+                                                "bin/vantis-client-gtk"),
+                          {});
     if (code != RC_SUCCESS) return code;
     if (!gtk_init_check(nullptr, nullptr)) {
         Logger::LogError("No display to open the window on");

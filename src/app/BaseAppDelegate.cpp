@@ -1,5 +1,8 @@
 #include "app/BaseAppDelegate.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 
 #include <Poco/Delegate.h>
@@ -11,6 +14,7 @@
 #include "common/ApplicationEnvironment.h"
 #include "common/Logger.h"
 #include "common/Utilities.h"
+#include "common/WordSplitter.h"
 #include "core/ClientCore.h"
 #include "net/RefreshTokenProvider.h"
 #include "platform/Platform.h"
@@ -29,6 +33,25 @@ bool isWebAddress(const std::string& address) {
     } catch (const Poco::Exception&) {
         return false;
     }
+}
+
+// A regular file the client may execute.
+bool isProgram(const std::string& path) {
+    struct stat status {};
+    return ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode) && ::access(path.c_str(), X_OK) == 0;
+}
+
+// The task's working directory when it names one inside the game's directory,
+// else the game's directory.
+std::string workingDirectoryOf(const PlayTaskStruct& task, const std::string& installPath) {
+    std::string workingDirectory;
+    if (task.workingDir.empty()) return installPath;
+    if (PlayTaskPath::ResolveBelow(installPath, PlayTaskPath::Compose(installPath, task.workingDir), workingDirectory)) {
+        return workingDirectory;
+    }
+    Logger::LogWarning("Working directory %s of the play task lies outside the game's directory; using %s",
+                       task.workingDir.c_str(), installPath.c_str());
+    return installPath;
 }
 
 // The base game and decimal game ids, each once: nothing that could name a
@@ -435,8 +458,10 @@ void BaseAppDelegate::launchFileTask(const ProductPresentationData& product, con
                            installPath.c_str());
         return;
     }
-    if (task.isPrimary) {
-        launchPrimaryProgram(resolved, task, installPath);
+    // A tool of the game (a settings dialog, a crash handler) is a program
+    // like the game; only documents go to the desktop's opener.
+    if (task.isPrimary || isProgram(resolved)) {
+        launchProgram(resolved, task, installPath);
         return;
     }
     std::string error;
@@ -446,22 +471,25 @@ void BaseAppDelegate::launchFileTask(const ProductPresentationData& product, con
     if (Poco::SharedPtr<GameViewHandler> gameView = gameViewHandler()) gameView->gameClosed();
 }
 
-void BaseAppDelegate::launchPrimaryProgram(const std::string& path, const PlayTaskStruct& task,
-                                           const std::string& installPath) {
-    Poco::SharedPtr<GameViewHandler> gameView = gameViewHandler();
-    if (gameView) gameView->gameStarted();
-    std::string workingDirectory = installPath;
-    if (!task.workingDir.empty() &&
-        !PlayTaskPath::ResolveBelow(installPath, PlayTaskPath::Compose(installPath, task.workingDir),
-                                    workingDirectory)) {
-        Logger::LogWarning("Working directory %s of the play task lies outside the game's directory; using %s",
-                           task.workingDir.c_str(), installPath.c_str());
-        workingDirectory = installPath;
+void BaseAppDelegate::launchProgram(const std::string& path, const PlayTaskStruct& task,
+                                    const std::string& installPath) {
+    // The card refuses a second start of the game itself; a tool started
+    // beside it would take the watch over, and the play button would come
+    // back while the game still runs.
+    if (!task.isPrimary && m_gameWatcher.isWatching()) {
+        Logger::LogWarning("Refused to launch %s: the game is running", path.c_str());
+        return;
     }
     std::vector<std::string> arguments;
-    if (!task.arguments.empty()) arguments.push_back(task.arguments);
     std::string error;
-    const ILaunchedProgram::Ptr program = Platform::DesktopLauncher()->launch(path, arguments, workingDirectory, error);
+    if (!WordSplitter::Split(task.arguments, arguments, error)) {
+        Logger::LogWarning("Refused to launch %s: its arguments cannot be read: %s", path.c_str(), error.c_str());
+        return;
+    }
+    Poco::SharedPtr<GameViewHandler> gameView = gameViewHandler();
+    if (gameView) gameView->gameStarted();
+    const ILaunchedProgram::Ptr program =
+        Platform::DesktopLauncher()->launch(path, arguments, workingDirectoryOf(task, installPath), {}, error);
     if (!program) {
         Logger::LogWarning("Unable to launch process %s with error %s", path.c_str(), error.c_str());
         if (gameView) gameView->gameClosed();

@@ -119,7 +119,8 @@ private:
     void showViewForStatus(int32_t apiStatus, EUserLoginState loginState);
     void showWhatTheGameOffers(const std::string& gameId);
     void launchFileTask(const ProductPresentationData& product, const PlayTaskStruct& task);
-    void launchPrimaryProgram(const std::string& path, const PlayTaskStruct& task, const std::string& installPath);
+    // Starts the task's program with its arguments split into words and watches it as the game.
+    void launchProgram(const std::string& path, const PlayTaskStruct& task, const std::string& installPath);
     void postInstallResult(const Poco::SharedPtr<ProductPresentationData>& product, EInstallResult result);
     void postGameClosed();
     void performShutdown();

@@ -84,12 +84,12 @@ int ClientStartup::initialise() {
     return RC_SUCCESS;
 }
 
-int ClientStartup::launch(const std::string& clientPath) {
+int ClientStartup::launch(const std::string& clientPath, const std::vector<std::string>& relaunchEnvironment) {
     Logger::LogInfo("Launch params: %s", joined(m_arguments).c_str());
     for (size_t i = 1; i < m_arguments.size(); ++i) {
         if (m_arguments[i] == RUN_WITHOUT_UPDATING_WORD) m_options.setRunWithoutUpdating();
     }
-    if (!m_options.runWithoutUpdating()) return handOverToUpdater(clientPath);
+    if (!m_options.runWithoutUpdating()) return handOverToUpdater(clientPath, relaunchEnvironment);
     if (!resolveLaunchedGame()) return RC_GAME_ID_NOT_RECOGNIZED;
     return RC_SUCCESS;
 }
@@ -110,7 +110,8 @@ std::vector<std::string> ClientStartup::positionalArguments() const {
     return positional;
 }
 
-int ClientStartup::handOverToUpdater(const std::string& clientPath) {
+int ClientStartup::handOverToUpdater(const std::string& clientPath,
+                                     const std::vector<std::string>& relaunchEnvironment) {
     Poco::JSON::Object::Ptr config;
     if (JsonFile::Read(configPath(), config) && config->has(UPDATE_CHANNEL_KEY) &&
         config->get(UPDATE_CHANNEL_KEY).isString() && config->getValue<std::string>(UPDATE_CHANNEL_KEY) == "beta") {
@@ -129,7 +130,7 @@ int ClientStartup::handOverToUpdater(const std::string& clientPath) {
     const std::string updater = Utilities::AppendPath(bundle, UPDATER_RELATIVE_PATH);
     const std::vector<std::string> arguments = m_options.createArgumentsList();
     std::string error;
-    if (!Platform::DesktopLauncher()->launch(updater, arguments, bundle, error)) {
+    if (!Platform::DesktopLauncher()->launch(updater, arguments, bundle, relaunchEnvironment, error)) {
         Logger::LogError("Unable to launch the updater %s: %s", updater.c_str(), error.c_str());
         return RC_UPDATER_RUNNING;
     }

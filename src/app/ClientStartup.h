@@ -49,8 +49,11 @@ public:
     // Without "runWithoutUpdating", starts the updater with the forwarded
     // options and returns RC_LAUNCHING_UPDATER (or RC_UPDATER_RUNNING when it
     // cannot be started); with it, checks the launched game and returns
-    // RC_SUCCESS to go on or RC_GAME_ID_NOT_RECOGNIZED.
-    int launch(const std::string& clientPath);
+    // RC_SUCCESS to go on or RC_GAME_ID_NOT_RECOGNIZED. The updater starts the
+    // client anew with its own environment plus `relaunchEnvironment`
+    // ("NAME=value" entries): what the shell took out of its environment and
+    // the next client needs again.
+    int launch(const std::string& clientPath, const std::vector<std::string>& relaunchEnvironment);
     // Starts the engine for the launched game with `controller` as its
     // listener, and the drain loop. The shell observes shell messages before.
     void startEngine(BaseAppDelegate& controller);
@@ -61,7 +64,7 @@ public:
     void quit();
 
 private:
-    int handOverToUpdater(const std::string& clientPath);
+    int handOverToUpdater(const std::string& clientPath, const std::vector<std::string>& relaunchEnvironment);
     bool resolveLaunchedGame();
     // The arguments that are no options, in order, without the program path.
     std::vector<std::string> positionalArguments() const;

@@ -1,6 +1,7 @@
 // The signals that ask a program of the family to stop (SIGINT, SIGTERM).
 // Programs block them in main before any thread starts, so that every thread
 // inherits the mask and one thread takes them with sigwait or sigtimedwait.
+// The programs the client starts get them unblocked again (ProgramStarter).
 // Thread-safety: stateless.
 #pragma once
 

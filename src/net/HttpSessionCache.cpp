@@ -6,6 +6,8 @@
 #include <Poco/NumberFormatter.h>
 #include <Poco/Timespan.h>
 
+#include "platform/ProgramStarter.h"
+
 namespace VantisClient {
 namespace Http {
 namespace {
@@ -58,6 +60,7 @@ std::unique_ptr<Poco::Net::HTTPClientSession> HttpSessionCache::open(const HttpR
     socket.connect(Poco::Net::SocketAddress(request.host, PortOf(request)), timeout);
     socket.setSendTimeout(timeout);
     socket.setReceiveTimeout(timeout);
+    ProgramStarter::KeepFromChildren(socket.impl()->sockfd());
     connected(socket.impl()->sockfd());
     // A plain session works over the TLS socket as well; the TLS session
     // class refuses to be made from a connected socket.

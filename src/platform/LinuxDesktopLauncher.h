@@ -1,4 +1,4 @@
-// Starts programs with posix_spawn and opens addresses and files through
+// Starts programs through ProgramStarter and opens addresses and files through
 // "xdg-open", each as one argv element.
 #pragma once
 
@@ -12,7 +12,8 @@ public:
     explicit LinuxDesktopLauncher(std::string opener = "xdg-open");
 
     ILaunchedProgram::Ptr launch(const std::string& path, const std::vector<std::string>& arguments,
-                                 const std::string& workingDirectory, std::string& error) override;
+                                 const std::string& workingDirectory, const std::vector<std::string>& addedEnvironment,
+                                 std::string& error) override;
     bool open(const std::string& target, std::string& error) override;
 
 private:

@@ -1,7 +1,6 @@
 #include "service/ProcessSpawner.h"
 
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 
 #include <cerrno>
@@ -12,8 +11,7 @@
 #include <Poco/Path.h>
 
 #include "common/Logger.h"
-
-extern char** environ;
+#include "platform/ProgramStarter.h"
 
 namespace VantisClient {
 namespace {
@@ -25,35 +23,6 @@ std::string directoryOf(const std::string& executable) {
     std::string directory = Poco::Path(executable).parent().toString();
     return directory.empty() ? std::string(".") : directory;
 }
-
-// posix_spawn's attributes and file actions, released on every path out.
-class SpawnSetup {
-public:
-    SpawnSetup() {
-        posix_spawnattr_init(&m_attributes);
-        posix_spawn_file_actions_init(&m_actions);
-    }
-    ~SpawnSetup() {
-        posix_spawn_file_actions_destroy(&m_actions);
-        posix_spawnattr_destroy(&m_attributes);
-    }
-    SpawnSetup(const SpawnSetup&) = delete;
-    SpawnSetup& operator=(const SpawnSetup&) = delete;
-
-    // A group of its own lets an abort end the program's helpers too.
-    int configure(const std::string& workingDirectory) {
-        int error = posix_spawnattr_setflags(&m_attributes, POSIX_SPAWN_SETPGROUP);
-        if (error == 0) error = posix_spawnattr_setpgroup(&m_attributes, 0);
-        if (error == 0) error = posix_spawn_file_actions_addchdir_np(&m_actions, workingDirectory.c_str());
-        return error;
-    }
-    const posix_spawnattr_t* attributes() const { return &m_attributes; }
-    const posix_spawn_file_actions_t* actions() const { return &m_actions; }
-
-private:
-    posix_spawnattr_t m_attributes;
-    posix_spawn_file_actions_t m_actions;
-};
 
 }  // namespace
 
@@ -69,17 +38,7 @@ bool ProcessSpawner::spawnElevated() {
 }
 
 bool ProcessSpawner::start(pid_t& child) {
-    // argv[0] is the executable; the arguments follow untouched, never through a shell.
-    std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(m_executable.c_str()));
-    for (std::string& argument : m_arguments) argv.push_back(&argument[0]);
-    argv.push_back(nullptr);
-
-    SpawnSetup setup;
-    int error = setup.configure(directoryOf(m_executable));
-    if (error == 0) {
-        error = posix_spawn(&child, m_executable.c_str(), setup.actions(), setup.attributes(), argv.data(), environ);
-    }
+    const int error = ProgramStarter::Start({m_executable, m_arguments, directoryOf(m_executable), {}}, child);
     if (error != 0) {
         Logger::LogError("Failed to start %s: %s", m_executable.c_str(), Poco::Error::getMessage(error).c_str());
         return false;

@@ -1,8 +1,10 @@
 // Runs one program of the install pipeline (a support installer) to its end:
-// the executable is started directly, each argument as its own argv element,
-// in the executable's directory, under the client's own account, in a process
-// group of its own. The spawner waits for it, and when the abort signal is
-// raised it ends the whole group: SIGTERM first, SIGKILL after a grace period.
+// the executable is started as ProgramStarter starts every program (directly,
+// each argument as its own argv element, in a process group of its own, clean
+// of the client's signal mask and descriptors), in the executable's directory,
+// under the client's own account. The spawner waits for it, and when the abort
+// signal is raised it ends the whole group: SIGTERM first, SIGKILL after a
+// grace period.
 //
 // Thread-safety: spawnElevated() runs on the task's thread; the abort signal
 // may be raised from any thread; hasStarted() and getResult() may be read from

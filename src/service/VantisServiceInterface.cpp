@@ -8,6 +8,7 @@
 #include <Poco/Timespan.h>
 
 #include "common/Logger.h"
+#include "platform/ProgramStarter.h"
 #include "service/ProtobufWriter.h"
 #include "service/ServiceLinkConstants.h"
 
@@ -111,6 +112,7 @@ VantisServiceInterface::Outcome VantisServiceInterface::attemptRequest(const std
     Poco::Net::StreamSocket socket;
     try {
         socket.connect(Poco::Net::SocketAddress(SERVICE_HOST, m_port), Poco::Timespan(CONNECT_TIMEOUT_SECONDS, 0));
+        ProgramStarter::KeepFromChildren(socket.impl()->sockfd());
         ProtobufWriter writer(socket);
         ProtobufReader reader(socket);
         const uint32_t oseq = drawSequenceNumber();

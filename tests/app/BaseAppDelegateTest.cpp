@@ -65,9 +65,11 @@ public:
 class RecordingLauncher : public IDesktopLauncher {
 public:
     ILaunchedProgram::Ptr launch(const std::string& path, const std::vector<std::string>& arguments,
-                                 const std::string& workingDirectory, std::string&) override {
+                                 const std::string& workingDirectory, const std::vector<std::string>& addedEnvironment,
+                                 std::string&) override {
         launches.push_back({path, workingDirectory});
         launchArguments = arguments;
+        launchEnvironment = addedEnvironment;
         program = std::make_shared<FakeProgram>();
         return program;
     }
@@ -78,6 +80,7 @@ public:
 
     std::vector<std::pair<std::string, std::string>> launches;
     std::vector<std::string> launchArguments;
+    std::vector<std::string> launchEnvironment;
     std::vector<std::string> opened;
     std::shared_ptr<FakeProgram> program;
 };
@@ -371,15 +374,18 @@ TEST_F(BaseAppDelegateTest, OnlyProgramsInsideTheGamesDirectoryAreStarted) {
 }
 
 TEST_F(BaseAppDelegateTest, ThePlayButtonComesBackWhenTheGameEnds) {
-    PlayTaskStruct play = fileTask("Play", "bin/game", true);
-    play.arguments = "-windowed -skip intro";
-    startWith(installedProduct({play}), SignedIn, APIStatusResult::STATUS_OFFLINE);
+    const Poco::SharedPtr<ProductPresentationData> product =
+        installedProduct({fileTask("Play", "bin/game", true), fileTask("Settings", "bin/settings", false)});
+    sandbox.writeFile("Library/Sample/bin/settings", "#!/bin/sh\n");
+    ASSERT_EQ(0, ::chmod(sandbox.path("Library/Sample/bin/settings").c_str(), 0755));
+    startWith(product, SignedIn, APIStatusResult::STATUS_OFFLINE);
     launch(R"({"Command":"LaunchPrimaryPlayTask","Arguments":{}})");
     ASSERT_EQ(1u, launcher->launches.size());
-    EXPECT_EQ(std::vector<std::string>{"-windowed -skip intro"}, launcher->launchArguments);
     EXPECT_EQ(1u, shell.named(ShellMessage::GAME_STARTED).size());
-    // Running: a second primary launch is refused.
+    // Running: a second primary launch is refused, and so is a tool of the
+    // game, which would take the watch over from it.
     launch(R"({"Command":"LaunchPrimaryPlayTask","Arguments":{}})");
+    launch(R"({"Command":"LaunchPlayTask","Arguments":{"PlayTaskIndex":1}})");
     EXPECT_EQ(1u, launcher->launches.size());
 
     launcher->program->ended = true;
@@ -395,6 +401,55 @@ TEST_F(BaseAppDelegateTest, ThePlayButtonComesBackWhenTheGameEnds) {
               }());
     launch(R"({"Command":"LaunchPrimaryPlayTask","Arguments":{}})");
     EXPECT_EQ(2u, launcher->launches.size());
+}
+
+TEST_F(BaseAppDelegateTest, ProgramsOfPlayTasksGetTheirArgumentsAsWordsAndDocumentsGoToTheOpener) {
+    installedProduct({});
+    sandbox.writeFile("Library/Sample/bin/tool", "#!/bin/sh\n");
+    ASSERT_EQ(0, ::chmod(sandbox.path("Library/Sample/bin/tool").c_str(), 0755));
+    sandbox.writeFile("Library/Sample/docs/manual.txt", "Read me.\n");
+    const auto withArguments = [](PlayTaskStruct task, const std::string& arguments) {
+        task.arguments = arguments;
+        return task;
+    };
+    const PlayTaskStruct play = fileTask("Play", "bin/game", true);
+    const PlayTaskStruct tool = fileTask("Tool", "bin/tool", false);
+    const struct {
+        const char* name;
+        PlayTaskStruct task;
+        bool started;
+        std::vector<std::string> arguments;
+        bool opened;
+    } cases[] = {
+        {"the game", withArguments(play, "-windowed  -nosound"), true, {"-windowed", "-nosound"}, false},
+        {"the game without arguments", play, true, {}, false},
+        {"a tool of the game", withArguments(tool, "--profile 'Player One' \"\""), true, {"--profile", "Player One", ""},
+         false},
+        {"the game with an open quote", withArguments(play, "--name 'Player"), false, {}, false},
+        {"a tool with an open quote", withArguments(tool, "\"x"), false, {}, false},
+        {"a document", fileTask("Manual", "docs/manual.txt", false), false, {}, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        launcher->launches.clear();
+        launcher->opened.clear();
+        ShellRecorder recorder;
+        ScriptedController fresh;
+        fresh.setCurrentGameId(GAME_ID);
+        fresh.product = installedProduct({c.task});
+        fresh.setLoginState(SignedIn);
+        fresh.onCoreInitialized(ready(APIStatusResult::STATUS_OFFLINE));
+        fresh.gameViewHandler()->onMessageFromBrowser(R"({"Command":"LaunchPlayTask","Arguments":{"PlayTaskIndex":0}})");
+        ASSERT_EQ(c.started ? 1u : 0u, launcher->launches.size());
+        EXPECT_EQ(c.started ? 1u : 0u, recorder.named(ShellMessage::GAME_STARTED).size());
+        EXPECT_EQ(c.opened ? 1u : 0u, launcher->opened.size());
+        if (!c.started) continue;
+        EXPECT_EQ(c.arguments, launcher->launchArguments);
+        // The game gets nothing of the client's environment beyond what every child gets.
+        EXPECT_TRUE(launcher->launchEnvironment.empty());
+        launcher->program->ended = true;
+        EXPECT_TRUE(VantisTest::WaitFor([&] { return !recorder.named(ShellMessage::GAME_ENDED).empty(); }));
+    }
 }
 
 TEST_F(BaseAppDelegateTest, OnlyWebAddressesAndFilesOfTheGameAreOpened) {

@@ -26,10 +26,11 @@ class RecordingLauncher : public IDesktopLauncher {
 public:
     explicit RecordingLauncher(bool starts) : m_starts(starts) {}
 
-    ILaunchedProgram::Ptr launch(const std::string& path, const std::vector<std::string>& given,
-                                 const std::string&, std::string& error) override {
+    ILaunchedProgram::Ptr launch(const std::string& path, const std::vector<std::string>& given, const std::string&,
+                                 const std::vector<std::string>& addedEnvironment, std::string& error) override {
         program = path;
         arguments = given;
+        environment = addedEnvironment;
         if (!m_starts) error = "No such file or directory";
         return m_starts ? std::make_shared<StartedProgram>() : nullptr;
     }
@@ -37,6 +38,7 @@ public:
 
     std::string program;
     Arguments arguments;
+    std::vector<std::string> environment;
 
 private:
     class StartedProgram : public ILaunchedProgram {
@@ -101,16 +103,18 @@ TEST_F(ClientStartupTest, ANormalLaunchHandsTheOptionsOverToTheUpdater) {
         sandbox.writeFile("Config.json", c.config);
         auto launcher = useLauncher(true);
         ClientStartup startup(c.arguments, {{"install", CmdlineOptions::EOptionKind::Flag}});
-        EXPECT_EQ(RC_LAUNCHING_UPDATER, startup.launch("/bin/the-shell"));
+        EXPECT_EQ(RC_LAUNCHING_UPDATER, startup.launch("/bin/the-shell", {"VANTIS_PASSWORD=p w"}));
         const std::string bundle = ApplicationEnvironment::GetExecutableDirectoryPath();
         EXPECT_EQ(Utilities::AppendPath(bundle, "libexec/vantis/vantis-updater"), launcher->program);
         EXPECT_TRUE(contains(launcher->arguments, "--bundlePath=" + bundle));
         for (const std::string& argument : c.expected) EXPECT_TRUE(contains(launcher->arguments, argument)) << argument;
         for (const std::string& argument : c.unexpected) EXPECT_FALSE(contains(launcher->arguments, argument));
+        // The client the updater starts anew signs in with the password this one was given.
+        EXPECT_EQ(std::vector<std::string>{"VANTIS_PASSWORD=p w"}, launcher->environment);
     }
     useLauncher(false);
     ClientStartup failing({"vantis-client", "/games/y", "34"}, {});
-    EXPECT_EQ(RC_UPDATER_RUNNING, failing.launch("/bin/the-shell"));
+    EXPECT_EQ(RC_UPDATER_RUNNING, failing.launch("/bin/the-shell", {}));
 }
 
 TEST_F(ClientStartupTest, TheLaunchedGameMustBeAPlainDecimalId) {
@@ -132,7 +136,7 @@ TEST_F(ClientStartupTest, TheLaunchedGameMustBeAPlainDecimalId) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.arguments[2]);
         ClientStartup startup(c.arguments, {});
-        EXPECT_EQ(c.code, startup.launch("/bin/the-shell"));
+        EXPECT_EQ(c.code, startup.launch("/bin/the-shell", {}));
         if (c.code != RC_SUCCESS) continue;
         EXPECT_EQ(c.gameId, startup.gameId());
         EXPECT_EQ(c.gamePath, startup.gamePath());

@@ -17,7 +17,7 @@ namespace {
 class RecordingLauncher : public IDesktopLauncher {
 public:
     ILaunchedProgram::Ptr launch(const std::string&, const std::vector<std::string>&, const std::string&,
-                                 std::string& error) override {
+                                 const std::vector<std::string>&, std::string& error) override {
         error = "not in tests";
         return nullptr;
     }

@@ -2,7 +2,7 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <cstdlib>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -46,9 +46,6 @@ std::string readAvailable(int descriptor) {
 
 class PasswordSourceTest : public ::testing::Test {
 protected:
-    void SetUp() override { ::unsetenv(PasswordSource::ENVIRONMENT_VARIABLE); }
-    void TearDown() override { ::unsetenv(PasswordSource::ENVIRONMENT_VARIABLE); }
-
     std::ostringstream prompts;
 };
 
@@ -61,16 +58,15 @@ TEST_F(PasswordSourceTest, TheEnvironmentFirstAndNoTerminalIsAnError) {
     FileDescriptor writeEnd(pipeEnds[1]);
     // What the input holds is no password when nobody could be asked for it.
     ASSERT_EQ(7, ::write(writeEnd.get(), "piped\n\n", 7));
-    PasswordSource source(readEnd.get(), prompts);
     std::string password;
     std::string error;
 
-    EXPECT_FALSE(source.read("Password: ", password, error));
+    EXPECT_FALSE(PasswordSource(std::nullopt, readEnd.get(), prompts).read("Password: ", password, error));
     EXPECT_NE(std::string::npos, error.find("VANTIS_PASSWORD")) << error;
     EXPECT_EQ("", password);
 
-    ::setenv(PasswordSource::ENVIRONMENT_VARIABLE, "from the environment", 1);
-    EXPECT_TRUE(source.read("Password: ", password, error));
+    EXPECT_TRUE(PasswordSource(std::string("from the environment"), readEnd.get(), prompts)
+                    .read("Password: ", password, error));
     EXPECT_EQ("from the environment", password);
     EXPECT_EQ("", prompts.str());
 }
@@ -90,7 +86,7 @@ TEST_F(PasswordSourceTest, ATerminalIsAskedWithoutEchoAndLeftAsItWas) {
             EXPECT_EQ(12, ::write(master.get(), "s3cret word\n", 12));
         }
     });
-    PasswordSource source(terminal.get(), prompts);
+    PasswordSource source(std::nullopt, terminal.get(), prompts);
     std::string password;
     std::string error;
     const bool read = source.read("Password: ", password, error);

@@ -1,18 +1,26 @@
 // The built vantis-client run as a user or a script runs it, against the real
 // backend in this process: sign-in, install, play, the stored token, updates,
-// refusals with their exit statuses, and an install stopped by SIGTERM and then
-// resumed. Kills and damage are InterruptionAndDamageTest's.
+// refusals with their exit statuses, an install stopped by SIGTERM and then
+// resumed, and what a played program gets from the client. Kills and damage
+// are InterruptionAndDamageTest's.
 #include <signal.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdlib>
+#include <filesystem>
 #include <memory>
+#include <sstream>
 #include <string>
+#include <vector>
 
+#include <Poco/JSON/Parser.h>
 #include <gtest/gtest.h>
 
 #include "HeadlessClientFixture.h"
 #include "common/EReturnCode.h"
+#include "support/ProcessProbe.h"
 
 namespace VantisClient {
 namespace {
@@ -37,8 +45,59 @@ const int EXIT_INSTALL_ABORTED = 11;
 const int EXIT_NOT_AUTHORIZED = 16;
 const int EXIT_UNKNOWN_GAME = 18;
 const int EXIT_SIGN_IN_FAILED = 20;
+const int EXIT_PLAY_FAILED = 21;
 const int EXIT_USAGE = 64;
 const int EXIT_GAME_ID_NOT_RECOGNIZED = RC_GAME_ID_NOT_RECOGNIZED & 0xFF;
+// A played program that does not end this long after SIGTERM never will.
+const int GAME_STOP_TIMEOUT_MS = 10000;
+
+std::vector<std::string> splitAtZeroBytes(const std::string& text) {
+    std::vector<std::string> words;
+    std::istringstream stream(text);
+    for (std::string word; std::getline(stream, word, '\0');) words.push_back(word);
+    return words;
+}
+
+bool isAlive(pid_t pid) { return ::kill(pid, 0) == 0; }
+
+class PlayTest : public HeadlessClientTest {
+protected:
+    // A program of the game that records its arguments (NUL-terminated) and
+    // its process id under "played/<name>" in the sandbox, then becomes a
+    // long sleep: what the test then sees in /proc is what the client gave it.
+    void writeRecordingProgram(const std::string& relative) {
+        const std::string played = sandbox.path("played");
+        VantisTest::WriteFileBytes(input(relative), "#!/bin/sh\nout='" + played +
+                                                        "'/$(basename \"$0\")\n"
+                                                        "for a in \"$@\"; do printf '%s\\0' \"$a\"; done >\"$out.args\"\n"
+                                                        "echo $$ >\"$out.pid\"\n"
+                                                        "exec sleep 600\n");
+        ASSERT_EQ(0, chmod(input(relative).c_str(), 0755));
+        std::filesystem::create_directories(played);
+    }
+
+    void setPlayTasks(const std::string& tasks) {
+        const std::string path = sandbox.path("input/game.json");
+        Poco::JSON::Object::Ptr game =
+            Poco::JSON::Parser().parse(VantisTest::ReadFileBytes(path)).extract<Poco::JSON::Object::Ptr>();
+        game->set("playTasks", Poco::JSON::Parser().parse(tasks));
+        std::ostringstream text;
+        game->stringify(text);
+        VantisTest::WriteFileBytes(path, text.str());
+    }
+
+    std::string played(const std::string& file) const { return VantisTest::ReadFileBytes(sandbox.path("played/" + file)); }
+
+    // The played program once it has become the sleep; 0 when it never did.
+    pid_t playedProgram(const std::string& name, ClientProcess& client) const {
+        pid_t pid = 0;
+        PollUntil([&] {
+            pid = static_cast<pid_t>(std::atoi(played(name + ".pid").c_str()));
+            return pid > 0 || client.hasEnded();
+        });
+        return pid > 0 && VantisTest::ProcessProbe(pid).awaitProgram("sleep") ? pid : 0;
+    }
+};
 
 TEST_F(HeadlessClientTest, SignsInInstallsAndPlaysThenStartsOnTheStoredTokenAndFetchesOnlyWhatChanged) {
     // The game says where it runs from, so that its line shows it started from the install.
@@ -117,6 +176,58 @@ TEST_F(HeadlessClientTest, SigtermStopsARunningInstallWithItsStatusAndTheNextRun
     const ClientRun resumed = run(launch);
     ASSERT_EQ(0, resumed.status) << resumed;
     expectInstalledAsTheSource("en", true);
+}
+
+TEST_F(PlayTest, APlayedProgramGetsItsWordsAndNothingOfTheClientAndStopsOnSigterm) {
+    writeRecordingProgram("bin/game");
+    writeRecordingProgram("bin/tool");
+    setPlayTasks(R"([
+        {"isPrimary": true, "name": "Play", "type": "FileTask", "path": "bin/game",
+         "arguments": "-windowed  -nosound 'Green Hills' \"\""},
+        {"name": "Tool", "type": "FileTask", "path": "bin/tool", "arguments": "--check \"a \\\"b\\\"\""},
+        {"name": "Broken", "type": "FileTask", "path": "bin/tool", "arguments": "--name 'never closed"}])");
+    repack(42);
+    ASSERT_EQ(0, run(SignIn("player", PASSWORD, {"--install"})).status);
+
+    const struct {
+        const char* play;
+        const char* program;
+        std::vector<std::string> words;
+    } cases[] = {
+        {"--play", "game", {"-windowed", "-nosound", "Green Hills", ""}},
+        // A task other than the game's own that names a program of the game.
+        {"--play=Tool", "tool", {"--check", "a \"b\""}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.play);
+        // The password comes with every run, as scripts pass it.
+        std::unique_ptr<ClientProcess> client = start(Launch{SampleGame::BASE_ID, true, PASSWORD, {c.play}});
+        const pid_t game = playedProgram(c.program, *client);
+        ASSERT_NE(0, game) << finish(*client);
+        EXPECT_EQ(c.words, splitAtZeroBytes(played(std::string(c.program) + ".args")));
+
+        const VantisTest::ProcessProbe probe(game);
+        const std::vector<int> descriptors = probe.settledDescriptors(STDERR_FILENO);
+        EXPECT_TRUE(!descriptors.empty() && descriptors.back() <= STDERR_FILENO)
+            << "the game holds descriptor " << descriptors.back() << " of the client";
+        EXPECT_EQ("0000000000000000", probe.status("SigBlk"));
+        const std::vector<std::string> environment = probe.environment();
+        for (const std::string& entry : environment) EXPECT_NE(0u, entry.rfind("VANTIS_PASSWORD=", 0)) << entry;
+        EXPECT_NE(environment.end(), std::find(environment.begin(), environment.end(), "VANTIS_HOME=" + home));
+
+        // The client ends with its game; a game that ignores SIGTERM keeps it waiting.
+        ASSERT_EQ(0, ::kill(game, SIGTERM));
+        const ClientRun ended = finish(*client, GAME_STOP_TIMEOUT_MS);
+        if (isAlive(game)) ::kill(game, SIGKILL);
+        EXPECT_EQ(0, ended.status) << "the game did not stop on SIGTERM\n" << ended;
+    }
+
+    std::filesystem::remove(sandbox.path("played/tool.pid"));
+    const ClientRun broken = run(OnStoredToken({"--play=Broken"}));
+    EXPECT_EQ(EXIT_PLAY_FAILED, broken.status) << broken;
+    EXPECT_NE(std::string::npos,
+              VantisTest::ReadFileBytes(home + "/Logs/VantisClient.log").find("its arguments cannot be read"));
+    EXPECT_FALSE(std::filesystem::exists(sandbox.path("played/tool.pid")));
 }
 
 }  // namespace
