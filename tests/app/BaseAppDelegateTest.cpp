@@ -163,6 +163,15 @@ protected:
         controller.gameViewHandler()->onMessageFromBrowser(command);
     }
 
+    // A signed-in controller of its own, whose installed game has the one task, asked `command` from the card.
+    void askAlone(ScriptedController& alone, const PlayTaskStruct& task, const std::string& command) {
+        alone.setCurrentGameId(GAME_ID);
+        alone.product = installedProduct({task});
+        alone.setLoginState(SignedIn);
+        alone.onCoreInitialized(ready(APIStatusResult::STATUS_OFFLINE));
+        alone.gameViewHandler()->onMessageFromBrowser(command);
+    }
+
     static bool tokenStored() {
         std::string token;
         return RefreshTokenProvider::get(token);
@@ -355,11 +364,7 @@ TEST_F(BaseAppDelegateTest, OnlyProgramsInsideTheGamesDirectoryAreStarted) {
         launcher->launches.clear();
         ShellRecorder recorder;
         ScriptedController fresh;
-        fresh.setCurrentGameId(GAME_ID);
-        fresh.product = installedProduct({c.task});
-        fresh.setLoginState(SignedIn);
-        fresh.onCoreInitialized(ready(APIStatusResult::STATUS_OFFLINE));
-        fresh.gameViewHandler()->onMessageFromBrowser(R"({"Command":"LaunchPrimaryPlayTask","Arguments":{}})");
+        askAlone(fresh, c.task, R"({"Command":"LaunchPrimaryPlayTask","Arguments":{}})");
         ASSERT_EQ(c.launched ? 1u : 0u, launcher->launches.size());
         if (c.launched) {
             char real[PATH_MAX];
@@ -435,11 +440,7 @@ TEST_F(BaseAppDelegateTest, ProgramsOfPlayTasksGetTheirArgumentsAsWordsAndDocume
         launcher->opened.clear();
         ShellRecorder recorder;
         ScriptedController fresh;
-        fresh.setCurrentGameId(GAME_ID);
-        fresh.product = installedProduct({c.task});
-        fresh.setLoginState(SignedIn);
-        fresh.onCoreInitialized(ready(APIStatusResult::STATUS_OFFLINE));
-        fresh.gameViewHandler()->onMessageFromBrowser(R"({"Command":"LaunchPlayTask","Arguments":{"PlayTaskIndex":0}})");
+        askAlone(fresh, c.task, R"({"Command":"LaunchPlayTask","Arguments":{"PlayTaskIndex":0}})");
         ASSERT_EQ(c.started ? 1u : 0u, launcher->launches.size());
         EXPECT_EQ(c.started ? 1u : 0u, recorder.named(ShellMessage::GAME_STARTED).size());
         EXPECT_EQ(c.opened ? 1u : 0u, launcher->opened.size());
