@@ -92,8 +92,7 @@ int main(int argc, char** argv) {
     Logger::SetConsoleOutput(startup.options().debugLaunch());
     int code = startup.initialise();
     if (code != RC_SUCCESS) return startupExit(code, "the client cannot start");
-    code = startup.launch(ownExecutable(), relaunchEnvironment(password));
-    if (code == RC_LAUNCHING_UPDATER) return code;
+    code = startup.launch(ownExecutable(), relaunchEnvironment(password), ClientStartup::UpdaterHandOver::ReplaceClient);
     if (code != RC_SUCCESS) return startupExit(code, "the client cannot start");
     if (startup.gamePath().empty()) {
         std::cerr << "vantis-client: the game's directory is needed: --path=DIR\n" << CliRequest::Usage();

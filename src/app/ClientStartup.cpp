@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 
 #include <Poco/Path.h>
 #include <Poco/String.h>
@@ -12,7 +13,6 @@
 #include "app/DefaultSettings.h"
 #include "bridge/WebCacheSeeder.h"
 #include "common/ApplicationEnvironment.h"
-#include "common/BuildInfo.h"
 #include "common/Constants.h"
 #include "common/EReturnCode.h"
 #include "common/EngineSettings.h"
@@ -23,6 +23,7 @@
 #include "net/HostProvider.h"
 #include "net/RefreshTokenProvider.h"
 #include "platform/Platform.h"
+#include "platform/ProgramStarter.h"
 #include "service/VantisServiceInterface.h"
 
 namespace VantisClient {
@@ -37,6 +38,13 @@ std::string configPath() {
     return Utilities::AppendPath(ApplicationEnvironment::GetApplicationSupportRootPath(), "Config.json");
 }
 
+// A relative game path names a place below the directory the client was
+// started in; the engine, the service and a client the updater starts need
+// the whole path.
+std::string absolutePath(const std::string& path) {
+    return path.empty() ? path : Poco::Path(path).absolute().toString();
+}
+
 // A game id names a directory and a database: only a plain decimal id may.
 bool isPlainGameId(const std::string& gameId) {
     if (gameId.empty() || gameId.size() > 20) return false;
@@ -44,6 +52,37 @@ bool isPlainGameId(const std::string& gameId) {
         if (c < '0' || c > '9') return false;
     }
     return true;
+}
+
+struct UpdaterVersion {
+    std::string shortVersion = "unknown";
+    std::string buildVersion = "unknown";
+};
+
+// The updater tells its version as "vantis-updater VERSION (BUILD)".
+UpdaterVersion askUpdaterVersion(const std::string& updater) {
+    UpdaterVersion version;
+    std::string output;
+    std::string error;
+    const size_t outputLimit = 4096;
+    ProgramStarter::Request request;
+    request.program = updater;
+    request.arguments = {"--version"};
+    if (!ProgramStarter::Capture(request, ClientStartup::UPDATER_VERSION_WAIT_MS, outputLimit, output, error)) {
+        Logger::LogWarning("The updater %s did not tell its version: %s", updater.c_str(), error.c_str());
+        return version;
+    }
+    const size_t versionStart = output.find(' ');
+    const size_t buildStart = output.find(" (", versionStart == std::string::npos ? 0 : versionStart + 1);
+    const size_t buildEnd = output.rfind(')');
+    if (versionStart == std::string::npos || buildStart == std::string::npos || buildEnd == std::string::npos ||
+        buildEnd < buildStart) {
+        Logger::LogWarning("The updater %s told its version in an unknown form: %s", updater.c_str(), output.c_str());
+        return version;
+    }
+    version.shortVersion = output.substr(versionStart + 1, buildStart - versionStart - 1);
+    version.buildVersion = output.substr(buildStart + 2, buildEnd - buildStart - 2);
+    return version;
 }
 
 std::string systemRelease() {
@@ -73,7 +112,8 @@ int ClientStartup::initialise() {
     const int waitMs = m_options.waitForPreviousInstance() ? PREVIOUS_INSTANCE_WAIT_MS : 0;
     std::string error;
     if (!m_instanceLock.acquire(ApplicationEnvironment::GetApplicationSupportRootPath(), waitMs, error)) {
-        Logger::LogWarning("Client is already running, closing... (%s)", error.c_str());
+        Logger::LogInfo("The instance lock: %s", error.c_str());
+        Logger::LogWarning("Client is already running, closing...");
         return RC_ANOTHER_INSTANCE_RUNNING;
     }
     if (m_arguments.size() < 3) {
@@ -84,19 +124,21 @@ int ClientStartup::initialise() {
     return RC_SUCCESS;
 }
 
-int ClientStartup::launch(const std::string& clientPath, const std::vector<std::string>& relaunchEnvironment) {
+int ClientStartup::launch(const std::string& clientPath, const std::vector<std::string>& relaunchEnvironment,
+                          UpdaterHandOver handOver) {
     Logger::LogInfo("Launch params: %s", joined(m_arguments).c_str());
     for (size_t i = 1; i < m_arguments.size(); ++i) {
         if (m_arguments[i] == RUN_WITHOUT_UPDATING_WORD) m_options.setRunWithoutUpdating();
     }
-    if (!m_options.runWithoutUpdating()) return handOverToUpdater(clientPath, relaunchEnvironment);
+    if (m_options.gamePath()) m_options.replaceGamePath(absolutePath(*m_options.gamePath()));
+    if (!m_options.runWithoutUpdating()) return handOverToUpdater(clientPath, relaunchEnvironment, handOver);
     if (!resolveLaunchedGame()) return RC_GAME_ID_NOT_RECOGNIZED;
     return RC_SUCCESS;
 }
 
 bool ClientStartup::resolveLaunchedGame() {
     const std::vector<std::string> positional = positionalArguments();
-    m_gamePath = m_options.gamePath() ? *m_options.gamePath() : (positional.size() > 0 ? positional[0] : "");
+    m_gamePath = m_options.gamePath() ? *m_options.gamePath() : absolutePath(positional.size() > 0 ? positional[0] : "");
     m_gameId = m_options.gameId() ? *m_options.gameId() : (positional.size() > 1 ? positional[1] : "");
     if (isPlainGameId(m_gameId)) return true;
     Logger::LogError("The game id '%s' is not a decimal game id of 1 to 20 digits; closing.", m_gameId.c_str());
@@ -111,7 +153,22 @@ std::vector<std::string> ClientStartup::positionalArguments() const {
 }
 
 int ClientStartup::handOverToUpdater(const std::string& clientPath,
-                                     const std::vector<std::string>& relaunchEnvironment) {
+                                     const std::vector<std::string>& relaunchEnvironment, UpdaterHandOver handOver) {
+    prepareUpdaterOptions(clientPath);
+    const std::string bundle = ApplicationEnvironment::GetExecutableDirectoryPath();
+    const std::string updater = Utilities::AppendPath(bundle, UPDATER_RELATIVE_PATH);
+    const std::vector<std::string> arguments = m_options.createArgumentsList();
+    if (handOver == UpdaterHandOver::ReplaceClient) return replaceWithUpdater(updater, arguments, relaunchEnvironment);
+    std::string error;
+    if (!Platform::DesktopLauncher()->launch(updater, arguments, bundle, relaunchEnvironment, error)) {
+        Logger::LogError("Unable to launch the updater %s: %s", updater.c_str(), error.c_str());
+        return RC_UPDATER_RUNNING;
+    }
+    announceHandOver(updater, arguments);
+    return RC_LAUNCHING_UPDATER;
+}
+
+void ClientStartup::prepareUpdaterOptions(const std::string& clientPath) {
     Poco::JSON::Object::Ptr config;
     if (JsonFile::Read(configPath(), config) && config->has(UPDATE_CHANNEL_KEY) &&
         config->get(UPDATE_CHANNEL_KEY).isString() && config->getValue<std::string>(UPDATE_CHANNEL_KEY) == "beta") {
@@ -122,23 +179,30 @@ int ClientStartup::handOverToUpdater(const std::string& clientPath,
     m_options.setInstallationPath(Poco::Path(bundle).makeParent().toString());
     if (!m_options.gamePath() && !m_options.gameId()) {
         const std::vector<std::string> positional = positionalArguments();
-        if (positional.size() > 0) m_options.setGamePath(positional[0]);
+        if (positional.size() > 0) m_options.setGamePath(absolutePath(positional[0]));
         if (positional.size() > 1) m_options.setGameId(positional[1]);
     }
     // The updater relaunches the shell that asked for it.
     m_options.setClientPath(clientPath);
-    const std::string updater = Utilities::AppendPath(bundle, UPDATER_RELATIVE_PATH);
-    const std::vector<std::string> arguments = m_options.createArgumentsList();
-    std::string error;
-    if (!Platform::DesktopLauncher()->launch(updater, arguments, bundle, relaunchEnvironment, error)) {
-        Logger::LogError("Unable to launch the updater %s: %s", updater.c_str(), error.c_str());
-        return RC_UPDATER_RUNNING;
-    }
-    Logger::LogInfo("VantisUpdater location %s. Version: %s (%s)", updater.c_str(), BuildInfo::Version(),
-                    BuildInfo::BuildTime());
+}
+
+void ClientStartup::announceHandOver(const std::string& updater, const std::vector<std::string>& arguments) {
+    const UpdaterVersion version = askUpdaterVersion(updater);
+    Logger::LogInfo("VantisUpdater location %s. Version: %s (%s)", updater.c_str(), version.shortVersion.c_str(),
+                    version.buildVersion.c_str());
     Logger::LogInfo("Params: %s", joined(arguments).c_str());
     if (!m_options.skipServiceRunningCheck()) VantisServiceInterface().stopService();
-    return RC_LAUNCHING_UPDATER;
+}
+
+int ClientStartup::replaceWithUpdater(const std::string& updater, const std::vector<std::string>& arguments,
+                                      const std::vector<std::string>& relaunchEnvironment) {
+    // Said before the hand-over: once it succeeds, nothing of this client is left to say it.
+    announceHandOver(updater, arguments);
+    Logger::Close();
+    const int reason = ProgramStarter::Replace(updater, arguments, relaunchEnvironment);
+    Logger::Reopen();
+    Logger::LogError("Unable to launch the updater %s: %s", updater.c_str(), std::strerror(reason));
+    return RC_UPDATER_RUNNING;
 }
 
 void ClientStartup::startEngine(BaseAppDelegate& controller) {

@@ -30,6 +30,13 @@ public:
     static const char* const CONFIG_HOST_VARIABLE;
     // How long a relaunched client waits for the instance that started the updater.
     static constexpr int PREVIOUS_INSTANCE_WAIT_MS = 15000;
+    // How long the updater is given to tell its version.
+    static constexpr int UPDATER_VERSION_WAIT_MS = 5000;
+
+    // How the updater takes over: a window's client starts it beside itself
+    // and ends; a terminal's client becomes it, so that the job, its exit
+    // status, Ctrl-C and the terminal carry through to the client it starts.
+    enum class UpdaterHandOver { StartBeside, ReplaceClient };
 
     // `shellOptions` are the shell's own options beside the client's; they are
     // parsed and forwarded to the updater like the others.
@@ -46,14 +53,16 @@ public:
     // Logging, single instance and the argument count: RC_SUCCESS to go on,
     // else the code to exit with.
     int initialise();
-    // Without "runWithoutUpdating", starts the updater with the forwarded
-    // options and returns RC_LAUNCHING_UPDATER (or RC_UPDATER_RUNNING when it
-    // cannot be started); with it, checks the launched game and returns
+    // Without "runWithoutUpdating", hands over to the updater with the
+    // forwarded options (a relative game path made absolute) and returns
+    // RC_LAUNCHING_UPDATER, or RC_UPDATER_RUNNING when it cannot be started; a
+    // client that replaces itself returns only then. With it, checks the launched game and returns
     // RC_SUCCESS to go on or RC_GAME_ID_NOT_RECOGNIZED. The updater starts the
     // client anew with its own environment plus `relaunchEnvironment`
     // ("NAME=value" entries): what the shell took out of its environment and
     // the next client needs again.
-    int launch(const std::string& clientPath, const std::vector<std::string>& relaunchEnvironment);
+    int launch(const std::string& clientPath, const std::vector<std::string>& relaunchEnvironment,
+               UpdaterHandOver handOver = UpdaterHandOver::StartBeside);
     // Starts the engine for the launched game with `controller` as its
     // listener, and the drain loop. The shell observes shell messages before.
     void startEngine(BaseAppDelegate& controller);
@@ -64,7 +73,15 @@ public:
     void quit();
 
 private:
-    int handOverToUpdater(const std::string& clientPath, const std::vector<std::string>& relaunchEnvironment);
+    int handOverToUpdater(const std::string& clientPath, const std::vector<std::string>& relaunchEnvironment,
+                          UpdaterHandOver handOver);
+    // Forwards what the updater passes on to the client it starts.
+    void prepareUpdaterOptions(const std::string& clientPath);
+    // Logs where the updater is and its version, and asks the service to stop.
+    void announceHandOver(const std::string& updater, const std::vector<std::string>& arguments);
+    // Returns only when the updater could not replace this process.
+    int replaceWithUpdater(const std::string& updater, const std::vector<std::string>& arguments,
+                           const std::vector<std::string>& relaunchEnvironment);
     bool resolveLaunchedGame();
     // The arguments that are no options, in order, without the program path.
     std::vector<std::string> positionalArguments() const;

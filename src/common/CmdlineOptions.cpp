@@ -144,6 +144,10 @@ void CmdlineOptions::setGameId(const std::string& value) {
 void CmdlineOptions::setGamePath(const std::string& value) {
     specify(OptionNames::GAME_PATH, value, &CmdlineOptions::setGamePath);
 }
+void CmdlineOptions::replaceGamePath(const std::string& value) {
+    m_specifiedOptions[OptionNames::GAME_PATH] = value;
+    m_gamePath = value;
+}
 
 void CmdlineOptions::specify(const std::string& name, const std::string& value, Setter setter) {
     m_specifiedOptions.insert({name, value});

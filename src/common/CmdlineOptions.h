@@ -62,6 +62,9 @@ public:
     void setBundlePath(const std::string& value);
     void setGameId(const std::string& value);
     void setGamePath(const std::string& value);
+    // Unlike the setters, replaces a game path given before (a relative one
+    // made absolute), in the member and in what is forwarded.
+    void replaceGamePath(const std::string& value);
 
     const std::optional<std::string>& gameId() const { return m_gameId; }
     const std::optional<std::string>& command() const { return m_command; }

@@ -57,6 +57,7 @@ void Logger::Start(const std::string& name, const std::string& logFilePath) {
     if (sm_instance.started) return;
     sm_instance.started = true;
     sm_instance.name = name;
+    sm_instance.logFilePath = logFilePath;
     Utilities::CreateDirectoryForFile(logFilePath);
     createLogFile(logFilePath);
     installChannels(name, logFilePath);
@@ -190,9 +191,14 @@ void Logger::Close() {
     }
 }
 
+void Logger::Reopen() {
+    if (sm_instance.started) installChannels(sm_instance.name, sm_instance.logFilePath);
+}
+
 void Logger::Reset() {
     Close();
     sm_instance.name = DEFAULT_NAME;
+    sm_instance.logFilePath.clear();
     sm_instance.started = false;
     sm_instance.m_contexts.clear();
     sm_instance.remoteLogHost.clear();

@@ -48,6 +48,9 @@ public:
 
     // Closes every branch, flushing the log file. Lines logged afterwards go nowhere.
     static void Close();
+    // After Close, opens the branches Start opened again (a process that
+    // closed its log to become another program and could not).
+    static void Reopen();
     // Back to the state before Start: no channels, no enabled named channels,
     // an empty memory buffer, the default log host. For tests.
     static void Reset();
@@ -63,6 +66,7 @@ private:
 
     struct State {
         std::string name = "Default";
+        std::string logFilePath;
         bool started = false;
         std::vector<LoggerContext> m_contexts;
         std::string remoteLogHost;

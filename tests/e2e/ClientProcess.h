@@ -18,9 +18,11 @@ public:
     // wait()'s answer for a child that did not end in time (it is killed then).
     static constexpr int TIMED_OUT = -1;
 
-    // `environment` holds "NAME=value" entries; `error` tells why nothing was started.
+    // `environment` holds "NAME=value" entries; `error` tells why nothing was
+    // started. The child runs in `workingDirectory`, or in the test's own.
     ClientProcess(const std::vector<std::string>& arguments, const std::vector<std::string>& environment,
-                  const std::string& outputPath, const std::string& errorPath);
+                  const std::string& outputPath, const std::string& errorPath,
+                  const std::string& workingDirectory = std::string());
     ~ClientProcess();
     ClientProcess(const ClientProcess&) = delete;
     ClientProcess& operator=(const ClientProcess&) = delete;

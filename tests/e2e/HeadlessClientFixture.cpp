@@ -61,14 +61,16 @@ void HeadlessClientTest::SetUp() {
 }
 
 std::unique_ptr<ClientProcess> HeadlessClientTest::start(const Launch& launch) {
-    std::vector<std::string> arguments = {VANTIS_TEST_BIN_DIR "/vantis-client", "--runWithoutUpdating",
-                                          "--skipServiceRunningCheck", "--gameId=" + launch.gameId};
+    std::vector<std::string> arguments = {VANTIS_TEST_BIN_DIR "/vantis-client", "--skipServiceRunningCheck",
+                                          "--gameId=" + launch.gameId};
+    if (!launch.throughUpdater) arguments.push_back("--runWithoutUpdating");
     if (launch.withPath) arguments.push_back("--path=" + installDirectory());
     arguments.insert(arguments.end(), launch.options.begin(), launch.options.end());
     const std::string name = sandbox.path("runs/" + std::to_string(++m_runs));
     m_outputPath = name + ".out";
     m_errorPath = name + ".err";
-    auto client = std::make_unique<ClientProcess>(arguments, environment(launch.password), m_outputPath, m_errorPath);
+    auto client = std::make_unique<ClientProcess>(arguments, environment(launch.password), m_outputPath, m_errorPath,
+                                                  sandbox.root());
     EXPECT_TRUE(client->started()) << client->error();
     return client;
 }

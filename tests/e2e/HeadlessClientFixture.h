@@ -25,12 +25,15 @@ const int POLL_INTERVAL_MS = 10;
 const char* const PASSWORD = "secret";  // the fixture's password of "player"
 
 // How the client is started: the game, whether it is given its directory, the
-// password in its environment (none when empty) and the options after the fixed ones.
+// password in its environment (none when empty), the options after the fixed
+// ones, and whether it hands over to the updater as a user's start does. It
+// runs in the sandbox's root, where relative paths start.
 struct Launch {
     std::string gameId = SampleGame::BASE_ID;
     bool withPath = true;
     std::string password;
     std::vector<std::string> options;
+    bool throughUpdater = false;
 };
 
 Launch SignIn(const std::string& user, const std::string& password, std::vector<std::string> options);

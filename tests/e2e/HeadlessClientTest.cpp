@@ -19,6 +19,7 @@
 #include <gtest/gtest.h>
 
 #include "HeadlessClientFixture.h"
+#include "common/BuildInfo.h"
 #include "common/EReturnCode.h"
 #include "support/ProcessProbe.h"
 
@@ -57,6 +58,14 @@ std::vector<std::string> splitAtZeroBytes(const std::string& text) {
     for (std::string word; std::getline(stream, word, '\0');) words.push_back(word);
     return words;
 }
+
+// A run that ends with its own exit status and a line that says why.
+struct ExitCase {
+    const char* name;
+    Launch launch;
+    int status;
+    const char* message;
+};
 
 bool isAlive(pid_t pid) { return ::kill(pid, 0) == 0; }
 
@@ -134,13 +143,7 @@ TEST_F(HeadlessClientTest, SignsInInstallsAndPlaysThenStartsOnTheStoredTokenAndF
 }
 
 TEST_F(HeadlessClientTest, RefusalsEndWithTheirOwnStatusAndSayWhy) {
-    struct Case {
-        const char* name;
-        Launch launch;
-        int status;
-        const char* message;
-    };
-    const Case cases[] = {
+    const ExitCase cases[] = {
         {"wrong password", SignIn("player", "not the password", {"--install"}), EXIT_SIGN_IN_FAILED, "sign-in failed"},
         {"game not owned", SignIn("visitor", "guest", {"--install"}), EXIT_NOT_AUTHORIZED, "does not own game"},
         {"unknown game", Launch{"1999999999", true, PASSWORD, {"--user=player", "--install"}}, EXIT_UNKNOWN_GAME,
@@ -150,7 +153,7 @@ TEST_F(HeadlessClientTest, RefusalsEndWithTheirOwnStatusAndSayWhy) {
         {"no game directory", Launch{SampleGame::BASE_ID, false, PASSWORD, {"--user=player", "--install"}}, EXIT_USAGE,
          "--path=DIR"},
     };
-    for (const Case& c : cases) {
+    for (const ExitCase& c : cases) {
         SCOPED_TRACE(c.name);
         // Each case starts as a user who never signed in.
         home = sandbox.path(std::string("homes/") + c.name);
@@ -175,6 +178,31 @@ TEST_F(HeadlessClientTest, SigtermStopsARunningInstallWithItsStatusAndTheNextRun
     removeFaults();
     const ClientRun resumed = run(launch);
     ASSERT_EQ(0, resumed.status) << resumed;
+    expectInstalledAsTheSource("en", true);
+}
+
+TEST_F(HeadlessClientTest, TheUpdaterTakesOverTheJobWithItsTerminalAndExitStatus) {
+    // A path relative to where the user started the client.
+    const ExitCase cases[] = {
+        {"install",
+         Launch{SampleGame::BASE_ID, false, PASSWORD, {"--user=player", "--install", "--path=games/Sample Game"}, true},
+         0,
+         "Sample Game: Installation Complete."},
+        {"wrong password", Launch{SampleGame::BASE_ID, true, "not the password", {"--user=player", "--install"}, true},
+         EXIT_SIGN_IN_FAILED, "sign-in failed"},
+    };
+    for (const ExitCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        // Each case starts as a user who never signed in.
+        home = sandbox.path(std::string("homes/") + c.name);
+        const ClientRun run = this->run(c.launch);
+        EXPECT_EQ(c.status, run.status) << run;
+        EXPECT_NE(std::string::npos, run.errors.find(c.message)) << run;
+        const std::string log = VantisTest::ReadFileBytes(home + "/Logs/VantisClient.log");
+        EXPECT_NE(std::string::npos, log.find("/libexec/vantis/vantis-updater. Version: " +
+                                              std::string(BuildInfo::Version()) + " (" + BuildInfo::BuildTime() + ")"));
+        EXPECT_NE(std::string::npos, log.find("--path=" + installDirectory()));
+    }
     expectInstalledAsTheSource("en", true);
 }
 

@@ -137,3 +137,27 @@ TEST_F(ProgramStarterTest, WhatCannotBeStartedIsTheSystemsReasonAndNoChild) {
         EXPECT_EQ(-1, ::waitpid(-1, nullptr, WNOHANG)) << c.name << ": a child was left behind";
     }
 }
+
+TEST_F(ProgramStarterTest, CaptureGivesWhatAProgramPrintedOnlyWhenItEndedWellInTime) {
+    struct Case {
+        const char* script;
+        bool captured;
+        const char* outputOrError;
+    };
+    const Case cases[] = {
+        {"printf 'name 1.2 (build)\\n'", true, "name 1.2 (build)\n"},
+        {"echo partial; exit 3", false, "it ended with status 3"},
+        {"exec sleep 30", false, "it did not end within 300 ms"},
+        {"head -c 5000 /dev/zero", false, "it wrote more than 4096 bytes"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.script);
+        ProgramStarter::Request request;
+        request.program = "/bin/sh";
+        request.arguments = {"-c", c.script};
+        std::string output;
+        std::string error;
+        EXPECT_EQ(c.captured, ProgramStarter::Capture(request, 300, 4096, output, error));
+        EXPECT_EQ(c.outputOrError, c.captured ? output : error);
+    }
+}

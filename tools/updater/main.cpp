@@ -6,6 +6,9 @@
 // <bundle>/bin/vantis-client, the bundle being $VANTIS_BUNDLE or the directory
 // two levels above this program's own (<bundle>/libexec/vantis).
 //
+// "vantis-updater --version" alone prints "vantis-updater VERSION (BUILD)",
+// which the client logs before it hands over.
+//
 // Exit status: none when the client starts (the process becomes the client);
 // 1 with a message on stderr when it cannot be started.
 #include <unistd.h>
@@ -90,6 +93,10 @@ void replaceWithClient(const Arguments& argv) {
 
 int main(int argc, char** argv) {
     const Arguments arguments(argv + 1, argv + argc);
+    if (arguments == Arguments{"--version"}) {
+        std::cout << "vantis-updater " << VANTIS_VERSION << " (" << VANTIS_BUILD_TIME << ")\n";
+        return 0;
+    }
     const std::string client = clientPath(arguments);
     if (client.empty()) {
         std::cerr << "vantis-updater: cannot find the client: this program's own location is unknown and "
