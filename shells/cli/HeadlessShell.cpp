@@ -118,7 +118,11 @@ void HeadlessShell::handle(const ShellMessage& message) {
     } else if (message.name == ShellMessage::ON_PRODUCT_OFFER) {
         onOffer(message);
     } else if (message.name == ShellMessage::GAME_STARTED) {
-        m_gameStarted = true;
+        m_launchSettled = true;
+    } else if (message.name == ShellMessage::PLAY_TASK_OPENED) {
+        onTaskOpened(message.text("name"));
+    } else if (message.name == ShellMessage::PLAY_TASK_FAILED) {
+        onLaunchFailed(message.text("name"), message.text("reason"));
     } else if (message.name == ShellMessage::GAME_ENDED) {
         if (m_playIssued) finish(CliRequest::EXIT_SUCCESS_CODE);
     } else if (message.name == ShellMessage::SHUTDOWN_DONE) {
@@ -267,7 +271,22 @@ void HeadlessShell::startPlay() {
 }
 
 void HeadlessShell::onLaunchSettled() {
-    if (!m_gameStarted) finish(CliRequest::EXIT_PLAY_FAILED, "the game could not be started; see the log for why");
+    if (!m_launchSettled) finish(CliRequest::EXIT_PLAY_FAILED, "the game could not be started; see the log for why");
+}
+
+void HeadlessShell::onTaskOpened(const std::string& taskName) {
+    if (!m_playIssued) return;
+    m_launchSettled = true;
+    // The desktop has the document or the address; there is nothing to wait for.
+    m_view.showLine("Opened " + taskName + ".");
+    finish(CliRequest::EXIT_SUCCESS_CODE);
+}
+
+void HeadlessShell::onLaunchFailed(const std::string& taskName, const std::string& reason) {
+    if (!m_playIssued) return;
+    m_launchSettled = true;
+    const std::string what = m_request.playTask.empty() ? "the game" : "the play task '" + taskName + "'";
+    finish(CliRequest::EXIT_PLAY_FAILED, what + " could not be started: " + reason);
 }
 
 void HeadlessShell::onInterrupt() {

@@ -53,6 +53,8 @@ private:
     void onSignInFailed();
     void onOffer(const ShellMessage& offer);
     void onLaunchSettled();
+    void onTaskOpened(const std::string& taskName);
+    void onLaunchFailed(const std::string& taskName, const std::string& reason);
     void advance();
     // An install needs a usable backend: while there is none, the status is
     // asked again now and then, and the run ends after the user's limit.
@@ -87,7 +89,8 @@ private:
     int m_earlierSignInFailures = 0;
     bool m_engineInitialized = false;
     bool m_offerRequested = false;
-    bool m_gameStarted = false;
+    // The launch's outcome arrived: a program started, a document opened, or why not.
+    bool m_launchSettled = false;
     std::optional<GameSelection> m_selection;
     std::optional<int> m_exitCode;
     std::optional<std::chrono::steady_clock::time_point> m_installRetry;

@@ -27,6 +27,8 @@ public:
                  ProgressMeter::Clock clock = std::chrono::steady_clock::now);
 
     void show(const ShellMessage& message);
+    // A line of the shell's own, such as what it did for the user.
+    void showLine(const std::string& line) { printLine(m_output, line); }
 
     // The text for an install result: "Installation Complete." for 0; empty
     // for a value without one.

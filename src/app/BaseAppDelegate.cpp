@@ -82,6 +82,17 @@ Poco::Dynamic::Array textsOf(const std::vector<std::string>& texts) {
     return Poco::Dynamic::Array(texts.begin(), texts.end());
 }
 
+// The shell learns what became of a play task that starts no program it could watch.
+void postOpened(const PlayTaskStruct& task) {
+    ShellMessage message(ShellMessage::PLAY_TASK_OPENED);
+    message.values["name"] = task.name;
+    ShellMessageCenter::Post(message);
+}
+
+void postLaunchFailure(const PlayTaskStruct& task, const std::string& reason) {
+    ShellMessageCenter::Post(ShellMessage::PlayTaskFailed(task.name, reason));
+}
+
 }  // namespace
 
 BaseAppDelegate::BaseAppDelegate() {
@@ -440,8 +451,12 @@ void BaseAppDelegate::onProductLaunchRequest(const void*, GameViewHandler::PlayT
         if (!isWebAddress(task.link)) {
             Logger::LogWarning("Refused to open %s from play task for gameId %s: not a web address", task.link.c_str(),
                                gameId.c_str());
+            postLaunchFailure(task, "its link " + task.link + " is not a web address");
         } else if (!Platform::DesktopLauncher()->open(task.link, error)) {
             Logger::LogWarning("Failed to open url %s from play task for gameId %s", task.link.c_str(), gameId.c_str());
+            postLaunchFailure(task, "the desktop did not open " + task.link + ": " + error);
+        } else {
+            postOpened(task);
         }
         return;
     }
@@ -456,6 +471,7 @@ void BaseAppDelegate::launchFileTask(const ProductPresentationData& product, con
     if (!PlayTaskPath::ResolveBelow(installPath, path, resolved)) {
         Logger::LogWarning("Refused to launch %s: it is missing or lies outside the game's directory %s", path.c_str(),
                            installPath.c_str());
+        postLaunchFailure(task, path + " is missing or lies outside the game's directory");
         return;
     }
     // A tool of the game (a settings dialog, a crash handler) is a program
@@ -467,6 +483,9 @@ void BaseAppDelegate::launchFileTask(const ProductPresentationData& product, con
     std::string error;
     if (!Platform::DesktopLauncher()->open(resolved, error)) {
         Logger::LogWarning("Unable to open %s with error %s", resolved.c_str(), error.c_str());
+        postLaunchFailure(task, "the desktop did not open " + resolved + ": " + error);
+    } else {
+        postOpened(task);
     }
     if (Poco::SharedPtr<GameViewHandler> gameView = gameViewHandler()) gameView->gameClosed();
 }
@@ -478,12 +497,14 @@ void BaseAppDelegate::launchProgram(const std::string& path, const PlayTaskStruc
     // back while the game still runs.
     if (!task.isPrimary && m_gameWatcher.isWatching()) {
         Logger::LogWarning("Refused to launch %s: the game is running", path.c_str());
+        postLaunchFailure(task, "the game is running");
         return;
     }
     std::vector<std::string> arguments;
     std::string error;
     if (!WordSplitter::Split(task.arguments, arguments, error)) {
         Logger::LogWarning("Refused to launch %s: its arguments cannot be read: %s", path.c_str(), error.c_str());
+        postLaunchFailure(task, "its arguments cannot be read: " + error);
         return;
     }
     Poco::SharedPtr<GameViewHandler> gameView = gameViewHandler();
@@ -493,6 +514,7 @@ void BaseAppDelegate::launchProgram(const std::string& path, const PlayTaskStruc
     if (!program) {
         Logger::LogWarning("Unable to launch process %s with error %s", path.c_str(), error.c_str());
         if (gameView) gameView->gameClosed();
+        postLaunchFailure(task, path + " cannot be started: " + error);
         return;
     }
     // Before the watch, so that the end never reaches the shell before the start.

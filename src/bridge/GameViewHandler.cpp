@@ -26,11 +26,6 @@ bool isPlayableState(EProductState state) {
     return state == EProductState::Updating || state == EProductState::Installed || state == EProductState::Offline;
 }
 
-bool isUpdatingState(EProductState state) {
-    return state == EProductState::Installing || state == EProductState::Updating ||
-           state == EProductState::UpdatingUnplayable;
-}
-
 Poco::JSON::Object::Ptr requireArguments(const Poco::JSON::Object::Ptr& arguments) {
     if (!arguments) throw Poco::DataFormatException("\"Arguments\" is missing or not an object");
     return arguments;
@@ -114,7 +109,10 @@ void warnRefusedRevisions(const std::string& revisions, const std::string& gameI
 GameViewHandler::GameViewHandler(const ProductPresentationData::Ptr& product, bool signedIn)
     : m_product(product), m_viewState(signedIn) {
     poco_check_ptr(product.get());
-    if (isUpdatingState(product->state)) m_viewState.updateInProgress();
+    // The card is made as the engine starts, before any install of this run:
+    // an updating state is one that an earlier run left unfinished. Its files
+    // are whole unless the state says unplayable, and its progress, once the
+    // engine resumes it, marks the update in progress.
     if (!isPlayableState(product->state)) m_viewState.gameUnplayable();
 }
 
@@ -236,6 +234,7 @@ void GameViewHandler::launchPrimaryPlayTask(const ProductPresentationData::Ptr& 
     auto primary = std::find_if(tasks.begin(), tasks.end(), [](const PlayTaskStruct& task) { return task.isPrimary; });
     if (primary == tasks.end()) {
         Logger::LogWarning("No primary play task to launch for gameId %s", product->gameId.c_str());
+        ShellMessageCenter::Post(ShellMessage::PlayTaskFailed("", "the game has no primary play task"));
         return;
     }
     requestLaunch(product, *primary);
@@ -256,6 +255,7 @@ void GameViewHandler::requestLaunch(const ProductPresentationData::Ptr& product,
     if (const char* refusal = launchRefusal(task)) {
         Logger::LogWarning("Refused to launch play task '%s' for gameId %s: %s", task.name.c_str(),
                            product->gameId.c_str(), refusal);
+        ShellMessageCenter::Post(ShellMessage::PlayTaskFailed(task.name, refusal));
         return;
     }
     PlayTaskLaunchRequest request{product, task};

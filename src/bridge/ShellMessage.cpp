@@ -14,7 +14,16 @@ const char* const ShellMessage::SHUTDOWN_DONE = "ShutdownDone";
 const char* const ShellMessage::SIGN_IN_FAILED = "SignInFailed";
 const char* const ShellMessage::GAME_STARTED = "GameStarted";
 const char* const ShellMessage::GAME_ENDED = "GameEnded";
+const char* const ShellMessage::PLAY_TASK_OPENED = "PlayTaskOpened";
+const char* const ShellMessage::PLAY_TASK_FAILED = "PlayTaskFailed";
 const char* const ShellMessage::ON_PRODUCT_OFFER = "OnProductOffer";
+
+ShellMessage ShellMessage::PlayTaskFailed(const std::string& taskName, const std::string& reason) {
+    ShellMessage message(PLAY_TASK_FAILED);
+    message.values["name"] = taskName;
+    message.values["reason"] = reason;
+    return message;
+}
 
 ShellMessage ShellMessage::WebViewUpdate(const std::string& text) {
     ShellMessage message(WEB_VIEW_UPDATE);

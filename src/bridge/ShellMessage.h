@@ -30,6 +30,11 @@ struct ShellMessage {
     static const char* const GAME_STARTED;
     // The started program ended.
     static const char* const GAME_ENDED;
+    // "name": a play task that is no program (a document, a web address) was
+    // handed to the desktop, which took it.
+    static const char* const PLAY_TASK_OPENED;
+    // "name" and "reason": a play task was not launched, and why.
+    static const char* const PLAY_TASK_FAILED;
     // "gameId"; "result": 0 when the backend offers the game, otherwise the
     // install result that says why not; "languages" and "gameIds": what it offers.
     static const char* const ON_PRODUCT_OFFER;
@@ -37,6 +42,7 @@ struct ShellMessage {
     explicit ShellMessage(std::string name_) : name(std::move(name_)) {}
     // A text for the page's receiveMessage, under "webViewUpdate".
     static ShellMessage WebViewUpdate(const std::string& text);
+    static ShellMessage PlayTaskFailed(const std::string& taskName, const std::string& reason);
 
     // The string under `key`; empty when the key is missing.
     std::string text(const std::string& key) const;

@@ -55,18 +55,23 @@ inline VantisClient::ProductPresentationData::Ptr SampleProduct(
                                         GameIdOffer(ADDON_GAME_ID, false, "Zorv Soundtrack")});
 }
 
-// Stands in for the shell while it lives: keeps the text of every page update.
+// Stands in for the shell while it lives: keeps the text of every page update
+// and every other message.
 class WebViewRecorder : public VantisClient::IShellMessageObserver {
 public:
     WebViewRecorder() { VantisClient::ShellMessageCenter::SetObserver(this); }
     ~WebViewRecorder() override { VantisClient::ShellMessageCenter::Reset(); }
 
     void onShellMessage(const VantisClient::ShellMessage& message) override {
-        EXPECT_EQ(VantisClient::ShellMessage::WEB_VIEW_UPDATE, message.name);
-        updates.push_back(message.text("webViewUpdate"));
+        if (message.name == VantisClient::ShellMessage::WEB_VIEW_UPDATE) {
+            updates.push_back(message.text("webViewUpdate"));
+        } else {
+            others.push_back(message);
+        }
     }
 
     std::vector<std::string> updates;
+    std::vector<VantisClient::ShellMessage> others;
 };
 
 // A sandbox with the logger running, so that tests can read the recent lines.

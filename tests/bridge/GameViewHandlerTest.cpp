@@ -184,7 +184,9 @@ TEST_F(GameViewHandlerTest, LaunchesOnlyWhileTheGameIsIdleAndPlayable) {
          refusal + "'Play' for gameId 1207658924: an update is in progress"},
         {"updating, manual", EProductState::Installed, updating, task(1), nullptr,
          refusal + "'Manual' for gameId 1207658924: an update is in progress"},
-        {"installing at start", EProductState::Installing, idle, task(2), nullptr, "an update is in progress"},
+        {"installing at start", EProductState::Installing, idle, task(2), nullptr, "the game is unplayable"},
+        // An update an earlier run left unfinished: nothing runs, the files are whole.
+        {"updating at start", EProductState::Updating, idle, primary, "Play", ""},
         {"not installed", EProductState::None, idle, primary, nullptr,
          refusal + "'Play' for gameId 1207658924: the game is unplayable"},
         {"not installed, link", EProductState::None, idle, task(2), nullptr, "the game is unplayable"},
@@ -199,6 +201,7 @@ TEST_F(GameViewHandlerTest, LaunchesOnlyWhileTheGameIsIdleAndPlayable) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         forgetLog();
+        page.others.clear();
         GameViewHandler handler(VantisTest::SampleProduct(c.state), true);
         c.arrange(handler);
         EventRecorder events(handler);
@@ -211,6 +214,10 @@ TEST_F(GameViewHandlerTest, LaunchesOnlyWhileTheGameIsIdleAndPlayable) {
         } else {
             EXPECT_TRUE(events.launches.empty());
             EXPECT_TRUE(logged(c.logLine)) << recentLog();
+            // The shell hears why.
+            ASSERT_EQ(1u, page.others.size());
+            EXPECT_EQ(ShellMessage::PLAY_TASK_FAILED, page.others[0].name);
+            EXPECT_NE(std::string::npos, c.logLine.find(page.others[0].text("reason")));
         }
     }
 }
@@ -223,6 +230,8 @@ TEST_F(GameViewHandlerTest, PrimaryLaunchWithoutPrimaryTaskIsRefused) {
     handler.onMessageFromBrowser(R"({"Command":"LaunchPrimaryPlayTask"})");
     EXPECT_TRUE(events.launches.empty());
     EXPECT_TRUE(logged("No primary play task to launch for gameId 1207658924"));
+    ASSERT_EQ(1u, page.others.size());
+    EXPECT_EQ("the game has no primary play task", page.others[0].text("reason"));
 }
 
 TEST_F(GameViewHandlerTest, LanguageChangeKeepsTheInstalledSelectionOnlyWhenItHoldsUp) {

@@ -206,6 +206,27 @@ TEST_F(HeadlessClientTest, TheUpdaterTakesOverTheJobWithItsTerminalAndExitStatus
     expectInstalledAsTheSource("en", true);
 }
 
+TEST_F(HeadlessClientTest, PlayAfterAnInterruptedUpdateStartsTheGameWhoseFilesAreWhole) {
+    VantisTest::WriteFileBytes(input("bin/game"), "#!/bin/sh\necho \"Sample Game is running\"\n");
+    ASSERT_EQ(0, chmod(input("bin/game").c_str(), 0755));
+    repack(42);
+    ASSERT_EQ(0, run(SignIn("player", PASSWORD, {"--install"})).status);
+
+    VantisTest::WriteFileBytes(input("data/noise.bin"), VantisTest::RandomBytes(300000, 12));
+    repack(43);
+    slowDownloads(3000);
+    std::unique_ptr<ClientProcess> update = start(OnStoredToken({"--install"}));
+    const std::string downloads = sandbox.path(std::string("Downloads/") + SampleGame::BASE_ID);
+    ASSERT_TRUE(PollUntil([&] { return EntriesIn(downloads) > 0 || update->hasEnded(); }));
+    ASSERT_FALSE(update->hasEnded());
+    update->signal(SIGKILL);
+    finish(*update);
+
+    const ClientRun play = run(OnStoredToken({"--play"}));
+    EXPECT_EQ(0, play.status) << play;
+    EXPECT_NE(std::string::npos, play.output.find("Sample Game is running\n")) << play;
+}
+
 TEST_F(PlayTest, APlayedProgramGetsItsWordsAndNothingOfTheClientAndStopsOnSigterm) {
     writeRecordingProgram("bin/game");
     writeRecordingProgram("bin/tool");
@@ -254,8 +275,49 @@ TEST_F(PlayTest, APlayedProgramGetsItsWordsAndNothingOfTheClientAndStopsOnSigter
     const ClientRun broken = run(OnStoredToken({"--play=Broken"}));
     EXPECT_EQ(EXIT_PLAY_FAILED, broken.status) << broken;
     EXPECT_NE(std::string::npos,
-              VantisTest::ReadFileBytes(home + "/Logs/VantisClient.log").find("its arguments cannot be read"));
+              broken.errors.find("the play task 'Broken' could not be started: its arguments cannot be read"))
+        << broken;
     EXPECT_FALSE(std::filesystem::exists(sandbox.path("played/tool.pid")));
+}
+
+TEST_F(PlayTest, ATaskThatOpensADocumentOrAnAddressSucceedsWhenTheDesktopTakesIt) {
+    setPlayTasks(R"([
+        {"isPrimary": true, "name": "Play", "type": "FileTask", "path": "bin/game"},
+        {"name": "Level", "type": "FileTask", "path": "data/level.txt"},
+        {"name": "Website", "type": "URLTask", "link": "http://127.0.0.1:9/site"}])");
+    repack(42);
+    ASSERT_EQ(0, run(SignIn("player", PASSWORD, {"--install"})).status);
+
+    // The desktop's opener, found on PATH as the client looks for it: it
+    // records what it was given and takes it or not.
+    const std::string desktop = sandbox.path("desktop");
+    std::filesystem::create_directories(desktop);
+    const char* const path = std::getenv("PATH");
+    const std::string searchPath = desktop + ":" + (path != nullptr ? path : "/usr/bin:/bin");
+    ASSERT_EQ(0, ::setenv("PATH", searchPath.c_str(), 1));
+    const struct {
+        const char* play;
+        int openerStatus;
+        int status;
+        std::string opened;
+        const char* message;
+    } cases[] = {
+        {"--play=Level", 0, 0, installDirectory() + "/data/level.txt", "Opened Level."},
+        {"--play=Website", 0, 0, "http://127.0.0.1:9/site", "Opened Website."},
+        {"--play=Website", 3, EXIT_PLAY_FAILED, "http://127.0.0.1:9/site",
+         "the play task 'Website' could not be started: the desktop did not open http://127.0.0.1:9/site"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.play + std::string(" ") + std::to_string(c.openerStatus));
+        VantisTest::WriteFileBytes(desktop + "/xdg-open", "#!/bin/sh\nprintf '%s' \"$1\" >'" + desktop +
+                                                              "/opened'\nexit " + std::to_string(c.openerStatus) + "\n");
+        ASSERT_EQ(0, chmod((desktop + "/xdg-open").c_str(), 0755));
+        const ClientRun run = this->run(OnStoredToken({c.play}));
+        EXPECT_EQ(c.status, run.status) << run;
+        EXPECT_NE(std::string::npos, (run.output + run.errors).find(c.message)) << run;
+        EXPECT_EQ(c.opened, VantisTest::ReadFileBytes(desktop + "/opened"));
+    }
+    ASSERT_EQ(0, ::setenv("PATH", path != nullptr ? path : "", 1));
 }
 
 }  // namespace
