@@ -1,6 +1,7 @@
 // A program of the bundle run as a child process, the way a user's shell or a
 // script starts it: an argv array without a shell, an environment of its own,
-// standard input from /dev/null and standard output and error in files. A
+// standard input from a file (/dev/null unless told) and standard output and
+// error in files. A
 // child still running when its owner goes is killed and reaped, so that a
 // failed test leaves no process behind.
 // Thread-safety: one owner.
@@ -20,7 +21,8 @@ public:
 
     // `environment` holds "NAME=value" entries; `error` tells why nothing was started.
     ClientProcess(const std::vector<std::string>& arguments, const std::vector<std::string>& environment,
-                  const std::string& outputPath, const std::string& errorPath);
+                  const std::string& outputPath, const std::string& errorPath,
+                  const std::string& inputPath = "/dev/null");
     ~ClientProcess();
     ClientProcess(const ClientProcess&) = delete;
     ClientProcess& operator=(const ClientProcess&) = delete;

@@ -68,7 +68,8 @@ std::unique_ptr<ClientProcess> HeadlessClientTest::start(const Launch& launch) {
     const std::string name = sandbox.path("runs/" + std::to_string(++m_runs));
     m_outputPath = name + ".out";
     m_errorPath = name + ".err";
-    auto client = std::make_unique<ClientProcess>(arguments, environment(launch.password), m_outputPath, m_errorPath);
+    auto client = std::make_unique<ClientProcess>(arguments, environment(launch.password), m_outputPath, m_errorPath,
+                                                  launch.input);
     EXPECT_TRUE(client->started()) << client->error();
     return client;
 }
@@ -81,6 +82,8 @@ ClientRun HeadlessClientTest::finish(ClientProcess& client, int timeoutMs) {
     EXPECT_NE(ClientProcess::TIMED_OUT, run.status) << "killed after " << timeoutMs << " ms\n" << run;
     return run;
 }
+
+std::string HeadlessClientTest::outputSoFar() const { return ReadFileBytes(m_outputPath); }
 
 void HeadlessClientTest::slowDownloads(int delayMs) {
     const std::string rule = R"({"listener": "api", "action": "delay", "path": "^/content/objects/", "delayMs": )" +

@@ -25,12 +25,14 @@ const int POLL_INTERVAL_MS = 10;
 const char* const PASSWORD = "secret";  // the fixture's password of "player"
 
 // How the client is started: the game, whether it is given its directory, the
-// password in its environment (none when empty) and the options after the fixed ones.
+// password in its environment (none when empty), the options after the fixed
+// ones and the file on its standard input.
 struct Launch {
     std::string gameId = SampleGame::BASE_ID;
     bool withPath = true;
     std::string password;
     std::vector<std::string> options;
+    std::string input = "/dev/null";
 };
 
 Launch SignIn(const std::string& user, const std::string& password, std::vector<std::string> options);
@@ -60,6 +62,8 @@ protected:
     // Waits for the client started last; a client that does not end in time is killed.
     ClientRun finish(ClientProcess& client, int timeoutMs = RUN_TIMEOUT_MS);
     ClientRun run(const Launch& launch, int timeoutMs = RUN_TIMEOUT_MS) { return finish(*start(launch), timeoutMs); }
+    // What the client started last has printed on standard output so far.
+    std::string outputSoFar() const;
 
     // Slows every file part down, so that a test can act while the download runs.
     void slowDownloads(int delayMs);
