@@ -84,6 +84,7 @@ ClientRun HeadlessClientTest::finish(ClientProcess& client, int timeoutMs) {
 }
 
 std::string HeadlessClientTest::outputSoFar() const { return ReadFileBytes(m_outputPath); }
+std::string HeadlessClientTest::errorsSoFar() const { return ReadFileBytes(m_errorPath); }
 
 void HeadlessClientTest::slowDownloads(int delayMs) {
     const std::string rule = R"({"listener": "api", "action": "delay", "path": "^/content/objects/", "delayMs": )" +

@@ -62,8 +62,9 @@ protected:
     // Waits for the client started last; a client that does not end in time is killed.
     ClientRun finish(ClientProcess& client, int timeoutMs = RUN_TIMEOUT_MS);
     ClientRun run(const Launch& launch, int timeoutMs = RUN_TIMEOUT_MS) { return finish(*start(launch), timeoutMs); }
-    // What the client started last has printed on standard output so far.
+    // What the client started last has printed on standard output and error so far.
     std::string outputSoFar() const;
+    std::string errorsSoFar() const;
 
     // Slows every file part down, so that a test can act while the download runs.
     void slowDownloads(int delayMs);

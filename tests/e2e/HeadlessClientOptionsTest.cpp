@@ -7,9 +7,11 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -242,6 +244,30 @@ TEST_F(HeadlessClientOptionsTest, ASignalEndsAnIdleClientWithItsStatus) {
         EXPECT_EQ(c.status, stopped.status) << stopped;
         EXPECT_TRUE(contains(stopped.errors, "vantis-client: interrupted\n")) << stopped;
     }
+}
+
+// The quit of the first waits for the install's support program, which
+// ignores SIGTERM and is given two seconds before it is killed.
+TEST_F(HeadlessClientOptionsTest, ASecondCtrlCWhileTheClientQuitsEndsItAtOnce) {
+    const std::string running = sandbox.path("setup.running");
+    const std::string setup = sandbox.path("input/base/support/setup.sh");
+    WriteFileBytes(setup, "#!/bin/sh\ntrap '' TERM\necho $$ >'" + running + "'\nexec sleep 60\n");
+    ASSERT_EQ(0, ::chmod(setup.c_str(), 0755));
+    repack(42);
+    std::unique_ptr<ClientProcess> client = start(SignIn("player", PASSWORD, {"--install"}));
+    pid_t setupProgram = 0;
+    ASSERT_TRUE(PollUntil([&] {
+        setupProgram = static_cast<pid_t>(std::atoi(ReadFileBytes(running).c_str()));
+        return setupProgram > 0 || client->hasEnded();
+    }));
+    client->signal(SIGINT);
+    ASSERT_TRUE(PollUntil([&] { return contains(errorsSoFar(), "interrupted") || client->hasEnded(); }));
+    client->signal(SIGINT);
+    const ClientRun stopped = finish(*client);
+    EXPECT_EQ(EXIT_SIGINT, stopped.status) << stopped;
+    EXPECT_TRUE(contains(stopped.errors, "vantis-client: interrupted again: quitting at once\n")) << stopped;
+    // The client did not wait for it to be killed.
+    if (setupProgram > 0) ::kill(setupProgram, SIGKILL);
 }
 
 TEST_F(HeadlessClientOptionsTest, CtrlCAtThePasswordPromptEndsTheClientAtOnceAndTheTerminalEchoesAgain) {
