@@ -108,6 +108,9 @@ Exit status:
   20   the sign-in failed
   21   the game could not be started
   22   no usable backend within --backend-wait seconds
+  23   the game is not installed (--verify)
+  24   --verify --no-repair found missing or damaged files
+  25   --uninstall refused: the game or an install of it runs
   64   usage error
   130  stopped by Ctrl-C (SIGINT) while no install ran, or by a second Ctrl-C
        while the client was quitting
