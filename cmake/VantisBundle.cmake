@@ -1,5 +1,6 @@
 # Paths of the bundle shape that the build tree shares with an install
-# (<prefix>/bin, <prefix>/libexec/vantis, <prefix>/share/vantis), and the development CA and the local
+# (<prefix>/bin, <prefix>/libexec/vantis, <prefix>/share/vantis,
+# <prefix>/share/man), and the development CA and the local
 # backend's certificate, generated into the build tree when missing. The CA
 # certificate lands where clients of the bundle look for their trust anchor; the
 # private keys and the backend certificate stay under <build>/private.
@@ -7,6 +8,7 @@
 set(VANTIS_BUNDLE_BIN_DIR ${CMAKE_BINARY_DIR}/bin)
 set(VANTIS_BUNDLE_LIBEXEC_DIR ${CMAKE_BINARY_DIR}/libexec/vantis)
 set(VANTIS_BUNDLE_SHARE_DIR ${CMAKE_BINARY_DIR}/share/vantis)
+set(VANTIS_BUNDLE_MAN1_DIR ${CMAKE_BINARY_DIR}/share/man/man1)
 set(VANTIS_GAMECARD_DIR ${VANTIS_BUNDLE_SHARE_DIR}/gamecard)
 set(VANTIS_DEV_CA_CERTIFICATE ${VANTIS_BUNDLE_SHARE_DIR}/rootCA.pem)
 set(VANTIS_DEV_PRIVATE_DIR ${CMAKE_BINARY_DIR}/private)

@@ -3,6 +3,8 @@
 #include <Poco/NumberParser.h>
 #include <Poco/StringTokenizer.h>
 
+#include "cli/TransferRate.h"
+
 namespace VantisClient {
 namespace {
 
@@ -12,6 +14,8 @@ const char* const PLAY = "play";
 const char* const LANGUAGE = "language";
 const char* const DLC = "dlc";
 const char* const BACKEND_WAIT = "backend-wait";
+const char* const PASSWORD_STDIN = "password-stdin";
+const char* const LIMIT_RATE = "limit-rate";
 const unsigned MAX_BACKEND_WAIT_SECONDS = 24 * 3600;
 
 bool isDecimalId(const std::string& text) {
@@ -19,20 +23,31 @@ bool isDecimalId(const std::string& text) {
     return text.find_first_not_of("0123456789") == std::string::npos;
 }
 
+// "--bogus: unknown option; --gameId=2: given more than once"
+std::string rejectionsText(const std::vector<CmdlineOptions::Rejection>& rejections) {
+    std::string text;
+    for (const CmdlineOptions::Rejection& rejection : rejections) {
+        if (!text.empty()) text += "; ";
+        text += rejection.argument + ": " + rejection.reason;
+    }
+    return text;
+}
+
 }  // namespace
 
 std::vector<CmdlineOptions::ExtraOption> CliRequest::Options() {
     using Kind = CmdlineOptions::EOptionKind;
     return {{USER, Kind::Value}, {INSTALL, Kind::Flag}, {PLAY, Kind::OptionalValue}, {LANGUAGE, Kind::Value},
-            {DLC, Kind::Value}, {BACKEND_WAIT, Kind::Value}};
+            {DLC, Kind::Value}, {BACKEND_WAIT, Kind::Value}, {PASSWORD_STDIN, Kind::Flag}, {LIMIT_RATE, Kind::Value}};
 }
 
 bool CliRequest::Read(const CmdlineOptions& options, CliRequest& request, std::string& error) {
-    if (!options.parseErrors().empty()) {
-        error = options.parseErrors();
+    if (!options.rejections().empty()) {
+        error = rejectionsText(options.rejections());
         return false;
     }
     request.user = options.extraOption(USER).value_or("");
+    request.passwordFromInput = options.extraOption(PASSWORD_STDIN).has_value();
     request.install = options.extraOption(INSTALL).has_value();
     request.play = options.extraOption(PLAY).has_value();
     request.playTask = options.extraOption(PLAY).value_or("");
@@ -58,6 +73,18 @@ bool CliRequest::Read(const CmdlineOptions& options, CliRequest& request, std::s
         }
         request.backendWaitSeconds = static_cast<int>(seconds);
     }
+    if (const std::optional<std::string> rate = options.extraOption(LIMIT_RATE)) {
+        uint32_t bytesPerSecond = 0;
+        if (!TransferRate::Parse(*rate, bytesPerSecond, error)) {
+            error = "--limit-rate: " + error;
+            return false;
+        }
+        request.downloadRateLimit = bytesPerSecond;
+    }
+    if (request.passwordFromInput && request.user.empty()) {
+        error = "--password-stdin reads the password for --user=NAME";
+        return false;
+    }
     if ((!request.language.empty() || request.dlcs) && !request.install) {
         error = "--language and --dlc choose what --install installs";
         return false;
@@ -66,16 +93,8 @@ bool CliRequest::Read(const CmdlineOptions& options, CliRequest& request, std::s
 }
 
 std::string CliRequest::Usage() {
-    return "usage: vantis-client --runWithoutUpdating --gameId=ID --path=DIR [--user=NAME] [--install "
-           "[--language=CODE] [--dlc=GID,...]] [--play[=TASK]] [--skipServiceRunningCheck]\n"
-           "  --user=NAME      sign in through the login page (password from VANTIS_PASSWORD or asked)\n"
-           "  --install        install or update the game, then quit\n"
-           "  --language=CODE  the language to install (default: the installed or first offered one)\n"
-           "  --dlc=GID,...    the extra content to install (default: all; --dlc= for none)\n"
-           "  --play[=TASK]    start the game's primary (or named) play task once it is playable\n"
-           "  --backend-wait=SECONDS  how long an install waits for a usable backend (default 60)\n"
-           "exit status: 0 done, 10 + the install result when an install failed, 20 sign-in failed,\n"
-           "             21 the game could not be started, 22 no usable backend, 64 usage\n";
+    return "usage: vantis-client [--runWithoutUpdating] --gameId=ID --path=DIR [options]\n"
+           "       vantis-client --help | --version\n";
 }
 
 }  // namespace VantisClient

@@ -1,9 +1,11 @@
 // What the user asked the headless shell to do, from its own options beside
-// the client's: sign in as a user, install (in a language, with some of the
-// extra content), play. Also the exit statuses the shell reports.
+// the client's: sign in as a user (the password from standard input if asked),
+// install (in a language, with some of the extra content, at a limited rate),
+// play. Also the exit statuses the shell reports.
 // Thread-safety: a plain value.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -25,15 +27,21 @@ struct CliRequest {
     static constexpr int EXIT_BACKEND_UNUSABLE = 22;
     static constexpr int DEFAULT_BACKEND_WAIT_SECONDS = 60;
     static constexpr int EXIT_USAGE = 64;
+    // Plus the signal that ended a run in which no install was running:
+    // 130 for SIGINT (Ctrl-C), 143 for SIGTERM.
+    static constexpr int EXIT_SIGNAL_BASE = 128;
 
     // The shell's options, to be parsed with the client's.
     static std::vector<CmdlineOptions::ExtraOption> Options();
     // False, with `error`, for options that do not fit together or values that
     // cannot be used.
     static bool Read(const CmdlineOptions& options, CliRequest& request, std::string& error);
+    // The synopsis, for a usage error.
     static std::string Usage();
 
     std::string user;
+    // The password is the first line of standard input, whatever the environment holds.
+    bool passwordFromInput = false;
     bool install = false;
     bool play = false;
     // The play task's name; empty for the primary task.
@@ -43,6 +51,8 @@ struct CliRequest {
     std::optional<std::vector<std::string>> dlcs;
     // How long an install waits for a usable backend before giving up.
     int backendWaitSeconds = DEFAULT_BACKEND_WAIT_SECONDS;
+    // Bytes per second for this run's downloads (0: none), instead of the settings'.
+    std::optional<uint32_t> downloadRateLimit;
 };
 
 }  // namespace VantisClient

@@ -1,6 +1,8 @@
 // What --install installs: a language and the game ids (the base game and its
 // extra content), worked out from the user's options, what is installed and
-// what the backend offers (the controller's ON_PRODUCT_OFFER message).
+// what the backend offers (the controller's ON_PRODUCT_OFFER message). A
+// language or extra content the game does not offer is refused before
+// anything starts, with what it does offer.
 // Thread-safety: a plain value.
 #pragma once
 
@@ -8,18 +10,19 @@
 
 #include "bridge/ShellMessage.h"
 #include "cli/CliRequest.h"
-#include "install/EInstallResult.h"
 #include "model/ProductPresentationData.h"
 #include "model/tRevisionList.h"
 
 namespace VantisClient {
 
 struct GameSelection {
-    // False, with `failure` (the install result the shell reports) and `error`,
-    // when the backend does not offer the game or the language.
+    // False, with the exit status the shell ends with and `error`, when the
+    // backend offers nothing of the game (10 plus the install result that
+    // says why), or not what the user asked for (a usage error).
     static bool Choose(const CliRequest& request, const ProductPresentationData& product, const ShellMessage& offer,
-                       GameSelection& selection, EInstallResult& failure, std::string& error);
+                       GameSelection& selection, int& exitStatus, std::string& error);
 
+    // As the game offers it, whatever case the user wrote it in.
     std::string language;
     tRevisionList revisions;
 };

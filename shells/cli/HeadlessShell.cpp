@@ -1,9 +1,13 @@
 #include "cli/HeadlessShell.h"
 
+#include <sys/eventfd.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <csignal>
+#include <cstring>
 
 #include "bridge/LoginPageHandler.h"
 #include "bridge/ShellMessageCenter.h"
@@ -11,6 +15,7 @@
 #include "cli/PasswordSource.h"
 #include "common/JsonMessageBuilder.h"
 #include "common/Logger.h"
+#include "install/EInstallResult.h"
 
 namespace VantisClient {
 namespace {
@@ -39,7 +44,11 @@ const char* const HeadlessShell::LAUNCH_SETTLED_MESSAGE = "HeadlessShell.LaunchS
 
 HeadlessShell::HeadlessShell(const CliRequest& request, std::optional<std::string> password, std::ostream& output,
                              std::ostream& errors, bool isTerminal)
-    : m_request(request), m_password(std::move(password)), m_errors(errors), m_view(output, errors, isTerminal) {}
+    : m_request(request),
+      m_password(std::move(password)),
+      m_interrupted(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
+      m_errors(errors),
+      m_view(output, errors, isTerminal) {}
 
 void HeadlessShell::onShellMessage(const ShellMessage& message) {
     {
@@ -47,6 +56,17 @@ void HeadlessShell::onShellMessage(const ShellMessage& message) {
         m_queue.push_back(message);
     }
     m_queueChanged.notify_one();
+}
+
+void HeadlessShell::interrupt(int signalNumber) {
+    ShellMessage message(INTERRUPT_MESSAGE);
+    message.values["signal"] = signalNumber;
+    // Queued before the wait for a password ends, so the shell finds it next.
+    onShellMessage(message);
+    const uint64_t one = 1;
+    if (::write(m_interrupted.get(), &one, sizeof(one)) < 0) {
+        Logger::LogWarning("Could not end the wait for the password: %s", std::strerror(errno));
+    }
 }
 
 int HeadlessShell::run(ClientStartup& startup) {
@@ -95,7 +115,7 @@ std::optional<std::chrono::steady_clock::time_point> HeadlessShell::nextDeadline
 
 void HeadlessShell::handle(const ShellMessage& message) {
     if (message.name == INTERRUPT_MESSAGE) {
-        onInterrupt();
+        onInterrupt(static_cast<int>(message.integer("signal", SIGINT)));
         return;
     }
     if (message.name == LAUNCH_SETTLED_MESSAGE) {
@@ -193,8 +213,13 @@ void HeadlessShell::signInThroughLoginPage() {
     }
     std::string password;
     std::string error;
-    PasswordSource passwords(m_password, STDIN_FILENO, m_errors);
-    if (!passwords.read("Password for " + m_request.user + ": ", password, error)) {
+    const PasswordSource passwords(m_password, m_request.passwordFromInput, STDIN_FILENO, m_interrupted.get(),
+                                   m_errors);
+    const PasswordSource::Outcome outcome =
+        passwords.read("Password for " + m_request.user + ": ", password, error);
+    // The interruption's message is queued already and ends the run.
+    if (outcome == PasswordSource::Outcome::Interrupted) return;
+    if (outcome == PasswordSource::Outcome::Failed) {
         finish(CliRequest::EXIT_SIGN_IN_FAILED, "sign-in failed: " + error);
         return;
     }
@@ -236,10 +261,10 @@ void HeadlessShell::onOffer(const ShellMessage& offer) {
     const Poco::SharedPtr<ProductPresentationData> product = m_controller.getCurrentProduct();
     if (!m_offerRequested || m_selection || !product) return;
     GameSelection selection;
-    EInstallResult failure = EInstallResult::ServerError;
+    int exitStatus = CliRequest::EXIT_USAGE;
     std::string error;
-    if (!GameSelection::Choose(m_request, *product, offer, selection, failure, error)) {
-        finish(CliRequest::EXIT_INSTALL_FAILED_BASE + static_cast<int>(failure), error);
+    if (!GameSelection::Choose(m_request, *product, offer, selection, exitStatus, error)) {
+        finish(exitStatus, error);
         return;
     }
     m_selection = selection;
@@ -289,10 +314,10 @@ void HeadlessShell::onLaunchFailed(const std::string& taskName, const std::strin
     finish(CliRequest::EXIT_PLAY_FAILED, what + " could not be started: " + reason);
 }
 
-void HeadlessShell::onInterrupt() {
+void HeadlessShell::onInterrupt(int signalNumber) {
     const bool installRunning = m_installIssued && !m_installDone;
     finish(installRunning ? CliRequest::EXIT_INSTALL_FAILED_BASE + static_cast<int>(EInstallResult::Aborted)
-                          : CliRequest::EXIT_SUCCESS_CODE,
+                          : CliRequest::EXIT_SIGNAL_BASE + signalNumber,
            installRunning ? "interrupted: the install stops and resumes at the next start" : "interrupted");
 }
 

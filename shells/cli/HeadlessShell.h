@@ -2,11 +2,12 @@
 // messages and performs them on its main thread: the terminal view shows the
 // card, the login page is filled in as a browser would (--user), and the
 // user's request is carried out through the controller (--install, --play).
-// SIGINT and SIGTERM abort a running install and quit through the normal
-// shutdown handshake. The shell learns every outcome from the messages; it
-// sleeps until the next one, or until it has something to ask again.
-// Thread-safety: onShellMessage may be called from any thread; everything else
-// runs on the thread that calls run().
+// SIGINT and SIGTERM (interrupt()) abort a running install and quit through
+// the normal shutdown handshake; they end a password prompt at once. The shell
+// learns every outcome from the messages; it sleeps until the next one, or
+// until it has something to ask again.
+// Thread-safety: onShellMessage and interrupt may be called from any thread;
+// everything else runs on the thread that calls run().
 #pragma once
 
 #include <chrono>
@@ -22,6 +23,7 @@
 #include "cli/CliRequest.h"
 #include "cli/GameSelection.h"
 #include "cli/TerminalView.h"
+#include "common/FileDescriptor.h"
 
 namespace VantisClient {
 
@@ -44,6 +46,8 @@ public:
     // Starts the engine, carries out the request and quits; the exit status.
     int run(ClientStartup& startup);
     void onShellMessage(const ShellMessage& message) override;
+    // The user asked the client to stop with `signalNumber`.
+    void interrupt(int signalNumber);
 
 private:
     std::optional<ShellMessage> nextMessage();
@@ -64,12 +68,14 @@ private:
     void issueInstall();
     void onInstallResult(int64_t result);
     void startPlay();
-    void onInterrupt();
+    void onInterrupt(int signalNumber);
     void finish(int exitCode, const std::string& message = std::string());
     bool signedIn() const { return m_controller.getLoginState() == SignedIn; }
 
     const CliRequest m_request;
     const std::optional<std::string> m_password;
+    // Readable once the user has interrupted: ends a wait for the password.
+    FileDescriptor m_interrupted;
     std::ostream& m_errors;
     TerminalView m_view;
     BaseAppDelegate m_controller;

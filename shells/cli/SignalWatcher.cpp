@@ -6,7 +6,7 @@
 
 namespace VantisClient {
 
-SignalWatcher::SignalWatcher(std::function<void()> onSignal)
+SignalWatcher::SignalWatcher(std::function<void(int signalNumber)> onSignal)
     : m_onSignal(std::move(onSignal)), m_thread(&SignalWatcher::run, this) {}
 
 SignalWatcher::~SignalWatcher() {
@@ -18,7 +18,8 @@ void SignalWatcher::run() {
     const sigset_t signals = StopSignals::Set();
     const timespec interval{0, POLL_INTERVAL_MS * 1000000L};
     while (!m_stop) {
-        if (sigtimedwait(&signals, nullptr, &interval) > 0) m_onSignal();
+        const int signalNumber = sigtimedwait(&signals, nullptr, &interval);
+        if (signalNumber > 0) m_onSignal(signalNumber);
     }
 }
 

@@ -1,8 +1,11 @@
-// vantis-client: the client in a terminal. See CliRequest::Usage().
+// vantis-client: the client in a terminal. See CliHelp for what it offers.
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -13,9 +16,11 @@
 
 #include "app/ClientStartup.h"
 #include "bridge/InstallNotificationText.h"
+#include "cli/CliHelp.h"
 #include "cli/CliRequest.h"
 #include "cli/HeadlessShell.h"
 #include "cli/SignalWatcher.h"
+#include "common/ApplicationEnvironment.h"
 #include "common/ClientSecrets.h"
 #include "common/EReturnCode.h"
 #include "common/Logger.h"
@@ -33,11 +38,33 @@ std::string ownExecutable() {
     return length > 0 ? std::string(path, static_cast<size_t>(length)) : std::string();
 }
 
-bool wantsHelp(const std::vector<std::string>& arguments) {
+bool asksFor(const std::vector<std::string>& arguments, std::initializer_list<const char*> words) {
     for (size_t i = 1; i < arguments.size(); ++i) {
-        if (arguments[i] == "--help" || arguments[i] == "-h") return true;
+        for (const char* word : words) {
+            if (arguments[i] == word) return true;
+        }
     }
     return false;
+}
+
+int usageError(const std::string& problem) {
+    std::cerr << "vantis-client: " << problem << "\n"
+              << CliRequest::Usage() << "run 'vantis-client --help' for every option" << std::endl;
+    return CliRequest::EXIT_USAGE;
+}
+
+std::string logFile() {
+    return Utilities::AppendPath(ApplicationEnvironment::GetLogsPath(), ClientStartup::LOG_FILE_NAME);
+}
+
+// A second stop signal does not wait for the quit that the first one started.
+[[noreturn]] void quitAtOnce(int signalNumber) {
+    Logger::LogWarning("Signal %d while quitting: exiting at once", signalNumber);
+    const char text[] = "vantis-client: interrupted again: quitting at once\n";
+    if (::write(STDERR_FILENO, text, sizeof(text) - 1) < 0) {
+        // Nothing is left to tell it to.
+    }
+    std::_Exit(CliRequest::EXIT_SIGNAL_BASE + signalNumber);
 }
 
 // The updater starts this client anew: it needs the password from the
@@ -77,31 +104,36 @@ int main(int argc, char** argv) {
     StopSignals::Block();
     const std::optional<std::string> password = ClientSecrets::TakePassword();
     const std::vector<std::string> arguments(argv, argv + argc);
-    if (wantsHelp(arguments)) {
-        std::cout << CliRequest::Usage();
+    if (asksFor(arguments, {"--help", "-h"})) {
+        std::cout << CliHelp::Text(logFile(), ApplicationEnvironment::GetApplicationSupportRootPath());
+        return CliRequest::EXIT_SUCCESS_CODE;
+    }
+    if (asksFor(arguments, {"--version"})) {
+        std::cout << CliHelp::Version();
         return CliRequest::EXIT_SUCCESS_CODE;
     }
     ClientStartup startup(arguments, CliRequest::Options());
     CliRequest request;
     std::string error;
-    if (!CliRequest::Read(startup.options(), request, error)) {
-        std::cerr << "vantis-client: " << error << "\n" << CliRequest::Usage();
-        return CliRequest::EXIT_USAGE;
-    }
+    if (!CliRequest::Read(startup.options(), request, error)) return usageError(error);
+    // Checked before the start-up's own count of the arguments, which would end with a start-up code.
+    if (startup.gameId().empty()) return usageError("the game is needed: --gameId=ID");
+    if (startup.gamePath().empty()) return usageError("the game's directory is needed: --path=DIR");
     // The terminal is the view's; the log file keeps every line.
     Logger::SetConsoleOutput(startup.options().debugLaunch());
     int code = startup.initialise();
     if (code != RC_SUCCESS) return startupExit(code, "the client cannot start");
     code = startup.launch(ownExecutable(), relaunchEnvironment(password), ClientStartup::UpdaterHandOver::ReplaceClient);
     if (code != RC_SUCCESS) return startupExit(code, "the client cannot start");
-    if (startup.gamePath().empty()) {
-        std::cerr << "vantis-client: the game's directory is needed: --path=DIR\n" << CliRequest::Usage();
-        return CliRequest::EXIT_USAGE;
-    }
     if (request.install && !createGameDirectory(startup.gamePath())) {
         return CliRequest::EXIT_INSTALL_FAILED_BASE + static_cast<int>(EInstallResult::DiskAccessError);
     }
+    if (request.downloadRateLimit) startup.limitDownloadRate(*request.downloadRateLimit);
     HeadlessShell shell(request, password, std::cout, std::cerr, isatty(STDOUT_FILENO) != 0);
-    SignalWatcher signals([&shell] { shell.onShellMessage(ShellMessage(HeadlessShell::INTERRUPT_MESSAGE)); });
+    std::atomic<int> signals{0};
+    SignalWatcher watcher([&shell, &signals](int signalNumber) {
+        if (signals++ > 0) quitAtOnce(signalNumber);
+        shell.interrupt(signalNumber);
+    });
     return shell.run(startup);
 }

@@ -394,12 +394,18 @@ void BaseAppDelegate::onProductOffer(const ProductOfferStruct& offer) {
     std::vector<std::string> languages;
     for (const LanguageInfo& language : offer.languages) languages.push_back(language.asString());
     std::vector<std::string> gameIds;
-    for (const AvailableGameIDInfo& available : offer.gameIds) gameIds.push_back(available.gameId);
+    std::vector<std::string> gameNames;
+    for (const AvailableGameIDInfo& available : offer.gameIds) {
+        gameIds.push_back(available.gameId);
+        const std::string& name = available.names.getText();
+        gameNames.push_back(name == LocString::StringNotLocalized ? std::string() : name);
+    }
     ShellMessage message(ShellMessage::ON_PRODUCT_OFFER);
     message.values["gameId"] = offer.gameId;
     message.values["result"] = static_cast<int32_t>(offer.result);
     message.values["languages"] = textsOf(languages);
     message.values["gameIds"] = textsOf(gameIds);
+    message.values["gameNames"] = textsOf(gameNames);
     ShellMessageCenter::Post(message);
 }
 

@@ -100,7 +100,9 @@ const char* const ClientStartup::CONFIG_HOST_VARIABLE = "VANTIS_CONFIG_HOST";
 
 ClientStartup::ClientStartup(const std::vector<std::string>& arguments,
                              const std::vector<CmdlineOptions::ExtraOption>& shellOptions)
-    : m_arguments(arguments), m_options(arguments, shellOptions) {}
+    : m_arguments(arguments), m_options(arguments, shellOptions) {
+    resolveLaunchedGame();
+}
 
 ClientStartup::~ClientStartup() {
     if (m_seedingThread.joinable()) m_seedingThread.join();
@@ -130,19 +132,17 @@ int ClientStartup::launch(const std::string& clientPath, const std::vector<std::
     for (size_t i = 1; i < m_arguments.size(); ++i) {
         if (m_arguments[i] == RUN_WITHOUT_UPDATING_WORD) m_options.setRunWithoutUpdating();
     }
-    if (m_options.gamePath()) m_options.replaceGamePath(absolutePath(*m_options.gamePath()));
     if (!m_options.runWithoutUpdating()) return handOverToUpdater(clientPath, relaunchEnvironment, handOver);
-    if (!resolveLaunchedGame()) return RC_GAME_ID_NOT_RECOGNIZED;
-    return RC_SUCCESS;
+    if (isPlainGameId(m_gameId)) return RC_SUCCESS;
+    Logger::LogError("The game id '%s' is not a decimal game id of 1 to 20 digits; closing.", m_gameId.c_str());
+    return RC_GAME_ID_NOT_RECOGNIZED;
 }
 
-bool ClientStartup::resolveLaunchedGame() {
+void ClientStartup::resolveLaunchedGame() {
+    if (m_options.gamePath()) m_options.replaceGamePath(absolutePath(*m_options.gamePath()));
     const std::vector<std::string> positional = positionalArguments();
     m_gamePath = m_options.gamePath() ? *m_options.gamePath() : absolutePath(positional.size() > 0 ? positional[0] : "");
     m_gameId = m_options.gameId() ? *m_options.gameId() : (positional.size() > 1 ? positional[1] : "");
-    if (isPlainGameId(m_gameId)) return true;
-    Logger::LogError("The game id '%s' is not a decimal game id of 1 to 20 digits; closing.", m_gameId.c_str());
-    return false;
 }
 
 std::vector<std::string> ClientStartup::positionalArguments() const {
@@ -205,6 +205,8 @@ int ClientStartup::replaceWithUpdater(const std::string& updater, const std::vec
     return RC_UPDATER_RUNNING;
 }
 
+void ClientStartup::limitDownloadRate(uint32_t bytesPerSecond) { m_downloadRateLimit = bytesPerSecond; }
+
 void ClientStartup::startEngine(BaseAppDelegate& controller) {
     m_controller = &controller;
     controller.setCurrentGameLocalPath(m_gamePath);
@@ -215,7 +217,13 @@ void ClientStartup::startEngine(BaseAppDelegate& controller) {
     useConfigHostFromEnvironment();
     std::string refreshToken;
     if (RefreshTokenProvider::get(refreshToken)) controller.setLoginState(SigningInWithToken);
-    ClientCore::StartWithGameId(EngineSettings::OfThisUser(), &controller, m_gameId, refreshToken);
+    EngineSettings settings = EngineSettings::OfThisUser();
+    if (m_downloadRateLimit) {
+        settings.downloadSpeedLimit = *m_downloadRateLimit;
+        Logger::LogInfo("Download speed limit for this run: %u bytes per second (the settings are left as they are)",
+                        settings.downloadSpeedLimit);
+    }
+    ClientCore::StartWithGameId(settings, &controller, m_gameId, refreshToken);
     // What the engine queued before the hook is drained by the loop's first pass.
     ClientCore::instance()->setNotificationHook([this] { wakeDrain(); });
     Logger::LogInfo("Using %s system", systemRelease().c_str());

@@ -10,7 +10,9 @@
 #pragma once
 
 #include <condition_variable>
+#include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -46,7 +48,8 @@ public:
     ClientStartup& operator=(const ClientStartup&) = delete;
 
     const CmdlineOptions& options() const { return m_options; }
-    // The launched game, from the options or the positional arguments.
+    // The launched game, from the options or the positional arguments; empty
+    // when the arguments do not name it.
     const std::string& gameId() const { return m_gameId; }
     const std::string& gamePath() const { return m_gamePath; }
 
@@ -63,6 +66,9 @@ public:
     // the next client needs again.
     int launch(const std::string& clientPath, const std::vector<std::string>& relaunchEnvironment,
                UpdaterHandOver handOver = UpdaterHandOver::StartBeside);
+    // Downloads of this run go no faster (bytes per second, 0 for no limit)
+    // whatever the settings say; the settings are left as they are.
+    void limitDownloadRate(uint32_t bytesPerSecond);
     // Starts the engine for the launched game with `controller` as its
     // listener, and the drain loop. The shell observes shell messages before.
     void startEngine(BaseAppDelegate& controller);
@@ -82,7 +88,7 @@ private:
     // Returns only when the updater could not replace this process.
     int replaceWithUpdater(const std::string& updater, const std::vector<std::string>& arguments,
                            const std::vector<std::string>& relaunchEnvironment);
-    bool resolveLaunchedGame();
+    void resolveLaunchedGame();
     // The arguments that are no options, in order, without the program path.
     std::vector<std::string> positionalArguments() const;
     void useConfigHostFromEnvironment();
@@ -98,6 +104,7 @@ private:
     CmdlineOptions m_options;
     std::string m_gameId;
     std::string m_gamePath;
+    std::optional<uint32_t> m_downloadRateLimit;
     SingleInstanceLock m_instanceLock;
     BaseAppDelegate* m_controller = nullptr;
     std::thread m_drainThread;

@@ -36,7 +36,8 @@ struct ShellMessage {
     // "name" and "reason": a play task was not launched, and why.
     static const char* const PLAY_TASK_FAILED;
     // "gameId"; "result": 0 when the backend offers the game, otherwise the
-    // install result that says why not; "languages" and "gameIds": what it offers.
+    // install result that says why not; "languages" and "gameIds": what it
+    // offers; "gameNames": the name of each of the game ids (empty when unknown).
     static const char* const ON_PRODUCT_OFFER;
 
     explicit ShellMessage(std::string name_) : name(std::move(name_)) {}

@@ -25,19 +25,17 @@ CmdlineOptions::CmdlineOptions(const std::vector<std::string>& arguments,
     Poco::Util::OptionProcessor processor(options);
     processor.setUnixStyle(!IsWindows());
     if (!arguments.empty()) m_programPath = arguments.front();
+    bool valuePending = false;
     for (size_t index = 0; index < arguments.size(); ++index) {
-        parseArgument(processor, options, arguments[index], index == 0);
+        valuePending = parseArgument(processor, options, arguments[index], index == 0);
     }
+    // Dropped without a sentence, as the family's programs expect; a shell may still refuse it.
+    if (valuePending) m_rejections.push_back({arguments.back(), "needs a value"});
 }
 
-void CmdlineOptions::registerTableOptions(Poco::Util::OptionSet& options) {
-    struct TableOption {
-        const char* name;
-        EOptionKind kind;
-        Setter setter;
-    };
-    // The order of registration is the order the family's programs share.
-    const TableOption table[] = {
+// The order of registration is the order the family's programs share.
+const std::vector<CmdlineOptions::TableOption>& CmdlineOptions::Table() {
+    static const std::vector<TableOption> table = {
         {OptionNames::GAME_ID, EOptionKind::Value, &CmdlineOptions::setGameId},
         {OptionNames::COMMAND, EOptionKind::Value, &CmdlineOptions::setCommand},
         {OptionNames::WAIT_FOR_PREVIOUS_INSTANCE, EOptionKind::Flag, &CmdlineOptions::setWaitForPreviousInstance},
@@ -55,7 +53,17 @@ void CmdlineOptions::registerTableOptions(Poco::Util::OptionSet& options) {
         {OptionNames::FALLBACK_RUN, EOptionKind::Flag, &CmdlineOptions::setFallback},
         {OptionNames::FORCE_UPDATE, EOptionKind::Flag, &CmdlineOptions::setForceUpdate},
     };
-    for (const TableOption& option : table) registerOption(options, option.name, option.kind, option.setter);
+    return table;
+}
+
+void CmdlineOptions::registerTableOptions(Poco::Util::OptionSet& options) {
+    for (const TableOption& option : Table()) registerOption(options, option.name, option.kind, option.setter);
+}
+
+std::vector<std::string> CmdlineOptions::TableOptionNames() {
+    std::vector<std::string> names;
+    for (const TableOption& option : Table()) names.push_back(option.name);
+    return names;
 }
 
 void CmdlineOptions::registerExtraOptions(Poco::Util::OptionSet& options,
@@ -84,7 +92,7 @@ void CmdlineOptions::registerOption(Poco::Util::OptionSet& options, const std::s
     options.addOption(option);
 }
 
-void CmdlineOptions::parseArgument(Poco::Util::OptionProcessor& processor, const Poco::Util::OptionSet& options,
+bool CmdlineOptions::parseArgument(Poco::Util::OptionProcessor& processor, const Poco::Util::OptionSet& options,
                                    const std::string& argument, bool isProgramPath) {
     std::string name;
     std::string value;
@@ -95,14 +103,28 @@ void CmdlineOptions::parseArgument(Poco::Util::OptionProcessor& processor, const
         } else if (name.empty()) {
             // The "--" that ends the options, or a name whose value is the next argument.
             m_otherArguments.push_back(argument);
+            return argument != "--";
         } else {
             applyOption(options, name, value);
         }
     } catch (const Poco::Util::DuplicateOptionException&) {
         m_parseErrors += "Ignoring duplicate option " + argument + "; ";
-    } catch (const Poco::Exception&) {
-        m_parseErrors += "Failed parsing option " + argument + ", ignoring; ";
+        m_rejections.push_back({argument, "given more than once"});
+    } catch (const Poco::Util::UnknownOptionException&) {
+        reject(argument, "unknown option");
+    } catch (const Poco::Util::AmbiguousOptionException&) {
+        reject(argument, "ambiguous: it begins the names of several options");
+    } catch (const Poco::Util::UnexpectedArgumentException&) {
+        reject(argument, "takes no value");
+    } catch (const Poco::Exception& error) {
+        reject(argument, error.displayText());
     }
+    return false;
+}
+
+void CmdlineOptions::reject(const std::string& argument, const std::string& reason) {
+    m_parseErrors += "Failed parsing option " + argument + ", ignoring; ";
+    m_rejections.push_back({argument, reason});
 }
 
 void CmdlineOptions::applyOption(const Poco::Util::OptionSet& options, const std::string& name,

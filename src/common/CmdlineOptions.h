@@ -9,7 +9,8 @@
 // ("--forceUpdate") or takes one value ("--gameId=12", "--gameId:12" or
 // "--gameId" "12"). Names match regardless of case and may be shortened while
 // they stay unambiguous. A lone "--" ends the options. Parsing never throws and
-// never stops early: a rejected argument adds a sentence to parseErrors().
+// never stops early: a rejected argument adds a sentence to parseErrors() and
+// says what was wrong with it in rejections().
 //
 // Thread-safety: none; one owner at a time. A parsed object may be read from
 // several threads while nobody changes it.
@@ -42,6 +43,13 @@ public:
     struct ExtraOption {
         std::string name;
         EOptionKind kind;
+    };
+
+    // An argument the parser did not take, and why: "unknown option",
+    // "given more than once", "needs a value", ...
+    struct Rejection {
+        std::string argument;
+        std::string reason;
     };
 
     // `arguments` starts with the program path. An extra option is not registered
@@ -95,6 +103,9 @@ public:
     std::vector<std::string> positionalArguments() const { return m_positionalArguments; }
     // One sentence per rejected argument, each ending in "; ".
     const std::string& parseErrors() const { return m_parseErrors; }
+    // Every rejected argument with its reason, in order; also a value option
+    // that ended the arguments without its value (which parseErrors() passes over).
+    const std::vector<Rejection>& rejections() const { return m_rejections; }
     // Full option name to value (empty for a flag), ascending by name: every
     // option parsed or set through a setter above.
     const std::map<std::string, std::string>& specifiedOptions() const { return m_specifiedOptions; }
@@ -112,15 +123,26 @@ public:
     // nothing inside an argument is escaped.
     std::string createArgumentsStringQuoted() const;
     static bool IsWindows();
+    // The names of the family's options, in the order they are registered.
+    static std::vector<std::string> TableOptionNames();
 
 private:
     using Setter = void (CmdlineOptions::*)(const std::string& name, const std::string& value);
+    struct TableOption {
+        const char* name;
+        EOptionKind kind;
+        Setter setter;
+    };
+
+    static const std::vector<TableOption>& Table();
 
     void registerTableOptions(Poco::Util::OptionSet& options);
     void registerExtraOptions(Poco::Util::OptionSet& options, const std::vector<ExtraOption>& extraOptions);
     void registerOption(Poco::Util::OptionSet& options, const std::string& name, EOptionKind kind, Setter setter);
-    void parseArgument(Poco::Util::OptionProcessor& processor, const Poco::Util::OptionSet& options,
+    // True when the argument only opened an option whose value is the next argument.
+    bool parseArgument(Poco::Util::OptionProcessor& processor, const Poco::Util::OptionSet& options,
                        const std::string& argument, bool isProgramPath);
+    void reject(const std::string& argument, const std::string& reason);
     void applyOption(const Poco::Util::OptionSet& options, const std::string& name, const std::string& value);
     std::string createForwardedArgument(const std::string& name, const std::string& value) const;
     // Records the option unless it is recorded already, then runs its setter.
@@ -166,6 +188,7 @@ private:
     std::vector<std::string> m_otherArguments;
     std::vector<std::string> m_positionalArguments;
     std::string m_parseErrors;
+    std::vector<Rejection> m_rejections;
     std::set<std::string> m_valueOptionNames;
     std::set<std::string> m_extraOptionNames;
 };

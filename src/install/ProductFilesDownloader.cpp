@@ -263,6 +263,10 @@ void ProductFilesDownloader::startHashingFile(DownloadingFileInfo::Ptr file) {
 
 bool ProductFilesDownloader::downloadNeededFiles() {
     if (aborted()) return false;
+    if (m_speedLimit > 0) {
+        Logger::LogInfo("Downloading files of product %s at most %u bytes per second", m_product->getGameId().c_str(),
+                        m_speedLimit);
+    }
     for (const auto& entry : downloadingFiles()) {
         if (aborted()) break;
         const DownloadingFileInfo::DownloadingFileState state = entry.second->getState();

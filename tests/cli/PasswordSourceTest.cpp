@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <sys/eventfd.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -10,25 +11,12 @@
 #include <gtest/gtest.h>
 
 #include "cli/PasswordSource.h"
+#include "common/FileDescriptor.h"
 #include "support/WaitFor.h"
 
 using VantisClient::PasswordSource;
 
 namespace {
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int descriptor) : m_descriptor(descriptor) {}
-    ~FileDescriptor() {
-        if (m_descriptor >= 0) ::close(m_descriptor);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return m_descriptor; }
-
-private:
-    int m_descriptor;
-};
 
 bool echoes(int terminal) {
     struct termios settings {};
@@ -46,38 +34,69 @@ std::string readAvailable(int descriptor) {
 
 class PasswordSourceTest : public ::testing::Test {
 protected:
+    // The terminal end of a new pseudo-terminal; `master` is where a person types.
+    int openTerminal() {
+        master.reset(::posix_openpt(O_RDWR | O_NOCTTY));
+        if (master.get() < 0 || ::grantpt(master.get()) != 0 || ::unlockpt(master.get()) != 0) return -1;
+        terminal.reset(::open(::ptsname(master.get()), O_RDWR | O_NOCTTY));
+        return terminal.get();
+    }
+
     std::ostringstream prompts;
+    VantisClient::FileDescriptor master;
+    VantisClient::FileDescriptor terminal;
 };
 
 }  // namespace
 
-TEST_F(PasswordSourceTest, TheEnvironmentFirstAndNoTerminalIsAnError) {
-    int pipeEnds[2];
-    ASSERT_EQ(0, ::pipe(pipeEnds));
-    FileDescriptor readEnd(pipeEnds[0]);
-    FileDescriptor writeEnd(pipeEnds[1]);
-    // What the input holds is no password when nobody could be asked for it.
-    ASSERT_EQ(7, ::write(writeEnd.get(), "piped\n\n", 7));
-    std::string password;
-    std::string error;
-
-    EXPECT_FALSE(PasswordSource(std::nullopt, readEnd.get(), prompts).read("Password: ", password, error));
-    EXPECT_NE(std::string::npos, error.find("VANTIS_PASSWORD")) << error;
-    EXPECT_EQ("", password);
-
-    EXPECT_TRUE(PasswordSource(std::string("from the environment"), readEnd.get(), prompts)
-                    .read("Password: ", password, error));
-    EXPECT_EQ("from the environment", password);
+TEST_F(PasswordSourceTest, WhereThePasswordComesFrom) {
+    using Outcome = PasswordSource::Outcome;
+    const std::optional<std::string> none;
+    const struct {
+        const char* what;
+        std::optional<std::string> environment;
+        bool fromInput;
+        std::string input;  // what the pipe holds before it is closed
+        Outcome outcome;
+        std::string passwordOrError;
+    } cases[] = {
+        // What the input holds is no password when nobody could be asked for it.
+        {"no source", none, false, "piped\n", Outcome::Failed, "VANTIS_PASSWORD"},
+        {"the environment", std::string("from the environment"), false, "piped\n", Outcome::Read,
+         "from the environment"},
+        {"the option wins over the environment", std::string("from the environment"), true, "piped\nsecond\n",
+         Outcome::Read, "piped"},
+        {"a line of another system", none, true, "piped\r\n", Outcome::Read, "piped"},
+        {"a last line without its end", none, true, "piped", Outcome::Read, "piped"},
+        {"an empty line", none, true, "\nsecond\n", Outcome::Failed, "no password was entered"},
+        {"no input", none, true, "", Outcome::Failed, "no password was entered"},
+        {"a line too long", none, true, std::string(5000, 'x'), Outcome::Failed, "too long"},
+    };
+    for (const auto& c : cases) {
+        int pipeEnds[2];
+        ASSERT_EQ(0, ::pipe(pipeEnds));
+        VantisClient::FileDescriptor readEnd(pipeEnds[0]);
+        {
+            VantisClient::FileDescriptor writeEnd(pipeEnds[1]);
+            ASSERT_EQ(static_cast<ssize_t>(c.input.size()), ::write(writeEnd.get(), c.input.data(), c.input.size()));
+        }
+        std::string password;
+        std::string error;
+        const PasswordSource source(c.environment, c.fromInput, readEnd.get(), -1, prompts);
+        EXPECT_EQ(c.outcome, source.read("Password: ", password, error)) << c.what;
+        if (c.outcome == Outcome::Read) {
+            EXPECT_EQ(c.passwordOrError, password) << c.what;
+        } else {
+            EXPECT_NE(std::string::npos, error.find(c.passwordOrError)) << c.what << ": " << error;
+            EXPECT_EQ("", password) << c.what;
+        }
+    }
+    // Only a terminal is prompted.
     EXPECT_EQ("", prompts.str());
 }
 
 TEST_F(PasswordSourceTest, ATerminalIsAskedWithoutEchoAndLeftAsItWas) {
-    FileDescriptor master(::posix_openpt(O_RDWR | O_NOCTTY));
-    ASSERT_GE(master.get(), 0);
-    ASSERT_EQ(0, ::grantpt(master.get()));
-    ASSERT_EQ(0, ::unlockpt(master.get()));
-    FileDescriptor terminal(::open(::ptsname(master.get()), O_RDWR | O_NOCTTY));
-    ASSERT_GE(terminal.get(), 0);
+    ASSERT_GE(openTerminal(), 0);
     ASSERT_TRUE(echoes(terminal.get()));
 
     // Typed only once the echo is off, as a person would after the prompt.
@@ -86,16 +105,47 @@ TEST_F(PasswordSourceTest, ATerminalIsAskedWithoutEchoAndLeftAsItWas) {
             EXPECT_EQ(12, ::write(master.get(), "s3cret word\n", 12));
         }
     });
-    PasswordSource source(std::nullopt, terminal.get(), prompts);
+    // Asked on the terminal even when the option names standard input.
+    PasswordSource source(std::nullopt, true, terminal.get(), -1, prompts);
     std::string password;
     std::string error;
-    const bool read = source.read("Password: ", password, error);
+    const PasswordSource::Outcome outcome = source.read("Password: ", password, error);
     typist.join();
 
-    ASSERT_TRUE(read) << error;
+    ASSERT_EQ(PasswordSource::Outcome::Read, outcome) << error;
     EXPECT_EQ("s3cret word", password);
     EXPECT_EQ("Password: ", prompts.str());
     EXPECT_TRUE(echoes(terminal.get()));
     // Only the line's end came back to the screen.
     EXPECT_EQ(std::string::npos, readAvailable(master.get()).find("s3cret"));
+}
+
+// Nobody types; the interruption ends the wait, and the terminal echoes again.
+TEST_F(PasswordSourceTest, AnInterruptionEndsTheWaitAtOnce) {
+    int pipeEnds[2];
+    ASSERT_EQ(0, ::pipe(pipeEnds));
+    VantisClient::FileDescriptor silentInput(pipeEnds[0]);
+    VantisClient::FileDescriptor silentWriter(pipeEnds[1]);
+    ASSERT_GE(openTerminal(), 0);
+    const struct {
+        const char* what;
+        int input;
+    } cases[] = {{"a prompt on the terminal", terminal.get()}, {"standard input", silentInput.get()}};
+    for (const auto& c : cases) {
+        VantisClient::FileDescriptor interrupt(::eventfd(0, EFD_CLOEXEC));
+        std::thread user([&] {
+            // At the terminal, once the prompt waits (its echo is off).
+            VantisTest::WaitFor([&] { return c.input != terminal.get() || !echoes(terminal.get()); });
+            const uint64_t one = 1;
+            EXPECT_EQ(8, ::write(interrupt.get(), &one, sizeof(one)));
+        });
+        std::string password;
+        std::string error;
+        const PasswordSource source(std::nullopt, true, c.input, interrupt.get(), prompts);
+        const PasswordSource::Outcome outcome = source.read("Password: ", password, error);
+        user.join();
+        EXPECT_EQ(PasswordSource::Outcome::Interrupted, outcome) << c.what << ": " << error;
+        EXPECT_EQ("", password) << c.what;
+        EXPECT_TRUE(echoes(terminal.get())) << c.what;
+    }
 }

@@ -114,6 +114,30 @@ TEST(CmdlineOptions, ArgumentForms) {
     }
 }
 
+// A program that stops on a rejected argument says what was wrong with it.
+TEST(CmdlineOptions, EachRejectionSaysWhatWasWrong) {
+    const struct {
+        Arguments arguments;
+        std::vector<std::string> rejections;  // "argument: reason"
+    } cases[] = {
+        {{"--bogus"}, {"--bogus: unknown option"}},
+        {{"--gameId=1", "--gameId=2"}, {"--gameId=2: given more than once"}},
+        {{"--c=x"}, {"--c=x: ambiguous: it begins the names of several options"}},
+        {{"--forceUpdate=1"}, {"--forceUpdate=1: takes no value"}},
+        {{"--debugLaunch", "--path"}, {"--path: needs a value"}},
+        {{"--path", "/g", "--", "--gameId"}, {}},
+        {{"--bogus", "--x"}, {"--bogus: unknown option", "--x: unknown option"}},
+    };
+    for (const auto& c : cases) {
+        const CmdlineOptions options(withProgram(c.arguments), SHELL_OPTIONS);
+        std::vector<std::string> rejections;
+        for (const CmdlineOptions::Rejection& rejection : options.rejections()) {
+            rejections.push_back(rejection.argument + ": " + rejection.reason);
+        }
+        EXPECT_EQ(c.rejections, rejections) << c.arguments.front();
+    }
+}
+
 TEST(CmdlineOptions, BareWordLeavesFlagUnset) {
     CmdlineOptions options(withProgram({"runWithoutUpdating"}));
     EXPECT_FALSE(options.runWithoutUpdating());

@@ -23,10 +23,10 @@ std::vector<char*> pointersTo(const std::vector<std::string>& texts) {
 
 ClientProcess::ClientProcess(const std::vector<std::string>& arguments, const std::vector<std::string>& environment,
                              const std::string& outputPath, const std::string& errorPath,
-                             const std::string& workingDirectory) {
+                             const std::string& inputPath, const std::string& workingDirectory) {
     posix_spawn_file_actions_t files;
     posix_spawn_file_actions_init(&files);
-    posix_spawn_file_actions_addopen(&files, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&files, STDIN_FILENO, inputPath.c_str(), O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&files, STDOUT_FILENO, outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     posix_spawn_file_actions_addopen(&files, STDERR_FILENO, errorPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     if (!workingDirectory.empty()) posix_spawn_file_actions_addchdir_np(&files, workingDirectory.c_str());

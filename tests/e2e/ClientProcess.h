@@ -1,6 +1,7 @@
 // A program of the bundle run as a child process, the way a user's shell or a
 // script starts it: an argv array without a shell, an environment of its own,
-// standard input from /dev/null and standard output and error in files. A
+// standard input from a file (/dev/null unless told) and standard output and
+// error in files. A
 // child still running when its owner goes is killed and reaped, so that a
 // failed test leaves no process behind.
 // Thread-safety: one owner.
@@ -19,10 +20,11 @@ public:
     static constexpr int TIMED_OUT = -1;
 
     // `environment` holds "NAME=value" entries; `error` tells why nothing was
-    // started. The child runs in `workingDirectory`, or in the test's own.
+    // started. The child reads `inputPath` and runs in `workingDirectory`, or
+    // in the test's own.
     ClientProcess(const std::vector<std::string>& arguments, const std::vector<std::string>& environment,
                   const std::string& outputPath, const std::string& errorPath,
-                  const std::string& workingDirectory = std::string());
+                  const std::string& inputPath = "/dev/null", const std::string& workingDirectory = std::string());
     ~ClientProcess();
     ClientProcess(const ClientProcess&) = delete;
     ClientProcess& operator=(const ClientProcess&) = delete;

@@ -70,7 +70,7 @@ std::unique_ptr<ClientProcess> HeadlessClientTest::start(const Launch& launch) {
     m_outputPath = name + ".out";
     m_errorPath = name + ".err";
     auto client = std::make_unique<ClientProcess>(arguments, environment(launch.password), m_outputPath, m_errorPath,
-                                                  sandbox.root());
+                                                  launch.input, sandbox.root());
     EXPECT_TRUE(client->started()) << client->error();
     return client;
 }
@@ -83,6 +83,9 @@ ClientRun HeadlessClientTest::finish(ClientProcess& client, int timeoutMs) {
     EXPECT_NE(ClientProcess::TIMED_OUT, run.status) << "killed after " << timeoutMs << " ms\n" << run;
     return run;
 }
+
+std::string HeadlessClientTest::outputSoFar() const { return ReadFileBytes(m_outputPath); }
+std::string HeadlessClientTest::errorsSoFar() const { return ReadFileBytes(m_errorPath); }
 
 void HeadlessClientTest::slowDownloads(int delayMs) {
     const std::string rule = R"({"listener": "api", "action": "delay", "path": "^/content/objects/", "delayMs": )" +

@@ -26,14 +26,16 @@ const char* const PASSWORD = "secret";  // the fixture's password of "player"
 
 // How the client is started: the game, whether it is given its directory, the
 // password in its environment (none when empty), the options after the fixed
-// ones, and whether it hands over to the updater as a user's start does. It
-// runs in the sandbox's root, where relative paths start.
+// ones, whether it hands over to the updater as a user's start does, and the
+// file on its standard input. It runs in the sandbox's root, where relative
+// paths start.
 struct Launch {
     std::string gameId = SampleGame::BASE_ID;
     bool withPath = true;
     std::string password;
     std::vector<std::string> options;
     bool throughUpdater = false;
+    std::string input = "/dev/null";
 };
 
 Launch SignIn(const std::string& user, const std::string& password, std::vector<std::string> options);
@@ -63,6 +65,9 @@ protected:
     // Waits for the client started last; a client that does not end in time is killed.
     ClientRun finish(ClientProcess& client, int timeoutMs = RUN_TIMEOUT_MS);
     ClientRun run(const Launch& launch, int timeoutMs = RUN_TIMEOUT_MS) { return finish(*start(launch), timeoutMs); }
+    // What the client started last has printed on standard output and error so far.
+    std::string outputSoFar() const;
+    std::string errorsSoFar() const;
 
     // Slows every file part down, so that a test can act while the download runs.
     void slowDownloads(int delayMs);

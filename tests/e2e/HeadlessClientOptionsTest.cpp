@@ -1,0 +1,289 @@
+// The built vantis-client's own options and exit statuses, as a user or a
+// script meets them: --help, --version and usage errors; extra content and
+// languages the game does not offer, refused before anything is downloaded;
+// the extra content an update keeps; a download rate for one run; the
+// password from standard input; and the signals that end a run, also at the
+// password prompt on a terminal.
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "HeadlessClientFixture.h"
+#include "support/WaitFor.h"
+
+namespace VantisClient {
+namespace {
+
+using namespace VantisTest;
+
+const int EXIT_USAGE = 64;
+const int EXIT_SIGINT = 130;
+const int EXIT_SIGTERM = 143;
+const char* const CLIENT = VANTIS_TEST_BIN_DIR "/vantis-client";
+
+bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+class HeadlessClientOptionsTest : public HeadlessClientTest {
+protected:
+    // The client with exactly these arguments after its path.
+    ClientRun runWith(const std::vector<std::string>& arguments) {
+        std::vector<std::string> argv{CLIENT};
+        argv.insert(argv.end(), arguments.begin(), arguments.end());
+        const std::string name = sandbox.path("runs/raw");
+        ClientProcess client(argv, environment(""), name + ".out", name + ".err");
+        ClientRun run;
+        run.status = client.wait(RUN_TIMEOUT_MS);
+        run.output = ReadFileBytes(name + ".out");
+        run.errors = ReadFileBytes(name + ".err");
+        return run;
+    }
+
+    std::string log() const { return ReadFileBytes(home + "/Logs/VantisClient.log"); }
+};
+
+// The client on a pseudo-terminal of its own, as in a person's shell: the
+// terminal is its controlling terminal, so Ctrl-C typed there is SIGINT.
+class TerminalClient {
+public:
+    TerminalClient(const std::vector<std::string>& arguments, const std::vector<std::string>& environment) {
+        m_master = ::posix_openpt(O_RDWR | O_NOCTTY);
+        if (m_master < 0 || ::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0) return;
+        const std::string terminal = ::ptsname(m_master);
+        posix_spawn_file_actions_t files;
+        posix_spawn_file_actions_init(&files);
+        posix_spawn_file_actions_addopen(&files, STDIN_FILENO, terminal.c_str(), O_RDWR, 0);
+        posix_spawn_file_actions_adddup2(&files, STDIN_FILENO, STDOUT_FILENO);
+        posix_spawn_file_actions_adddup2(&files, STDIN_FILENO, STDERR_FILENO);
+        posix_spawnattr_t attributes;
+        posix_spawnattr_init(&attributes);
+        // A session of its own, whose controlling terminal is the first one it opens.
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
+        std::vector<char*> argv = pointersTo(arguments);
+        std::vector<char*> envp = pointersTo(environment);
+        if (::posix_spawn(&m_pid, argv[0], &files, &attributes, argv.data(), envp.data()) != 0) m_pid = -1;
+        posix_spawnattr_destroy(&attributes);
+        posix_spawn_file_actions_destroy(&files);
+        ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
+    }
+    ~TerminalClient() {
+        if (m_pid > 0 && m_status == ClientProcess::TIMED_OUT) {
+            ::kill(m_pid, SIGKILL);
+            ::waitpid(m_pid, nullptr, 0);
+        }
+        if (m_master >= 0) ::close(m_master);
+    }
+    TerminalClient(const TerminalClient&) = delete;
+    TerminalClient& operator=(const TerminalClient&) = delete;
+
+    bool started() const { return m_pid > 0; }
+    // Everything the client has written to the terminal so far.
+    const std::string& screen() {
+        char buffer[1024];
+        for (ssize_t got = 0; (got = ::read(m_master, buffer, sizeof(buffer))) > 0;) {
+            m_screen.append(buffer, static_cast<size_t>(got));
+        }
+        return m_screen;
+    }
+    bool echoes() const {
+        struct termios settings {};
+        return ::tcgetattr(m_master, &settings) == 0 && (settings.c_lflag & ECHO) != 0;
+    }
+    void type(const std::string& keys) { EXPECT_EQ(static_cast<ssize_t>(keys.size()), ::write(m_master, keys.data(), keys.size())); }
+    // The status as a shell reports it; TIMED_OUT when the client did not end in time.
+    int wait(int timeoutMs) {
+        WaitFor(
+            [this] {
+                screen();
+                int status = 0;
+                if (::waitpid(m_pid, &status, WNOHANG) != m_pid) return false;
+                m_status = WIFSIGNALED(status) ? 128 + WTERMSIG(status) : WEXITSTATUS(status);
+                return true;
+            },
+            timeoutMs);
+        return m_status;
+    }
+
+private:
+    static std::vector<char*> pointersTo(const std::vector<std::string>& texts) {
+        std::vector<char*> pointers;
+        for (const std::string& text : texts) pointers.push_back(const_cast<char*>(text.c_str()));
+        pointers.push_back(nullptr);
+        return pointers;
+    }
+
+    int m_master = -1;
+    pid_t m_pid = -1;
+    int m_status = ClientProcess::TIMED_OUT;
+    std::string m_screen;
+};
+
+}  // namespace
+
+TEST_F(HeadlessClientOptionsTest, HelpVersionAndUsageErrorsSayWhatTheyShouldWithTheirStatus) {
+    const std::string game = "--gameId=" + std::string(SampleGame::BASE_ID);
+    const std::string path = "--path=" + installDirectory();
+    const struct {
+        const char* what;
+        std::vector<std::string> arguments;
+        int status;
+        std::string says;  // on standard output for status 0, else on standard error
+    } cases[] = {
+        {"help", {"--help"}, 0, "the log                  " + home + "/Logs/VantisClient.log\n"},
+        {"help among other options", {game, "--install", "-h"}, 0, "Exit status:"},
+        {"version", {"--version"}, 0, "vantis-client 0.1.0.373\nbuilt "},
+        {"no arguments", {}, EXIT_USAGE, "vantis-client: the game is needed: --gameId=ID"},
+        {"too few arguments", {game}, EXIT_USAGE, "the game's directory is needed: --path=DIR"},
+        {"unknown and repeated options", {game, path, "--bogus", "--gameId=1"}, EXIT_USAGE,
+         "vantis-client: --bogus: unknown option; --gameId=1: given more than once\n"},
+        {"a value that never came", {game, path, "--user"}, EXIT_USAGE, "vantis-client: --user: needs a value"},
+        {"a rate that is no rate", {game, path, "--install", "--limit-rate=20MB"}, EXIT_USAGE,
+         "vantis-client: --limit-rate: '20MB' is no rate"},
+        {"a rate too high", {game, path, "--install", "--limit-rate=4G"}, EXIT_USAGE, "'4G' is too high"},
+        {"a password from standard input for nobody", {game, path, "--password-stdin"}, EXIT_USAGE,
+         "--password-stdin reads the password for --user=NAME"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const ClientRun run = runWith(c.arguments);
+        EXPECT_EQ(c.status, run.status) << run;
+        EXPECT_TRUE(contains(c.status == 0 ? run.output : run.errors, c.says)) << run;
+        // A program that stops does not say it ignores what stopped it.
+        EXPECT_FALSE(contains(run.errors, "ignoring")) << run;
+        if (c.status == EXIT_USAGE) {
+            EXPECT_TRUE(contains(run.errors, "run 'vantis-client --help'")) << run;
+        }
+    }
+    EXPECT_EQ(0u, EntriesIn(installDirectory()));
+}
+
+TEST_F(HeadlessClientOptionsTest, WhatTheGameDoesNotOfferIsRefusedBeforeAnythingIsDownloaded) {
+    const struct {
+        const char* what;
+        std::vector<std::string> options;
+        std::string says;
+    } cases[] = {
+        {"extra content", {"--install", "--dlc=999"},
+         "vantis-client: game 1207658924 offers no extra content 999; it offers: 1207658925 Sample DLC\n"},
+        {"a language", {"--install", "--language=xx"},
+         "vantis-client: game 1207658924 offers no language xx; it offers: en, de\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const ClientRun refused = run(SignIn("player", PASSWORD, c.options));
+        EXPECT_EQ(EXIT_USAGE, refused.status) << refused;
+        EXPECT_TRUE(contains(refused.errors, c.says)) << refused;
+        EXPECT_EQ(0u, EntriesIn(installDirectory()));
+        EXPECT_EQ(0u, objectBytesServed());
+    }
+}
+
+// Also: a language given in another case is stored as the game offers it,
+// and the password may come from standard input instead of the environment.
+TEST_F(HeadlessClientOptionsTest, AnUpdateKeepsTheInstalledExtraContentAndARateHoldsForItsRunOnly) {
+    const std::string passwordFile = sandbox.path("password.txt");
+    WriteFileBytes(passwordFile, std::string(PASSWORD) + "\n");
+    Launch first = SignIn("player", "not the password", {"--password-stdin", "--install", "--dlc=", "--language=DE"});
+    first.input = passwordFile;
+    const ClientRun installed = run(first);
+    ASSERT_EQ(0, installed.status) << installed;
+    expectInstalledAsTheSource("de", false);
+    EXPECT_TRUE(contains(log(), "language 'de'"));
+    EXPECT_FALSE(contains(log(), "language 'DE'"));
+    const std::string settings = ReadFileBytes(home + "/Config.json");
+    ASSERT_FALSE(settings.empty());
+
+    const struct {
+        const char* what;
+        std::vector<std::string> options;
+        bool withDlc;
+        bool downloads;
+    } runs[] = {
+        {"no extra content is kept", {"--install"}, false, false},
+        {"extra content chosen, at a limited rate", {"--install", "--dlc=" + std::string(SampleGame::DLC_ID),
+                                                     "--limit-rate=1M"}, true, true},
+        {"the extra content is kept", {"--install"}, true, false},
+    };
+    for (const auto& r : runs) {
+        SCOPED_TRACE(r.what);
+        resetServed();
+        const ClientRun update = run(OnStoredToken(r.options));
+        ASSERT_EQ(0, update.status) << update;
+        expectInstalledAsTheSource("de", r.withDlc);
+        EXPECT_EQ(r.downloads, objectBytesServed() > 0);
+    }
+    EXPECT_TRUE(contains(log(), "Download speed limit for this run: 1048576 bytes per second"));
+    EXPECT_TRUE(contains(log(), "Downloading files of product 1207658924 at most 1048576 bytes per second"));
+    // The run's limit is no setting.
+    EXPECT_EQ(settings, ReadFileBytes(home + "/Config.json"));
+}
+
+TEST_F(HeadlessClientOptionsTest, ASignalEndsAnIdleClientWithItsStatus) {
+    ASSERT_EQ(0, run(SignIn("player", PASSWORD, {"--install", "--dlc="})).status);
+    const struct {
+        int signal;
+        int status;
+    } cases[] = {{SIGINT, EXIT_SIGINT}, {SIGTERM, EXIT_SIGTERM}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.signal);
+        // Without anything to do the client shows the card until it is stopped.
+        std::unique_ptr<ClientProcess> client = start(OnStoredToken({}));
+        ASSERT_TRUE(PollUntil([&] { return contains(outputSoFar(), "Sample Game") || client->hasEnded(); }));
+        ASSERT_FALSE(client->hasEnded()) << finish(*client);
+        client->signal(c.signal);
+        const ClientRun stopped = finish(*client);
+        EXPECT_EQ(c.status, stopped.status) << stopped;
+        EXPECT_TRUE(contains(stopped.errors, "vantis-client: interrupted\n")) << stopped;
+    }
+}
+
+// The quit of the first waits for the install's support program, which
+// ignores SIGTERM and is given two seconds before it is killed.
+TEST_F(HeadlessClientOptionsTest, ASecondCtrlCWhileTheClientQuitsEndsItAtOnce) {
+    const std::string running = sandbox.path("setup.running");
+    const std::string setup = sandbox.path("input/base/support/setup.sh");
+    WriteFileBytes(setup, "#!/bin/sh\ntrap '' TERM\necho $$ >'" + running + "'\nexec sleep 60\n");
+    ASSERT_EQ(0, ::chmod(setup.c_str(), 0755));
+    repack(42);
+    std::unique_ptr<ClientProcess> client = start(SignIn("player", PASSWORD, {"--install"}));
+    pid_t setupProgram = 0;
+    ASSERT_TRUE(PollUntil([&] {
+        setupProgram = static_cast<pid_t>(std::atoi(ReadFileBytes(running).c_str()));
+        return setupProgram > 0 || client->hasEnded();
+    }));
+    client->signal(SIGINT);
+    ASSERT_TRUE(PollUntil([&] { return contains(errorsSoFar(), "interrupted") || client->hasEnded(); }));
+    client->signal(SIGINT);
+    const ClientRun stopped = finish(*client);
+    EXPECT_EQ(EXIT_SIGINT, stopped.status) << stopped;
+    EXPECT_TRUE(contains(stopped.errors, "vantis-client: interrupted again: quitting at once\n")) << stopped;
+    // The client did not wait for it to be killed.
+    if (setupProgram > 0) ::kill(setupProgram, SIGKILL);
+}
+
+TEST_F(HeadlessClientOptionsTest, CtrlCAtThePasswordPromptEndsTheClientAtOnceAndTheTerminalEchoesAgain) {
+    TerminalClient client({CLIENT, "--runWithoutUpdating", "--skipServiceRunningCheck",
+                           "--gameId=" + std::string(SampleGame::BASE_ID), "--path=" + installDirectory(),
+                           "--user=player", "--install"},
+                          environment(""));
+    ASSERT_TRUE(client.started());
+    ASSERT_TRUE(PollUntil([&] { return contains(client.screen(), "Password for player: "); })) << client.screen();
+    ASSERT_TRUE(PollUntil([&] { return !client.echoes(); }));
+    // Ctrl-C, as the terminal turns it into SIGINT for the client.
+    client.type("\x03");
+    EXPECT_EQ(EXIT_SIGINT, client.wait(RUN_TIMEOUT_MS)) << client.screen();
+    EXPECT_TRUE(client.echoes());
+    EXPECT_TRUE(contains(client.screen(), "vantis-client: interrupted")) << client.screen();
+    EXPECT_EQ(0u, EntriesIn(installDirectory()));
+}
+
+}  // namespace VantisClient
