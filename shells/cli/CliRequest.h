@@ -1,6 +1,7 @@
 // What the user asked the headless shell to do, from its own options beside
 // the client's: sign in as a user, install (in a language, with some of the
-// extra content), play. Also the exit statuses the shell reports.
+// extra content), verify and repair, uninstall, play (also offline), sign
+// out. Also the exit statuses the shell reports.
 // Thread-safety: a plain value.
 #pragma once
 
@@ -24,6 +25,12 @@ struct CliRequest {
     // configuration stayed unusable for backendWaitSeconds.
     static constexpr int EXIT_BACKEND_UNUSABLE = 22;
     static constexpr int DEFAULT_BACKEND_WAIT_SECONDS = 60;
+    // --verify: the game is not installed.
+    static constexpr int EXIT_NOT_INSTALLED = 23;
+    // --verify --no-repair found missing or damaged files.
+    static constexpr int EXIT_FILES_DAMAGED = 24;
+    // --uninstall refused: the game or an install of it runs.
+    static constexpr int EXIT_GAME_BUSY = 25;
     static constexpr int EXIT_USAGE = 64;
 
     // The shell's options, to be parsed with the client's.
@@ -43,6 +50,13 @@ struct CliRequest {
     std::optional<std::vector<std::string>> dlcs;
     // How long an install waits for a usable backend before giving up.
     int backendWaitSeconds = DEFAULT_BACKEND_WAIT_SECONDS;
+    bool verify = false;
+    // With verify: fetch the missing and damaged files again.
+    bool repair = true;
+    bool uninstall = false;
+    bool signOut = false;
+    // Play without signing in.
+    bool offline = false;
 };
 
 }  // namespace VantisClient

@@ -95,7 +95,8 @@ int main(int argc, char** argv) {
     code = startup.launch(ownExecutable(), relaunchEnvironment(password));
     if (code == RC_LAUNCHING_UPDATER) return code;
     if (code != RC_SUCCESS) return startupExit(code, "the client cannot start");
-    if (startup.gamePath().empty()) {
+    // Forgetting the stored sign-in concerns no game.
+    if (startup.gamePath().empty() && !request.signOut) {
         std::cerr << "vantis-client: the game's directory is needed: --path=DIR\n" << CliRequest::Usage();
         return CliRequest::EXIT_USAGE;
     }

@@ -150,7 +150,10 @@ void ClientStartup::startEngine(BaseAppDelegate& controller) {
     startWebCacheSeeding();
     useConfigHostFromEnvironment();
     std::string refreshToken;
-    if (RefreshTokenProvider::get(refreshToken)) controller.setLoginState(SigningInWithToken);
+    // Offline play signs nobody in, also when a token is stored.
+    if (!controller.worksOffline() && RefreshTokenProvider::get(refreshToken)) {
+        controller.setLoginState(SigningInWithToken);
+    }
     ClientCore::StartWithGameId(EngineSettings::OfThisUser(), &controller, m_gameId, refreshToken);
     // What the engine queued before the hook is drained by the loop's first pass.
     ClientCore::instance()->setNotificationHook([this] { wakeDrain(); });

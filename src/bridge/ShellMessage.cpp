@@ -15,6 +15,9 @@ const char* const ShellMessage::SIGN_IN_FAILED = "SignInFailed";
 const char* const ShellMessage::GAME_STARTED = "GameStarted";
 const char* const ShellMessage::GAME_ENDED = "GameEnded";
 const char* const ShellMessage::ON_PRODUCT_OFFER = "OnProductOffer";
+const char* const ShellMessage::ON_PRODUCT_VERIFIED = "OnProductVerified";
+const char* const ShellMessage::ON_PRODUCT_UNINSTALLED = "OnProductUninstalled";
+const char* const ShellMessage::ON_SIGN_OUT = "OnSignOut";
 
 ShellMessage ShellMessage::WebViewUpdate(const std::string& text) {
     ShellMessage message(WEB_VIEW_UPDATE);
