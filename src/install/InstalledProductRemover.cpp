@@ -34,8 +34,10 @@ InstalledProductRemover::InstalledProductRemover(const ProductInfo& product, con
 bool InstalledProductRemover::remove(Outcome& outcome) {
     const std::string supportRoot = withoutTrailingSlashes(m_product.getSupportPath());
     const std::string downloadsRoot = withoutTrailingSlashes(m_product.getDownloadsPath());
+    // A link's record holds its path relative to the game's directory.
     for (const auto& entry : m_product.getSymLinks().getInstalledSymLinks()) {
-        removeEntry(m_gameRoot, entry.first, Placed::Link, outcome);
+        if (entry.first.empty()) continue;
+        removeEntry(m_gameRoot, Utilities::AppendPath(m_gameRoot, entry.first), Placed::Link, outcome);
     }
     for (const auto& entry : m_product.getFiles().getInstalledFiles()) {
         const FileInformation& file = entry.second->getFileInfo();
