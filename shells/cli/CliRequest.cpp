@@ -16,7 +16,45 @@ const char* const DLC = "dlc";
 const char* const BACKEND_WAIT = "backend-wait";
 const char* const PASSWORD_STDIN = "password-stdin";
 const char* const LIMIT_RATE = "limit-rate";
+const char* const VERIFY = "verify";
+const char* const NO_REPAIR = "no-repair";
+const char* const UNINSTALL = "uninstall";
+const char* const SIGN_OUT = "sign-out";
+const char* const OFFLINE = "offline";
 const unsigned MAX_BACKEND_WAIT_SECONDS = 24 * 3600;
+
+// The first pair of options given together that do not fit, with why; empty when none.
+std::string conflictOf(const CmdlineOptions& options) {
+    const auto given = [&options](const char* name) { return options.extraOption(name).has_value(); };
+    const struct {
+        const char* first;
+        const char* second;
+        const char* why;
+    } conflicts[] = {
+        {VERIFY, INSTALL, "--verify repairs the installed game; --install changes it"},
+        {UNINSTALL, INSTALL, "--uninstall removes the game that --install would install"},
+        {UNINSTALL, VERIFY, "--uninstall removes the game that --verify would check"},
+        {UNINSTALL, PLAY, "--uninstall removes the game that --play would start"},
+        {OFFLINE, INSTALL, "--install needs the backend, which --offline does without"},
+        {OFFLINE, VERIFY, "--verify needs the backend, which --offline does without"},
+        {OFFLINE, UNINSTALL, "--uninstall works without signing in already"},
+        {OFFLINE, USER, "--offline plays without signing in, --user signs in"},
+        {SIGN_OUT, USER, "--sign-out forgets the sign-in that --user makes"},
+        {SIGN_OUT, INSTALL, "--sign-out only forgets the stored sign-in"},
+        {SIGN_OUT, VERIFY, "--sign-out only forgets the stored sign-in"},
+        {SIGN_OUT, UNINSTALL, "--sign-out only forgets the stored sign-in"},
+        {SIGN_OUT, PLAY, "--sign-out only forgets the stored sign-in"},
+        {SIGN_OUT, OFFLINE, "--sign-out only forgets the stored sign-in"},
+    };
+    for (const auto& conflict : conflicts) {
+        if (given(conflict.first) && given(conflict.second)) {
+            return std::string("--") + conflict.first + " and --" + conflict.second + " do not go together: " +
+                   conflict.why;
+        }
+    }
+    if (given(NO_REPAIR) && !given(VERIFY)) return "--no-repair goes with --verify";
+    return std::string();
+}
 
 bool isDecimalId(const std::string& text) {
     if (text.empty() || text.size() > 20) return false;
@@ -38,7 +76,9 @@ std::string rejectionsText(const std::vector<CmdlineOptions::Rejection>& rejecti
 std::vector<CmdlineOptions::ExtraOption> CliRequest::Options() {
     using Kind = CmdlineOptions::EOptionKind;
     return {{USER, Kind::Value}, {INSTALL, Kind::Flag}, {PLAY, Kind::OptionalValue}, {LANGUAGE, Kind::Value},
-            {DLC, Kind::Value}, {BACKEND_WAIT, Kind::Value}, {PASSWORD_STDIN, Kind::Flag}, {LIMIT_RATE, Kind::Value}};
+            {DLC, Kind::Value}, {BACKEND_WAIT, Kind::Value}, {PASSWORD_STDIN, Kind::Flag}, {LIMIT_RATE, Kind::Value},
+            {VERIFY, Kind::Flag}, {NO_REPAIR, Kind::Flag}, {UNINSTALL, Kind::Flag}, {SIGN_OUT, Kind::Flag},
+            {OFFLINE, Kind::Flag}};
 }
 
 bool CliRequest::Read(const CmdlineOptions& options, CliRequest& request, std::string& error) {
@@ -46,8 +86,15 @@ bool CliRequest::Read(const CmdlineOptions& options, CliRequest& request, std::s
         error = rejectionsText(options.rejections());
         return false;
     }
+    error = conflictOf(options);
+    if (!error.empty()) return false;
     request.user = options.extraOption(USER).value_or("");
     request.passwordFromInput = options.extraOption(PASSWORD_STDIN).has_value();
+    request.verify = options.extraOption(VERIFY).has_value();
+    request.repair = !options.extraOption(NO_REPAIR).has_value();
+    request.uninstall = options.extraOption(UNINSTALL).has_value();
+    request.signOut = options.extraOption(SIGN_OUT).has_value();
+    request.offline = options.extraOption(OFFLINE).has_value();
     request.install = options.extraOption(INSTALL).has_value();
     request.play = options.extraOption(PLAY).has_value();
     request.playTask = options.extraOption(PLAY).value_or("");

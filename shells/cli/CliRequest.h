@@ -1,7 +1,8 @@
 // What the user asked the headless shell to do, from its own options beside
 // the client's: sign in as a user (the password from standard input if asked),
 // install (in a language, with some of the extra content, at a limited rate),
-// play. Also the exit statuses the shell reports.
+// verify and repair, uninstall, play (also offline), sign out. Also the exit
+// statuses the shell reports.
 // Thread-safety: a plain value.
 #pragma once
 
@@ -26,6 +27,12 @@ struct CliRequest {
     // configuration stayed unusable for backendWaitSeconds.
     static constexpr int EXIT_BACKEND_UNUSABLE = 22;
     static constexpr int DEFAULT_BACKEND_WAIT_SECONDS = 60;
+    // --verify: the game is not installed.
+    static constexpr int EXIT_NOT_INSTALLED = 23;
+    // --verify --no-repair found missing or damaged files.
+    static constexpr int EXIT_FILES_DAMAGED = 24;
+    // --uninstall refused: the game or an install of it runs.
+    static constexpr int EXIT_GAME_BUSY = 25;
     static constexpr int EXIT_USAGE = 64;
     // Plus the signal that ended a run in which no install was running:
     // 130 for SIGINT (Ctrl-C), 143 for SIGTERM.
@@ -53,6 +60,13 @@ struct CliRequest {
     int backendWaitSeconds = DEFAULT_BACKEND_WAIT_SECONDS;
     // Bytes per second for this run's downloads (0: none), instead of the settings'.
     std::optional<uint32_t> downloadRateLimit;
+    bool verify = false;
+    // With verify: fetch the missing and damaged files again.
+    bool repair = true;
+    bool uninstall = false;
+    bool signOut = false;
+    // Play without signing in.
+    bool offline = false;
 };
 
 }  // namespace VantisClient

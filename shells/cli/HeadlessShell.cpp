@@ -9,6 +9,8 @@
 #include <csignal>
 #include <cstring>
 
+#include <Poco/String.h>
+
 #include "bridge/LoginPageHandler.h"
 #include "bridge/ShellMessageCenter.h"
 #include "cli/BrowserLogin.h"
@@ -16,6 +18,7 @@
 #include "common/JsonMessageBuilder.h"
 #include "common/Logger.h"
 #include "install/EInstallResult.h"
+#include "net/RefreshTokenProvider.h"
 
 namespace VantisClient {
 namespace {
@@ -47,8 +50,13 @@ HeadlessShell::HeadlessShell(const CliRequest& request, std::optional<std::strin
     : m_request(request),
       m_password(std::move(password)),
       m_interrupted(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
+      m_output(output),
       m_errors(errors),
-      m_view(output, errors, isTerminal) {}
+      m_view(output, errors, isTerminal) {
+    // A removal needs no sign-in, and an update must not overtake a verify or a removal.
+    if (m_request.offline || m_request.uninstall) m_controller.setWorksOffline();
+    if (m_request.verify || m_request.uninstall) m_controller.holdAutomaticUpdates();
+}
 
 void HeadlessShell::onShellMessage(const ShellMessage& message) {
     {
@@ -71,7 +79,11 @@ void HeadlessShell::interrupt(int signalNumber) {
 
 int HeadlessShell::run(ClientStartup& startup) {
     ShellMessageCenter::SetObserver(this);
-    startup.startEngine(m_controller);
+    if (m_request.signOut) {
+        m_controller.requestSignOut();
+    } else {
+        startup.startEngine(m_controller);
+    }
     while (!m_exitCode) {
         if (const std::optional<ShellMessage> message = nextMessage()) handle(*message);
         if (!m_exitCode) advance();
@@ -137,6 +149,12 @@ void HeadlessShell::handle(const ShellMessage& message) {
         onSignInFailed();
     } else if (message.name == ShellMessage::ON_PRODUCT_OFFER) {
         onOffer(message);
+    } else if (message.name == ShellMessage::ON_PRODUCT_VERIFIED) {
+        onVerified(message);
+    } else if (message.name == ShellMessage::ON_PRODUCT_UNINSTALLED) {
+        onUninstalled(message);
+    } else if (message.name == ShellMessage::ON_SIGN_OUT) {
+        onSignOut(message);
     } else if (message.name == ShellMessage::GAME_STARTED) {
         m_launchSettled = true;
     } else if (message.name == ShellMessage::PLAY_TASK_OPENED) {
@@ -167,12 +185,17 @@ void HeadlessShell::advance() {
     if (!m_cardShown) return;
     m_installRetry.reset();
     if (m_request.install && !m_installIssued && signedIn()) issueInstall();
-    const bool installSettled = !m_request.install || m_installDone;
+    if (m_request.verify && !m_installIssued && signedIn()) issueVerify();
+    if (m_request.uninstall && !m_uninstallIssued) {
+        m_uninstallIssued = true;
+        m_controller.requestUninstall();
+    }
+    const bool installSettled = !(m_request.install || m_request.verify) || m_installDone;
     if (m_request.play && installSettled && !m_playIssued && !m_exitCode) startPlay();
 }
 
 void HeadlessShell::watchBackend() {
-    if (!m_request.install || signedIn() || m_backendOnline.value_or(true)) {
+    if (!(m_request.install || m_request.verify) || signedIn() || m_backendOnline.value_or(true)) {
         m_backendWaitStarted.reset();
         return;
     }
@@ -257,6 +280,91 @@ void HeadlessShell::issueInstall() {
     }
 }
 
+void HeadlessShell::issueVerify() {
+    switch (m_controller.requestVerify(m_request.repair)) {
+        case ClientCore::EProductRequest::Queued:
+            m_installIssued = true;
+            m_installRetry.reset();
+            m_errors << "vantis-client: verifying every installed file..." << std::endl;
+            break;
+        case ClientCore::EProductRequest::Busy:
+            // An update the engine scheduled itself before it heard of the verify.
+            m_installRetry = std::chrono::steady_clock::now() + std::chrono::milliseconds(INSTALL_RETRY_MS);
+            break;
+        case ClientCore::EProductRequest::NotInstalled:
+            finish(CliRequest::EXIT_NOT_INSTALLED, "the game is not installed: there is nothing to verify");
+            break;
+    }
+}
+
+void HeadlessShell::onVerified(const ShellMessage& report) {
+    const std::vector<std::string> missing = report.texts("missing");
+    const std::vector<std::string> damaged = report.texts("damaged");
+    for (const std::string& path : missing) m_output << "missing: " << path << "\n";
+    for (const std::string& path : damaged) m_output << "damaged: " << path << "\n";
+    m_output.flush();
+    const size_t wrong = missing.size() + damaged.size();
+    if (wrong == 0) {
+        m_installDone = true;
+        m_errors << "vantis-client: every installed file is intact" << std::endl;
+        if (!m_request.play) finish(CliRequest::EXIT_SUCCESS_CODE);
+    } else if (report.integer("repairing") == 0) {
+        m_installDone = true;
+        finish(CliRequest::EXIT_FILES_DAMAGED,
+               std::to_string(wrong) + " files are missing or damaged; not repaired (--no-repair)");
+    } else {
+        m_errors << "vantis-client: " << wrong << " files are missing or damaged; fetching them again" << std::endl;
+    }
+}
+
+void HeadlessShell::onUninstalled(const ShellMessage& outcome) {
+    using Outcome = ProductUninstallResultStruct::Outcome;
+    const std::vector<std::string> kept = outcome.texts("kept");
+    const std::vector<std::string> failures = outcome.texts("failed");
+    const std::string failed = Poco::cat(std::string(", "), failures.begin(), failures.end());
+    switch (static_cast<Outcome>(outcome.integer("outcome", static_cast<int64_t>(Outcome::Failed)))) {
+        case Outcome::Removed:
+            if (!kept.empty()) {
+                m_errors << "vantis-client: kept " << kept.size() << " files the install did not place: "
+                         << Poco::cat(std::string(" "), kept.begin(), kept.end()) << std::endl;
+            }
+            finish(CliRequest::EXIT_SUCCESS_CODE, "uninstalled: the game's files and records are removed");
+            break;
+        case Outcome::NotInstalled:
+            finish(CliRequest::EXIT_SUCCESS_CODE, "the game is not installed: there is nothing to remove");
+            break;
+        case Outcome::GameRunning:
+            finish(CliRequest::EXIT_GAME_BUSY, "not uninstalled: the game is running (" + outcome.text("detail") + ")");
+            break;
+        case Outcome::InstallRunning:
+            finish(CliRequest::EXIT_GAME_BUSY, "not uninstalled: an install of the game runs");
+            break;
+        case Outcome::Aborted:
+            finish(CliRequest::EXIT_INSTALL_FAILED_BASE + static_cast<int>(EInstallResult::Aborted),
+                   "interrupted: the uninstall stopped; run it again to finish");
+            break;
+        case Outcome::Failed:
+            finish(CliRequest::EXIT_INSTALL_FAILED_BASE + static_cast<int>(EInstallResult::DiskAccessError),
+                   "not uninstalled completely: could not remove " + failed + "; the records stay for another run");
+            break;
+    }
+}
+
+void HeadlessShell::onSignOut(const ShellMessage& outcome) {
+    switch (static_cast<RefreshTokenProvider::ERemoval>(outcome.integer("outcome"))) {
+        case RefreshTokenProvider::ERemoval::Forgotten:
+            finish(CliRequest::EXIT_SUCCESS_CODE, "signed out: the stored sign-in of this account is forgotten");
+            break;
+        case RefreshTokenProvider::ERemoval::NoneStored:
+            finish(CliRequest::EXIT_SUCCESS_CODE, "signed out: no sign-in was stored, there was nothing to forget");
+            break;
+        case RefreshTokenProvider::ERemoval::Failed:
+            finish(CliRequest::EXIT_INSTALL_FAILED_BASE + static_cast<int>(EInstallResult::DiskAccessError),
+                   "the stored sign-in could not be forgotten (see the log)");
+            break;
+    }
+}
+
 void HeadlessShell::onOffer(const ShellMessage& offer) {
     const Poco::SharedPtr<ProductPresentationData> product = m_controller.getCurrentProduct();
     if (!m_offerRequested || m_selection || !product) return;
@@ -283,6 +391,10 @@ void HeadlessShell::onInstallResult(int64_t result) {
 void HeadlessShell::startPlay() {
     Poco::SharedPtr<GameViewHandler> card = m_controller.gameViewHandler();
     const Poco::SharedPtr<ProductPresentationData> product = card ? card->currentProduct() : nullptr;
+    if (m_request.offline && (!product || product->revisions.empty())) {
+        finish(CliRequest::EXIT_PLAY_FAILED, "the game is not installed: --offline plays only an installed game");
+        return;
+    }
     bool known = false;
     const std::string command = product ? launchCommand(*product, m_request.playTask, known) : std::string();
     if (!known) {

@@ -1,11 +1,12 @@
 // The headless shell: runs the client in a terminal. It observes the shell
 // messages and performs them on its main thread: the terminal view shows the
 // card, the login page is filled in as a browser would (--user), and the
-// user's request is carried out through the controller (--install, --play).
-// SIGINT and SIGTERM (interrupt()) abort a running install and quit through
-// the normal shutdown handshake; they end a password prompt at once. The shell
-// learns every outcome from the messages; it sleeps until the next one, or
-// until it has something to ask again.
+// user's request is carried out through the controller (--install, --verify,
+// --uninstall, --play, --offline, --sign-out). SIGINT and SIGTERM
+// (interrupt()) abort a running install and quit through the normal shutdown
+// handshake; they end a password prompt at once. The shell learns every
+// outcome from the messages; it sleeps until the next one, or until it has
+// something to ask again.
 // Thread-safety: onShellMessage and interrupt may be called from any thread;
 // everything else runs on the thread that calls run().
 #pragma once
@@ -60,12 +61,16 @@ private:
     void onTaskOpened(const std::string& taskName);
     void onLaunchFailed(const std::string& taskName, const std::string& reason);
     void advance();
-    // An install needs a usable backend: while there is none, the status is
+    // An install or a verify needs a usable backend: while there is none, the status is
     // asked again now and then, and the run ends after the user's limit.
     void watchBackend();
     void showCardWhenReady();
     void signInThroughLoginPage();
     void issueInstall();
+    void issueVerify();
+    void onVerified(const ShellMessage& report);
+    void onUninstalled(const ShellMessage& outcome);
+    void onSignOut(const ShellMessage& outcome);
     void onInstallResult(int64_t result);
     void startPlay();
     void onInterrupt(int signalNumber);
@@ -76,6 +81,7 @@ private:
     const std::optional<std::string> m_password;
     // Readable once the user has interrupted: ends a wait for the password.
     FileDescriptor m_interrupted;
+    std::ostream& m_output;
     std::ostream& m_errors;
     TerminalView m_view;
     BaseAppDelegate m_controller;
@@ -89,6 +95,7 @@ private:
     bool m_installIssued = false;
     bool m_installDone = false;
     bool m_playIssued = false;
+    bool m_uninstallIssued = false;
     bool m_codeSignInStarted = false;
     // Failures of sign-ins that had ended before the login page's code was
     // handed over (the stored token's), still queued then: not the code's.

@@ -118,7 +118,8 @@ int main(int argc, char** argv) {
     if (!CliRequest::Read(startup.options(), request, error)) return usageError(error);
     // Checked before the start-up's own count of the arguments, which would end with a start-up code.
     if (startup.gameId().empty()) return usageError("the game is needed: --gameId=ID");
-    if (startup.gamePath().empty()) return usageError("the game's directory is needed: --path=DIR");
+    // Forgetting the stored sign-in concerns no game's directory.
+    if (startup.gamePath().empty() && !request.signOut) return usageError("the game's directory is needed: --path=DIR");
     // The terminal is the view's; the log file keeps every line.
     Logger::SetConsoleOutput(startup.options().debugLaunch());
     int code = startup.initialise();

@@ -204,11 +204,11 @@ void BaseAppDelegate::createBridges(const Poco::SharedPtr<ProductPresentationDat
 }
 
 void BaseAppDelegate::showViewForStatus(int32_t apiStatus, EUserLoginState loginState) {
-    if (apiStatus == APIStatusResult::STATUS_ONLINE && loginState != SignedIn) {
+    if (apiStatus == APIStatusResult::STATUS_ONLINE && loginState != SignedIn && !m_worksOffline) {
         loadView(LoginPageView);
         return;
     }
-    m_cardForLackOfConnection = loginState != SignedIn;
+    m_cardForLackOfConnection = loginState != SignedIn && !m_worksOffline;
     loadView(GameCardView);
 }
 
@@ -376,6 +376,10 @@ void BaseAppDelegate::onProductStateChanged(const std::string&, EProductState) {
 void BaseAppDelegate::onManifestUpdateCheckResults(EManifestUpdateCode code, const std::string& gameId) {
     if (gameId != getCurrentGameId()) return;
     showWhatTheGameOffers(gameId);
+    if (m_automaticUpdatesHeld) {
+        Logger::LogInfo("No automatic update of game %s: this run verifies or removes it", gameId.c_str());
+        return;
+    }
     if (ClientCore* core = ClientCore::instance()) core->proceedWithUpdate(code, gameId);
 }
 
@@ -406,6 +410,66 @@ void BaseAppDelegate::onProductOffer(const ProductOfferStruct& offer) {
     message.values["languages"] = textsOf(languages);
     message.values["gameIds"] = textsOf(gameIds);
     message.values["gameNames"] = textsOf(gameNames);
+    ShellMessageCenter::Post(message);
+}
+
+void BaseAppDelegate::onProductVerified(const ProductVerifyResultStruct& result) {
+    ShellMessage message(ShellMessage::ON_PRODUCT_VERIFIED);
+    message.values["gameId"] = result.gameId;
+    message.values["missing"] = textsOf(result.missingFiles);
+    message.values["damaged"] = textsOf(result.damagedFiles);
+    message.values["repairing"] = result.repairing ? 1 : 0;
+    ShellMessageCenter::Post(message);
+}
+
+void BaseAppDelegate::onProductUninstalled(const ProductUninstallResultStruct& result) { postUninstalled(result); }
+
+void BaseAppDelegate::postUninstalled(const ProductUninstallResultStruct& result) {
+    ShellMessage message(ShellMessage::ON_PRODUCT_UNINSTALLED);
+    message.values["gameId"] = result.gameId;
+    message.values["outcome"] = static_cast<int32_t>(result.outcome);
+    message.values["kept"] = textsOf(result.keptFiles);
+    message.values["failed"] = textsOf(result.failedPaths);
+    message.values["detail"] = result.detail;
+    ShellMessageCenter::Post(message);
+}
+
+ClientCore::EProductRequest BaseAppDelegate::requestVerify(bool repair) {
+    ClientCore* core = ClientCore::instance();
+    if (core == nullptr) return ClientCore::EProductRequest::NotInstalled;
+    return core->verifyProductAsync(getCurrentGameId(), repair);
+}
+
+void BaseAppDelegate::requestUninstall() {
+    using Outcome = ProductUninstallResultStruct::Outcome;
+    ProductUninstallResultStruct refusal;
+    refusal.gameId = getCurrentGameId();
+    ClientCore* core = ClientCore::instance();
+    if (m_gameWatcher.isWatching()) {
+        Logger::LogWarning("Refused to uninstall game %s: the game is running", refusal.gameId.c_str());
+        refusal.outcome = Outcome::GameRunning;
+        refusal.detail = "the game started from here is running";
+    } else if (core == nullptr) {
+        refusal.outcome = Outcome::NotInstalled;
+    } else {
+        switch (core->uninstallProductAsync(refusal.gameId)) {
+            case ClientCore::EProductRequest::Queued: return;
+            case ClientCore::EProductRequest::NotInstalled: refusal.outcome = Outcome::NotInstalled; break;
+            case ClientCore::EProductRequest::Busy: refusal.outcome = Outcome::InstallRunning; break;
+        }
+    }
+    postUninstalled(refusal);
+}
+
+void BaseAppDelegate::requestSignOut() {
+    const RefreshTokenProvider::ERemoval removal = RefreshTokenProvider::remove();
+    Logger::LogInfo("Sign-out: the stored refresh token %s",
+                    removal == RefreshTokenProvider::ERemoval::Forgotten    ? "was forgotten"
+                    : removal == RefreshTokenProvider::ERemoval::NoneStored ? "was not there"
+                                                                            : "could not be removed");
+    m_loginState = SignedOut;
+    ShellMessage message(ShellMessage::ON_SIGN_OUT);
+    message.values["outcome"] = static_cast<int32_t>(removal);
     ShellMessageCenter::Post(message);
 }
 

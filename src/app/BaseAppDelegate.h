@@ -24,6 +24,7 @@
 #include "app/ViewType.h"
 #include "bridge/GameViewHandler.h"
 #include "bridge/LoginPageHandler.h"
+#include "core/ClientCore.h"
 #include "core/IClientListener.h"
 #include "model/ProductPresentationData.h"
 #include "net/APIStatusResult.h"
@@ -51,6 +52,10 @@ public:
     void onManifestUpdateCheckResults(EManifestUpdateCode code, const std::string& gameId) override;
     // Posted to the shell as ON_PRODUCT_OFFER.
     void onProductOffer(const ProductOfferStruct& offer) override;
+    // Posted to the shell as ON_PRODUCT_VERIFIED.
+    void onProductVerified(const ProductVerifyResultStruct& result) override;
+    // Posted to the shell as ON_PRODUCT_UNINSTALLED.
+    void onProductUninstalled(const ProductUninstallResultStruct& result) override;
     void onCoreInitialized(const InitializationData& data) override;
     void onShutdownRequest() override;
     void onAPIStatusChanged(APIStatusResult result) override;
@@ -79,6 +84,27 @@ public:
     // Asks the engine what the backend offers for the current game; the answer
     // reaches the shell as ON_PRODUCT_OFFER. False when no engine runs.
     bool requestProductOffer();
+    // Verifies the current game's files, and repairs them with `repair`: what
+    // was found reaches the shell as ON_PRODUCT_VERIFIED, a repair's end as
+    // ON_PRODUCT_INSTALL_RESULT. Busy while an install of the game is queued
+    // or running (an update the engine scheduled itself among them).
+    ClientCore::EProductRequest requestVerify(bool repair);
+    // Removes the current game; the outcome reaches the shell as
+    // ON_PRODUCT_UNINSTALLED, also when it is refused at once (the game that
+    // this controller started still runs, an install runs, no engine).
+    void requestUninstall();
+    // Forgets the stored refresh token of this account; the shell hears
+    // ON_SIGN_OUT. Needs no engine.
+    void requestSignOut();
+    // Set before the engine starts: the user works without signing in (plays
+    // or removes an installed game), as after "Continue offline" on the login
+    // page. No stored token is used and the card is shown whether or not the
+    // backend can be reached.
+    void setWorksOffline() { m_worksOffline = true; }
+    bool worksOffline() const { return m_worksOffline; }
+    // The engine's update checks no longer start updates of the current game:
+    // for a run that verifies or removes it, which an update would overtake.
+    void holdAutomaticUpdates() { m_automaticUpdatesHeld = true; }
     // Asks the engine to check the backend's status again; the answer reaches
     // the shell as API_STATUS_CODE_CHANGED.
     void checkBackendStatus();
@@ -123,6 +149,7 @@ private:
     void launchProgram(const std::string& path, const PlayTaskStruct& task, const std::string& installPath);
     void postInstallResult(const Poco::SharedPtr<ProductPresentationData>& product, EInstallResult result);
     void postGameClosed();
+    void postUninstalled(const ProductUninstallResultStruct& result);
     void performShutdown();
     APIStatusResult apiStatus() const;
 
@@ -134,6 +161,8 @@ private:
     // The card stands in for the login page only because the backend could
     // not be reached (not because the user chose to continue offline).
     std::atomic<bool> m_cardForLackOfConnection{false};
+    std::atomic<bool> m_worksOffline{false};
+    std::atomic<bool> m_automaticUpdatesHeld{false};
 
     mutable std::mutex m_mutex;
     APIStatusResult m_apiStatus;

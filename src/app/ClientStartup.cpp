@@ -216,7 +216,10 @@ void ClientStartup::startEngine(BaseAppDelegate& controller) {
     startWebCacheSeeding();
     useConfigHostFromEnvironment();
     std::string refreshToken;
-    if (RefreshTokenProvider::get(refreshToken)) controller.setLoginState(SigningInWithToken);
+    // Offline play signs nobody in, also when a token is stored.
+    if (!controller.worksOffline() && RefreshTokenProvider::get(refreshToken)) {
+        controller.setLoginState(SigningInWithToken);
+    }
     EngineSettings settings = EngineSettings::OfThisUser();
     if (m_downloadRateLimit) {
         settings.downloadSpeedLimit = *m_downloadRateLimit;

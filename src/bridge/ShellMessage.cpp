@@ -17,6 +17,9 @@ const char* const ShellMessage::GAME_ENDED = "GameEnded";
 const char* const ShellMessage::PLAY_TASK_OPENED = "PlayTaskOpened";
 const char* const ShellMessage::PLAY_TASK_FAILED = "PlayTaskFailed";
 const char* const ShellMessage::ON_PRODUCT_OFFER = "OnProductOffer";
+const char* const ShellMessage::ON_PRODUCT_VERIFIED = "OnProductVerified";
+const char* const ShellMessage::ON_PRODUCT_UNINSTALLED = "OnProductUninstalled";
+const char* const ShellMessage::ON_SIGN_OUT = "OnSignOut";
 
 ShellMessage ShellMessage::PlayTaskFailed(const std::string& taskName, const std::string& reason) {
     ShellMessage message(PLAY_TASK_FAILED);

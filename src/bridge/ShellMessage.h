@@ -39,6 +39,15 @@ struct ShellMessage {
     // install result that says why not; "languages" and "gameIds": what it
     // offers; "gameNames": the name of each of the game ids (empty when unknown).
     static const char* const ON_PRODUCT_OFFER;
+    // "gameId"; "missing" and "damaged": the files' paths; "repairing": 1 when
+    // an install fetches them again next (its result follows), else 0.
+    static const char* const ON_PRODUCT_VERIFIED;
+    // "gameId"; "outcome": a ProductUninstallResultStruct::Outcome; "kept": the
+    // files the install did not place, which stay; "failed": what could not be
+    // removed and why; "detail": what refused the removal.
+    static const char* const ON_PRODUCT_UNINSTALLED;
+    // "outcome": a RefreshTokenProvider::ERemoval, after the user signed out.
+    static const char* const ON_SIGN_OUT;
 
     explicit ShellMessage(std::string name_) : name(std::move(name_)) {}
     // A text for the page's receiveMessage, under "webViewUpdate".

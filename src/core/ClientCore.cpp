@@ -26,9 +26,12 @@
 #include "core/ProductInfoLocalPathChecks.h"
 #include "core/ProductOfferNotification.h"
 #include "core/ProductStateChangedNotification.h"
+#include "core/ProductUninstalledNotification.h"
+#include "core/ProductVerifiedNotification.h"
 #include "core/ShutdownResponseNotification.h"
 #include "core/SignInResultNotification.h"
 #include "core/SignInUserTask.h"
+#include "core/UninstallProductTask.h"
 #include "model/MiniManifestLoader.h"
 #include "net/HttpManager.h"
 #include "net/RequestFactory.h"
@@ -243,18 +246,74 @@ void ClientCore::getAllProducts(std::vector<Poco::SharedPtr<ProductInfo>>& out) 
 
 bool ClientCore::installProductAsync(const std::string& gameId, const tRevisionList& revisions,
                                      const std::string& language) {
-    InstallProductTask::Ptr task =
-        new InstallProductTask(RemoteProductDefinition(gameId, revisions, language, false), m_settings);
-    task->progressEvent += Poco::delegate(this, &ClientCore::handleInstallerProgressEvent);
-    task->resultEvent += Poco::delegate(this, &ClientCore::handleInstallResult);
-    task->stateChangedEvent += Poco::delegate(this, &ClientCore::handleProductStateChanged);
+    const InstallProductTask::Ptr task =
+        newInstallTask(RemoteProductDefinition(gameId, revisions, language, false), InstallProductTask::Mode::Install);
     const std::string selection = ProductIdentification(gameId, 0, revisions, language).getDebugIdentificationString();
-    if (m_installerSubSystem->pushUniqueTask(task)) {
+    if (pushInstallTask(task)) {
         Logger::LogInfo("Install scheduled for %s", selection.c_str());
         return true;
     }
-    Logger::LogInfo("Install for %s not scheduled: one for the game is queued or running", selection.c_str());
+    Logger::LogInfo("Install for %s not scheduled: one for the game, or its removal, is queued or running",
+                    selection.c_str());
     return false;
+}
+
+InstallProductTask::Ptr ClientCore::newInstallTask(const RemoteProductDefinition& definition,
+                                                   InstallProductTask::Mode mode) {
+    InstallProductTask::Ptr task = new InstallProductTask(definition, m_settings, mode);
+    task->progressEvent += Poco::delegate(this, &ClientCore::handleInstallerProgressEvent);
+    task->resultEvent += Poco::delegate(this, &ClientCore::handleInstallResult);
+    task->stateChangedEvent += Poco::delegate(this, &ClientCore::handleProductStateChanged);
+    task->verifyEvent += Poco::delegate(this, &ClientCore::handleVerifyResult);
+    return task;
+}
+
+bool ClientCore::pushInstallTask(const InstallProductTask::Ptr& task) {
+    std::lock_guard<std::mutex> lock(m_productRequestMutex);
+    if (m_installerSubSystem->isScheduled(ScheduledTaskId(UninstallProductTask::STR_ID, task->GetGameId()))) {
+        return false;
+    }
+    return m_installerSubSystem->pushUniqueTask(task);
+}
+
+ClientCore::EProductRequest ClientCore::verifyProductAsync(const std::string& gameId, bool repair) {
+    const Poco::SharedPtr<ProductInfo> product = findProduct(gameId);
+    const EProductState state = product ? product->getProductState() : EProductState::None;
+    if (!product || product->getRevisionList().empty() || state == EProductState::None ||
+        state == EProductState::Installing) {
+        Logger::LogWarning("No verify of game %s: it is not installed", gameId.c_str());
+        return EProductRequest::NotInstalled;
+    }
+    using Mode = InstallProductTask::Mode;
+    const InstallProductTask::Ptr task =
+        newInstallTask(RemoteProductDefinition(gameId, product->getRevisionList(), product->getLanguage(), false),
+                       repair ? Mode::VerifyAndRepair : Mode::VerifyOnly);
+    if (!pushInstallTask(task)) {
+        Logger::LogInfo("Verify of game %s not scheduled: an install or removal of it is queued or running",
+                        gameId.c_str());
+        return EProductRequest::Busy;
+    }
+    Logger::LogInfo("Verify%s scheduled for %s", repair ? " and repair" : "",
+                    product->getDebugIdentificationString().c_str());
+    return EProductRequest::Queued;
+}
+
+ClientCore::EProductRequest ClientCore::uninstallProductAsync(const std::string& gameId) {
+    if (!findProduct(gameId)) {
+        Logger::LogWarning("No uninstall of game %s: the game is not among the known products", gameId.c_str());
+        return EProductRequest::NotInstalled;
+    }
+    UninstallProductTask::Ptr task = new UninstallProductTask(gameId);
+    task->resultEvent += Poco::delegate(this, &ClientCore::handleUninstallResult);
+    std::lock_guard<std::mutex> lock(m_productRequestMutex);
+    if (m_installerSubSystem->isScheduled(ScheduledTaskId(InstallProductTask::STR_ID, gameId)) ||
+        !m_installerSubSystem->pushUniqueTask(task)) {
+        Logger::LogWarning("No uninstall of game %s: an install, verify or removal of it is queued or running",
+                           gameId.c_str());
+        return EProductRequest::Busy;
+    }
+    Logger::LogInfo("Uninstall scheduled for game %s", gameId.c_str());
+    return EProductRequest::Queued;
 }
 
 void ClientCore::abortInstallProductAsync() { m_installerSubSystem->abortRunningTask(InstallProductTask::STR_ID); }
@@ -437,6 +496,22 @@ void ClientCore::handleCheckForManifestUpdate(const void*, ProductUpdateCheckRes
 
 void ClientCore::handleProductOffer(const void*, ProductOfferStruct& offer) {
     queueNotification(new ProductOfferNotification(offer));
+}
+
+void ClientCore::handleVerifyResult(const void*, ProductVerifyResultStruct& result) {
+    queueNotification(new ProductVerifiedNotification(result));
+}
+
+void ClientCore::handleUninstallResult(const void*, ProductUninstallResultStruct& result) {
+    if (result.outcome == ProductUninstallResultStruct::Outcome::Removed) {
+        ScopedLock lock(m_productMutex);
+        m_products.erase(std::remove_if(m_products.begin(), m_products.end(),
+                                        [&](const Poco::SharedPtr<ProductInfo>& product) {
+                                            return product->getGameId() == result.gameId;
+                                        }),
+                         m_products.end());
+    }
+    queueNotification(new ProductUninstalledNotification(result));
 }
 
 void ClientCore::handleReloadProductInfo(const void*, const std::string& gameId) {

@@ -34,10 +34,13 @@
 #include "core/ClientNotification.h"
 #include "core/EManifestUpdateCode.h"
 #include "core/IClientListener.h"
+#include "core/InstallProductTask.h"
 #include "core/ProductInstallProgressStruct.h"
 #include "core/ProductInstallResultStruct.h"
 #include "core/ProductOfferStruct.h"
 #include "core/ProductStateChangedStruct.h"
+#include "core/ProductUninstallResultStruct.h"
+#include "core/ProductVerifyResultStruct.h"
 #include "core/ProductUpdateCheckResultStruct.h"
 #include "core/ProductsLoaded_Result.h"
 #include "core/SubSystem.h"
@@ -51,6 +54,15 @@ namespace VantisClient {
 
 class ClientCore {
 public:
+    // How the engine took a request about an installed game.
+    enum class EProductRequest {
+        Queued,
+        // The engine knows no installed game of that id.
+        NotInstalled,
+        // An install, verify or removal of the game is queued or running.
+        Busy,
+    };
+
     // The API status before the backend's first answer.
     static constexpr int32_t API_STATUS_UNKNOWN = APIStatusResult::STATUS_UNKNOWN;
 
@@ -100,6 +112,14 @@ public:
     // the request, while an install of the game is queued or running (until its
     // task has returned, also after its result was reported).
     bool installProductAsync(const std::string& gameId, const tRevisionList& revisions, const std::string& language);
+    // Hashes every file of the installed game against its manifests and
+    // reports the missing and damaged ones through the listener's
+    // onProductVerified(); with `repair`, an update then fetches just those,
+    // and its result arrives as an install's. Runs on the installer subsystem.
+    EProductRequest verifyProductAsync(const std::string& gameId, bool repair);
+    // Removes what the install of the game placed and then its records, on the
+    // installer subsystem; the answer arrives through onProductUninstalled().
+    EProductRequest uninstallProductAsync(const std::string& gameId);
     // Aborts the running install or update only; the installer subsystem goes
     // on with later requests.
     void abortInstallProductAsync();
@@ -147,6 +167,9 @@ public:
     void handleInstallResult(const void* sender, ProductInstallResultStruct& result);
     void handleCheckForManifestUpdate(const void* sender, ProductUpdateCheckResultStruct& result);
     void handleProductOffer(const void* sender, ProductOfferStruct& offer);
+    void handleVerifyResult(const void* sender, ProductVerifyResultStruct& result);
+    // A game that was removed is forgotten before the shell hears of it.
+    void handleUninstallResult(const void* sender, ProductUninstallResultStruct& result);
     // After a task that worked on a game: the engine's record of the game is
     // replaced by what the databases now hold. Ignored once shutting down.
     void handleReloadProductInfo(const void* sender, const std::string& gameId);
@@ -174,6 +197,11 @@ private:
     // update check found, so that its card can choose what to install.
     void adoptOffer(const ProductUpdateCheckResultStruct& result);
     void answerShutdown();
+    // An install task whose events reach the engine's handlers.
+    InstallProductTask::Ptr newInstallTask(const RemoteProductDefinition& definition,
+                                                     InstallProductTask::Mode mode);
+    // Queues the install task unless an install, verify or removal of its game is scheduled.
+    bool pushInstallTask(const InstallProductTask::Ptr& task);
     void queueNotification(ClientNotification* notification);
     void reportAuthEnded(int32_t kind);
     static void loopFunction(void* core);
@@ -188,6 +216,9 @@ private:
     Poco::NotificationQueue m_notificationQueue;
     std::mutex m_hookMutex;
     std::function<void()> m_notificationHook;
+    // Keeps the check for a scheduled install or removal of a game and the
+    // push of another together.
+    std::mutex m_productRequestMutex;
     VantisMutex m_productMutex;
     std::vector<Poco::SharedPtr<ProductInfo>> m_products;
     Poco::SharedPtr<Poco::Timer> m_apiStatusTimer;

@@ -1,4 +1,5 @@
-// What the shell hears about installs, product states, update and offer checks.
+// What the shell hears about installs, verifies, removals, product states,
+// update and offer checks.
 // Called only inside ClientCore::serviceCalls(), on the thread that calls it.
 #pragma once
 
@@ -9,6 +10,8 @@
 
 #include "core/EManifestUpdateCode.h"
 #include "core/ProductOfferStruct.h"
+#include "core/ProductUninstallResultStruct.h"
+#include "core/ProductVerifyResultStruct.h"
 #include "install/EInstallResult.h"
 #include "install/EInstallStatusCode.h"
 #include "model/ProductPresentationData.h"
@@ -28,6 +31,10 @@ public:
     virtual void onManifestUpdateCheckResults(EManifestUpdateCode code, const std::string& gameId) = 0;
     // The answer to ClientCore::checkProductOfferAsync().
     virtual void onProductOffer(const ProductOfferStruct& offer) = 0;
+    // What ClientCore::verifyProductAsync() found, before any repair.
+    virtual void onProductVerified(const ProductVerifyResultStruct& result) = 0;
+    // The end of ClientCore::uninstallProductAsync().
+    virtual void onProductUninstalled(const ProductUninstallResultStruct& result) = 0;
 };
 
 }  // namespace VantisClient

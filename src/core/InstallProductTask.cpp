@@ -1,5 +1,6 @@
 #include "core/InstallProductTask.h"
 
+#include <algorithm>
 #include <exception>
 
 #include "common/Logger.h"
@@ -16,24 +17,13 @@
 #include "storage/StorageDBSerializer.h"
 
 namespace VantisClient {
-namespace {
-
-ProductInfo::Ptr readIndexEntry(const std::string& gameId) {
-    StorageDBSerializer::Products index;
-    StorageDBSerializer::DeserializeIndex(index);
-    for (const ProductInfo::Ptr& entry : index) {
-        if (entry->getGameId() == gameId) return entry;
-    }
-    return ProductInfo::Ptr();
-}
-
-}  // namespace
-
 const char* const InstallProductTask::STR_ID = "InstallProductTask";
 
-InstallProductTask::InstallProductTask(const RemoteProductDefinition& definition, const EngineSettings& settings)
+InstallProductTask::InstallProductTask(const RemoteProductDefinition& definition, const EngineSettings& settings,
+                                       Mode mode)
     : m_gameId(definition.getGameId()),
       m_settings(settings),
+      m_mode(mode),
       m_abortSignal(new AbortSignal),
       m_remoteDefinition(new RemoteProductDefinition(definition)) {}
 
@@ -90,7 +80,7 @@ bool InstallProductTask::ownsEverySelectedGame() const {
 }
 
 ProductInfo::Ptr InstallProductTask::deserializeOrCreateProductInfo() {
-    ProductInfo::Ptr product = readIndexEntry(m_gameId);
+    ProductInfo::Ptr product = StorageDBSerializer::DeserializeIndexEntry(m_gameId);
     if (!product) return createProductInfo();
     if (!StorageDBSerializer::DeserializeProduct(m_gameId, product.get())) {
         // The index still knows where the game is and what was being installed:
@@ -98,7 +88,7 @@ ProductInfo::Ptr InstallProductTask::deserializeOrCreateProductInfo() {
         // installed beside them. The failed read may have left part of its work.
         Logger::LogWarning("Product %s database could not be read; its installed files will be scanned again",
                            m_gameId.c_str());
-        product = readIndexEntry(m_gameId);
+        product = StorageDBSerializer::DeserializeIndexEntry(m_gameId);
         if (!product) return createProductInfo();
     }
     loadInfoFiles(*product);
@@ -135,11 +125,16 @@ bool InstallProductTask::fillRemoteProductInfoFromManifest() {
 }
 
 void InstallProductTask::prepareCurrentProductInfo() {
-    settleProductState();
-    m_product->setTargetIdentification(m_remoteDefinition->getProductIdentification());
+    // A verify claims the product only once it knows that files must be fetched.
+    if (m_mode == Mode::Install) claimProduct();
     m_product->setProductDir(m_remoteDefinition->getProductDir());
     m_product->setAvailableLanguages(m_remoteDefinition->getAvailableLanguages());
     updateProductInfoPaths();
+}
+
+void InstallProductTask::claimProduct() {
+    settleProductState();
+    m_product->setTargetIdentification(m_remoteDefinition->getProductIdentification());
 }
 
 void InstallProductTask::settleProductState() {
@@ -199,8 +194,9 @@ bool InstallProductTask::launchProductFilesSynchronizer() {
     m_synchronizer->integrateProductWithRemoteDefinition(*m_remoteDefinition);
     if (finishIfAborted()) return false;
     serializeProductInfoToIndex();
-    m_synchronizer->scanInstalledFiles();
+    m_synchronizer->scanInstalledFiles(m_mode != Mode::Install);
     if (finishIfAborted()) return false;
+    if (m_mode != Mode::Install && !reportVerification()) return false;
     Logger::LogInfo("InstallProductTask for gid %s starting download", m_gameId.c_str());
     ProductFilesSynchronizer::Result result = m_synchronizer->download();
     if (result.isSpecified()) {
@@ -215,6 +211,35 @@ bool InstallProductTask::launchProductFilesSynchronizer() {
         taskFinished(result.value());
         return false;
     }
+    return true;
+}
+
+bool InstallProductTask::reportVerification() {
+    ProductVerifyResultStruct report;
+    report.gameId = m_gameId;
+    ProductFiles& files = m_product->getFiles();
+    for (const auto& entry : files.getRemoteFiles()) {
+        const auto installed = files.getInstalledFiles().find(entry.first);
+        if (installed == files.getInstalledFiles().end()) {
+            report.missingFiles.push_back(entry.first);
+            continue;
+        }
+        InstalledFileInfo::Ptr file = installed->second;
+        FileInformation& found = file->getFileInfo();
+        // A file that could not be read kept its old record: fetched again like a damaged one.
+        if (file->getState() != InstalledFileInfo::Hashed) found.setHash("");
+        if (!found.matchesFully(*entry.second)) report.damagedFiles.push_back(entry.first);
+    }
+    std::sort(report.missingFiles.begin(), report.missingFiles.end());
+    std::sort(report.damagedFiles.begin(), report.damagedFiles.end());
+    report.repairing = m_mode == Mode::VerifyAndRepair && !report.intact();
+    Logger::LogInfo("Verified game %s: %d files missing, %d damaged%s", m_gameId.c_str(),
+                    static_cast<int>(report.missingFiles.size()), static_cast<int>(report.damagedFiles.size()),
+                    report.repairing ? "; fetching them again" : "");
+    verifyEvent.notify(this, report);
+    if (!report.repairing) return false;
+    claimProduct();
+    serializeProductInfoToIndex();
     return true;
 }
 

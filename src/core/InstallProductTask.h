@@ -6,6 +6,12 @@
 // changes and the one result leave through the three events; the pipeline
 // persists file states through the callback operations.
 //
+// A verify is an install of the installed selection that hashes every
+// installed file first, whatever its record says, and reports the missing and
+// damaged ones through the verify event. It ends there when nothing is wrong
+// or when it only reports (no result event then, and the product's state is
+// left alone); a repair goes on as an update that fetches just those files.
+//
 // The first result recorded is final: an abort or a lost authentication wins
 // over whatever the interrupted step reports afterwards. An install that ends
 // any other way than Success (or a refused licence of an installed game)
@@ -30,6 +36,7 @@
 #include "core/ProductInstallProgressStruct.h"
 #include "core/ProductInstallResultStruct.h"
 #include "core/ProductStateChangedStruct.h"
+#include "core/ProductVerifyResultStruct.h"
 #include "install/EInstallResult.h"
 #include "install/EInstallStatusCode.h"
 #include "install/ProductFilesSynchronizer.h"
@@ -43,13 +50,16 @@ class InstallProductTask : public ClientTask, public ProductFilesSynchronizerCal
 public:
     using Ptr = Poco::AutoPtr<InstallProductTask>;
 
+    enum class Mode { Install, VerifyAndRepair, VerifyOnly };
+
     static const char* const STR_ID;
     // Progress is published at most this often while the files download.
     static constexpr Poco::Timestamp::TimeDiff PROGRESS_INTERVAL_US = 100000;
 
     // Installs the definition's game id for its revision list and language,
     // where and as `settings` say.
-    InstallProductTask(const RemoteProductDefinition& definition, const EngineSettings& settings);
+    InstallProductTask(const RemoteProductDefinition& definition, const EngineSettings& settings,
+                       Mode mode = Mode::Install);
 
     const char* GetStrId() const override;
     std::string GetGameId() const override;
@@ -74,8 +84,10 @@ public:
     Poco::Optional<EInstallResult> result() const;
 
     Poco::BasicEvent<ProductInstallProgressStruct> progressEvent;
-    // Fired once, at the end of every run.
+    // Fired once, at the end of every run but a verify that ends with its report.
     Poco::BasicEvent<ProductInstallResultStruct> resultEvent;
+    // Fired once by a verify, after the scan, unless it failed or was aborted before.
+    Poco::BasicEvent<ProductVerifyResultStruct> verifyEvent;
     Poco::BasicEvent<ProductStateChangedStruct> stateChangedEvent;
 
 protected:
@@ -90,7 +102,11 @@ private:
     static std::string loadInfoFiles(ProductInfo& product);
     bool fillRemoteProductInfoFromManifest();
     void prepareCurrentProductInfo();
+    // The product becomes the install's: its state and its target.
+    void claimProduct();
     void settleProductState();
+    // Reports what a verify's scan found; true when a repair follows.
+    bool reportVerification();
     void updateProductInfoPaths();
     bool deserializeDepots();
     bool selectDepots();
@@ -104,6 +120,7 @@ private:
 
     const std::string m_gameId;
     const EngineSettings m_settings;
+    const Mode m_mode;
     AbortSignal::Ptr m_abortSignal;
     ProductInfo::Ptr m_product;
     // The state the product had when the task found it.

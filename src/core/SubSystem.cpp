@@ -63,6 +63,11 @@ void SubSystem::removeScheduledTask(const ScheduledTaskId& id) {
     m_scheduledIds.erase(id);
 }
 
+bool SubSystem::isScheduled(const ScheduledTaskId& id) {
+    ScopedLock lock(m_scheduledIdsMutex);
+    return m_scheduledIds.count(id) > 0;
+}
+
 void SubSystem::threadFunction(void* subSystem) { static_cast<SubSystem*>(subSystem)->runLoop(); }
 
 void SubSystem::runLoop() {

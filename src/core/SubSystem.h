@@ -2,8 +2,8 @@
 // and runs them. A task whose identity is already queued or running is refused,
 // so repeated requests are harmless.
 //
-// Thread-safety: pushUniqueTask(), abortCurrentTask(), onAuthLost() and
-// removeScheduledTask() may be called from any thread. Tasks, their events and
+// Thread-safety: pushUniqueTask(), abortCurrentTask(), onAuthLost(),
+// removeScheduledTask() and isScheduled() may be called from any thread. Tasks, their events and
 // both events of the subsystem run on the subsystem's thread, named
 // "SubSystem <name> thread".
 #pragma once
@@ -50,6 +50,8 @@ public:
     // Passes the loss of authentication to the current task, if any.
     void onAuthLost();
     void removeScheduledTask(const ScheduledTaskId& id);
+    // Whether a task of this identity is queued or running.
+    bool isScheduled(const ScheduledTaskId& id);
 
     const std::string& name() const { return m_name; }
     // True from just before the stopped event fires.

@@ -22,10 +22,10 @@ InstalledFilesScanner::InstalledFilesScanner(const ProductInfo::Ptr& product,
     m_handlers.registerHandler(CalculateHashFeedback::TypeId(), &InstalledFilesScanner::handleCalculateHash);
 }
 
-void InstalledFilesScanner::scan() {
+void InstalledFilesScanner::scan(bool hashEveryFile) {
     checkExistanceAndSizes();
     addMissingFiles();
-    startHashing();
+    startHashing(hashEveryFile);
     waitForHashes();
     m_serializer.flush();
 }
@@ -87,13 +87,14 @@ void InstalledFilesScanner::addMissingFiles() {
     }
 }
 
-void InstalledFilesScanner::startHashing() {
+void InstalledFilesScanner::startHashing(bool hashEveryFile) {
     Logger::LogInfo("Hashing product files starting for %s", m_product->getGameId().c_str());
     m_operationsManager.setMaxWorkers(MAX_HASHING_WORKERS);
     for (auto& entry : m_product->getFiles().getInstalledFiles()) {
         if (m_abortSignal->isRaised()) return;
         InstalledFileInfo::Ptr& file = entry.second;
-        if (file->getState() == InstalledFileInfo::Hashed && !file->getFileInfo().getHash().empty()) continue;
+        const bool known = file->getState() == InstalledFileInfo::Hashed && !file->getFileInfo().getHash().empty();
+        if (known && !hashEveryFile) continue;
         file->hashingStarted();
         ++m_filesLeftToHash;
         m_operationsManager.performAsync(new CalculateHashOperation(entry.first, file->getFullPath()));

@@ -40,8 +40,10 @@ public:
     InstalledFilesScanner(const InstalledFilesScanner&) = delete;
     InstalledFilesScanner& operator=(const InstalledFilesScanner&) = delete;
 
-    // Returns when every queued hash has been answered or the pipeline is aborted.
-    void scan();
+    // Returns when every queued hash has been answered or the pipeline is
+    // aborted. With `hashEveryFile` (a verify), recorded hashes are not
+    // trusted: a file damaged in place keeps its size and its record.
+    void scan(bool hashEveryFile = false);
     // Drops the hashes not started yet and returns once the running ones have stopped.
     void abort();
 
@@ -50,7 +52,7 @@ private:
     void refreshSize(InstalledFileInfo::Ptr file);
     void dropMissingFiles(const std::vector<InstalledFileInfo::Ptr>& missing);
     void addMissingFiles();
-    void startHashing();
+    void startHashing(bool hashEveryFile);
     void waitForHashes();
     void handleCalculateHash(const OperationFeedback* feedback);
 

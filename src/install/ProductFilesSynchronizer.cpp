@@ -60,9 +60,9 @@ void ProductFilesSynchronizer::integrateRedistributables(const RemoteProductDefi
     }
 }
 
-void ProductFilesSynchronizer::scanInstalledFiles() {
+void ProductFilesSynchronizer::scanInstalledFiles(bool hashEveryFile) {
     m_callback.postNotification_StatusCode(EInstallStatusCode::ScanningInstalledFiles);
-    m_scanner.scan();
+    m_scanner.scan(hashEveryFile);
 }
 
 ProductFilesSynchronizer::Result ProductFilesSynchronizer::download() {

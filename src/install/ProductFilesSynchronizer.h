@@ -37,7 +37,8 @@ public:
     // Adds the definition's files, links, directories and redistributables to
     // the product record; directories it no longer lists are marked for removal.
     void integrateProductWithRemoteDefinition(RemoteProductDefinition& remote);
-    void scanInstalledFiles();
+    // With `hashEveryFile`, also the files whose hash is recorded are read again.
+    void scanInstalledFiles(bool hashEveryFile = false);
     // Unset when every needed file lies verified in the downloads directory.
     Result download();
     // Unset when the downloads were moved into place and stale files removed.

@@ -62,6 +62,7 @@ public:
     std::vector<DirInfo>::iterator dir_begin() { return m_directories.begin(); }
     std::vector<DirInfo>::iterator dir_end() { return m_directories.end(); }
     std::vector<DirInfo>& getDirectories() { return m_directories; }
+    const std::vector<DirInfo>& getDirectories() const { return m_directories; }
     // Replaces the first entry whose definition has `path`, in place, or appends
     // the entry. An entry without a definition throws Poco::NullPointerException,
     // here and in removeDirInfo.

@@ -47,15 +47,19 @@ bool RefreshTokenProvider::set(const std::string& token) {
     return false;
 }
 
-void RefreshTokenProvider::remove() {
-    if (!Poco::File(path()).exists()) return;
+RefreshTokenProvider::ERemoval RefreshTokenProvider::remove() {
+    if (!Poco::File(path()).exists()) return ERemoval::NoneStored;
     // A file that does not parse may still hold this account's token in its
     // text; nobody can read it any more, so it goes as a whole.
-    if (!discardUnreadable("Failed to remove user refreshToken")) return;
+    Poco::JSON::Object::Ptr tokens;
+    const bool readable = JsonFile::Read(path(), tokens);
+    if (!discardUnreadable("Failed to remove user refreshToken")) return ERemoval::Failed;
+    if (!readable) return ERemoval::Forgotten;
     const std::string key = accountKey();
-    if (!JsonFile::Update(path(), [&](Poco::JSON::Object& tokens) { tokens.remove(key); })) {
-        Logger::LogWarning("Failed to remove user refreshToken");
-    }
+    if (!tokens->has(key)) return ERemoval::NoneStored;
+    if (JsonFile::Update(path(), [&](Poco::JSON::Object& stored) { stored.remove(key); })) return ERemoval::Forgotten;
+    Logger::LogWarning("Failed to remove user refreshToken");
+    return ERemoval::Failed;
 }
 
 bool RefreshTokenProvider::discardUnreadable(const char* failure) {

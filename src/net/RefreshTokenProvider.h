@@ -17,9 +17,11 @@ public:
     // False, with a warning, when there is no token for this account.
     static bool get(std::string& token);
     static bool set(const std::string& token);
+    enum class ERemoval { Forgotten, NoneStored, Failed };
+
     // Removes this account's token; other accounts' stay. A file that cannot
     // be read is removed whole, since it may still hold the token.
-    static void remove();
+    static ERemoval remove();
 
 private:
     // Removes the file when it exists but does not parse (nobody can use it):

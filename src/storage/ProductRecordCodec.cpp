@@ -266,6 +266,20 @@ bool ProductRecordCodec::AppendDirectory(const leveldb::Slice& value, ProductInf
     return true;
 }
 
+bool ProductRecordCodec::AppendSymLink(const leveldb::Slice& value, ProductInfo& product) {
+    if (!hasSize(value.size(), SymLinkRecord::SIZE)) return false;
+    FixedSizeRecordView view(value.data(), value.size());
+    std::string path;
+    std::string target;
+    if (!readText(view, SymLinkRecord::FULL_PATH, path) || !readText(view, SymLinkRecord::FULL_TARGET_PATH, target)) {
+        return false;
+    }
+    const char type = view.getValue<char>(SymLinkRecord::TYPE);
+    product.getSymLinks().addInstalledSymLinkInfo(
+        new InstalledSymLinkInfo(path, target, type == '\0' ? std::string() : std::string(1, type)));
+    return true;
+}
+
 bool ProductRecordCodec::AppendDownloading(Database which, const leveldb::Slice& key, const leveldb::Slice& value,
                                            ProductInfo& product) {
     const DownloadingRecord layout = downloadingRecordOf(which);

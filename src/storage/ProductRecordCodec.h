@@ -50,6 +50,7 @@ public:
     static bool AppendRedist(const leveldb::Slice& value, ProductInfo& product);
     static bool AppendSupport(const leveldb::Slice& value, ProductInfo& product);
     static bool AppendDirectory(const leveldb::Slice& value, ProductInfo& product);
+    static bool AppendSymLink(const leveldb::Slice& value, ProductInfo& product);
     static bool AppendDownloading(Database which, const leveldb::Slice& key, const leveldb::Slice& value,
                                   ProductInfo& product);
     static bool AppendInstalled(const leveldb::Slice& key, const leveldb::Slice& value, ProductInfo& product);

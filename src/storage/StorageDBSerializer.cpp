@@ -403,6 +403,15 @@ bool StorageDBSerializer::DeserializeIndex(Products& products) {
                      [&products](IStorageIndexSerializer& current) { return current.deserializeFromIndex(products); });
 }
 
+ProductInfo::Ptr StorageDBSerializer::DeserializeIndexEntry(const std::string& gameId) {
+    Products index;
+    DeserializeIndex(index);
+    for (const ProductInfo::Ptr& entry : index) {
+        if (entry->getGameId() == gameId) return entry;
+    }
+    return ProductInfo::Ptr();
+}
+
 bool StorageDBSerializer::UpdateProductInIndex(ProductInfo* product) {
     return withIndex("UpdateProductInIndex", IndexUse::Write, [product](IStorageIndexSerializer& current) {
         return current.serializeSingleProductToIndex(product);

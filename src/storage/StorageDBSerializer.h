@@ -78,6 +78,8 @@ public:
     static bool SerializeIndex(const Products& products);
     // Appends to `products`.
     static bool DeserializeIndex(Products& products);
+    // The game's index entry; null when the index has none or cannot be read.
+    static ProductInfo::Ptr DeserializeIndexEntry(const std::string& gameId);
     static bool UpdateProductInIndex(ProductInfo* product);
     static bool DeleteProductFromIndex(const std::string& gameId);
 

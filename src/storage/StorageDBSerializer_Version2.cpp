@@ -316,7 +316,9 @@ bool StorageDBSerializer_Version2::deserializeFromDB(ProductInfo* product) {
     if (read) {
         deserializeDownloadingFiles(product);
         deserializeInstalledFiles(product);
-        read = readDirectories(*product);
+        // The links are read back too: an update removes those the game no
+        // longer lists, an uninstall all of them.
+        read = readDirectories(*product) && readSymLinks(*product);
     }
     // As for one that cannot be opened: set aside, and the product starts anew.
     if (m_readFailure.IsCorruption()) {
@@ -343,6 +345,12 @@ bool StorageDBSerializer_Version2::readSupportCommands(ProductInfo& product) {
 bool StorageDBSerializer_Version2::readDirectories(ProductInfo& product) {
     return forEachRecord(database(Directories), [&product](const leveldb::Slice&, const leveldb::Slice& value) {
         return ProductRecordCodec::AppendDirectory(value, product) || logUndeserializableProduct(product);
+    }, &m_readFailure);
+}
+
+bool StorageDBSerializer_Version2::readSymLinks(ProductInfo& product) {
+    return forEachRecord(database(InstalledSymLinks), [&product](const leveldb::Slice&, const leveldb::Slice& value) {
+        return ProductRecordCodec::AppendSymLink(value, product) || logUndeserializableProduct(product);
     }, &m_readFailure);
 }
 

@@ -91,6 +91,7 @@ private:
     bool readRedistributables(ProductInfo& product);
     bool readSupportCommands(ProductInfo& product);
     bool readDirectories(ProductInfo& product);
+    bool readSymLinks(ProductInfo& product);
     bool readDownloadingFiles(Database database, ProductInfo& product);
 
     std::map<uint64_t, std::unique_ptr<leveldb::DB>> m_databases;

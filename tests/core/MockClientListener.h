@@ -32,6 +32,8 @@ public:
     MOCK_METHOD(void, onManifestUpdateCheckResults, (VantisClient::EManifestUpdateCode, const std::string&),
                 (override));
     MOCK_METHOD(void, onProductOffer, (const VantisClient::ProductOfferStruct&), (override));
+    MOCK_METHOD(void, onProductVerified, (const VantisClient::ProductVerifyResultStruct&), (override));
+    MOCK_METHOD(void, onProductUninstalled, (const VantisClient::ProductUninstallResultStruct&), (override));
 
     MOCK_METHOD(void, onCoreInitialized, (const VantisClient::InitializationData&), (override));
     MOCK_METHOD(void, onShutdownRequest, (), (override));

@@ -30,6 +30,7 @@ public:
     ClientProcess& operator=(const ClientProcess&) = delete;
 
     bool started() const { return m_pid > 0; }
+    pid_t pid() const { return m_pid; }
     const std::string& error() const { return m_error; }
 
     // The child's status as a shell reports it: the exit status (0 to 255), or

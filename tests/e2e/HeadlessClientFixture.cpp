@@ -57,6 +57,7 @@ size_t EntriesIn(const std::string& directory) {
 void HeadlessClientTest::SetUp() {
     GameBackendTest::SetUp();
     startBackend();
+    m_apiPort = server->apiPort();
     fs::create_directories(sandbox.path("runs"));
 }
 
@@ -102,7 +103,7 @@ std::vector<std::string> HeadlessClientTest::environment(const std::string& pass
     }
     entries.push_back("VANTIS_HOME=" + home);
     entries.push_back("VANTIS_BUNDLE=" + Poco::Path(VANTIS_TEST_BIN_DIR).makeDirectory().popDirectory().toString());
-    entries.push_back("VANTIS_CONFIG_HOST=127.0.0.1:" + std::to_string(server->apiPort()));
+    entries.push_back("VANTIS_CONFIG_HOST=127.0.0.1:" + std::to_string(m_apiPort));
     // Reachability from the machine's routes is not what these tests are about.
     entries.push_back("VANTIS_ONLINE=1");
     if (!password.empty()) entries.push_back("VANTIS_PASSWORD=" + password);

@@ -81,6 +81,8 @@ protected:
     std::string home = sandbox.root();
 
 private:
+    // Where the client looks for the backend, also after a test has stopped it.
+    int m_apiPort = 0;
     int m_runs = 0;
     std::string m_outputPath;
     std::string m_errorPath;

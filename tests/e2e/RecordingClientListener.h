@@ -41,6 +41,8 @@ public:
         updateChecks.emplace_back(code, gameId);
     }
     void onProductOffer(const VantisClient::ProductOfferStruct& offer) override { offers.push_back(offer); }
+    void onProductVerified(const VantisClient::ProductVerifyResultStruct&) override {}
+    void onProductUninstalled(const VantisClient::ProductUninstallResultStruct&) override {}
 
     void onCoreInitialized(const VantisClient::InitializationData&) override { initialized = true; }
     void onShutdownRequest() override {}
