@@ -19,14 +19,14 @@ The game:
   (Instead of the two options, the directory and the id may follow as words.)
 
 Signing in:
-  --user=NAME              sign in as NAME through the login page when no stored
-                           sign-in is valid; the password comes from
-                           --password-stdin, else VANTIS_PASSWORD, else a prompt
-                           on the terminal that does not echo
+  --user=NAME              sign in as NAME through the login page when no
+                           stored sign-in is valid; the password comes from
+                           --password-stdin, else VANTIS_PASSWORD, else a
+                           prompt on the terminal that does not echo
   --password-stdin         read the password from the first line of standard
-                           input (for scripts and secret managers); it wins over
-                           VANTIS_PASSWORD; on a terminal it is asked for; an
-                           empty line is an error
+                           input (for scripts and secret managers); it wins
+                           over VANTIS_PASSWORD; on a terminal it is asked for;
+                           an empty line is an error
   --sign-out               forget the stored sign-in of this account, then quit
   --offline                play an installed game without signing in; no
                            backend is needed
@@ -37,9 +37,9 @@ Installing:
   --language=CODE          the language to install, one the game offers (in any
                            case); default: the installed one, else the first
   --dlc=GID,...            the extra content to install, ids the game offers;
-                           --dlc= installs none (and removes what is installed);
-                           default: the installed extra content, all of it for
-                           a first install
+                           --dlc= installs none (and removes what is
+                           installed); default: the installed extra content,
+                           all of it for a first install
   --limit-rate=RATE        download at most RATE bytes per second in this run:
                            500K, 20M, 1.5G (K, M, G are 1024-based), 0 for no
                            limit; the settings are left as they are
@@ -61,12 +61,13 @@ Playing:
 
 Output:
   --info                   print the game's title, what is installed (version,
-                           language, extra content by name and id, size on disk,
-                           directory), what the backend offers and the play
-                           tasks, then quit; without a backend, what is installed
+                           language, extra content by name and id, size on
+                           disk, directory), what the backend offers and the
+                           play tasks, then quit; without a backend, what is
+                           installed
   --json                   one JSON object per line on standard output for each
-                           event (state, progress, result, sign-in, game started
-                           and ended), and no progress line
+                           event (state, progress, result, sign-in, game
+                           started and ended), and no progress line
   --quiet                  print only errors
   --debugLaunch            also write the log to standard error, with the
                            developer's details
@@ -74,7 +75,7 @@ Output:
 Start-up:
   --skipServiceRunningCheck  do not ask the client's service to fix the
                            permissions of its directories
-  --waitForPreviousInstance  wait up to 15 s for a client that is still quitting
+  --waitForPreviousInstance  wait up to 15 s for a client still quitting
   --help, -h               this text
   --version                the version and the build
 
@@ -115,7 +116,6 @@ Exit status:
   130  stopped by Ctrl-C (SIGINT) while no install ran, or by a second Ctrl-C
        while the client was quitting
   143  stopped by SIGTERM while no install ran
-  229  handed over to the updater (without --runWithoutUpdating)
   246  the updater could not be started
   247  another client is running with the same VANTIS_HOME
   249  the game id is not a decimal id

@@ -78,7 +78,8 @@ Words parsedOptions() {
 Words codedStatuses() {
     Words statuses;
     for (int code : {CliRequest::EXIT_SUCCESS_CODE, CliRequest::EXIT_STOPPED, CliRequest::EXIT_SIGN_IN_FAILED,
-                     CliRequest::EXIT_PLAY_FAILED, CliRequest::EXIT_BACKEND_UNUSABLE, CliRequest::EXIT_USAGE,
+                     CliRequest::EXIT_PLAY_FAILED, CliRequest::EXIT_BACKEND_UNUSABLE, CliRequest::EXIT_NOT_INSTALLED,
+                     CliRequest::EXIT_FILES_DAMAGED, CliRequest::EXIT_GAME_BUSY, CliRequest::EXIT_USAGE,
                      CliRequest::EXIT_SIGNAL_BASE + SIGINT, CliRequest::EXIT_SIGNAL_BASE + SIGTERM}) {
         statuses.insert(std::to_string(code));
     }
@@ -86,8 +87,9 @@ Words codedStatuses() {
          ++result) {
         statuses.insert(std::to_string(CliRequest::EXIT_INSTALL_FAILED_BASE + result));
     }
-    // The start-up's codes the shell ends with, as the system reports them.
-    for (int code : {RC_LAUNCHING_UPDATER, RC_UPDATER_RUNNING, RC_ANOTHER_INSTANCE_RUNNING, RC_GAME_ID_NOT_RECOGNIZED}) {
+    // The start-up's codes the shell ends with, as the system reports them; it
+    // hands over to the updater in place, so never with RC_LAUNCHING_UPDATER.
+    for (int code : {RC_UPDATER_RUNNING, RC_ANOTHER_INSTANCE_RUNNING, RC_GAME_ID_NOT_RECOGNIZED}) {
         statuses.insert(std::to_string(code & 0xFF));
     }
     return statuses;
@@ -110,7 +112,7 @@ TEST(CliHelp, EveryOptionTheParserAcceptsIsInTheHelpAndTheManualPage) {
 TEST(CliHelp, TheHelpAndTheManualPageNameEveryStatusTheClientEndsWith) {
     const std::string help = CliHelp::Text(LOG_FILE, "/home/someone/.local/share/Vantis");
     const Words documented = statusesIn(help, "Exit status:");
-    for (const std::string& status : codedStatuses()) EXPECT_EQ(1u, documented.count(status)) << status;
+    EXPECT_EQ(codedStatuses(), documented);
     EXPECT_EQ(documented, statusesIn(renderedPage(), "EXIT STATUS"));
     EXPECT_NE(std::string::npos, help.find(LOG_FILE));
 }

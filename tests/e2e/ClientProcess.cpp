@@ -10,16 +10,12 @@
 #include "support/WaitFor.h"
 
 namespace VantisTest {
-namespace {
-
-std::vector<char*> pointersTo(const std::vector<std::string>& texts) {
+std::vector<char*> ClientProcess::Pointers(const std::vector<std::string>& texts) {
     std::vector<char*> pointers;
     for (const std::string& text : texts) pointers.push_back(const_cast<char*>(text.c_str()));
     pointers.push_back(nullptr);
     return pointers;
 }
-
-}  // namespace
 
 ClientProcess::ClientProcess(const std::vector<std::string>& arguments, const std::vector<std::string>& environment,
                              const std::string& outputPath, const std::string& errorPath,
@@ -30,8 +26,8 @@ ClientProcess::ClientProcess(const std::vector<std::string>& arguments, const st
     posix_spawn_file_actions_addopen(&files, STDOUT_FILENO, outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     posix_spawn_file_actions_addopen(&files, STDERR_FILENO, errorPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     if (!workingDirectory.empty()) posix_spawn_file_actions_addchdir_np(&files, workingDirectory.c_str());
-    std::vector<char*> argv = pointersTo(arguments);
-    std::vector<char*> envp = pointersTo(environment);
+    std::vector<char*> argv = Pointers(arguments);
+    std::vector<char*> envp = Pointers(environment);
     const int failure = posix_spawn(&m_pid, argv[0], &files, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&files);
     if (failure != 0) {

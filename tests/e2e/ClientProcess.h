@@ -29,6 +29,9 @@ public:
     ClientProcess(const ClientProcess&) = delete;
     ClientProcess& operator=(const ClientProcess&) = delete;
 
+    // NUL-terminated pointers to the texts, for argv and envp arrays.
+    static std::vector<char*> Pointers(const std::vector<std::string>& texts);
+
     bool started() const { return m_pid > 0; }
     pid_t pid() const { return m_pid; }
     const std::string& error() const { return m_error; }
