@@ -18,6 +18,8 @@
 namespace VantisClient {
 namespace {
 
+const char* const UNINSTALL_INTERRUPTED = "interrupted: the uninstall stopped; run it again to finish";
+
 std::string launchCommand(const ProductPresentationData& product, const std::string& taskName, bool& known) {
     JsonMessageBuilder builder;
     known = true;
@@ -315,7 +317,7 @@ void HeadlessShell::onUninstalled(const ShellMessage& outcome) {
             break;
         case Outcome::Aborted:
             finish(CliRequest::EXIT_INSTALL_FAILED_BASE + static_cast<int>(EInstallResult::Aborted),
-                   "interrupted: the uninstall stopped; run it again to finish");
+                   UNINSTALL_INTERRUPTED);
             break;
         case Outcome::Failed:
             finish(CliRequest::EXIT_INSTALL_FAILED_BASE + static_cast<int>(EInstallResult::DiskAccessError),
@@ -386,6 +388,12 @@ void HeadlessShell::onLaunchSettled() {
 }
 
 void HeadlessShell::onInterrupt() {
+    // Its outcome would have ended the run: the removal is still going on.
+    if (m_uninstallIssued) {
+        finish(CliRequest::EXIT_INSTALL_FAILED_BASE + static_cast<int>(EInstallResult::Aborted),
+               UNINSTALL_INTERRUPTED);
+        return;
+    }
     const bool installRunning = m_installIssued && !m_installDone;
     finish(installRunning ? CliRequest::EXIT_INSTALL_FAILED_BASE + static_cast<int>(EInstallResult::Aborted)
                           : CliRequest::EXIT_SUCCESS_CODE,
