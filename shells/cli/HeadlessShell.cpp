@@ -23,6 +23,8 @@
 namespace VantisClient {
 namespace {
 
+const char* const UNINSTALL_INTERRUPTED = "interrupted: the uninstall stopped; run it again to finish";
+
 std::string launchCommand(const ProductPresentationData& product, const std::string& taskName, bool& known) {
     JsonMessageBuilder builder;
     known = true;
@@ -341,7 +343,7 @@ void HeadlessShell::onUninstalled(const ShellMessage& outcome) {
             break;
         case Outcome::Aborted:
             finish(CliRequest::EXIT_INSTALL_FAILED_BASE + static_cast<int>(EInstallResult::Aborted),
-                   "interrupted: the uninstall stopped; run it again to finish");
+                   UNINSTALL_INTERRUPTED);
             break;
         case Outcome::Failed:
             finish(CliRequest::EXIT_INSTALL_FAILED_BASE + static_cast<int>(EInstallResult::DiskAccessError),
@@ -427,6 +429,12 @@ void HeadlessShell::onLaunchFailed(const std::string& taskName, const std::strin
 }
 
 void HeadlessShell::onInterrupt(int signalNumber) {
+    // Its outcome would have ended the run: the removal is still going on.
+    if (m_uninstallIssued) {
+        finish(CliRequest::EXIT_INSTALL_FAILED_BASE + static_cast<int>(EInstallResult::Aborted),
+               UNINSTALL_INTERRUPTED);
+        return;
+    }
     const bool installRunning = m_installIssued && !m_installDone;
     finish(installRunning ? CliRequest::EXIT_INSTALL_FAILED_BASE + static_cast<int>(EInstallResult::Aborted)
                           : CliRequest::EXIT_SIGNAL_BASE + signalNumber,

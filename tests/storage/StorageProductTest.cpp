@@ -136,6 +136,11 @@ TEST_F(StorageProductTest, EveryRecordKindComesBackInKeyOrder) {
     std::swap(product->getDirectories()[0], product->getDirectories()[1]);
     expectSameProductLists(*product, *read);
     EXPECT_EQ(0, read->getFiles().getDownloadingFiles()["data/empty.pak"]->getParts().getPartsCount());
+    // The links come back, so that an update or an uninstall can remove them.
+    const SymLinkFiles::InstalledSymLinks& links = read->getSymLinks().getInstalledSymLinks();
+    ASSERT_EQ(1u, links.size());
+    EXPECT_EQ("/games/product/lib/current", links.begin()->first);
+    EXPECT_EQ("/games/product/lib/v2", links.begin()->second->getFullTargetPath());
 }
 
 TEST_F(StorageProductTest, ProductWithoutAFileIsNotReadAndNothingIsCreated) {
