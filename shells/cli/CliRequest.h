@@ -1,6 +1,7 @@
 // What the user asked the headless shell to do, from its own options beside
 // the client's: sign in as a user, install (in a language, with some of the
-// extra content), play. Also the exit statuses the shell reports.
+// extra content), play, or report on the game; and how it tells (text, JSON
+// events, failures only). Also the exit statuses the shell reports.
 // Thread-safety: a plain value.
 #pragma once
 
@@ -43,6 +44,12 @@ struct CliRequest {
     std::optional<std::vector<std::string>> dlcs;
     // How long an install waits for a usable backend before giving up.
     int backendWaitSeconds = DEFAULT_BACKEND_WAIT_SECONDS;
+    // Report what is installed and offered, then quit.
+    bool info = false;
+    // One JSON object per line for each event instead of text.
+    bool json = false;
+    // Failures only.
+    bool quiet = false;
 };
 
 }  // namespace VantisClient

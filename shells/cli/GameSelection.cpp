@@ -34,7 +34,9 @@ tRevisionList chooseRevisions(const CliRequest& request, const std::string& game
     return revisions;
 }
 
-std::string notOfferedText(EInstallResult failure, const std::string& gameId) {
+}  // namespace
+
+std::string GameSelection::NotOfferedText(EInstallResult failure, const std::string& gameId) {
     switch (failure) {
         case EInstallResult::UnknownGame: return "the backend does not know game " + gameId;
         case EInstallResult::NotAuthorized: return "the signed-in user does not own game " + gameId;
@@ -42,14 +44,12 @@ std::string notOfferedText(EInstallResult failure, const std::string& gameId) {
     }
 }
 
-}  // namespace
-
 bool GameSelection::Choose(const CliRequest& request, const ProductPresentationData& product, const ShellMessage& offer,
                            GameSelection& selection, EInstallResult& failure, std::string& error) {
     const int64_t result = offer.integer("result", static_cast<int64_t>(EInstallResult::ServerError));
     if (result != static_cast<int64_t>(EInstallResult::Success)) {
         failure = static_cast<EInstallResult>(result);
-        error = notOfferedText(failure, product.gameId);
+        error = NotOfferedText(failure, product.gameId);
         return false;
     }
     const Texts offered = offer.texts("languages");

@@ -20,6 +20,9 @@ struct GameSelection {
     static bool Choose(const CliRequest& request, const ProductPresentationData& product, const ShellMessage& offer,
                        GameSelection& selection, EInstallResult& failure, std::string& error);
 
+    // Why the backend offers nothing of the game, from the offer's result.
+    static std::string NotOfferedText(EInstallResult failure, const std::string& gameId);
+
     std::string language;
     tRevisionList revisions;
 };

@@ -8,6 +8,7 @@
 #include "bridge/LoginPageHandler.h"
 #include "bridge/ShellMessageCenter.h"
 #include "cli/BrowserLogin.h"
+#include "cli/GameReport.h"
 #include "cli/PasswordSource.h"
 #include "common/JsonMessageBuilder.h"
 #include "common/Logger.h"
@@ -37,9 +38,9 @@ std::string launchCommand(const ProductPresentationData& product, const std::str
 const char* const HeadlessShell::INTERRUPT_MESSAGE = "HeadlessShell.Interrupt";
 const char* const HeadlessShell::LAUNCH_SETTLED_MESSAGE = "HeadlessShell.LaunchSettled";
 
-HeadlessShell::HeadlessShell(const CliRequest& request, std::optional<std::string> password, std::ostream& output,
-                             std::ostream& errors, bool isTerminal)
-    : m_request(request), m_password(std::move(password)), m_errors(errors), m_view(output, errors, isTerminal) {}
+HeadlessShell::HeadlessShell(const CliRequest& request, std::optional<std::string> password, IShellView& view,
+                             std::ostream& prompts)
+    : m_request(request), m_password(std::move(password)), m_view(view), m_prompts(prompts) {}
 
 void HeadlessShell::onShellMessage(const ShellMessage& message) {
     {
@@ -102,7 +103,8 @@ void HeadlessShell::handle(const ShellMessage& message) {
         onLaunchSettled();
         return;
     }
-    m_view.show(message);
+    // --info shows its report alone.
+    if (!m_request.info) m_view.show(message);
     if (message.name == ShellMessage::LOAD_LOGIN_PAGE) {
         signInThroughLoginPage();
     } else if (message.name == ShellMessage::LOAD_GAME_CARD) {
@@ -137,6 +139,10 @@ void HeadlessShell::onSignInFailed() {
 }
 
 void HeadlessShell::advance() {
+    if (m_request.info) {
+        advanceInfo();
+        return;
+    }
     watchBackend();
     if (m_exitCode) return;
     showCardWhenReady();
@@ -157,9 +163,8 @@ void HeadlessShell::watchBackend() {
     if (!m_backendWaitStarted) {
         m_backendWaitStarted = now;
         m_lastBackendCheck = now;
-        m_errors << "vantis-client: waiting for the backend: it cannot be reached or its configuration is unusable "
-                    "(giving up after "
-                 << limit << " s)" << std::endl;
+        m_view.notice("waiting for the backend: it cannot be reached or its configuration is unusable (giving up after " +
+                      std::to_string(limit) + " s)");
         return;
     }
     if (now - *m_backendWaitStarted >= std::chrono::seconds(limit)) {
@@ -183,13 +188,15 @@ void HeadlessShell::showCardWhenReady() {
 }
 
 void HeadlessShell::signInThroughLoginPage() {
+    // The report tells what is installed without a sign-in.
+    if (m_request.info && m_request.user.empty()) return;
     if (m_request.user.empty()) {
         finish(CliRequest::EXIT_SIGN_IN_FAILED, "not signed in: sign in with --user=NAME");
         return;
     }
     std::string password;
     std::string error;
-    PasswordSource passwords(m_password, STDIN_FILENO, m_errors);
+    PasswordSource passwords(m_password, STDIN_FILENO, m_prompts);
     if (!passwords.read("Password for " + m_request.user + ": ", password, error)) {
         finish(CliRequest::EXIT_SIGN_IN_FAILED, "sign-in failed: " + error);
         return;
@@ -229,6 +236,10 @@ void HeadlessShell::issueInstall() {
 }
 
 void HeadlessShell::onOffer(const ShellMessage& offer) {
+    if (m_request.info) {
+        if (m_offerRequested) reportInfo(&offer, std::string());
+        return;
+    }
     const Poco::SharedPtr<ProductPresentationData> product = m_controller.getCurrentProduct();
     if (!m_offerRequested || m_selection || !product) return;
     GameSelection selection;
@@ -270,6 +281,44 @@ void HeadlessShell::onLaunchSettled() {
     if (!m_gameStarted) finish(CliRequest::EXIT_PLAY_FAILED, "the game could not be started; see the log for why");
 }
 
+void HeadlessShell::advanceInfo() {
+    if (!m_engineInitialized || m_offerRequested || m_exitCode) return;
+    if (signedIn()) {
+        m_offerRequested = m_controller.requestProductOffer();
+        if (!m_offerRequested) reportInfo(nullptr, "no engine runs to ask the backend");
+        return;
+    }
+    const EUserLoginState state = m_controller.getLoginState();
+    // A sign-in still on its way: the stored token's, or the login page's
+    // for --user (unless the backend cannot be reached and the card stands in).
+    const bool signInPending = state == SigningInWithToken ||
+                               (!m_request.user.empty() && state == SignedOut && !m_cardRequested);
+    if (signInPending) return;
+    if (!m_backendOnline.value_or(false)) {
+        reportInfo(nullptr, "the backend cannot be reached");
+    } else if (state == StartupSignInFailed) {
+        reportInfo(nullptr, "the stored sign-in was refused; sign in with --user=NAME");
+    } else {
+        reportInfo(nullptr, "not signed in; sign in with --user=NAME");
+    }
+}
+
+void HeadlessShell::reportInfo(const ShellMessage* offer, const std::string& whyNoOffer) {
+    const Poco::SharedPtr<ProductPresentationData> product = m_controller.getCurrentProduct();
+    if (!product) {
+        finish(CliRequest::EXIT_STOPPED, "the library has no record of game " + m_controller.getCurrentGameId());
+        return;
+    }
+    GameReport report(*product, m_controller.installedBytes());
+    if (offer != nullptr) {
+        report.addOffer(*offer);
+    } else {
+        report.offerUnavailable(whyNoOffer);
+    }
+    m_view.showReport(report);
+    finish(CliRequest::EXIT_SUCCESS_CODE);
+}
+
 void HeadlessShell::onInterrupt() {
     const bool installRunning = m_installIssued && !m_installDone;
     finish(installRunning ? CliRequest::EXIT_INSTALL_FAILED_BASE + static_cast<int>(EInstallResult::Aborted)
@@ -279,7 +328,7 @@ void HeadlessShell::onInterrupt() {
 
 void HeadlessShell::finish(int exitCode, const std::string& message) {
     if (m_exitCode) return;
-    if (!message.empty()) m_errors << "vantis-client: " << message << std::endl;
+    if (!message.empty()) m_view.error(message);
     m_exitCode = exitCode;
 }
 

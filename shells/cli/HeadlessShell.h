@@ -1,7 +1,8 @@
 // The headless shell: runs the client in a terminal. It observes the shell
 // messages and performs them on its main thread: the terminal view shows the
 // card, the login page is filled in as a browser would (--user), and the
-// user's request is carried out through the controller (--install, --play).
+// user's request is carried out through the controller (--install, --play,
+// --info). What the run shows goes through a view (text, JSON events, quiet).
 // SIGINT and SIGTERM abort a running install and quit through the normal
 // shutdown handshake. The shell learns every outcome from the messages; it
 // sleeps until the next one, or until it has something to ask again.
@@ -21,7 +22,7 @@
 #include "bridge/IShellMessageObserver.h"
 #include "cli/CliRequest.h"
 #include "cli/GameSelection.h"
-#include "cli/TerminalView.h"
+#include "cli/IShellView.h"
 
 namespace VantisClient {
 
@@ -37,9 +38,10 @@ public:
     // While an install waits for a usable backend, it is asked this often.
     static constexpr int BACKEND_RECHECK_SECONDS = 5;
 
-    // `password` is the one the environment held when the client started, if any.
-    HeadlessShell(const CliRequest& request, std::optional<std::string> password, std::ostream& output,
-                  std::ostream& errors, bool isTerminal);
+    // `password` is the one the environment held when the client started, if
+    // any; `prompts` is where a password is asked for.
+    HeadlessShell(const CliRequest& request, std::optional<std::string> password, IShellView& view,
+                  std::ostream& prompts);
 
     // Starts the engine, carries out the request and quits; the exit status.
     int run(ClientStartup& startup);
@@ -62,14 +64,18 @@ private:
     void issueInstall();
     void onInstallResult(int64_t result);
     void startPlay();
+    // --info: once the sign-in has settled, the offer is asked for when it can
+    // be, and the report shown.
+    void advanceInfo();
+    void reportInfo(const ShellMessage* offer, const std::string& whyNoOffer);
     void onInterrupt();
     void finish(int exitCode, const std::string& message = std::string());
     bool signedIn() const { return m_controller.getLoginState() == SignedIn; }
 
     const CliRequest m_request;
     const std::optional<std::string> m_password;
-    std::ostream& m_errors;
-    TerminalView m_view;
+    IShellView& m_view;
+    std::ostream& m_prompts;
     BaseAppDelegate m_controller;
 
     std::mutex m_queueMutex;

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,8 +15,11 @@
 #include "app/ClientStartup.h"
 #include "bridge/InstallNotificationText.h"
 #include "cli/CliRequest.h"
+#include "cli/EventStream.h"
 #include "cli/HeadlessShell.h"
+#include "cli/JsonEventView.h"
 #include "cli/SignalWatcher.h"
+#include "cli/TerminalView.h"
 #include "common/ClientSecrets.h"
 #include "common/EReturnCode.h"
 #include "common/Logger.h"
@@ -102,7 +106,17 @@ int main(int argc, char** argv) {
     if (request.install && !createGameDirectory(startup.gamePath())) {
         return CliRequest::EXIT_INSTALL_FAILED_BASE + static_cast<int>(EInstallResult::DiskAccessError);
     }
-    HeadlessShell shell(request, password, std::cout, std::cerr, isatty(STDOUT_FILENO) != 0);
+    std::unique_ptr<EventStream> events;
+    std::unique_ptr<IShellView> view;
+    if (request.json) {
+        events = std::make_unique<EventStream>();
+        view = std::make_unique<JsonEventView>(events->stream(), std::cerr);
+    } else {
+        view = std::make_unique<TerminalView>(
+            std::cout, std::cerr,
+            TerminalView::Style{isatty(STDOUT_FILENO) != 0, request.quiet, startup.options().debugLaunch()});
+    }
+    HeadlessShell shell(request, password, *view, std::cerr);
     SignalWatcher signals([&shell] { shell.onShellMessage(ShellMessage(HeadlessShell::INTERRUPT_MESSAGE)); });
     return shell.run(startup);
 }

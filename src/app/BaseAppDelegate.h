@@ -79,6 +79,9 @@ public:
     // Asks the engine what the backend offers for the current game; the answer
     // reaches the shell as ON_PRODUCT_OFFER. False when no engine runs.
     bool requestProductOffer();
+    // The bytes of the current game's installed files, read from the library
+    // (blocking); 0 without an engine.
+    uint64_t installedBytes() const;
     // Asks the engine to check the backend's status again; the answer reaches
     // the shell as API_STATUS_CODE_CHANGED.
     void checkBackendStatus();
@@ -122,7 +125,7 @@ private:
     // Starts the task's program with its arguments split into words and watches it as the game.
     void launchProgram(const std::string& path, const PlayTaskStruct& task, const std::string& installPath);
     void postInstallResult(const Poco::SharedPtr<ProductPresentationData>& product, EInstallResult result);
-    void postGameClosed();
+    void postGameClosed(const std::string& taskName, int exitStatus);
     void performShutdown();
     APIStatusResult apiStatus() const;
 
