@@ -18,6 +18,14 @@ std::vector<std::string> choosableLanguages(const std::vector<std::string>& lang
     return choosable.empty() ? languages : choosable;
 }
 
+// Small extra content would read "0.0 MiB".
+std::string sizeText(uint64_t bytes) {
+    const uint64_t KIB = 1024;
+    if (bytes < KIB) return std::to_string(bytes) + " bytes";
+    if (bytes < KIB * KIB) return std::to_string((bytes + KIB / 2) / KIB) + " KiB";
+    return ProgressMeter::FormatMiB(bytes);
+}
+
 std::string joined(const std::vector<std::string>& texts) {
     std::string line;
     for (const std::string& text : texts) line += (line.empty() ? "" : ", ") + text;
@@ -92,7 +100,7 @@ std::string GameReport::text() const {
 std::string GameReport::installedText() const {
     if (m_product.revisions.empty()) return "Installed: nothing\n";
     std::string text = "Installed: version " + std::to_string(m_product.manifestTimestamp) + ", language " +
-                       m_product.language + ", " + ProgressMeter::FormatMiB(m_installedBytes) + " on disk\n";
+                       m_product.language + ", " + sizeText(m_installedBytes) + " on disk\n";
     for (const std::string& gameId : m_product.revisions) text += "  " + gameId + " " + nameOf(gameId) + "\n";
     return text;
 }
@@ -102,7 +110,7 @@ std::string GameReport::offerText() const {
     std::string text = "Offered languages: " + joined(m_languages) + "\nOffered content:\n";
     for (const Content& content : m_offered) {
         std::vector<std::string> sizes;
-        for (const auto& size : content.sizes) sizes.push_back(size.first + " " + ProgressMeter::FormatMiB(size.second));
+        for (const auto& size : content.sizes) sizes.push_back(size.first + " " + sizeText(size.second));
         text += "  " + content.gameId + " " + content.name + ": " + joined(sizes) + "\n";
     }
     return text;

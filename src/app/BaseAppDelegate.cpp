@@ -307,8 +307,10 @@ void BaseAppDelegate::onSignedIn(SignInResult result) {
     ShellMessageCenter::Post(signedIn);
     m_cardForLackOfConnection = false;
     if (Poco::SharedPtr<LoginPageHandler> loginPage = loginPageHandler()) loginPage->onSignInFinished(true);
-    loadView(GameCardView);
+    // The card learns of the sign-in before the shell is asked to show it: a
+    // card shown in between would say that nobody is signed in.
     if (Poco::SharedPtr<GameViewHandler> gameView = gameViewHandler()) gameView->onUserStateChanged(true);
+    loadView(GameCardView);
 }
 
 void BaseAppDelegate::onSignInFailed(SignInResult result) {
