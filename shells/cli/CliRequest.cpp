@@ -21,6 +21,9 @@ const char* const NO_REPAIR = "no-repair";
 const char* const UNINSTALL = "uninstall";
 const char* const SIGN_OUT = "sign-out";
 const char* const OFFLINE = "offline";
+const char* const INFO = "info";
+const char* const JSON = "json";
+const char* const QUIET = "quiet";
 const unsigned MAX_BACKEND_WAIT_SECONDS = 24 * 3600;
 
 // The first pair of options given together that do not fit, with why; empty when none.
@@ -78,7 +81,7 @@ std::vector<CmdlineOptions::ExtraOption> CliRequest::Options() {
     return {{USER, Kind::Value}, {INSTALL, Kind::Flag}, {PLAY, Kind::OptionalValue}, {LANGUAGE, Kind::Value},
             {DLC, Kind::Value}, {BACKEND_WAIT, Kind::Value}, {PASSWORD_STDIN, Kind::Flag}, {LIMIT_RATE, Kind::Value},
             {VERIFY, Kind::Flag}, {NO_REPAIR, Kind::Flag}, {UNINSTALL, Kind::Flag}, {SIGN_OUT, Kind::Flag},
-            {OFFLINE, Kind::Flag}};
+            {OFFLINE, Kind::Flag}, {INFO, Kind::Flag}, {JSON, Kind::Flag}, {QUIET, Kind::Flag}};
 }
 
 bool CliRequest::Read(const CmdlineOptions& options, CliRequest& request, std::string& error) {
@@ -134,6 +137,17 @@ bool CliRequest::Read(const CmdlineOptions& options, CliRequest& request, std::s
     }
     if ((!request.language.empty() || request.dlcs) && !request.install) {
         error = "--language and --dlc choose what --install installs";
+        return false;
+    }
+    request.info = options.extraOption(INFO).has_value();
+    request.json = options.extraOption(JSON).has_value();
+    request.quiet = options.extraOption(QUIET).has_value();
+    if (request.info && (request.install || request.play)) {
+        error = "--info reports and quits: it goes with neither --install nor --play";
+        return false;
+    }
+    if (request.json && request.quiet) {
+        error = "--json and --quiet choose two different outputs";
         return false;
     }
     return true;

@@ -1,7 +1,8 @@
 // What the user asked the headless shell to do, from its own options beside
 // the client's: sign in as a user (the password from standard input if asked),
 // install (in a language, with some of the extra content, at a limited rate),
-// verify and repair, uninstall, play (also offline), sign out. Also the exit
+// verify and repair, uninstall, play (also offline), sign out, or report on
+// the game; and how it tells (text, JSON events, failures only). Also the exit
 // statuses the shell reports.
 // Thread-safety: a plain value.
 #pragma once
@@ -67,6 +68,12 @@ struct CliRequest {
     bool signOut = false;
     // Play without signing in.
     bool offline = false;
+    // Report what is installed and offered, then quit.
+    bool info = false;
+    // One JSON object per line for each event instead of text.
+    bool json = false;
+    // Failures only.
+    bool quiet = false;
 };
 
 }  // namespace VantisClient

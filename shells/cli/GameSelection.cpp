@@ -19,13 +19,12 @@ struct ExtraContent {
 };
 
 ExtraContent extraContentOf(const ShellMessage& offer, const std::string& gameId) {
-    const Texts ids = offer.texts("gameIds");
-    const Texts names = offer.texts("gameNames");
     ExtraContent extra;
-    for (size_t index = 0; index < ids.size(); ++index) {
-        if (ids[index] == gameId) continue;
-        extra.ids.push_back(ids[index]);
-        extra.names.push_back(index < names.size() ? names[index] : std::string());
+    for (const Poco::DynamicStruct& record : offer.records("content")) {
+        const std::string id = record["gameId"].toString();
+        if (id == gameId) continue;
+        extra.ids.push_back(id);
+        extra.names.push_back(record["name"].toString());
     }
     return extra;
 }
@@ -82,7 +81,9 @@ Texts notOffered(const Texts& wanted, const ExtraContent& offered, const std::st
     return missing;
 }
 
-std::string notOfferedText(EInstallResult failure, const std::string& gameId) {
+}  // namespace
+
+std::string GameSelection::NotOfferedText(EInstallResult failure, const std::string& gameId) {
     switch (failure) {
         case EInstallResult::UnknownGame: return "the backend does not know game " + gameId;
         case EInstallResult::NotAuthorized: return "the signed-in user does not own game " + gameId;
@@ -90,15 +91,13 @@ std::string notOfferedText(EInstallResult failure, const std::string& gameId) {
     }
 }
 
-}  // namespace
-
 bool GameSelection::Choose(const CliRequest& request, const ProductPresentationData& product, const ShellMessage& offer,
                            GameSelection& selection, int& exitStatus, std::string& error) {
     const std::string& gameId = product.gameId;
     const int64_t result = offer.integer("result", static_cast<int64_t>(EInstallResult::ServerError));
     if (result != static_cast<int64_t>(EInstallResult::Success)) {
         exitStatus = CliRequest::EXIT_INSTALL_FAILED_BASE + static_cast<int>(result);
-        error = notOfferedText(static_cast<EInstallResult>(result), gameId);
+        error = NotOfferedText(static_cast<EInstallResult>(result), gameId);
         return false;
     }
     const Texts languages = offer.texts("languages");

@@ -22,6 +22,9 @@ struct GameSelection {
     static bool Choose(const CliRequest& request, const ProductPresentationData& product, const ShellMessage& offer,
                        GameSelection& selection, int& exitStatus, std::string& error);
 
+    // Why the backend offers nothing of the game, from the offer's result.
+    static std::string NotOfferedText(EInstallResult failure, const std::string& gameId);
+
     // As the game offers it, whatever case the user wrote it in.
     std::string language;
     tRevisionList revisions;

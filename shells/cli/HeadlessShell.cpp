@@ -14,6 +14,7 @@
 #include "bridge/LoginPageHandler.h"
 #include "bridge/ShellMessageCenter.h"
 #include "cli/BrowserLogin.h"
+#include "cli/GameReport.h"
 #include "cli/PasswordSource.h"
 #include "common/JsonMessageBuilder.h"
 #include "common/Logger.h"
@@ -47,14 +48,13 @@ std::string launchCommand(const ProductPresentationData& product, const std::str
 const char* const HeadlessShell::INTERRUPT_MESSAGE = "HeadlessShell.Interrupt";
 const char* const HeadlessShell::LAUNCH_SETTLED_MESSAGE = "HeadlessShell.LaunchSettled";
 
-HeadlessShell::HeadlessShell(const CliRequest& request, std::optional<std::string> password, std::ostream& output,
-                             std::ostream& errors, bool isTerminal)
+HeadlessShell::HeadlessShell(const CliRequest& request, std::optional<std::string> password, IShellView& view,
+                             std::ostream& prompts)
     : m_request(request),
       m_password(std::move(password)),
       m_interrupted(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
-      m_output(output),
-      m_errors(errors),
-      m_view(output, errors, isTerminal) {
+      m_view(view),
+      m_prompts(prompts) {
     // A removal needs no sign-in, and an update must not overtake a verify or a removal.
     if (m_request.offline || m_request.uninstall) m_controller.setWorksOffline();
     if (m_request.verify || m_request.uninstall) m_controller.holdAutomaticUpdates();
@@ -136,7 +136,8 @@ void HeadlessShell::handle(const ShellMessage& message) {
         onLaunchSettled();
         return;
     }
-    m_view.show(message);
+    // --info shows its report alone.
+    if (!m_request.info) m_view.show(message);
     if (message.name == ShellMessage::LOAD_LOGIN_PAGE) {
         signInThroughLoginPage();
     } else if (message.name == ShellMessage::LOAD_GAME_CARD) {
@@ -160,7 +161,7 @@ void HeadlessShell::handle(const ShellMessage& message) {
     } else if (message.name == ShellMessage::GAME_STARTED) {
         m_launchSettled = true;
     } else if (message.name == ShellMessage::PLAY_TASK_OPENED) {
-        onTaskOpened(message.text("name"));
+        onTaskOpened();
     } else if (message.name == ShellMessage::PLAY_TASK_FAILED) {
         onLaunchFailed(message.text("name"), message.text("reason"));
     } else if (message.name == ShellMessage::GAME_ENDED) {
@@ -181,6 +182,10 @@ void HeadlessShell::onSignInFailed() {
 }
 
 void HeadlessShell::advance() {
+    if (m_request.info) {
+        advanceInfo();
+        return;
+    }
     watchBackend();
     if (m_exitCode) return;
     showCardWhenReady();
@@ -206,9 +211,8 @@ void HeadlessShell::watchBackend() {
     if (!m_backendWaitStarted) {
         m_backendWaitStarted = now;
         m_lastBackendCheck = now;
-        m_errors << "vantis-client: waiting for the backend: it cannot be reached or its configuration is unusable "
-                    "(giving up after "
-                 << limit << " s)" << std::endl;
+        m_view.notice("waiting for the backend: it cannot be reached or its configuration is unusable (giving up after " +
+                      std::to_string(limit) + " s)");
         return;
     }
     if (now - *m_backendWaitStarted >= std::chrono::seconds(limit)) {
@@ -232,6 +236,8 @@ void HeadlessShell::showCardWhenReady() {
 }
 
 void HeadlessShell::signInThroughLoginPage() {
+    // The report tells what is installed without a sign-in.
+    if (m_request.info && m_request.user.empty()) return;
     if (m_request.user.empty()) {
         finish(CliRequest::EXIT_SIGN_IN_FAILED, "not signed in: sign in with --user=NAME");
         return;
@@ -239,7 +245,7 @@ void HeadlessShell::signInThroughLoginPage() {
     std::string password;
     std::string error;
     const PasswordSource passwords(m_password, m_request.passwordFromInput, STDIN_FILENO, m_interrupted.get(),
-                                   m_errors);
+                                   m_prompts);
     const PasswordSource::Outcome outcome =
         passwords.read("Password for " + m_request.user + ": ", password, error);
     // The interruption's message is queued already and ends the run.
@@ -287,7 +293,7 @@ void HeadlessShell::issueVerify() {
         case ClientCore::EProductRequest::Queued:
             m_installIssued = true;
             m_installRetry.reset();
-            m_errors << "vantis-client: verifying every installed file..." << std::endl;
+            m_view.notice("verifying every installed file...");
             break;
         case ClientCore::EProductRequest::Busy:
             // An update the engine scheduled itself before it heard of the verify.
@@ -302,20 +308,17 @@ void HeadlessShell::issueVerify() {
 void HeadlessShell::onVerified(const ShellMessage& report) {
     const std::vector<std::string> missing = report.texts("missing");
     const std::vector<std::string> damaged = report.texts("damaged");
-    for (const std::string& path : missing) m_output << "missing: " << path << "\n";
-    for (const std::string& path : damaged) m_output << "damaged: " << path << "\n";
-    m_output.flush();
     const size_t wrong = missing.size() + damaged.size();
     if (wrong == 0) {
         m_installDone = true;
-        m_errors << "vantis-client: every installed file is intact" << std::endl;
+        m_view.notice("every installed file is intact");
         if (!m_request.play) finish(CliRequest::EXIT_SUCCESS_CODE);
     } else if (report.integer("repairing") == 0) {
         m_installDone = true;
         finish(CliRequest::EXIT_FILES_DAMAGED,
                std::to_string(wrong) + " files are missing or damaged; not repaired (--no-repair)");
     } else {
-        m_errors << "vantis-client: " << wrong << " files are missing or damaged; fetching them again" << std::endl;
+        m_view.notice(std::to_string(wrong) + " files are missing or damaged; fetching them again");
     }
 }
 
@@ -327,8 +330,8 @@ void HeadlessShell::onUninstalled(const ShellMessage& outcome) {
     switch (static_cast<Outcome>(outcome.integer("outcome", static_cast<int64_t>(Outcome::Failed)))) {
         case Outcome::Removed:
             if (!kept.empty()) {
-                m_errors << "vantis-client: kept " << kept.size() << " files the install did not place: "
-                         << Poco::cat(std::string(" "), kept.begin(), kept.end()) << std::endl;
+                m_view.notice("kept " + std::to_string(kept.size()) + " files the install did not place: " +
+                              Poco::cat(std::string(" "), kept.begin(), kept.end()));
             }
             finish(CliRequest::EXIT_SUCCESS_CODE, "uninstalled: the game's files and records are removed");
             break;
@@ -368,6 +371,10 @@ void HeadlessShell::onSignOut(const ShellMessage& outcome) {
 }
 
 void HeadlessShell::onOffer(const ShellMessage& offer) {
+    if (m_request.info) {
+        if (m_offerRequested) reportInfo(&offer, std::string());
+        return;
+    }
     const Poco::SharedPtr<ProductPresentationData> product = m_controller.getCurrentProduct();
     if (!m_offerRequested || m_selection || !product) return;
     GameSelection selection;
@@ -413,11 +420,10 @@ void HeadlessShell::onLaunchSettled() {
     if (!m_launchSettled) finish(CliRequest::EXIT_PLAY_FAILED, "the game could not be started; see the log for why");
 }
 
-void HeadlessShell::onTaskOpened(const std::string& taskName) {
+void HeadlessShell::onTaskOpened() {
     if (!m_playIssued) return;
     m_launchSettled = true;
     // The desktop has the document or the address; there is nothing to wait for.
-    m_view.showLine("Opened " + taskName + ".");
     finish(CliRequest::EXIT_SUCCESS_CODE);
 }
 
@@ -426,6 +432,44 @@ void HeadlessShell::onLaunchFailed(const std::string& taskName, const std::strin
     m_launchSettled = true;
     const std::string what = m_request.playTask.empty() ? "the game" : "the play task '" + taskName + "'";
     finish(CliRequest::EXIT_PLAY_FAILED, what + " could not be started: " + reason);
+}
+
+void HeadlessShell::advanceInfo() {
+    if (!m_engineInitialized || m_offerRequested || m_exitCode) return;
+    if (signedIn()) {
+        m_offerRequested = m_controller.requestProductOffer();
+        if (!m_offerRequested) reportInfo(nullptr, "no engine runs to ask the backend");
+        return;
+    }
+    const EUserLoginState state = m_controller.getLoginState();
+    // A sign-in still on its way: the stored token's, or the login page's
+    // for --user (unless the backend cannot be reached and the card stands in).
+    const bool signInPending = state == SigningInWithToken ||
+                               (!m_request.user.empty() && state == SignedOut && !m_cardRequested);
+    if (signInPending) return;
+    if (!m_backendOnline.value_or(false)) {
+        reportInfo(nullptr, "the backend cannot be reached");
+    } else if (state == StartupSignInFailed) {
+        reportInfo(nullptr, "the stored sign-in was refused; sign in with --user=NAME");
+    } else {
+        reportInfo(nullptr, "not signed in; sign in with --user=NAME");
+    }
+}
+
+void HeadlessShell::reportInfo(const ShellMessage* offer, const std::string& whyNoOffer) {
+    const Poco::SharedPtr<ProductPresentationData> product = m_controller.getCurrentProduct();
+    if (!product) {
+        finish(CliRequest::EXIT_STOPPED, "the library has no record of game " + m_controller.getCurrentGameId());
+        return;
+    }
+    GameReport report(*product, m_controller.installedBytes());
+    if (offer != nullptr) {
+        report.addOffer(*offer);
+    } else {
+        report.offerUnavailable(whyNoOffer);
+    }
+    m_view.showReport(report);
+    finish(CliRequest::EXIT_SUCCESS_CODE);
 }
 
 void HeadlessShell::onInterrupt(int signalNumber) {
@@ -443,7 +487,11 @@ void HeadlessShell::onInterrupt(int signalNumber) {
 
 void HeadlessShell::finish(int exitCode, const std::string& message) {
     if (m_exitCode) return;
-    if (!message.empty()) m_errors << "vantis-client: " << message << std::endl;
+    if (!message.empty() && exitCode == CliRequest::EXIT_SUCCESS_CODE) {
+        m_view.notice(message);
+    } else if (!message.empty()) {
+        m_view.error(message);
+    }
     m_exitCode = exitCode;
 }
 

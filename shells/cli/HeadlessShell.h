@@ -2,11 +2,12 @@
 // messages and performs them on its main thread: the terminal view shows the
 // card, the login page is filled in as a browser would (--user), and the
 // user's request is carried out through the controller (--install, --verify,
-// --uninstall, --play, --offline, --sign-out). SIGINT and SIGTERM
-// (interrupt()) abort a running install and quit through the normal shutdown
-// handshake; they end a password prompt at once. The shell learns every
-// outcome from the messages; it sleeps until the next one, or until it has
-// something to ask again.
+// --uninstall, --play, --offline, --sign-out, --info). What the run shows goes
+// through a view (text, JSON events, quiet). SIGINT and SIGTERM (interrupt())
+// abort a running install and quit through the normal shutdown handshake;
+// they end a password prompt at once. The shell learns every outcome from the
+// messages; it sleeps until the next one, or until it has something to ask
+// again.
 // Thread-safety: onShellMessage and interrupt may be called from any thread;
 // everything else runs on the thread that calls run().
 #pragma once
@@ -23,7 +24,7 @@
 #include "bridge/IShellMessageObserver.h"
 #include "cli/CliRequest.h"
 #include "cli/GameSelection.h"
-#include "cli/TerminalView.h"
+#include "cli/IShellView.h"
 #include "common/FileDescriptor.h"
 
 namespace VantisClient {
@@ -40,9 +41,10 @@ public:
     // While an install waits for a usable backend, it is asked this often.
     static constexpr int BACKEND_RECHECK_SECONDS = 5;
 
-    // `password` is the one the environment held when the client started, if any.
-    HeadlessShell(const CliRequest& request, std::optional<std::string> password, std::ostream& output,
-                  std::ostream& errors, bool isTerminal);
+    // `password` is the one the environment held when the client started, if
+    // any; `prompts` is where a password is asked for.
+    HeadlessShell(const CliRequest& request, std::optional<std::string> password, IShellView& view,
+                  std::ostream& prompts);
 
     // Starts the engine, carries out the request and quits; the exit status.
     int run(ClientStartup& startup);
@@ -58,7 +60,7 @@ private:
     void onSignInFailed();
     void onOffer(const ShellMessage& offer);
     void onLaunchSettled();
-    void onTaskOpened(const std::string& taskName);
+    void onTaskOpened();
     void onLaunchFailed(const std::string& taskName, const std::string& reason);
     void advance();
     // An install or a verify needs a usable backend: while there is none, the status is
@@ -73,6 +75,10 @@ private:
     void onSignOut(const ShellMessage& outcome);
     void onInstallResult(int64_t result);
     void startPlay();
+    // --info: once the sign-in has settled, the offer is asked for when it can
+    // be, and the report shown.
+    void advanceInfo();
+    void reportInfo(const ShellMessage* offer, const std::string& whyNoOffer);
     void onInterrupt(int signalNumber);
     void finish(int exitCode, const std::string& message = std::string());
     bool signedIn() const { return m_controller.getLoginState() == SignedIn; }
@@ -81,9 +87,8 @@ private:
     const std::optional<std::string> m_password;
     // Readable once the user has interrupted: ends a wait for the password.
     FileDescriptor m_interrupted;
-    std::ostream& m_output;
-    std::ostream& m_errors;
-    TerminalView m_view;
+    IShellView& m_view;
+    std::ostream& m_prompts;
     BaseAppDelegate m_controller;
 
     std::mutex m_queueMutex;

@@ -3,9 +3,9 @@
 #include <exception>
 
 #include <Poco/Exception.h>
-#include <Poco/JSON/Parser.h>
 
 #include "bridge/InstallNotificationText.h"
+#include "cli/GameReport.h"
 #include "common/Logger.h"
 
 namespace VantisClient {
@@ -13,13 +13,15 @@ namespace {
 
 const char* const API_STATUS_WORDS[] = {"unknown", "online", "offline"};
 const int64_t API_STATUS_COUNT = sizeof(API_STATUS_WORDS) / sizeof(API_STATUS_WORDS[0]);
-
-const char* const TITLE_SEPARATOR = " \xE2\x80\x94 ";  // an em dash between blanks
+const char* const PROGRAM = "vantis-client: ";
 
 }  // namespace
 
-TerminalView::TerminalView(std::ostream& output, std::ostream& errors, bool isTerminal, ProgressMeter::Clock clock)
-    : m_output(output), m_errors(errors), m_progress(output, isTerminal, std::move(clock)) {}
+TerminalView::TerminalView(std::ostream& output, std::ostream& errors, Style style, ProgressMeter::Clock clock)
+    : m_output(style.quiet ? m_discarded : output),
+      m_errors(errors),
+      m_style(style),
+      m_progress(m_output, style.isTerminal, std::move(clock)) {}
 
 std::string TerminalView::InstallResultText(int64_t result) { return InstallNotificationText(result); }
 
@@ -39,18 +41,47 @@ void TerminalView::show(const ShellMessage& message) {
         printLine(m_output, "Sign-in required.");
     } else if (message.name == ShellMessage::LOAD_GAME_CARD) {
         showGameCard(message);
+    } else if (message.name == ShellMessage::SIGNED_IN) {
+        printLine(m_output, "Signed in as " + message.text("userName") + ".");
+    } else if (message.name == ShellMessage::SIGN_IN_FAILED) {
+        showSignInFailed(message);
+    } else if (message.name == ShellMessage::GAME_STARTED) {
+        printLine(m_output, "Started " + message.text("task") + " (process " + message.text("pid") + ").");
+    } else if (message.name == ShellMessage::GAME_ENDED) {
+        showGameEnded(message);
+    } else if (message.name == ShellMessage::PLAY_TASK_OPENED) {
+        printLine(m_output, "Opened " + message.text("name") + ".");
+    } else if (message.name == ShellMessage::ON_PRODUCT_VERIFIED) {
+        for (const std::string& path : message.texts("missing")) printLine(m_output, "missing: " + path);
+        for (const std::string& path : message.texts("damaged")) printLine(m_output, "damaged: " + path);
     }
 }
 
+void TerminalView::error(const std::string& text) { printLine(m_errors, PROGRAM + text); }
+
+void TerminalView::notice(const std::string& text) {
+    if (!m_style.quiet) printLine(m_errors, PROGRAM + text);
+}
+
+void TerminalView::showReport(const GameReport& report) {
+    m_progress.interrupt();
+    m_output << report.text() << std::flush;
+}
+
 void TerminalView::showPageUpdate(const std::string& text) {
+    std::string problem;
+    if (!m_card.read(text, problem)) {
+        if (!problem.empty()) warn(problem);
+        return;
+    }
+    if (m_card.titleChanged()) printLine(m_output, m_card.title());
+    if (m_card.stateChanged() && !m_card.state().empty()) printLine(m_output, m_card.state());
+    if (!m_card.progress()) {
+        m_progress.end();
+        return;
+    }
     try {
-        Poco::JSON::Parser parser;
-        Poco::JSON::Object::Ptr command = parser.parse(text).extract<Poco::JSON::Object::Ptr>();
-        // The login page's bridge speaks through the same message; only layouts are shown.
-        if (command->optValue<std::string>("Command", "") != "UpdateLayout") return;
-        Poco::JSON::Object::Ptr arguments = command->getObject("Arguments");
-        if (!arguments) throw Poco::DataFormatException("the layout has no Arguments object");
-        showLayout(*arguments);
+        m_progress.show(*m_card.progress());
     } catch (const Poco::Exception& error) {
         warn(error.displayText());
     } catch (const std::exception& error) {
@@ -58,39 +89,9 @@ void TerminalView::showPageUpdate(const std::string& text) {
     }
 }
 
-void TerminalView::showLayout(const Poco::JSON::Object& arguments) {
-    showTitle(arguments.getObject("Title"));
-    showState(arguments.getObject("GameStateLabel"));
-    Poco::JSON::Object::Ptr progress = arguments.getObject("Progress");
-    if (progress) {
-        m_progress.show(*progress);
-    } else {
-        m_progress.end();
-    }
-}
-
-void TerminalView::showTitle(const Poco::JSON::Object::Ptr& title) {
-    if (!title) return;
-    const std::string label = title->optValue<std::string>("Label", "");
-    const std::string subtitle = title->optValue<std::string>("Subtitle", "");
-    const std::string line = subtitle.empty() ? label : label + TITLE_SEPARATOR + subtitle;
-    if (line.empty() || line == m_title) return;
-    m_title = line;
-    printLine(m_output, line);
-}
-
-void TerminalView::showState(const Poco::JSON::Object::Ptr& stateLabel) {
-    // A hidden or missing label clears the state, so that the same state
-    // after an install is shown again.
-    const bool visible = stateLabel && stateLabel->optValue<bool>("Visible", false);
-    const std::string state = visible ? stateLabel->optValue<std::string>("Label", "") : std::string();
-    if (state == m_state) return;
-    m_state = state;
-    if (!state.empty()) printLine(m_output, state);
-}
-
 void TerminalView::showInstallResult(const ShellMessage& message) {
     const int64_t result = message.integer("result", -1);
+    if (m_style.quiet && result == 0) return;
     std::string text = InstallResultText(result);
     if (text.empty()) text = "the install ended with result " + std::to_string(result);
     const std::string productName = message.text("productName");
@@ -106,7 +107,19 @@ void TerminalView::showApiStatus(const ShellMessage& message) {
 }
 
 void TerminalView::showGameCard(const ShellMessage& message) {
+    if (!m_style.debugLaunch) return;
     printLine(m_output, "Game card (" + message.text("gameCardType") + "): " + message.text("gameCardPath"));
+}
+
+void TerminalView::showSignInFailed(const ShellMessage& message) {
+    printLine(m_output, message.integer("credentialsRejected") != 0 ? "Sign-in refused by the backend."
+                                                                     : "Sign-in failed: the backend could not be reached.");
+}
+
+void TerminalView::showGameEnded(const ShellMessage& message) {
+    const int64_t status = message.integer("exitStatus", -1);
+    printLine(m_output, message.text("task") + " ended" +
+                            (status < 0 ? std::string(".") : " with exit status " + std::to_string(status) + "."));
 }
 
 void TerminalView::warn(const std::string& problem) {

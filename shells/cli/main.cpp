@@ -7,6 +7,7 @@
 #include <cstring>
 #include <initializer_list>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -18,9 +19,12 @@
 #include "bridge/InstallNotificationText.h"
 #include "cli/CliHelp.h"
 #include "cli/CliRequest.h"
+#include "cli/EventStream.h"
 #include "cli/HeadlessShell.h"
+#include "cli/JsonEventView.h"
 #include "cli/SignalWatcher.h"
 #include "common/ApplicationEnvironment.h"
+#include "cli/TerminalView.h"
 #include "common/ClientSecrets.h"
 #include "common/EReturnCode.h"
 #include "common/Logger.h"
@@ -130,7 +134,17 @@ int main(int argc, char** argv) {
         return CliRequest::EXIT_INSTALL_FAILED_BASE + static_cast<int>(EInstallResult::DiskAccessError);
     }
     if (request.downloadRateLimit) startup.limitDownloadRate(*request.downloadRateLimit);
-    HeadlessShell shell(request, password, std::cout, std::cerr, isatty(STDOUT_FILENO) != 0);
+    std::unique_ptr<EventStream> events;
+    std::unique_ptr<IShellView> view;
+    if (request.json) {
+        events = std::make_unique<EventStream>();
+        view = std::make_unique<JsonEventView>(events->stream(), std::cerr);
+    } else {
+        view = std::make_unique<TerminalView>(
+            std::cout, std::cerr,
+            TerminalView::Style{isatty(STDOUT_FILENO) != 0, request.quiet, startup.options().debugLaunch()});
+    }
+    HeadlessShell shell(request, password, *view, std::cerr);
     std::atomic<int> signals{0};
     SignalWatcher watcher([&shell, &signals](int signalNumber) {
         if (signals++ > 0) quitAtOnce(signalNumber);

@@ -93,6 +93,20 @@ void postLaunchFailure(const PlayTaskStruct& task, const std::string& reason) {
     ShellMessageCenter::Post(ShellMessage::PlayTaskFailed(task.name, reason));
 }
 
+// One game id of the offer as the shell shows it: its name and what it
+// downloads in each language.
+Poco::DynamicStruct offeredContent(const ProductOfferStruct& offer, const AvailableGameIDInfo& available,
+                                   const std::vector<std::string>& languages) {
+    Poco::DynamicStruct sizes;
+    for (const std::string& language : languages) sizes[language] = offer.bytesOf(available.gameId, language);
+    Poco::DynamicStruct record;
+    record["gameId"] = available.gameId;
+    const std::string& name = available.names.getText();
+    record["name"] = name == LocString::StringNotLocalized ? std::string() : name;
+    record["sizes"] = sizes;
+    return record;
+}
+
 }  // namespace
 
 BaseAppDelegate::BaseAppDelegate() {
@@ -299,10 +313,16 @@ void BaseAppDelegate::onSignedIn(SignInResult result) {
     }
     if (ClientCore* core = ClientCore::instance()) core->checkForUpdatesToManifests();
     m_signedIn = true;
+    ShellMessage signedIn(ShellMessage::SIGNED_IN);
+    signedIn.values["userName"] = result.userName;
+    signedIn.values["userId"] = result.userId;
+    ShellMessageCenter::Post(signedIn);
     m_cardForLackOfConnection = false;
     if (Poco::SharedPtr<LoginPageHandler> loginPage = loginPageHandler()) loginPage->onSignInFinished(true);
-    loadView(GameCardView);
+    // The card learns of the sign-in before the shell is asked to show it: a
+    // card shown in between would say that nobody is signed in.
     if (Poco::SharedPtr<GameViewHandler> gameView = gameViewHandler()) gameView->onUserStateChanged(true);
+    loadView(GameCardView);
 }
 
 void BaseAppDelegate::onSignInFailed(SignInResult result) {
@@ -369,6 +389,12 @@ void BaseAppDelegate::handleInstallProgress(Poco::SharedPtr<ProductPresentationD
     if (Poco::SharedPtr<GameViewHandler> gameView = gameViewHandler()) {
         gameView->handleInstallProgress(product, status, progress, byteCount);
     }
+    // The card's text rounds the total to MiB; a shell that counts needs the bytes.
+    ShellMessage message(ShellMessage::INSTALL_PROGRESS);
+    message.values["status"] = static_cast<int32_t>(status);
+    message.values["progress"] = static_cast<double>(progress);
+    message.values["bytesTotal"] = byteCount;
+    ShellMessageCenter::Post(message);
 }
 
 void BaseAppDelegate::onProductStateChanged(const std::string&, EProductState) {}
@@ -398,18 +424,17 @@ void BaseAppDelegate::onProductOffer(const ProductOfferStruct& offer) {
     std::vector<std::string> languages;
     for (const LanguageInfo& language : offer.languages) languages.push_back(language.asString());
     std::vector<std::string> gameIds;
-    std::vector<std::string> gameNames;
+    Poco::Dynamic::Array content;
     for (const AvailableGameIDInfo& available : offer.gameIds) {
         gameIds.push_back(available.gameId);
-        const std::string& name = available.names.getText();
-        gameNames.push_back(name == LocString::StringNotLocalized ? std::string() : name);
+        content.push_back(offeredContent(offer, available, languages));
     }
     ShellMessage message(ShellMessage::ON_PRODUCT_OFFER);
     message.values["gameId"] = offer.gameId;
     message.values["result"] = static_cast<int32_t>(offer.result);
     message.values["languages"] = textsOf(languages);
     message.values["gameIds"] = textsOf(gameIds);
-    message.values["gameNames"] = textsOf(gameNames);
+    message.values["content"] = content;
     ShellMessageCenter::Post(message);
 }
 
@@ -478,6 +503,11 @@ bool BaseAppDelegate::requestProductOffer() {
     if (core == nullptr) return false;
     core->checkProductOfferAsync(getCurrentGameId());
     return true;
+}
+
+uint64_t BaseAppDelegate::installedBytes() const {
+    ClientCore* core = ClientCore::instance();
+    return core != nullptr ? core->getInstalledBytes(getCurrentGameId()) : 0;
 }
 
 void BaseAppDelegate::checkBackendStatus() {
@@ -588,13 +618,19 @@ void BaseAppDelegate::launchProgram(const std::string& path, const PlayTaskStruc
         return;
     }
     // Before the watch, so that the end never reaches the shell before the start.
-    ShellMessageCenter::Post(ShellMessage(ShellMessage::GAME_STARTED));
-    m_gameWatcher.watch(program, [this]() { postGameClosed(); });
+    ShellMessage started(ShellMessage::GAME_STARTED);
+    started.values["task"] = task.name;
+    started.values["pid"] = program->processId();
+    ShellMessageCenter::Post(started);
+    m_gameWatcher.watch(program, [this, program, name = task.name]() { postGameClosed(name, program->exitStatus()); });
 }
 
-void BaseAppDelegate::postGameClosed() {
+void BaseAppDelegate::postGameClosed(const std::string& taskName, int exitStatus) {
     if (Poco::SharedPtr<GameViewHandler> gameView = gameViewHandler()) gameView->gameClosed();
-    ShellMessageCenter::Post(ShellMessage(ShellMessage::GAME_ENDED));
+    ShellMessage ended(ShellMessage::GAME_ENDED);
+    ended.values["task"] = taskName;
+    ended.values["exitStatus"] = exitStatus;
+    ShellMessageCenter::Post(ended);
 }
 
 void BaseAppDelegate::onShutdownRequest() {

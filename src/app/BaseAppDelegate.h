@@ -105,6 +105,9 @@ public:
     // The engine's update checks no longer start updates of the current game:
     // for a run that verifies or removes it, which an update would overtake.
     void holdAutomaticUpdates() { m_automaticUpdatesHeld = true; }
+    // The bytes of the current game's installed files, read from the library
+    // (blocking); 0 without an engine.
+    uint64_t installedBytes() const;
     // Asks the engine to check the backend's status again; the answer reaches
     // the shell as API_STATUS_CODE_CHANGED.
     void checkBackendStatus();
@@ -148,7 +151,7 @@ private:
     // Starts the task's program with its arguments split into words and watches it as the game.
     void launchProgram(const std::string& path, const PlayTaskStruct& task, const std::string& installPath);
     void postInstallResult(const Poco::SharedPtr<ProductPresentationData>& product, EInstallResult result);
-    void postGameClosed();
+    void postGameClosed(const std::string& taskName, int exitStatus);
     void postUninstalled(const ProductUninstallResultStruct& result);
     void performShutdown();
     APIStatusResult apiStatus() const;

@@ -76,7 +76,7 @@ void GameViewUpdateMessage::updateInstallProgress(EInstallStatusCode status, flo
     m_arguments.addObject(PROGRESS_KEY)
         .addBoolProperty("ProgressBarEnabled", row.barEnabled)
         .addFloatProperty("ProgressValue", row.value)
-        .addStringProperty("LeftLabelText", "Updating")
+        .addStringProperty("LeftLabelText", installed() ? "Updating" : "Installing")
         .addStringProperty("RightLabelText", row.rightLabel);
 }
 
@@ -163,7 +163,11 @@ void GameViewUpdateMessage::updateGameStateLabelFromViewState() {
     if (m_viewState.isUpdateInProgress()) return;
     EInstallResult lastResult = EInstallResult::Success;
     const bool hasResult = m_viewState.getLastInstallResult(lastResult);
-    updateGameStateLabel(hasResult ? getInstallResultDescription(lastResult) : "Up to date", true);
+    if (hasResult) {
+        updateGameStateLabel(getInstallResultDescription(lastResult), true);
+    } else {
+        updateGameStateLabel(installed() ? "Up to date" : "Not installed", true);
+    }
 }
 
 bool GameViewUpdateMessage::selectorsVisible(size_t choices) const {

@@ -27,11 +27,13 @@ public:
     GameViewUpdateMessage& operator=(const GameViewUpdateMessage&) = delete;
 
     // The progress bar for one progress report; `progress` runs from 0 to 1.
+    // A game with nothing installed yet is "Installing", any other "Updating".
     void updateInstallProgress(EInstallStatusCode status, float progress, uint64_t byteCount);
     // Does nothing when the message already has a state line: the first label wins.
     void updateGameStateLabel(const std::string& label, bool visible);
     // Completes the state line from the view state unless a label or the
-    // progress bar was added, and returns the text to send.
+    // progress bar was added, and returns the text to send. A game with
+    // nothing installed is "Not installed", never "Up to date".
     std::string extractJSMessage();
 
 private:
@@ -43,6 +45,8 @@ private:
     void updateGameStateLabelFromViewState();
     bool selectorsVisible(size_t choices) const;
     bool selectorsEnabled() const;
+    // An install of the game has completed once: it has a selection.
+    bool installed() const { return !m_product.revisions.empty(); }
 
     JsonMessageBuilder m_builder;
     JsonMessageBuilder::JsonObject& m_arguments;

@@ -11,11 +11,13 @@ const char* const ShellMessage::ON_PRODUCT_INSTALL_RESULT = "OnProductInstallRes
 const char* const ShellMessage::WEB_VIEW_UPDATE = "WebViewUpdate";
 const char* const ShellMessage::ENGINE_INITIALIZED = "EngineInitialized";
 const char* const ShellMessage::SHUTDOWN_DONE = "ShutdownDone";
+const char* const ShellMessage::SIGNED_IN = "SignedIn";
 const char* const ShellMessage::SIGN_IN_FAILED = "SignInFailed";
 const char* const ShellMessage::GAME_STARTED = "GameStarted";
 const char* const ShellMessage::GAME_ENDED = "GameEnded";
 const char* const ShellMessage::PLAY_TASK_OPENED = "PlayTaskOpened";
 const char* const ShellMessage::PLAY_TASK_FAILED = "PlayTaskFailed";
+const char* const ShellMessage::INSTALL_PROGRESS = "InstallProgress";
 const char* const ShellMessage::ON_PRODUCT_OFFER = "OnProductOffer";
 const char* const ShellMessage::ON_PRODUCT_VERIFIED = "OnProductVerified";
 const char* const ShellMessage::ON_PRODUCT_UNINSTALLED = "OnProductUninstalled";
@@ -55,6 +57,17 @@ std::vector<std::string> ShellMessage::texts(const std::string& key) const {
     const auto found = values.find(key);
     if (found == values.end() || !found->second.isArray()) return result;
     for (size_t index = 0; index < found->second.size(); ++index) result.push_back(found->second[index].toString());
+    return result;
+}
+
+std::vector<Poco::DynamicStruct> ShellMessage::records(const std::string& key) const {
+    std::vector<Poco::DynamicStruct> result;
+    const auto found = values.find(key);
+    if (found == values.end() || !found->second.isArray()) return result;
+    for (size_t index = 0; index < found->second.size(); ++index) {
+        const Poco::Dynamic::Var& element = found->second[index];
+        if (element.type() == typeid(Poco::DynamicStruct)) result.push_back(element.extract<Poco::DynamicStruct>());
+    }
     return result;
 }
 

@@ -24,20 +24,28 @@ struct ShellMessage {
     static const char* const ENGINE_INITIALIZED;
     // The engine answered the shutdown: the drain loop ends.
     static const char* const SHUTDOWN_DONE;
+    // "userName" and "userId": the account now signed in.
+    static const char* const SIGNED_IN;
     // "credentialsRejected": 1 when the backend refused them, 0 when it could not be asked.
     static const char* const SIGN_IN_FAILED;
-    // A game's program was started for the user.
+    // A game's program was started for the user: "task", the play task's
+    // name; "pid", the program's process id.
     static const char* const GAME_STARTED;
-    // The started program ended.
+    // The started program ended: "task"; "exitStatus" as a shell reports it
+    // (128 plus the signal that ended it), -1 when it is not known.
     static const char* const GAME_ENDED;
     // "name": a play task that is no program (a document, a web address) was
     // handed to the desktop, which took it.
     static const char* const PLAY_TASK_OPENED;
     // "name" and "reason": a play task was not launched, and why.
     static const char* const PLAY_TASK_FAILED;
+    // An install's progress as numbers, after the card's layout that shows it:
+    // "status" (EInstallStatusCode), "progress" (0 to 1), "bytesTotal".
+    static const char* const INSTALL_PROGRESS;
     // "gameId"; "result": 0 when the backend offers the game, otherwise the
     // install result that says why not; "languages" and "gameIds": what it
-    // offers; "gameNames": the name of each of the game ids (empty when unknown).
+    // offers; "content": per game id a record of "gameId", "name" and
+    // "sizes" (bytes to download per language).
     static const char* const ON_PRODUCT_OFFER;
     // "gameId"; "missing" and "damaged": the files' paths; "repairing": 1 when
     // an install fetches them again next (its result follows), else 0.
@@ -60,6 +68,9 @@ struct ShellMessage {
     int64_t integer(const std::string& key, int64_t fallback = 0) const;
     // The texts of the array under `key`; empty when the key is missing or no array.
     std::vector<std::string> texts(const std::string& key) const;
+    // The records of the array under `key`; empty when the key is missing or
+    // no array, without the elements that are no records.
+    std::vector<Poco::DynamicStruct> records(const std::string& key) const;
 
     std::string name;
     Poco::DynamicStruct values;

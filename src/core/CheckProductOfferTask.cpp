@@ -25,6 +25,7 @@ void CheckProductOfferTask::doWork() {
         offer.result = EInstallResult::Success;
         offer.languages = definition.getAvailableLanguages();
         offer.gameIds = definition.getAvailableGameIDs();
+        offer.depots = definition.getDepots();
     } else if (m_abortSignal->isRaised()) {
         return;  // the engine stops: nobody waits for the answer
     } else {

@@ -229,6 +229,14 @@ Poco::SharedPtr<ProductPresentationData> ClientCore::getProductPresentationData(
     return product->constructProductPresentationData();
 }
 
+uint64_t ClientCore::getInstalledBytes(const std::string& gameId) {
+    ProductInfo product;
+    if (!StorageDBSerializer::DeserializeProduct(gameId, &product)) return 0;
+    uint64_t bytes = 0;
+    for (const auto& entry : product.getFiles().getInstalledFiles()) bytes += entry.second->getFileInfo().getSize();
+    return bytes;
+}
+
 Poco::SharedPtr<ProductInfo> ClientCore::findProductLocked(const std::string& gameId) const {
     for (const Poco::SharedPtr<ProductInfo>& product : m_products) {
         if (product->getGameId() == gameId) return product;

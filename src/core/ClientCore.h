@@ -100,6 +100,10 @@ public:
     Poco::SharedPtr<ProductInfo> findProduct(const std::string& gameId);
     // A new snapshot of the product; null when it is unknown.
     Poco::SharedPtr<ProductPresentationData> getProductPresentationData(const std::string& gameId);
+    // The bytes of the game's installed files as its database records them.
+    // Reads the database, blocking: not for the loop thread. 0 when nothing
+    // is recorded or the database cannot be read.
+    uint64_t getInstalledBytes(const std::string& gameId);
     // Replaces `out` with the products, in index order. They are the engine's
     // records, shared with other threads: read them, never change them.
     void getAllProducts(std::vector<Poco::SharedPtr<ProductInfo>>& out);

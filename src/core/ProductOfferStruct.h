@@ -2,11 +2,13 @@
 // of the engine's offer check, reported to the shell.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "install/EInstallResult.h"
 #include "model/AvailableGameIDInfo.h"
+#include "model/DepotData.h"
 #include "model/LanguageList.h"
 
 namespace VantisClient {
@@ -21,6 +23,12 @@ struct ProductOfferStruct {
     // product manifest offers.
     LanguageList languages;
     std::vector<AvailableGameIDInfo> gameIds;
+    // The depots that make the game up, with their sizes.
+    std::vector<DepotData> depots;
+
+    // The bytes an install downloads for `offeredGameId` in `language`: the depots
+    // of the game id in that language or the neutral one.
+    uint64_t bytesOf(const std::string& offeredGameId, const std::string& language) const;
 };
 
 }  // namespace VantisClient

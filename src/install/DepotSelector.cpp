@@ -90,14 +90,7 @@ bool DepotSelector::depotMatches(const ProductIdentification& identification, co
             break;
         }
     }
-    bool languageMatches = false;
-    for (const std::string& language : depotData.languages) {
-        if (StringUtils::StringsMatchCaseInsensitive(language, identification.language) ||
-            language == LanguageInfo::NeutralLanguageString) {
-            languageMatches = true;
-            break;
-        }
-    }
+    const bool languageMatches = depotData.servesLanguage(identification.language);
     if (languageMatches && revisionMatches) return true;
     Logger::LogChannelInfo(CHANNEL,
                            "Manifest %s discarded for product %s installation; reason: languageMatches: %d "

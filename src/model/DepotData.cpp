@@ -1,6 +1,10 @@
 #include "model/DepotData.h"
 
+#include <algorithm>
+
 #include <Poco/JSON/Array.h>
+
+#include "common/StringUtils.h"
 
 namespace VantisClient {
 
@@ -25,9 +29,16 @@ bool DepotData::deserializeAndAddAvailableLanguages(const Poco::JSON::Object::Pt
         languages.push_back(language);
         available.add_unique(LanguageInfo(language));
     }
+    size = entry->optValue<Poco::UInt64>("size", 0);
     if (!entry->has("gameIDs")) return false;
     for (const std::string& gameId : stringElements(entry->getArray("gameIDs"))) gameIDs.push_back(gameId);
     return true;
+}
+
+bool DepotData::servesLanguage(const std::string& language) const {
+    return std::any_of(languages.begin(), languages.end(), [&language](const std::string& served) {
+        return StringUtils::StringsMatchCaseInsensitive(served, language) || served == LanguageInfo::NeutralLanguageString;
+    });
 }
 
 }  // namespace VantisClient

@@ -3,6 +3,7 @@
 // Thread-safety: a plain value.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -16,10 +17,15 @@ struct DepotData {
     // Reads one "depots" element and adds its languages ("Neutral" when it names
     // none) to `languages`. False when "manifest" or "gameIDs" is missing.
     bool deserializeAndAddAvailableLanguages(const Poco::JSON::Object::Ptr& entry, LanguageList& languages);
+    // The depot's files are for `language`: it names it (in any letter case)
+    // or the neutral language.
+    bool servesLanguage(const std::string& language) const;
 
     std::vector<std::string> gameIDs;
     std::vector<std::string> languages;
     std::string manifest;
+    // The bytes of its files, from "size"; 0 when the manifest does not say.
+    uint64_t size = 0;
 };
 
 }  // namespace VantisClient

@@ -16,6 +16,10 @@ public:
     virtual bool hasEnded() = 0;
     // Blocks until the program has ended.
     virtual void waitForEnd() = 0;
+    // Once it has ended, its status as a shell reports it: the exit status, or
+    // 128 plus the signal that ended it; -1 before, or when it was reaped
+    // elsewhere and its status is lost.
+    virtual int exitStatus() const = 0;
 };
 
 }  // namespace VantisClient

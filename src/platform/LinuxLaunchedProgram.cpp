@@ -7,6 +7,15 @@
 #include <thread>
 
 namespace VantisClient {
+namespace {
+
+int shellStatus(int status) {
+    if (WIFEXITED(status)) return WEXITSTATUS(status);
+    if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+    return -1;
+}
+
+}  // namespace
 
 bool LinuxLaunchedProgram::hasEnded() { return reap(WNOHANG); }
 
@@ -26,7 +35,13 @@ bool LinuxLaunchedProgram::reap(int options) {
     } while (result < 0 && errno == EINTR);
     // A child that is not ours any more (reaped elsewhere) has ended as well.
     m_ended = result == m_pid || (result < 0 && errno == ECHILD);
+    if (result == m_pid) m_exitStatus = shellStatus(status);
     return m_ended;
+}
+
+int LinuxLaunchedProgram::exitStatus() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_exitStatus;
 }
 
 }  // namespace VantisClient

@@ -15,14 +15,16 @@ public:
     int processId() const override { return m_pid; }
     bool hasEnded() override;
     void waitForEnd() override;
+    int exitStatus() const override;
 
 private:
     // Reaps the child with `options` for waitpid; true once it has ended.
     bool reap(int options);
 
     const pid_t m_pid;
-    std::mutex m_mutex;
+    mutable std::mutex m_mutex;
     bool m_ended = false;
+    int m_exitStatus = -1;
 };
 
 }  // namespace VantisClient

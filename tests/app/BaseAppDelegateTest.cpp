@@ -59,6 +59,7 @@ public:
     int processId() const override { return 4242; }
     bool hasEnded() override { return ended; }
     void waitForEnd() override {}
+    int exitStatus() const override { return ended ? 3 : -1; }
     std::atomic<bool> ended{false};
 };
 
@@ -259,13 +260,15 @@ TEST_F(BaseAppDelegateTest, ASignInStoresTheTokenAndShowsTheCardAndALostSignInDr
     SignInResult success;
     success.status = SignInResult::STATUS_SUCCESS;
     success.refreshToken = "fresh-token";
+    success.userName = "player";
     controller.onSignedIn(success);
     EXPECT_EQ(SignedIn, controller.getLoginState());
     EXPECT_TRUE(controller.isSignedIn());
     EXPECT_TRUE(tokenStored());
     EXPECT_EQ((std::vector<std::string>{ShellMessage::ENGINE_INITIALIZED, ShellMessage::LOAD_LOGIN_PAGE,
-                                        ShellMessage::LOAD_GAME_CARD}),
+                                        ShellMessage::SIGNED_IN, ShellMessage::LOAD_GAME_CARD}),
               shell.names());
+    EXPECT_EQ("player", shell.named(ShellMessage::SIGNED_IN)[0].text("userName"));
 
     controller.onAuthLost();
     EXPECT_EQ(SignedOut, controller.getLoginState());
@@ -282,13 +285,13 @@ TEST_F(BaseAppDelegateTest, TheStoredTokenAsksForTheCardBeforeTheControllerIsIni
     success.status = SignInResult::STATUS_SUCCESS;
     success.refreshToken = "stored-token";
     controller.onSignedIn(success);
-    EXPECT_EQ(std::vector<std::string>{ShellMessage::LOAD_GAME_CARD}, shell.names());
+    EXPECT_EQ((std::vector<std::string>{ShellMessage::SIGNED_IN, ShellMessage::LOAD_GAME_CARD}), shell.names());
     EXPECT_FALSE(controller.gameViewHandler());
 
     controller.onCoreInitialized(ready(APIStatusResult::STATUS_ONLINE));
     // The shell learns that the card's bridge exists now, and is asked for the card again.
-    EXPECT_EQ((std::vector<std::string>{ShellMessage::LOAD_GAME_CARD, ShellMessage::ENGINE_INITIALIZED,
-                                        ShellMessage::LOAD_GAME_CARD}),
+    EXPECT_EQ((std::vector<std::string>{ShellMessage::SIGNED_IN, ShellMessage::LOAD_GAME_CARD,
+                                        ShellMessage::ENGINE_INITIALIZED, ShellMessage::LOAD_GAME_CARD}),
               shell.names());
     EXPECT_TRUE(controller.gameViewHandler());
     EXPECT_TRUE(controller.getCurrentProduct());
@@ -386,7 +389,9 @@ TEST_F(BaseAppDelegateTest, ThePlayButtonComesBackWhenTheGameEnds) {
     startWith(product, SignedIn, APIStatusResult::STATUS_OFFLINE);
     launch(R"({"Command":"LaunchPrimaryPlayTask","Arguments":{}})");
     ASSERT_EQ(1u, launcher->launches.size());
-    EXPECT_EQ(1u, shell.named(ShellMessage::GAME_STARTED).size());
+    ASSERT_EQ(1u, shell.named(ShellMessage::GAME_STARTED).size());
+    EXPECT_EQ("Play", shell.named(ShellMessage::GAME_STARTED)[0].text("task"));
+    EXPECT_EQ(4242, shell.named(ShellMessage::GAME_STARTED)[0].integer("pid"));
     // Running: a second primary launch is refused, and so is a tool of the
     // game, which would take the watch over from it.
     launch(R"({"Command":"LaunchPrimaryPlayTask","Arguments":{}})");
@@ -395,6 +400,8 @@ TEST_F(BaseAppDelegateTest, ThePlayButtonComesBackWhenTheGameEnds) {
 
     launcher->program->ended = true;
     ASSERT_TRUE(VantisTest::WaitFor([&] { return !shell.named(ShellMessage::GAME_ENDED).empty(); }));
+    EXPECT_EQ("Play", shell.named(ShellMessage::GAME_ENDED)[0].text("task"));
+    EXPECT_EQ(3, shell.named(ShellMessage::GAME_ENDED)[0].integer("exitStatus"));
     // The end follows the start, once.
     EXPECT_EQ((std::vector<std::string>{ShellMessage::GAME_STARTED, ShellMessage::GAME_ENDED}),
               [&] {

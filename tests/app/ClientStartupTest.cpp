@@ -46,6 +46,7 @@ private:
         int processId() const override { return 1; }
         bool hasEnded() override { return true; }
         void waitForEnd() override {}
+        int exitStatus() const override { return 0; }
     };
     bool m_starts;
 };

@@ -59,8 +59,9 @@ std::string dlcs(bool enabled, bool visible = true,
                    {"Standalones", array({gameIdEntry(BASE_GAME_ID, "Zorv")})},
                    {"Visible", boolean(visible)}});
 }
-std::string progress(bool barEnabled, const std::string& value, const std::string& rightLabel) {
-    return object({{"LeftLabelText", quoted("Updating")},
+std::string progress(bool barEnabled, const std::string& value, const std::string& rightLabel,
+                     const std::string& leftLabel = "Updating") {
+    return object({{"LeftLabelText", quoted(leftLabel)},
                    {"ProgressBarEnabled", boolean(barEnabled)},
                    {"ProgressValue", value},
                    {"RightLabelText", quoted(rightLabel)}});
@@ -148,6 +149,22 @@ TEST_F(GameViewUpdateMessageTest, LayoutFollowsProductAndViewState) {
           {"GameStateLabel", stateLabel("", false)},
           {"Languages", languages(false)},
           {"DLCs", dlcs(false)}}},
+        {"nothing installed yet",
+         [](ProductPresentationData& product, GameViewState&, GameViewUpdateMessage*) { product.revisions.clear(); },
+         nullptr,
+         {{"GameStateLabel", stateLabel("Not installed", true)}, {"DLCs", dlcs(true, true, {})}}},
+        {"the first install downloading",
+         [](ProductPresentationData& product, GameViewState& state, GameViewUpdateMessage*) {
+             product.revisions.clear();
+             state.updateInProgress();
+         },
+         [mebibyte](ProductPresentationData&, GameViewState&, GameViewUpdateMessage* message) {
+             message->updateInstallProgress(EInstallStatusCode::Downloading, 0.5f, 150 * mebibyte);
+         },
+         {{"Progress", progress(true, "50", "50% (150 MB)", "Installing")},
+          {"GameStateLabel", stateLabel("", false)},
+          {"Languages", languages(false)},
+          {"DLCs", dlcs(false, true, {})}}},
         {"a label added before the state's own",
          nullptr,
          [](ProductPresentationData&, GameViewState&, GameViewUpdateMessage* message) {

@@ -22,7 +22,15 @@ ShellMessage offer(int64_t result = 0) {
     message.values["result"] = result;
     message.values["languages"] = Poco::Dynamic::Array{"en", "de"};
     message.values["gameIds"] = Poco::Dynamic::Array{GAME, DLC, OTHER_DLC};
-    message.values["gameNames"] = Poco::Dynamic::Array{"Sample Game", "Sample DLC", ""};
+    Poco::Dynamic::Array content;
+    for (const auto& [id, name] : {std::pair<const char*, const char*>{GAME, "Sample Game"}, {DLC, "Sample DLC"},
+                                   {OTHER_DLC, ""}}) {
+        Poco::DynamicStruct record;
+        record["gameId"] = id;
+        record["name"] = name;
+        content.push_back(record);
+    }
+    message.values["content"] = content;
     return message;
 }
 

@@ -78,13 +78,15 @@ protected:
 }  // namespace
 
 TEST_F(TerminalViewTest, TitleAndStateLinesArePrintedWhenTheyChange) {
-    TerminalView view(output, errors, false, clock.function());
+    TerminalView view(output, errors, {}, clock.function());
     const struct {
         std::string layoutText;
         std::string expected;
     } steps[] = {
-        {layout(std::string(TITLE) + ", " + stateLabel("Offline", true)), "Sample Game — Deluxe Edition\nOffline\n"},
+        // The card's "Offline" means that nobody is signed in.
+        {layout(std::string(TITLE) + ", " + stateLabel("Offline", true)), "Sample Game — Deluxe Edition\nSigned out\n"},
         {layout(std::string(TITLE) + ", " + stateLabel("Offline", true)), ""},
+        {layout(std::string(TITLE) + ", " + stateLabel("Not installed", true)), "Not installed\n"},
         {layout(std::string(TITLE) + ", " + stateLabel("Up to date", true)), "Up to date\n"},
         // An update in progress carries no state label, and a progress message a hidden one.
         {layout(TITLE), ""},
@@ -99,7 +101,7 @@ TEST_F(TerminalViewTest, TitleAndStateLinesArePrintedWhenTheyChange) {
 }
 
 TEST_F(TerminalViewTest, ProgressOnATerminalIsOneLineRedrawnInPlace) {
-    TerminalView view(output, errors, true, clock.function());
+    TerminalView view(output, errors, {true}, clock.function());
     EXPECT_EQ("Sample Game — Deluxe Edition\n" + std::string("\r") + bar(12) +
                   " Updating  40%  60.0 MiB / 150.0 MiB  -- MiB/s  --:-- left",
               shownBy(view, pageUpdate(progressLayout(40, "40% (150 MB)"))));
@@ -120,7 +122,7 @@ TEST_F(TerminalViewTest, ProgressOnATerminalIsOneLineRedrawnInPlace) {
 }
 
 TEST_F(TerminalViewTest, ProgressElsewhereIsAPlainLineAtEachTenthOrAfterAQuietWhile) {
-    TerminalView view(output, errors, false, clock.function());
+    TerminalView view(output, errors, {}, clock.function());
     const struct {
         double atSeconds;
         double percent;
@@ -145,7 +147,7 @@ TEST_F(TerminalViewTest, ProgressElsewhereIsAPlainLineAtEachTenthOrAfterAQuietWh
 }
 
 TEST_F(TerminalViewTest, InstallResultsGoToTheErrorStreamWithTheirTexts) {
-    TerminalView view(output, errors, false, clock.function());
+    TerminalView view(output, errors, {}, clock.function());
     const struct {
         int result;
         const char* expected;
@@ -165,7 +167,7 @@ TEST_F(TerminalViewTest, InstallResultsGoToTheErrorStreamWithTheirTexts) {
 }
 
 TEST_F(TerminalViewTest, UnreadablePageUpdatesAreWarningsAndTheViewCarriesOn) {
-    TerminalView view(output, errors, true, clock.function());
+    TerminalView view(output, errors, {true}, clock.function());
     const char* const unreadable[] = {
         "{not json",
         "",
@@ -184,9 +186,68 @@ TEST_F(TerminalViewTest, UnreadablePageUpdatesAreWarningsAndTheViewCarriesOn) {
 }
 
 TEST_F(TerminalViewTest, BackendStatusIsAWordShownWhenItChanges) {
-    TerminalView view(output, errors, false, clock.function());
+    TerminalView view(output, errors, {}, clock.function());
     EXPECT_EQ("Backend online.\n", shownBy(view, apiStatus(1)));
     EXPECT_EQ("", shownBy(view, apiStatus(1)));
     EXPECT_EQ("Backend offline.\n", shownBy(view, apiStatus(2)));
     EXPECT_EQ("Backend unknown.\n", shownBy(view, apiStatus(0)));
+}
+
+TEST_F(TerminalViewTest, EachMessageHasItsLineAndQuietLeavesOnlyFailures) {
+    ShellMessage card(ShellMessage::LOAD_GAME_CARD);
+    card.values["gameCardType"] = std::string("Remote");
+    card.values["gameCardPath"] = std::string("http://127.0.0.1:1/1207658924/index.html");
+    ShellMessage signedIn(ShellMessage::SIGNED_IN);
+    signedIn.values["userName"] = std::string("player");
+    ShellMessage refused(ShellMessage::SIGN_IN_FAILED);
+    refused.values["credentialsRejected"] = 1;
+    ShellMessage unreachable(ShellMessage::SIGN_IN_FAILED);
+    unreachable.values["credentialsRejected"] = 0;
+    ShellMessage started(ShellMessage::GAME_STARTED);
+    started.values["task"] = std::string("Play");
+    started.values["pid"] = 4242;
+    ShellMessage ended(ShellMessage::GAME_ENDED);
+    ended.values["task"] = std::string("Play");
+    ended.values["exitStatus"] = 143;
+    ShellMessage endedUnknown(ShellMessage::GAME_ENDED);
+    endedUnknown.values["task"] = std::string("Play");
+    endedUnknown.values["exitStatus"] = -1;
+    const struct {
+        const char* name;
+        ShellMessage message;
+        const char* output;
+        const char* debugOutput;
+        const char* quietErrors;
+    } cases[] = {
+        {"the card's address is a developer's detail", card, "",
+         "Game card (Remote): http://127.0.0.1:1/1207658924/index.html\n", ""},
+        {"signed in", signedIn, "Signed in as player.\n", "Signed in as player.\n", ""},
+        {"credentials refused", refused, "Sign-in refused by the backend.\n", "Sign-in refused by the backend.\n", ""},
+        {"backend unreachable", unreachable, "Sign-in failed: the backend could not be reached.\n",
+         "Sign-in failed: the backend could not be reached.\n", ""},
+        {"game started", started, "Started Play (process 4242).\n", "Started Play (process 4242).\n", ""},
+        {"game ended", ended, "Play ended with exit status 143.\n", "Play ended with exit status 143.\n", ""},
+        {"game ended, status lost", endedUnknown, "Play ended.\n", "Play ended.\n", ""},
+        {"install complete", installResult(0), "", "", ""},
+        {"install failed", installResult(5), "", "", "Sample Game: Installation failed: connection problem\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const TerminalView::Style style : {TerminalView::Style{}, TerminalView::Style{false, false, true},
+                                                TerminalView::Style{false, true, false}}) {
+            output.str("");
+            errors.str("");
+            TerminalView view(output, errors, style, clock.function());
+            view.show(c.message);
+            EXPECT_EQ(style.quiet ? "" : style.debugLaunch ? c.debugOutput : c.output, output.str());
+            if (style.quiet) {
+                EXPECT_EQ(c.quietErrors, errors.str());
+            }
+        }
+    }
+    TerminalView quiet(output, errors, {false, true, false}, clock.function());
+    errors.str("");
+    quiet.notice("waiting for the backend");
+    quiet.error("sign-in failed");
+    EXPECT_EQ("vantis-client: sign-in failed\n", errors.str());
 }
