@@ -179,7 +179,8 @@ TEST_F(DesktopShellTest, SignsInThroughThePageInstallsFromTheCardPlaysAndQuits) 
     ASSERT_TRUE(logShows("Game card document ready"));
     ASSERT_TRUE(logShows("[JavaScript][Information]: WebViewUpdate {\"Arguments\""));
     ASSERT_TRUE(logShows("Selected revision list " + std::string(SampleGame::BASE_ID) + ", " + SampleGame::DLC_ID));
-    ASSERT_TRUE(logShows("\"LeftLabelText\":\"Updating\""));
+    // A first install says so.
+    ASSERT_TRUE(logShows("\"LeftLabelText\":\"Installing\""));
     ASSERT_TRUE(logShows("Notification: Sample Game: Installation Complete.", 120000));
     ASSERT_TRUE(logShows("\"GameStateLabel\":{\"Label\":\"Up to date\""));
     EXPECT_TRUE(logShows("\"Title\":{\"Label\":\"Sample Game\""));
