@@ -10,6 +10,7 @@
 
 #include "bridge/ShellMessage.h"
 #include "cli/CliRequest.h"
+#include "install/EInstallResult.h"
 #include "model/ProductPresentationData.h"
 #include "model/tRevisionList.h"
 
