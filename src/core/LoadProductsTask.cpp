@@ -35,9 +35,12 @@ void LoadProductsTask::doWork() {
 }
 
 void LoadProductsTask::addSelectedProductIfMissing() {
-    bool known = std::any_of(m_products.begin(), m_products.end(),
-                             [this](const ProductInfo::Ptr& product) { return product->getGameId() == m_gameId; });
-    if (known) return;
+    const auto known = std::find_if(m_products.begin(), m_products.end(),
+                                    [this](const ProductInfo::Ptr& product) { return product->getGameId() == m_gameId; });
+    if (known != m_products.end()) {
+        adoptLaunchPathIfNone(**known);
+        return;
+    }
     ProductInfo::Ptr placeholder = createPlaceholderProduct();
     StorageDBSerializer::SerializeProduct(placeholder.get());
     m_products.push_back(placeholder);
@@ -51,6 +54,16 @@ ProductInfo::Ptr LoadProductsTask::createPlaceholderProduct() const {
     Logger::LogInfo("Created offline product info: gameID %s, path %s", m_gameId.c_str(),
                     product->getLocalPath().c_str());
     return product;
+}
+
+void LoadProductsTask::adoptLaunchPathIfNone(ProductInfo& product) const {
+    // A start whose directory did not exist yet left the game without one;
+    // kept, no later start could install or play it.
+    if (!product.getLocalPath().empty() || m_localPath.empty()) return;
+    ProductInfoLocalPathChecks(product, m_localPath);
+    if (product.getLocalPath().empty()) return;
+    Logger::LogInfo("Product %s had no directory; it takes %s", m_gameId.c_str(), m_localPath.c_str());
+    StorageDBSerializer::SerializeProduct(&product);
 }
 
 void LoadProductsTask::attachInfoFiles() {

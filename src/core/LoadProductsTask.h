@@ -42,6 +42,7 @@ protected:
 
 private:
     void addSelectedProductIfMissing();
+    void adoptLaunchPathIfNone(ProductInfo& product) const;
     ProductInfo::Ptr createPlaceholderProduct() const;
     void attachInfoFiles();
 

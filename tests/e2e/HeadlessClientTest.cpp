@@ -181,6 +181,16 @@ TEST_F(HeadlessClientTest, SigtermStopsARunningInstallWithItsStatusAndTheNextRun
     expectInstalledAsTheSource("en", true);
 }
 
+TEST_F(HeadlessClientTest, AStartBeforeTheGamesDirectoryExistsDoesNotStopALaterInstall) {
+    ASSERT_FALSE(std::filesystem::exists(installDirectory()));
+    // Nothing to play there: the run ends without a game.
+    const ClientRun early = run(SignIn("player", PASSWORD, {"--play"}));
+    EXPECT_NE(0, early.status) << early;
+    const ClientRun install = run(SignIn("player", PASSWORD, {"--install"}));
+    ASSERT_EQ(0, install.status) << install;
+    expectInstalledAsTheSource("en", true);
+}
+
 TEST_F(HeadlessClientTest, TheUpdaterTakesOverTheJobWithItsTerminalAndExitStatus) {
     // A path relative to where the user started the client.
     const ExitCase cases[] = {
