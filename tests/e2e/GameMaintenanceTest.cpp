@@ -15,11 +15,14 @@
 
 #include <gtest/gtest.h>
 
+#include "ExitStatus.h"
 #include "HeadlessClientFixture.h"
 #include "support/ProcessProbe.h"
 
 namespace VantisClient {
 namespace {
+
+namespace ExitStatus = VantisTest::ExitStatus;
 
 namespace fs = std::filesystem;
 
@@ -31,12 +34,6 @@ using VantisTest::OnStoredToken;
 using VantisTest::PASSWORD;
 using VantisTest::SampleGame;
 using VantisTest::SignIn;
-
-const int EXIT_SIGN_IN_FAILED = 20;
-const int EXIT_PLAY_FAILED = 21;
-const int EXIT_FILES_DAMAGED = 24;
-const int EXIT_GAME_BUSY = 25;
-const int EXIT_USAGE = 64;
 
 // What tells that a file was replaced or written: its inode and its modification time.
 using Stamp = std::tuple<ino_t, int64_t, int64_t>;
@@ -95,7 +92,7 @@ TEST_F(GameMaintenanceTest, VerifyReportsExactlyTheDamagedAndMissingFilesAndRepa
     untouched.erase("data/level.txt");
 
     const ClientRun reported = run(OnStoredToken({"--verify", "--no-repair"}));
-    EXPECT_EQ(EXIT_FILES_DAMAGED, reported.status) << reported;
+    EXPECT_EQ(ExitStatus::FILES_DAMAGED, reported.status) << reported;
     EXPECT_NE(std::string::npos, reported.output.find("missing: data/noise.bin\ndamaged: data/level.txt\n"))
         << reported;
     EXPECT_FALSE(fs::exists(installed("data/noise.bin")));
@@ -129,7 +126,7 @@ TEST_F(GameMaintenanceTest, UninstallRemovesWhatTheInstallPlacedAndNothingElse) 
     ASSERT_TRUE(VantisTest::ProcessProbe(game.pid()).awaitProgram("sleep"));
     const std::set<std::string> before = entriesBelow(installDirectory());
     const ClientRun refused = run(OnStoredToken({"--uninstall"}));
-    EXPECT_EQ(EXIT_GAME_BUSY, refused.status) << refused;
+    EXPECT_EQ(ExitStatus::GAME_BUSY, refused.status) << refused;
     EXPECT_TRUE(mentions(refused, "the game is running")) << refused;
     EXPECT_EQ(before, entriesBelow(installDirectory()));
     game.signal(SIGKILL);
@@ -142,7 +139,7 @@ TEST_F(GameMaintenanceTest, UninstallRemovesWhatTheInstallPlacedAndNothingElse) 
     EXPECT_EQ("not the game's", VantisTest::ReadFileBytes(outside + "/keep.txt"));
 
     const ClientRun notInstalled = run(OnStoredToken({"--offline", "--play"}));
-    EXPECT_EQ(EXIT_PLAY_FAILED, notInstalled.status) << notInstalled;
+    EXPECT_EQ(ExitStatus::PLAY_FAILED, notInstalled.status) << notInstalled;
     EXPECT_TRUE(mentions(notInstalled, "not installed")) << notInstalled;
 
     // The library forgot the game: installing it again fetches every file.
@@ -168,7 +165,7 @@ TEST_F(GameMaintenanceTest, SignOutForgetsTheStoredSignInAndOfflinePlayNeedsNoBa
         EXPECT_TRUE(mentions(signedOut, c.says)) << signedOut;
     }
     const ClientRun notSignedIn = run(OnStoredToken({"--install"}));
-    EXPECT_EQ(EXIT_SIGN_IN_FAILED, notSignedIn.status) << notSignedIn;
+    EXPECT_EQ(ExitStatus::SIGN_IN_FAILED, notSignedIn.status) << notSignedIn;
     EXPECT_TRUE(mentions(notSignedIn, "not signed in")) << notSignedIn;
 
     // The sample game's program says "game"; once with the backend up (no
@@ -200,7 +197,7 @@ TEST_F(HeadlessClientTest, OptionsThatDoNotGoTogetherAreUsageErrors) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.options.front() + " " + c.options.back());
         const ClientRun refused = run(Launch{SampleGame::BASE_ID, true, "", c.options});
-        EXPECT_EQ(EXIT_USAGE, refused.status) << refused;
+        EXPECT_EQ(ExitStatus::USAGE, refused.status) << refused;
         EXPECT_TRUE(mentions(refused, c.says)) << refused;
     }
 }

@@ -16,17 +16,17 @@
 
 #include <gtest/gtest.h>
 
+#include "ExitStatus.h"
 #include "HeadlessClientFixture.h"
 #include "TerminalProcess.h"
 
 namespace VantisClient {
 namespace {
 
+namespace ExitStatus = VantisTest::ExitStatus;
+
 using namespace VantisTest;
 
-const int EXIT_USAGE = 64;
-const int EXIT_SIGINT = 130;
-const int EXIT_SIGTERM = 143;
 const char* const CLIENT = VANTIS_TEST_BIN_DIR "/vantis-client";
 
 bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
@@ -63,15 +63,15 @@ TEST_F(HeadlessClientOptionsTest, HelpVersionAndUsageErrorsSayWhatTheyShouldWith
         {"help", {"--help"}, 0, "the log                  " + home + "/Logs/VantisClient.log\n"},
         {"help among other options", {game, "--install", "-h"}, 0, "Exit status:"},
         {"version", {"--version"}, 0, "vantis-client 0.1.0.373\nbuilt "},
-        {"no arguments", {}, EXIT_USAGE, "vantis-client: the game is needed: --gameId=ID"},
-        {"too few arguments", {game}, EXIT_USAGE, "the game's directory is needed: --path=DIR"},
-        {"unknown and repeated options", {game, path, "--bogus", "--gameId=1"}, EXIT_USAGE,
+        {"no arguments", {}, ExitStatus::USAGE, "vantis-client: the game is needed: --gameId=ID"},
+        {"too few arguments", {game}, ExitStatus::USAGE, "the game's directory is needed: --path=DIR"},
+        {"unknown and repeated options", {game, path, "--bogus", "--gameId=1"}, ExitStatus::USAGE,
          "vantis-client: --bogus: unknown option; --gameId=1: given more than once\n"},
-        {"a value that never came", {game, path, "--user"}, EXIT_USAGE, "vantis-client: --user: needs a value"},
-        {"a rate that is no rate", {game, path, "--install", "--limit-rate=20MB"}, EXIT_USAGE,
+        {"a value that never came", {game, path, "--user"}, ExitStatus::USAGE, "vantis-client: --user: needs a value"},
+        {"a rate that is no rate", {game, path, "--install", "--limit-rate=20MB"}, ExitStatus::USAGE,
          "vantis-client: --limit-rate: '20MB' is no rate"},
-        {"a rate too high", {game, path, "--install", "--limit-rate=4G"}, EXIT_USAGE, "'4G' is too high"},
-        {"a password from standard input for nobody", {game, path, "--password-stdin"}, EXIT_USAGE,
+        {"a rate too high", {game, path, "--install", "--limit-rate=4G"}, ExitStatus::USAGE, "'4G' is too high"},
+        {"a password from standard input for nobody", {game, path, "--password-stdin"}, ExitStatus::USAGE,
          "--password-stdin reads the password for --user=NAME"},
     };
     for (const auto& c : cases) {
@@ -81,7 +81,7 @@ TEST_F(HeadlessClientOptionsTest, HelpVersionAndUsageErrorsSayWhatTheyShouldWith
         EXPECT_TRUE(contains(c.status == 0 ? run.output : run.errors, c.says)) << run;
         // A program that stops does not say it ignores what stopped it.
         EXPECT_FALSE(contains(run.errors, "ignoring")) << run;
-        if (c.status == EXIT_USAGE) {
+        if (c.status == ExitStatus::USAGE) {
             EXPECT_TRUE(contains(run.errors, "run 'vantis-client --help'")) << run;
         }
     }
@@ -102,7 +102,7 @@ TEST_F(HeadlessClientOptionsTest, WhatTheGameDoesNotOfferIsRefusedBeforeAnything
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         const ClientRun refused = run(SignIn("player", PASSWORD, c.options));
-        EXPECT_EQ(EXIT_USAGE, refused.status) << refused;
+        EXPECT_EQ(ExitStatus::USAGE, refused.status) << refused;
         EXPECT_TRUE(contains(refused.errors, c.says)) << refused;
         EXPECT_EQ(0u, EntriesIn(installDirectory()));
         EXPECT_EQ(0u, objectBytesServed());
@@ -163,7 +163,7 @@ TEST_F(HeadlessClientOptionsTest, ASignalEndsAnIdleClientWithItsStatus) {
     const struct {
         int signal;
         int status;
-    } cases[] = {{SIGINT, EXIT_SIGINT}, {SIGTERM, EXIT_SIGTERM}};
+    } cases[] = {{SIGINT, ExitStatus::SIGINT_RECEIVED}, {SIGTERM, ExitStatus::SIGTERM_RECEIVED}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.signal);
         // Without anything to do the client shows the card until it is stopped.
@@ -195,7 +195,7 @@ TEST_F(HeadlessClientOptionsTest, ASecondCtrlCWhileTheClientQuitsEndsItAtOnce) {
     ASSERT_TRUE(PollUntil([&] { return contains(errorsSoFar(), "interrupted") || client->hasEnded(); }));
     client->signal(SIGINT);
     const ClientRun stopped = finish(*client);
-    EXPECT_EQ(EXIT_SIGINT, stopped.status) << stopped;
+    EXPECT_EQ(ExitStatus::SIGINT_RECEIVED, stopped.status) << stopped;
     EXPECT_TRUE(contains(stopped.errors, "vantis-client: interrupted again: quitting at once\n")) << stopped;
     // The client did not wait for it to be killed.
     if (setupProgram > 0) ::kill(setupProgram, SIGKILL);
@@ -211,7 +211,7 @@ TEST_F(HeadlessClientOptionsTest, CtrlCAtThePasswordPromptEndsTheClientAtOnceAnd
     ASSERT_TRUE(PollUntil([&] { return !client.echoes(); }));
     // Ctrl-C, as the terminal turns it into SIGINT for the client.
     ASSERT_TRUE(client.type("\x03"));
-    EXPECT_EQ(EXIT_SIGINT, client.wait(RUN_TIMEOUT_MS)) << client.screen();
+    EXPECT_EQ(ExitStatus::SIGINT_RECEIVED, client.wait(RUN_TIMEOUT_MS)) << client.screen();
     EXPECT_TRUE(client.echoes());
     EXPECT_TRUE(contains(client.screen(), "vantis-client: interrupted")) << client.screen();
     EXPECT_EQ(0u, EntriesIn(installDirectory()));

@@ -18,13 +18,15 @@
 #include <Poco/JSON/Parser.h>
 #include <gtest/gtest.h>
 
+#include "ExitStatus.h"
 #include "HeadlessClientFixture.h"
 #include "common/BuildInfo.h"
-#include "common/EReturnCode.h"
 #include "support/ProcessProbe.h"
 
 namespace VantisClient {
 namespace {
+
+namespace ExitStatus = VantisTest::ExitStatus;
 
 using VantisTest::ClientProcess;
 using VantisTest::ClientRun;
@@ -40,15 +42,6 @@ using VantisTest::SignIn;
 // An up-to-date game needs no download: a start that takes longer is waiting for something.
 const int UP_TO_DATE_TIMEOUT_MS = 20000;
 
-// The exit statuses the client documents: 10 plus the install result when an
-// install failed, and start-up codes as the system reports them.
-const int EXIT_INSTALL_ABORTED = 11;
-const int EXIT_NOT_AUTHORIZED = 16;
-const int EXIT_UNKNOWN_GAME = 18;
-const int EXIT_SIGN_IN_FAILED = 20;
-const int EXIT_PLAY_FAILED = 21;
-const int EXIT_USAGE = 64;
-const int EXIT_GAME_ID_NOT_RECOGNIZED = RC_GAME_ID_NOT_RECOGNIZED & 0xFF;
 // A played program that does not end this long after SIGTERM never will.
 const int GAME_STOP_TIMEOUT_MS = 10000;
 
@@ -144,13 +137,13 @@ TEST_F(HeadlessClientTest, SignsInInstallsAndPlaysThenStartsOnTheStoredTokenAndF
 
 TEST_F(HeadlessClientTest, RefusalsEndWithTheirOwnStatusAndSayWhy) {
     const ExitCase cases[] = {
-        {"wrong password", SignIn("player", "not the password", {"--install"}), EXIT_SIGN_IN_FAILED, "sign-in failed"},
-        {"game not owned", SignIn("visitor", "guest", {"--install"}), EXIT_NOT_AUTHORIZED, "does not own game"},
-        {"unknown game", Launch{"1999999999", true, PASSWORD, {"--user=player", "--install"}}, EXIT_UNKNOWN_GAME,
+        {"wrong password", SignIn("player", "not the password", {"--install"}), ExitStatus::SIGN_IN_FAILED, "sign-in failed"},
+        {"game not owned", SignIn("visitor", "guest", {"--install"}), ExitStatus::NOT_AUTHORIZED, "does not own game"},
+        {"unknown game", Launch{"1999999999", true, PASSWORD, {"--user=player", "--install"}}, ExitStatus::UNKNOWN_GAME,
          "does not know game"},
         {"game id not decimal", Launch{"12ab", true, PASSWORD, {"--user=player", "--install"}},
-         EXIT_GAME_ID_NOT_RECOGNIZED, "GameId passed in argument is not recognized"},
-        {"no game directory", Launch{SampleGame::BASE_ID, false, PASSWORD, {"--user=player", "--install"}}, EXIT_USAGE,
+         ExitStatus::GAME_ID_NOT_RECOGNIZED, "GameId passed in argument is not recognized"},
+        {"no game directory", Launch{SampleGame::BASE_ID, false, PASSWORD, {"--user=player", "--install"}}, ExitStatus::USAGE,
          "--path=DIR"},
     };
     for (const ExitCase& c : cases) {
@@ -172,7 +165,7 @@ TEST_F(HeadlessClientTest, SigtermStopsARunningInstallWithItsStatusAndTheNextRun
     ASSERT_FALSE(client->hasEnded());
     client->signal(SIGTERM);
     const ClientRun stopped = finish(*client);
-    EXPECT_EQ(EXIT_INSTALL_ABORTED, stopped.status) << stopped;
+    EXPECT_EQ(ExitStatus::INSTALL_ABORTED, stopped.status) << stopped;
     EXPECT_NE(std::string::npos, stopped.errors.find("interrupted")) << stopped;
 
     removeFaults();
@@ -199,7 +192,7 @@ TEST_F(HeadlessClientTest, TheUpdaterTakesOverTheJobWithItsTerminalAndExitStatus
          0,
          "Sample Game: Installation Complete."},
         {"wrong password", Launch{SampleGame::BASE_ID, true, "not the password", {"--user=player", "--install"}, true},
-         EXIT_SIGN_IN_FAILED, "sign-in failed"},
+         ExitStatus::SIGN_IN_FAILED, "sign-in failed"},
     };
     for (const ExitCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -283,7 +276,7 @@ TEST_F(PlayTest, APlayedProgramGetsItsWordsAndNothingOfTheClientAndStopsOnSigter
 
     std::filesystem::remove(sandbox.path("played/tool.pid"));
     const ClientRun broken = run(OnStoredToken({"--play=Broken"}));
-    EXPECT_EQ(EXIT_PLAY_FAILED, broken.status) << broken;
+    EXPECT_EQ(ExitStatus::PLAY_FAILED, broken.status) << broken;
     EXPECT_NE(std::string::npos,
               broken.errors.find("the play task 'Broken' could not be started: its arguments cannot be read"))
         << broken;
@@ -314,7 +307,7 @@ TEST_F(PlayTest, ATaskThatOpensADocumentOrAnAddressSucceedsWhenTheDesktopTakesIt
     } cases[] = {
         {"--play=Level", 0, 0, installDirectory() + "/data/level.txt", "Opened Level."},
         {"--play=Website", 0, 0, "http://127.0.0.1:9/site", "Opened Website."},
-        {"--play=Website", 3, EXIT_PLAY_FAILED, "http://127.0.0.1:9/site",
+        {"--play=Website", 3, ExitStatus::PLAY_FAILED, "http://127.0.0.1:9/site",
          "the play task 'Website' could not be started: the desktop did not open http://127.0.0.1:9/site"},
     };
     for (const auto& c : cases) {

@@ -11,14 +11,15 @@
 #include <Poco/JSON/Parser.h>
 #include <gtest/gtest.h>
 
+#include "ExitStatus.h"
 #include "HeadlessClientFixture.h"
 #include "catalogue/CatalogueLayout.h"
 
 namespace VantisTest {
 namespace {
 
-const int EXIT_SIGN_IN_FAILED = 20;
-const int EXIT_PLAY_FAILED = 21;
+namespace ExitStatus = VantisTest::ExitStatus;
+
 // The game of these tests says something and ends with its own status.
 const int GAME_EXIT_STATUS = 3;
 
@@ -135,10 +136,10 @@ TEST_F(HeadlessOutputTest, QuietPrintsNothingOnSuccessAndOnlyTheErrorOnFailure) 
         int status;
         const char* error;
     } cases[] = {
-        {"wrong password", SignIn("player", "not the password", {"--install", "--quiet"}), EXIT_SIGN_IN_FAILED,
+        {"wrong password", SignIn("player", "not the password", {"--install", "--quiet"}), ExitStatus::SIGN_IN_FAILED,
          "sign-in failed"},
         {"install", SignIn("player", PASSWORD, {"--install", "--quiet"}), 0, ""},
-        {"no such play task", OnStoredToken({"--play=Nothing", "--quiet"}), EXIT_PLAY_FAILED,
+        {"no such play task", OnStoredToken({"--play=Nothing", "--quiet"}), ExitStatus::PLAY_FAILED,
          "no play task named 'Nothing'"},
     };
     for (const auto& c : cases) {
@@ -164,7 +165,7 @@ TEST_F(HeadlessOutputTest, StateWordsTellWhatIsInstalled) {
     } steps[] = {
         {"nothing installed yet",
          SignIn("player", PASSWORD, {"--play"}),
-         EXIT_PLAY_FAILED,
+         ExitStatus::PLAY_FAILED,
          {"Backend online.\n", "Signed in as player.\n", "Not installed\n"},
          {"Up to date", "Game card ("}},
         {"the first install",

@@ -16,19 +16,20 @@
 
 #include <gtest/gtest.h>
 
+#include "ExitStatus.h"
 #include "HeadlessClientFixture.h"
 #include "storage/DamagedDatabaseKeeper.h"
 
 namespace VantisClient {
 namespace {
 
+namespace ExitStatus = VantisTest::ExitStatus;
+
 namespace fs = std::filesystem;
 // The fixture's launches, runs and probes.
 using namespace VantisTest;
 
 const uint64_t MiB = 1048576;
-const int EXIT_DISK_ACCESS_PROBLEM = 13;
-const int EXIT_SERVER_PROBLEM = 17;
 
 // The parts a client may lose when it is killed: the two in flight and the one
 // whose answer it is writing meanwhile, each at most a plain part's size.
@@ -254,7 +255,7 @@ TEST_F(DamageTest, APartThatInflatesBeyondItsSizeEndsTheInstallAsAServerProblemA
     repack(43);
     claimSize("bomb/zeros.bin", 1000);
     const ClientRun install = run(SignIn("player", PASSWORD, {"--install"}));
-    EXPECT_EQ(EXIT_SERVER_PROBLEM, install.status) << install;
+    EXPECT_EQ(ExitStatus::SERVER_PROBLEM, install.status) << install;
     // The bomb is the one part fetched more than once, and it was fetched three times, not a hundred.
     size_t mostFetches = 0;
     for (const auto& entry : timesRequested()) mostFetches = std::max(mostFetches, entry.second);
@@ -320,7 +321,7 @@ TEST_F(DamageTest, AnInstallDirectoryThatCannotBeMadeEndsAsADiskAccessProblem) {
             ASSERT_EQ(0, ::chmod(parent.c_str(), 0555));
         }
         const ClientRun refused = run(SignIn("player", PASSWORD, {"--install"}));
-        EXPECT_EQ(EXIT_DISK_ACCESS_PROBLEM, refused.status) << refused;
+        EXPECT_EQ(ExitStatus::DISK_ACCESS_PROBLEM, refused.status) << refused;
         EXPECT_NE(std::string::npos, refused.errors.find("Installation failed: disk access problem")) << refused;
         EXPECT_NE(std::string::npos, refused.errors.find(installDirectory())) << refused;
         if (!c.parentIsAFile) ::chmod(parent.c_str(), 0755);

@@ -11,6 +11,7 @@
 #include <Poco/Path.h>
 #include <gtest/gtest.h>
 
+#include "ExitStatus.h"
 #include "CatalogueFixture.h"
 #include "ClientProcess.h"
 #include "GameBackendFixture.h"
@@ -20,11 +21,12 @@ extern char** environ;
 namespace VantisClient {
 namespace {
 
+namespace ExitStatus = VantisTest::ExitStatus;
+
 using VantisTest::ClientProcess;
 
 // Generous for a sanitizer build on two shared cores; a run that hangs still fails.
 const int RUN_TIMEOUT_MS = 120000;
-const int EXIT_SERVER_PROBLEM = 17;
 
 struct Scenario {
     const char* name;
@@ -105,8 +107,8 @@ TEST_F(NetworkFaultTest, EachInstallOutlastsTheFaultInOneRunOrRefusesAPlainLink)
         {"rangesIgnored", {content + R"(, "action": "ignore-range")"}, 0},
         {"trickling", {content + R"(, "action": "trickle", "bytes": 1048576, "every": 2)"}, 0},
         {"resetMidBody", {content + R"(, "action": "reset", "bytes": 1000, "every": 4)"}, 0},
-        {"partLinkOverHttp", {partLinks + R"(, "action": "http-link")"}, EXIT_SERVER_PROBLEM},
-        {"manifestLinkOverHttp", {R"("path": "/rootManifests$", "action": "http-link")"}, EXIT_SERVER_PROBLEM},
+        {"partLinkOverHttp", {partLinks + R"(, "action": "http-link")"}, ExitStatus::SERVER_PROBLEM},
+        {"manifestLinkOverHttp", {R"("path": "/rootManifests$", "action": "http-link")"}, ExitStatus::SERVER_PROBLEM},
     };
     for (const Scenario& scenario : scenarios) {
         SCOPED_TRACE(scenario.name);

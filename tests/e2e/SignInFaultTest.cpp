@@ -11,6 +11,7 @@
 #include <Poco/Path.h>
 #include <gtest/gtest.h>
 
+#include "ExitStatus.h"
 #include "CatalogueFixture.h"
 #include "ClientProcess.h"
 #include "GameBackendFixture.h"
@@ -19,11 +20,12 @@ extern char** environ;
 
 namespace {
 
+namespace ExitStatus = VantisTest::ExitStatus;
+
 using VantisTest::ClientProcess;
 
 // Generous for a sanitizer build on two shared cores; a run that hangs still fails.
 const int RUN_TIMEOUT_MS = 120000;
-const int EXIT_BACKEND_UNUSABLE = 22;
 
 struct Outcome {
     int status = ClientProcess::TIMED_OUT;
@@ -89,7 +91,7 @@ TEST_F(SignInFaultTest, AnInstallWhoseBackendStaysUnusableEndsWithItsOwnStatusAn
         ASSERT_EQ(200, control("DELETE", "faults").status);
         addFault(c.fault);
         const Outcome run = runClient({"--install", "--backend-wait=2"});
-        EXPECT_EQ(EXIT_BACKEND_UNUSABLE, run.status) << run.errors;
+        EXPECT_EQ(ExitStatus::BACKEND_UNUSABLE, run.status) << run.errors;
         EXPECT_NE(std::string::npos, run.errors.find("waiting for the backend")) << run.errors;
         EXPECT_NE(std::string::npos, run.errors.find("no usable backend within 2 s")) << run.errors;
     }
