@@ -80,7 +80,7 @@ protected:
 
 TEST_F(HeadlessOutputTest, JsonEventsTellTheInstallAndThePlayInOrderAndNothingElseIsOnTheOutput) {
     // The rate keeps the download long enough to be seen moving on a fast machine.
-    const ClientRun run = this->run(SignIn("player", PASSWORD, {"--install", "--play", "--json", "--limit-rate=4M"}));
+    const ClientRun run = this->run(SignIn("player", PASSWORD, {"--install", "--play", "--json", "--limit-rate=2M"}));
     ASSERT_EQ(0, run.status) << run;
     expectInstalledAsTheSource("en", true);
     // The game's own words go to the error stream: the output is the events'.
