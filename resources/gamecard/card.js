@@ -101,6 +101,16 @@
     renderState(layout.GameStateLabel);
   };
 
+  // The catalogue's picture of the game sits beside the card's own address;
+  // a game without one shows none rather than a broken picture.
+  function showCover() {
+    var cover = byId("cover");
+    cover.onload = function () { cover.hidden = false; };
+    cover.onerror = function () { cover.hidden = true; };
+    cover.src = "cover";
+  }
+
+  showCover();
   byId("main-button").onclick = function () { send("LaunchPrimaryPlayTask"); };
   byId("more-options").onchange = function () {
     if (this.value === "") return;

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -13,6 +14,7 @@
 
 #include "BackendFixture.h"
 #include "CatalogueFixture.h"
+#include "DesktopUser.h"
 #include "gtk/ShellWindow.h"
 #include "support/WaitFor.h"
 
@@ -21,6 +23,7 @@ extern char** environ;
 namespace {
 
 using VantisClient::ShellWindow;
+using VantisTest::DesktopUser;
 using VantisTest::SampleGame;
 
 const std::string CLIENT = std::string(VANTIS_TEST_BIN_DIR) + "/vantis-client-gtk";
@@ -33,6 +36,42 @@ size_t countOf(const std::string& text, const std::string& part) {
     for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size())) ++count;
     return count;
 }
+
+// The window manager of the virtual display, for the whole program: windows
+// are placed, framed and focused as on a person's desktop.
+class WindowManager : public ::testing::Environment {
+public:
+    void SetUp() override {
+        m_manager = launchInBackground({"openbox", "--sm-disable"});
+        const bool running = VantisTest::WaitFor(
+            [] {
+                std::string root;
+                DesktopUser::Run({"/usr/bin/xprop", "-root", "_NET_SUPPORTING_WM_CHECK"}, &root);
+                return root.find("window id") != std::string::npos;
+            },
+            SLOW_STEP_MS);
+        ASSERT_TRUE(running) << "the window manager did not start on " << (getenv("DISPLAY") ? getenv("DISPLAY") : "?");
+    }
+
+    void TearDown() override {
+        if (m_manager <= 0) return;
+        ::kill(m_manager, SIGTERM);
+        ::waitpid(m_manager, nullptr, 0);
+    }
+
+private:
+    static pid_t launchInBackground(std::vector<std::string> arguments) {
+        std::vector<char*> pointers;
+        for (std::string& argument : arguments) pointers.push_back(&argument[0]);
+        pointers.push_back(nullptr);
+        pid_t process = 0;
+        return posix_spawnp(&process, pointers[0], nullptr, nullptr, pointers.data(), environ) == 0 ? process : -1;
+    }
+
+    pid_t m_manager = -1;
+};
+
+::testing::Environment* const WINDOW_MANAGER = ::testing::AddGlobalTestEnvironment(new WindowManager);
 
 // The number of colours below the window's bar: one for a page that shows nothing.
 size_t pageColours(const GdkPixbuf* picture) {
@@ -57,7 +96,8 @@ protected:
         // The channels that show the bridge's traffic.
         sandbox.writeFile("Config.json", R"({"loggingChannels": ["Browser", "JavaScript", "HttpTraffic"]})");
         Poco::File(SCREENSHOTS).createDirectories();
-        for (const char* name : {"login-page.png", "game-card.png"}) {
+        for (const char* name : {"login-page.png", "game-card.png", "card-not-installed.png", "install-paused.png",
+                                 "settings.png"}) {
             Poco::File picture(SCREENSHOTS + "/" + name);
             if (picture.exists()) picture.remove();
         }
@@ -73,27 +113,59 @@ protected:
         BackendTest::TearDown();
     }
 
-    // The base game installed as the headless client installs it, and the
-    // user signed out again: the desktop shell starts at its login page.
     // Starts `program` for the sample game with `extra` arguments; its output
-    // goes to "client-<n>.out" in the sandbox.
-    pid_t launch(const std::string& program, const std::vector<std::string>& extra = {}) {
+    // goes to "client-<n>.out" in the sandbox. With `user`, the client's
+    // window is theirs to drive.
+    pid_t launch(const std::string& program, const std::vector<std::string>& extra = {},
+                 DesktopUser* user = nullptr) {
         std::vector<std::string> arguments = {program, "--runWithoutUpdating", std::string("--gameId=") + SampleGame::BASE_ID,
                                               "--path=" + installDirectory(), "--skipServiceRunningCheck"};
         arguments.insert(arguments.end(), extra.begin(), extra.end());
         std::vector<std::string> environment = childEnvironment();
+        if (user != nullptr) {
+            environment.push_back("VANTIS_TEST_CHANNEL_FD=" + std::to_string(DesktopUser::CHILD_DESCRIPTOR));
+        }
         const std::string output = sandbox.path("client-" + std::to_string(clients.size()) + ".out");
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+        if (user != nullptr) posix_spawn_file_actions_adddup2(&actions, user->clientEnd(), DesktopUser::CHILD_DESCRIPTOR);
         pid_t client = 0;
         const int error = posix_spawn(&client, program.c_str(), &actions, nullptr, pointers(arguments).data(),
                                       pointers(environment).data());
         posix_spawn_file_actions_destroy(&actions);
         EXPECT_EQ(0, error) << program;
+        if (user != nullptr) user->clientStarted(client);
         clients.push_back(client);
         return client;
+    }
+
+    // A new client for a game not installed, signed in through the login
+    // page's own form by typing, at the card.
+    pid_t startSignedIn(DesktopUser& user, const std::string& username = "player",
+                        const std::string& password = "secret") {
+        Poco::File(installDirectory()).createDirectories();
+        const pid_t client = launch(CLIENT, {}, &user);
+        EXPECT_TRUE(user.typeInto("#login input[name=username]", username));
+        EXPECT_TRUE(user.typeInto("#login input[name=password]", password));
+        EXPECT_TRUE(user.click("#login button[type=submit]"));
+        EXPECT_TRUE(logShows("Auth success."));
+        EXPECT_TRUE(user.waitUntilShown("#main-button"));
+        return client;
+    }
+
+    // Every content request waits a while, so that an install stays in flight
+    // long enough to be seen, paused and resumed.
+    void slowDownContent() {
+        ASSERT_EQ(200, control("POST", "faults",
+                               R"([{"listener": "api", "path": "objects/", "action": "delay", "delayMs": 400}])")
+                           .status);
+    }
+
+    void quit(pid_t client) {
+        ::kill(client, SIGTERM);
+        EXPECT_EQ(0, exitStatus(client, SLOW_STEP_MS));
     }
 
     // The exit status of `client`, or -1 when it does not end within `timeoutMs`.
@@ -166,32 +238,48 @@ void expectScreenshotOfTheWindow(const std::string& name) {
 
 }  // namespace
 
-TEST_F(DesktopShellTest, SignsInThroughThePageInstallsFromTheCardPlaysAndQuits) {
+TEST_F(DesktopShellTest, SignsInByTypingInstallsFromTheCardPlaysAndQuits) {
+    DesktopUser user;
     Poco::File(installDirectory()).createDirectories();
-    const pid_t client = launch(CLIENT);
+    const pid_t client = launch(CLIENT, {}, &user);
 
-    // The login page over HTTPS from the bundle's anchor, signed in by its form.
-    ASSERT_TRUE(logShows("Login page document ready"));
-    ASSERT_TRUE(logShows("Auth success."));
+    // The login page over HTTPS from the bundle's anchor, filled in and sent by keyboard and pointer.
+    ASSERT_TRUE(user.typeInto("#login input[name=username]", "player"));
+    ASSERT_TRUE(user.typeInto("#login input[name=password]", "secret"));
+    ASSERT_TRUE(user.screenshot("login-page"));
     expectScreenshotOfTheWindow("login-page.png");
+    ASSERT_TRUE(user.click("#login button[type=submit]"));
+    ASSERT_TRUE(logShows("Auth success."));
 
-    // The card's first layout arrives through receiveMessage; its install command starts the install.
-    ASSERT_TRUE(logShows("Game card document ready"));
-    ASSERT_TRUE(logShows("[JavaScript][Information]: WebViewUpdate {\"Arguments\""));
-    ASSERT_TRUE(logShows("Selected revision list " + std::string(SampleGame::BASE_ID) + ", " + SampleGame::DLC_ID));
-    // A first install says so.
+    // The card of a game never installed, with the game's cover.
+    ASSERT_TRUE(user.waitUntilShown("#main-button"));
+    EXPECT_TRUE(user.waitFor("#cover", "loaded", [](const VantisTest::PageElement& cover) { return cover.loaded; }));
+    // The other language, chosen from the list as a person does, installs the game.
+    ASSERT_TRUE(user.click("#languages"));
+    ASSERT_TRUE(user.press({"Down", "Return"}));
+    ASSERT_TRUE(user.waitFor("#languages", "German", [](const VantisTest::PageElement& list) {
+        return list.value != "0";
+    }));
+    if (user.element("#apply-button").shown) {
+        ASSERT_TRUE(user.click("#apply-button"));
+    }
     ASSERT_TRUE(logShows("\"LeftLabelText\":\"Installing\""));
     ASSERT_TRUE(logShows("Notification: Sample Game: Installation Complete.", 120000));
-    ASSERT_TRUE(logShows("\"GameStateLabel\":{\"Label\":\"Up to date\""));
-    EXPECT_TRUE(logShows("\"Title\":{\"Label\":\"Sample Game\""));
-    ASSERT_TRUE(logShows("Launching play task for game " + std::string(SampleGame::BASE_ID)));
+
+    // Play, once the button says it may.
+    ASSERT_TRUE(user.waitFor("#main-button", "enabled", [](const VantisTest::PageElement& button) {
+        return button.shown && button.enabled;
+    }));
+    EXPECT_TRUE(user.waitForText("#title", "Sample Game"));
+    ASSERT_TRUE(user.screenshot("game-card"));
     expectScreenshotOfTheWindow("game-card.png");
+    ASSERT_TRUE(user.click("#main-button"));
+    ASSERT_TRUE(logShows("Launching play task for game " + std::string(SampleGame::BASE_ID)));
 
     // A second start for the same root leaves at once.
     EXPECT_EQ(ANOTHER_INSTANCE_STATUS, exitStatus(launch(CLIENT, {"vantisclient://login_success?code=from-elsewhere"}), 30000));
 
-    ::kill(client, SIGTERM);
-    EXPECT_EQ(0, exitStatus(client, SLOW_STEP_MS));
+    quit(client);
     const std::string lines = log();
     EXPECT_NE(std::string::npos, lines.find("Destroying Core"));
 
@@ -205,4 +293,133 @@ TEST_F(DesktopShellTest, SignsInThroughThePageInstallsFromTheCardPlaysAndQuits) 
     struct stat cookies {};
     ASSERT_EQ(0, ::stat(sandbox.path("Cookies.sqlite").c_str(), &cookies));
     EXPECT_EQ(0600u, cookies.st_mode & 0777);
+}
+
+TEST_F(DesktopShellTest, InstallsFromTheInstallButtonPausesResumesAndPlays) {
+    GTEST_SKIP() << "needs the card's Install button";
+    DesktopUser user;
+    slowDownContent();
+    const pid_t client = startSignedIn(user);
+
+    ASSERT_TRUE(user.waitForText("#main-button", "Install"));
+    EXPECT_TRUE(user.waitFor("#install-size", "a size", [](const VantisTest::PageElement& size) {
+        return size.shown && !size.text.empty();
+    }));
+    EXPECT_TRUE(user.waitForText("#install-folder", "Sample Game"));
+    ASSERT_TRUE(user.screenshot("card-not-installed"));
+    expectScreenshotOfTheWindow("card-not-installed.png");
+
+    ASSERT_TRUE(user.click("#main-button"));
+    // While it installs, Play is refused with the reason, as the launch rule refuses it.
+    ASSERT_TRUE(user.waitUntilShown("#pause-button"));
+    const VantisTest::PageElement installing = user.element("#main-button");
+    EXPECT_FALSE(installing.enabled);
+    EXPECT_FALSE(user.element("#main-button-reason").text.empty());
+    ASSERT_TRUE(user.click("#pause-button"));
+    ASSERT_TRUE(user.waitUntilShown("#resume-button"));
+    ASSERT_TRUE(user.screenshot("install-paused"));
+    expectScreenshotOfTheWindow("install-paused.png");
+
+    ASSERT_EQ(200, control("DELETE", "faults").status);
+    ASSERT_TRUE(user.click("#resume-button"));
+    ASSERT_TRUE(logShows("Notification: Sample Game: Installation Complete.", 120000));
+    ASSERT_TRUE(user.waitForText("#main-button", "Play"));
+    ASSERT_TRUE(user.click("#main-button"));
+    ASSERT_TRUE(logShows("Launching play task for game " + std::string(SampleGame::BASE_ID)));
+    quit(client);
+}
+
+// What a person does on the card of a game not installed, and what the client
+// must then have asked for.
+TEST_F(DesktopShellTest, ChangesOnTheCardOfAGameNotInstalledInstallIt) {
+    GTEST_SKIP() << "needs the card's Install button";
+    const std::string base = SampleGame::BASE_ID;
+    const std::string dlc = SampleGame::DLC_ID;
+    struct Case {
+        const char* name;
+        std::function<::testing::AssertionResult(DesktopUser&)> act;
+        std::string selected;
+    };
+    const Case cases[] = {
+        {"ticking the extra content",
+         [&](DesktopUser& user) { return user.click("#dlcs input[value=\"" + dlc + "\"]"); }, base + ", " + dlc},
+        {"the language already shown",
+         [](DesktopUser& user) {
+             auto opened = user.click("#languages");
+             return opened ? user.press({"Return"}) : opened;
+         },
+         base},
+    };
+    for (const Case& each : cases) {
+        SCOPED_TRACE(each.name);
+        Poco::File(installDirectory()).remove(true);
+        DesktopUser user;
+        slowDownContent();
+        const pid_t client = startSignedIn(user);
+        ASSERT_TRUE(each.act(user));
+        ASSERT_TRUE(user.click("#apply-button"));
+        EXPECT_TRUE(logShows("Selected revision list " + each.selected + " for gameId " + base));
+        EXPECT_TRUE(user.waitUntilShown("#progress-box"));
+        quit(client);
+        ASSERT_EQ(200, control("DELETE", "faults").status);
+    }
+}
+
+TEST_F(DesktopShellTest, UntickingInstalledExtraContentAsksFirst) {
+    GTEST_SKIP() << "needs the card's Install button";
+    DesktopUser user;
+    const pid_t client = startSignedIn(user);
+    const std::string dlcBox = "#dlcs input[value=\"" + std::string(SampleGame::DLC_ID) + "\"]";
+    ASSERT_TRUE(user.click(dlcBox));
+    ASSERT_TRUE(user.click("#apply-button"));
+    ASSERT_TRUE(logShows("Notification: Sample Game: Installation Complete.", 120000));
+    const std::string map = installDirectory() + "/dlc/map.txt";
+    ASSERT_TRUE(Poco::File(map).exists());
+
+    // "No" keeps the content and the box ticked; "Yes" removes it.
+    ASSERT_TRUE(user.click(dlcBox));
+    ASSERT_TRUE(user.click("#apply-button"));
+    ASSERT_TRUE(user.waitForText("#confirm-text", "Sample DLC"));
+    ASSERT_TRUE(user.click("#confirm-no"));
+    EXPECT_TRUE(user.waitFor(dlcBox, "ticked", [](const VantisTest::PageElement& box) { return box.checked; }));
+    EXPECT_TRUE(Poco::File(map).exists());
+
+    ASSERT_TRUE(user.click(dlcBox));
+    ASSERT_TRUE(user.click("#apply-button"));
+    ASSERT_TRUE(user.click("#confirm-yes"));
+    ASSERT_TRUE(logShows("Selected revision list " + std::string(SampleGame::BASE_ID) + " for gameId"));
+    EXPECT_TRUE(VantisTest::WaitFor([&] { return !Poco::File(map).exists(); }, SLOW_STEP_MS));
+    quit(client);
+}
+
+// An account that owns nothing is refused the change: the card goes back to
+// what is true instead of showing the box ticked.
+TEST_F(DesktopShellTest, ARefusedChangeRefreshesTheCard) {
+    GTEST_SKIP() << "needs the card's refresh after a refused change";
+    DesktopUser user;
+    const pid_t client = startSignedIn(user, "visitor", "guest");
+    const std::string dlcBox = "#dlcs input[value=\"" + std::string(SampleGame::DLC_ID) + "\"]";
+    ASSERT_TRUE(user.click(dlcBox));
+    if (user.element("#apply-button").shown) {
+        ASSERT_TRUE(user.click("#apply-button"));
+    }
+    EXPECT_TRUE(user.waitFor(dlcBox, "unticked", [](const VantisTest::PageElement& box) {
+        return box.found && !box.checked;
+    }));
+    EXPECT_FALSE(user.element("#main-button").text.empty());
+    quit(client);
+}
+
+TEST_F(DesktopShellTest, ShowsTheSettings) {
+    GTEST_SKIP() << "needs the window's settings dialog";
+    DesktopUser user;
+    const pid_t client = startSignedIn(user);
+    ASSERT_TRUE(user.press({"ctrl+comma"}));
+    ASSERT_TRUE(VantisTest::WaitFor([] {
+        std::string windows;
+        DesktopUser::Run({"/usr/bin/xdotool", "search", "--onlyvisible", "--name", "Settings"}, &windows);
+        return !windows.empty();
+    }));
+    ASSERT_TRUE(user.screenshotOfTheScreen("settings"));
+    quit(client);
 }
