@@ -385,6 +385,16 @@ TEST_F(BackendApiTest, GameCardsAndProblemReportsOnThePlainListener) {
     EXPECT_EQ(200, web("GET", "/gameview/dist//1207658924/index.html").status) << "the client's doubled slash";
     EXPECT_EQ(404, web("GET", "/gameview/dist/99/index.html").status);
     EXPECT_EQ(404, web("GET", "/gameview/dist/1207658924/..%2F..%2Fprivate/backend.key").status);
+    // The catalogue's cover picture, below every card of the game, typed by what it is.
+    const std::string cover = VantisTest::ReadFileBytes(catalogue() + "/covers/" + SampleGame::BASE_ID);
+    ASSERT_FALSE(cover.empty());
+    for (const char* gameId : {SampleGame::BASE_ID, SampleGame::DLC_ID}) {
+        HttpResult picture = web("GET", std::string("/gameview/dist/") + gameId + "/cover");
+        EXPECT_EQ(200, picture.status) << gameId;
+        EXPECT_EQ("image/png", picture.header("Content-Type")) << gameId;
+        EXPECT_EQ(cover, picture.body) << gameId;
+    }
+    EXPECT_EQ(404, web("GET", "/gameview/dist/99/cover").status);
 
     const std::string log = std::string(100, 'x') + "\nlast line of the log\n";
     const std::string report = "{\"Arguments\":{\"gid\":\"1207658924\"},\n\"ProblemReport\":\"Hash-Mismatch\"\n}";

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "CatalogueFixture.h"
+#include "catalogue/CatalogueLayout.h"
 #include "pack/PackDescription.h"
 #include "pack/Packer.h"
 #include "support/Sandbox.h"
@@ -212,4 +213,55 @@ TEST_F(PackerTest, RefusesInputThatWouldEscapeOrConfuseTheCatalogue) {
         EXPECT_FALSE(packInto(sandbox.path("catalogue"), error));
         EXPECT_NE(std::string::npos, error.find(test.expected)) << error;
     }
+}
+
+TEST_F(PackerTest, CarriesASaneCoverPictureForTheGameAndItsExtraContent) {
+    using VantisClient::Catalogue::CatalogueLayout;
+    const std::string catalogue = sandbox.path("catalogue");
+    packSample(catalogue);
+    const std::string cover = VantisTest::ReadFileBytes(input() + "/cover.png");
+    for (const char* gameId : {SampleGame::BASE_ID, SampleGame::DLC_ID}) {
+        EXPECT_EQ(cover, VantisTest::ReadFileBytes(catalogue + "/" + CatalogueLayout::CoverPath(gameId))) << gameId;
+    }
+
+    // A frame header of 2x3 pixels after the start-of-image and one other segment.
+    const std::string jpeg("\xff\xd8\xff\xe0\x00\x04\x00\x00\xff\xc0\x00\x11\x08\x00\x03\x00\x02\x03", 18);
+    const std::string wide = SampleGame::CoverPng(5000, 1);
+    struct Case {
+        const char* name;
+        const char* fileName;
+        std::string bytes;
+        const char* expected;  // empty when the cover is carried
+    };
+    const Case cases[] = {
+        {"a JPEG", "cover.jpg", jpeg, ""},
+        {"text named like a picture", "cover.png", "not a picture at all", "neither a PNG nor a JPEG"},
+        {"a cut picture", "cover.png", cover.substr(0, 12), "sides cannot be read"},
+        {"a picture too wide", "cover.png", wide, "5000x1 pixels"},
+        {"a picture without sides", "cover.jpg", std::string(jpeg).replace(13, 4, std::string(4, '\0')), "0x0 pixels"},
+        {"a file too large", "cover.png", cover + std::string(5 * 1024 * 1024, 'x'), "at most"},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.name);
+        Poco::File(input() + "/cover.png").remove();
+        VantisTest::WriteFileBytes(input() + "/" + test.fileName, test.bytes);
+        std::string error;
+        const bool packed = packInto(catalogue, error);
+        if (*test.expected == '\0') {
+            ASSERT_TRUE(packed) << error;
+            EXPECT_EQ(test.bytes, VantisTest::ReadFileBytes(catalogue + "/" + CatalogueLayout::CoverPath(SampleGame::BASE_ID)));
+        } else {
+            EXPECT_FALSE(packed);
+            EXPECT_NE(std::string::npos, error.find(test.fileName)) << error;
+            EXPECT_NE(std::string::npos, error.find(test.expected)) << error;
+        }
+        if (Poco::File(input() + "/" + test.fileName).exists()) Poco::File(input() + "/" + test.fileName).remove();
+        VantisTest::WriteFileBytes(input() + "/cover.png", cover);
+    }
+
+    // Packed again without one, the game has no cover left.
+    Poco::File(input() + "/cover.png").remove();
+    std::string error;
+    ASSERT_TRUE(packInto(catalogue, error)) << error;
+    EXPECT_FALSE(Poco::File(catalogue + "/" + CatalogueLayout::CoverPath(SampleGame::BASE_ID)).exists());
 }

@@ -2,11 +2,14 @@
 
 #include <sys/stat.h>
 
+#include <fstream>
+
 #include <Poco/Exception.h>
 #include <Poco/JSON/Parser.h>
 #include <Poco/String.h>
 
 #include "catalogue/CatalogueLayout.h"
+#include "catalogue/CoverPicture.h"
 
 namespace VantisClient {
 namespace Backend {
@@ -15,6 +18,7 @@ using Catalogue::CatalogueLayout;
 
 const char* const WebRoutes::GAMECARD_PREFIX = "/gameview/dist/";
 const char* const WebRoutes::CONTROL_TOKEN_HEADER = "X-Control-Token";
+const char* const WebRoutes::COVER_NAME = "cover";
 
 struct WebRoutes::Command {
     const char* method;
@@ -98,6 +102,7 @@ Reply WebRoutes::gamecard(const std::vector<std::string>& segments) {
     if (!m_context.catalogue.offersGame(gameId)) return notFound();
     std::string relative;
     for (size_t i = 3; i < segments.size(); ++i) relative += (relative.empty() ? "" : "/") + segments[i];
+    if (relative == COVER_NAME) return cover(gameId);
     if (relative.empty()) relative = "index.html";
     if (!CatalogueLayout::IsSafeRelativePath(relative)) return notFound();
     const std::string file = m_context.options.gamecardDirectory + "/" + relative;
@@ -107,6 +112,24 @@ Reply WebRoutes::gamecard(const std::vector<std::string>& segments) {
     }
     Reply reply;
     reply.contentType = contentTypeOf(relative);
+    reply.filePath = file;
+    reply.length = static_cast<uint64_t>(info.st_size);
+    return reply;
+}
+
+// Beside the card's page, so that the card reaches it from its own origin.
+Reply WebRoutes::cover(const std::string& gameId) const {
+    const std::string file = m_context.options.catalogue + "/" + CatalogueLayout::CoverPath(gameId);
+    struct stat info {};
+    if (stat(file.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return notFound();
+    std::ifstream input(file, std::ios::binary);
+    std::string head(8, '\0');
+    input.read(&head[0], static_cast<std::streamsize>(head.size()));
+    head.resize(static_cast<size_t>(input.gcount()));
+    const std::string contentType = Catalogue::CoverPicture::ContentTypeOf(head);
+    if (contentType.empty()) return notFound();
+    Reply reply;
+    reply.contentType = contentType;
     reply.filePath = file;
     reply.length = static_cast<uint64_t>(info.st_size);
     return reply;

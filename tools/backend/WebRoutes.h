@@ -1,6 +1,7 @@
 // The plain-HTTP side of the backend: the game card page and its assets under
 // "/gameview/dist/<gid>/" for every game id of the catalogue (which also answers
-// the client's web-page check), user pictures, the problem-report collector
+// the client's web-page check) with the game's cover picture at
+// "/gameview/dist/<gid>/cover" when the catalogue has one, user pictures, the problem-report collector
 // "/problem.php", and the control endpoint for tests. Control requests come
 // only from loopback peers, carry the control token drawn at start in
 // "X-Control-Token" and say "Content-Type: application/json" (which a web page
@@ -30,6 +31,8 @@ class WebRoutes {
 public:
     static const char* const GAMECARD_PREFIX;
     static const char* const CONTROL_TOKEN_HEADER;
+    // The game's cover picture, below its card's address.
+    static const char* const COVER_NAME;
 
     explicit WebRoutes(BackendContext& context);
 
@@ -41,6 +44,7 @@ private:
     struct Command;
 
     Reply gamecard(const std::vector<std::string>& segments);
+    Reply cover(const std::string& gameId) const;
     Reply problemReport(const IncomingRequest& request);
     Reply control(const IncomingRequest& request, const std::string& name);
     static Reply avatar();

@@ -34,6 +34,10 @@ std::string CatalogueLayout::RedistObjectPath(const std::string& redistName, con
     return "redists/objects/" + redistName + "/" + objectName;
 }
 
+std::string CatalogueLayout::CoverPath(const std::string& gameId) {
+    return "covers/" + gameId;
+}
+
 bool CatalogueLayout::IsSafeComponent(const std::string& name) {
     if (name.empty() || name == "." || name == "..") return false;
     for (unsigned char c : name) {

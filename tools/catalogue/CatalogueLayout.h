@@ -29,6 +29,8 @@ public:
     static std::string RedistManifestPath(const std::string& manifestName);
     static std::string RedistObjectPath(const std::string& redistName, const std::string& objectName);
     static std::string GamesDirectory();
+    // The cover picture of a game id (its extra content shows the game's).
+    static std::string CoverPath(const std::string& gameId);
 
     // One path component that cannot climb out of its folder: not empty, not "."
     // or "..", no "/", no "\\", no control character.

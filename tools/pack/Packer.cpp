@@ -15,6 +15,7 @@
 #include <Poco/Path.h>
 
 #include "catalogue/CatalogueLayout.h"
+#include "catalogue/CoverPicture.h"
 #include "pack/ObjectStore.h"
 #include "pack/SourceTree.h"
 
@@ -24,6 +25,7 @@ namespace Pack {
 namespace {
 
 using Catalogue::CatalogueLayout;
+using Catalogue::CoverPicture;
 using Poco::JSON::Array;
 using Poco::JSON::Object;
 
@@ -231,6 +233,7 @@ bool Packer::pack(PackSummary& summary, std::string& error) {
 
 void Packer::packAll(PackSummary& summary) {
     const std::string& baseGameId = m_description.baseGame().gameId;
+    const std::string cover = readCover();
     std::vector<Depot> depots;
     for (const GameDescription& game : m_description.games) {
         ObjectStore store(joinPath(m_catalogueRoot, CatalogueLayout::ObjectPath(game.gameId, "")), game.gameId);
@@ -268,6 +271,7 @@ void Packer::packAll(PackSummary& summary) {
     // named by content and older manifests may still point at them.
     const std::string productDirectory = joinPath(m_catalogueRoot, CatalogueLayout::GamesDirectory() + "/" + baseGameId);
     if (Poco::File(productDirectory).exists()) Poco::File(productDirectory).remove(true);
+    writeCover(cover);
 
     Array::Ptr depotEntries = new Array;
     for (const Depot& depot : depots) {
@@ -315,6 +319,40 @@ void Packer::packAll(PackSummary& summary) {
     root->set("version", 1);
     root->set("product", product);
     writeText(joinPath(m_catalogueRoot, CatalogueLayout::ProductManifestPath(baseGameId)), toJson(root));
+}
+
+std::string Packer::readCover() const {
+    for (const char* name : CoverPicture::INPUT_NAMES) {
+        Poco::File file(joinPath(m_inputRoot, name));
+        if (!file.exists()) continue;
+        // Not read at all when it is plainly too large.
+        if (!file.isFile() || file.getSize() > CoverPicture::MAX_BYTES) {
+            throw std::runtime_error(std::string(name) + " is no file of at most " +
+                                     std::to_string(CoverPicture::MAX_BYTES) + " bytes");
+        }
+        std::ifstream input(file.path(), std::ios::binary);
+        std::ostringstream bytes;
+        bytes << input.rdbuf();
+        CoverPicture picture;
+        std::string error;
+        if (!input || !CoverPicture::Inspect(bytes.str(), picture, error)) {
+            throw std::runtime_error(std::string(name) + " " + (error.empty() ? "cannot be read" : error));
+        }
+        return bytes.str();
+    }
+    return "";
+}
+
+// A re-pack without a cover takes the old one away.
+void Packer::writeCover(const std::string& cover) const {
+    for (const GameDescription& game : m_description.games) {
+        const std::string path = joinPath(m_catalogueRoot, CatalogueLayout::CoverPath(game.gameId));
+        if (cover.empty()) {
+            if (Poco::File(path).exists()) Poco::File(path).remove();
+        } else {
+            writeText(path, cover);
+        }
+    }
 }
 
 // The repository lists every redistributable of the catalogue, whichever pack

@@ -1,8 +1,9 @@
 // Turns an input directory and its description into (part of) a catalogue: the
 // product manifest, one depot manifest per game id and language (plus one for
 // each game id's language-neutral and support files), the content objects, the
-// info files of every game id and language, and the redistributables with the
-// shared repository. Packing the same input twice gives the same bytes.
+// info files of every game id and language, the redistributables with the
+// shared repository, and the game's cover picture ("cover.png" or "cover.jpg"
+// in the input root, a sane PNG or JPEG) for the game and its extra content. Packing the same input twice gives the same bytes.
 // Thread-safety: none; one call at a time.
 #pragma once
 
@@ -32,6 +33,9 @@ public:
 private:
     void packAll(PackSummary& summary);
     void writeRedistRepository();
+    // The cover's bytes, empty without one; throws for one that is no sane picture.
+    std::string readCover() const;
+    void writeCover(const std::string& cover) const;
 
     const PackDescription m_description;
     const std::string m_inputRoot;

@@ -17,6 +17,7 @@
 #include <Poco/Zip/ParseCallback.h>
 #include <Poco/Zip/ZipArchive.h>
 #include <Poco/Zip/ZipStream.h>
+#include <zlib.h>
 
 namespace VantisTest {
 
@@ -68,6 +69,18 @@ void writeTree(const std::string& root) {
     WriteFileBytes(root + "/redist/runtime/install.sh", "#!/bin/sh\necho runtime\n");
 }
 
+void appendBigEndian(std::string& bytes, uint32_t value) {
+    for (int shift = 24; shift >= 0; shift -= 8) bytes += static_cast<char>((value >> shift) & 0xff);
+}
+
+void appendChunk(std::string& png, const std::string& name, const std::string& data) {
+    appendBigEndian(png, static_cast<uint32_t>(data.size()));
+    const std::string named = name + data;
+    png += named;
+    appendBigEndian(png, static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(named.data()),
+                                                     static_cast<uInt>(named.size()))));
+}
+
 // Writes every entry's content into the one output, as the client's part reader.
 class SingleEntryReader : public Poco::Zip::ParseCallback {
 public:
@@ -84,8 +97,36 @@ private:
 
 }  // namespace
 
+std::string SampleGame::CoverPng(uint32_t width, uint32_t height) {
+    std::string header;
+    appendBigEndian(header, width);
+    appendBigEndian(header, height);
+    header += std::string("\x08\x02\x00\x00\x00", 5);  // 8-bit RGB, no interlace
+    // Rows of a diagonal blend, each after its filter byte (none).
+    std::string rows;
+    for (uint32_t y = 0; y < height; ++y) {
+        rows += '\0';
+        for (uint32_t x = 0; x < width; ++x) {
+            rows += static_cast<char>(40 + 180 * x / width);
+            rows += static_cast<char>(60 + 120 * y / height);
+            rows += static_cast<char>(150);
+        }
+    }
+    uLongf packedSize = compressBound(static_cast<uLong>(rows.size()));
+    std::string packed(packedSize, '\0');
+    compress(reinterpret_cast<Bytef*>(&packed[0]), &packedSize, reinterpret_cast<const Bytef*>(rows.data()),
+             static_cast<uLong>(rows.size()));
+    packed.resize(packedSize);
+    std::string png("\x89PNG\r\n\x1a\n", 8);
+    appendChunk(png, "IHDR", header);
+    appendChunk(png, "IDAT", packed);
+    appendChunk(png, "IEND", "");
+    return png;
+}
+
 void SampleGame::Write(const std::string& inputRoot) {
     writeTree(inputRoot);
+    WriteFileBytes(inputRoot + "/cover.png", CoverPng(120, 160));
     WriteFileBytes(inputRoot + "/game.json", DESCRIPTION);
 }
 

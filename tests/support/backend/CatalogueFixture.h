@@ -20,8 +20,10 @@ public:
     // Writes the game tree and "game.json" below `inputRoot`: text, binary (plain
     // parts), compressible (zip parts), empty, executable, hidden, duplicate and
     // nested files, an empty directory, a link, two languages, a DLC, support
-    // files and a redistributable.
+    // files, a redistributable and a cover picture.
     static void Write(const std::string& inputRoot);
+    // A small drawn picture, as the sample's "cover.png".
+    static std::string CoverPng(uint32_t width, uint32_t height);
     // The input directory whose files a depot manifest of the sample lists.
     static std::map<std::string, std::string> SourceDirectories(const std::string& inputRoot);
 };
