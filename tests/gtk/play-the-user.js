@@ -9,6 +9,7 @@
   // A frame inside the login page claims the sign-in redirect: it must not sign in.
   function claimSignInFromAFrame() {
     var frame = document.createElement("iframe");
+    frame.hidden = true;
     frame.src = "vantisclient://login_success?code=from-a-frame";
     document.body.appendChild(frame);
   }
