@@ -14,7 +14,8 @@ namespace {
 
 const char* const USAGE =
     "usage: vantis-pack --description FILE --output CATALOGUE_DIR [--input DIR]\n"
-    "  --input defaults to the directory that holds the description.\n";
+    "  --input defaults to the directory that holds the description.\n"
+    "  A cover.png or cover.jpg in the input directory becomes the game's cover picture.\n";
 
 bool readFile(const std::string& path, std::string& text) {
     std::ifstream input(path, std::ios::binary);
