@@ -151,12 +151,17 @@ void TestHook::askScreenshot(const std::string& name, bool wholeScreen, Answer a
         answer("failed: another screenshot is pending");
         return;
     }
+    GtkWidget* window = GTK_WIDGET(m_window->window());
+    GdkFrameClock* clock = gtk_widget_get_frame_clock(window);
+    if (clock == nullptr) {
+        answer("failed: the window is not shown");
+        return;
+    }
     // What the page drew last reaches the window with its next paint.
     m_pendingScreenshot = name;
     m_wholeScreen = wholeScreen;
     m_screenshotAnswer = std::move(answer);
-    GtkWidget* window = GTK_WIDGET(m_window->window());
-    g_signal_connect(gtk_widget_get_frame_clock(window), "after-paint", G_CALLBACK(onAfterPaint), this);
+    g_signal_connect(clock, "after-paint", G_CALLBACK(onAfterPaint), this);
     gtk_widget_queue_draw(window);
 }
 
