@@ -93,6 +93,19 @@ void postLaunchFailure(const PlayTaskStruct& task, const std::string& reason) {
     ShellMessageCenter::Post(ShellMessage::PlayTaskFailed(task.name, reason));
 }
 
+// The name the catalogue gives a game id; empty when it gives none.
+std::string catalogueName(const AvailableGameIDInfo& available) {
+    const std::string& name = available.names.getText();
+    return name == LocString::StringNotLocalized ? std::string() : name;
+}
+
+std::string catalogueNameOf(const std::vector<AvailableGameIDInfo>& offered, const std::string& gameId) {
+    for (const AvailableGameIDInfo& available : offered) {
+        if (available.gameId == gameId) return catalogueName(available);
+    }
+    return std::string();
+}
+
 // One game id of the offer as the shell shows it: its name and what it
 // downloads in each language.
 Poco::DynamicStruct offeredContent(const ProductOfferStruct& offer, const AvailableGameIDInfo& available,
@@ -101,8 +114,7 @@ Poco::DynamicStruct offeredContent(const ProductOfferStruct& offer, const Availa
     for (const std::string& language : languages) sizes[language] = offer.bytesOf(available.gameId, language);
     Poco::DynamicStruct record;
     record["gameId"] = available.gameId;
-    const std::string& name = available.names.getText();
-    record["name"] = name == LocString::StringNotLocalized ? std::string() : name;
+    record["name"] = catalogueName(available);
     record["sizes"] = sizes;
     return record;
 }
@@ -285,13 +297,17 @@ void BaseAppDelegate::loadGameCard() {
 }
 
 void BaseAppDelegate::handleContinueOffline(const void*, Poco::EventArgs&) {
-    m_cardForLackOfConnection = false;
-    loadView(GameCardView);
+    offMainThread([this] {
+        m_cardForLackOfConnection = false;
+        loadView(GameCardView);
+    });
 }
 
 void BaseAppDelegate::onLoginPageLoadFailed() {
-    m_cardForLackOfConnection = true;
-    loadView(GameCardView);
+    offMainThread([this] {
+        m_cardForLackOfConnection = true;
+        loadView(GameCardView);
+    });
 }
 
 bool BaseAppDelegate::handleLoginRedirect(const std::string& address) {
@@ -352,6 +368,30 @@ void BaseAppDelegate::onAuthLost() {
     m_loginState = SignedOut;
     RefreshTokenProvider::remove();
     m_signedIn = false;
+    // Every change the card asked for would now end "Not authorized": the
+    // card stops acting as signed in and the user is asked to sign in again.
+    if (Poco::SharedPtr<GameViewHandler> gameView = gameViewHandler()) gameView->onUserStateChanged(false);
+    showLoginPageAgain();
+}
+
+void BaseAppDelegate::requestSignIn() {
+    Logger::LogInfo("The user asked to sign in from the game card");
+    offMainThread([this] { showLoginPageAgain(); });
+}
+
+void BaseAppDelegate::offMainThread(std::function<void()> work) {
+    if (ClientCore* core = ClientCore::instance()) {
+        core->runOnDrainThread(std::move(work));
+        return;
+    }
+    work();
+}
+
+void BaseAppDelegate::showLoginPageAgain() {
+    // The login page replaces the card even when the card was shown first:
+    // without it there is no way back to signing in short of a restart.
+    m_cardForLackOfConnection = false;
+    loadView(LoginPageView);
 }
 
 void BaseAppDelegate::onProductInstallSuccess(Poco::SharedPtr<ProductPresentationData> product) {
@@ -379,9 +419,21 @@ void BaseAppDelegate::onProductInstallAborted(Poco::SharedPtr<ProductPresentatio
 void BaseAppDelegate::postInstallResult(const Poco::SharedPtr<ProductPresentationData>& product, EInstallResult result) {
     ShellMessage message(ShellMessage::ON_PRODUCT_INSTALL_RESULT);
     message.values["result"] = static_cast<int32_t>(result);
-    message.values["productName"] = product ? product->contents.name : std::string();
+    message.values["productName"] = product ? nameOf(*product) : getCurrentGameId();
     message.values["iconPath"] = product ? product->contents.iconPath : std::string();
     ShellMessageCenter::Post(message);
+}
+
+std::string BaseAppDelegate::nameOf(const ProductPresentationData& product) const {
+    if (!product.contents.name.empty()) return product.contents.name;
+    // A game not installed yet has no info files to name it: the catalogue's
+    // offer does, as the card or the last offer learnt it.
+    std::string name = catalogueNameOf(product.availableGameIds, product.gameId);
+    const Poco::SharedPtr<ProductPresentationData> current = getCurrentProduct();
+    if (name.empty() && current) name = catalogueNameOf(current->availableGameIds, product.gameId);
+    if (!name.empty()) return name;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_offeredName.empty() || m_offeredNameGameId != product.gameId ? product.gameId : m_offeredName;
 }
 
 void BaseAppDelegate::handleInstallProgress(Poco::SharedPtr<ProductPresentationData> product,
@@ -429,6 +481,7 @@ void BaseAppDelegate::onProductOffer(const ProductOfferStruct& offer) {
         gameIds.push_back(available.gameId);
         content.push_back(offeredContent(offer, available, languages));
     }
+    rememberOfferedName(offer);
     ShellMessage message(ShellMessage::ON_PRODUCT_OFFER);
     message.values["gameId"] = offer.gameId;
     message.values["result"] = static_cast<int32_t>(offer.result);
@@ -436,6 +489,14 @@ void BaseAppDelegate::onProductOffer(const ProductOfferStruct& offer) {
     message.values["gameIds"] = textsOf(gameIds);
     message.values["content"] = content;
     ShellMessageCenter::Post(message);
+}
+
+void BaseAppDelegate::rememberOfferedName(const ProductOfferStruct& offer) {
+    const std::string name = catalogueNameOf(offer.gameIds, offer.gameId);
+    if (name.empty()) return;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_offeredNameGameId = offer.gameId;
+    m_offeredName = name;
 }
 
 void BaseAppDelegate::onProductVerified(const ProductVerifyResultStruct& result) {

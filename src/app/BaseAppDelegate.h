@@ -6,12 +6,15 @@
 //
 // Thread-safety: the listener operations run on the shell's drain thread; the
 // bridge event handlers and the shell's requests (loadView, shutdownRequest,
-// the redirect and page-load reports) on the shell's main thread. The state
-// both read is atomic or under the controller's lock; the bridges are created
-// once, on the drain thread, and read through copies of their pointers.
+// the redirect and page-load reports) on the shell's main thread. Page changes
+// asked for on the main thread are carried out on the drain thread while an
+// engine runs, since choosing the card asks the backend. The state both read
+// is atomic or under the controller's lock; the bridges are created once, on
+// the drain thread, and read through copies of their pointers.
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <mutex>
 #include <string>
 
@@ -96,6 +99,9 @@ public:
     // Forgets the stored refresh token of this account; the shell hears
     // ON_SIGN_OUT. Needs no engine.
     void requestSignOut();
+    // The user asks to sign in from the card (offline, or after a lost
+    // session): the login page is shown again. On the shell's main thread.
+    void requestSignIn();
     // Set before the engine starts: the user works without signing in (plays
     // or removes an installed game), as after "Continue offline" on the login
     // page. No stored token is used and the card is shown whether or not the
@@ -150,6 +156,15 @@ private:
     void launchFileTask(const ProductPresentationData& product, const PlayTaskStruct& task);
     // Starts the task's program with its arguments split into words and watches it as the game.
     void launchProgram(const std::string& path, const PlayTaskStruct& task, const std::string& installPath);
+    void showLoginPageAgain();
+    // Runs `work` on the engine's drain thread, or at once when no engine
+    // runs: a page change from the shell's main thread may resolve the card,
+    // which asks the backend and would freeze the window meanwhile.
+    void offMainThread(std::function<void()> work);
+    // The product's name for the user: its info files', else the catalogue's,
+    // else its game id; never empty.
+    std::string nameOf(const ProductPresentationData& product) const;
+    void rememberOfferedName(const ProductOfferStruct& offer);
     void postInstallResult(const Poco::SharedPtr<ProductPresentationData>& product, EInstallResult result);
     void postGameClosed(const std::string& taskName, int exitStatus);
     void postUninstalled(const ProductUninstallResultStruct& result);
@@ -174,6 +189,9 @@ private:
     Poco::SharedPtr<ProductPresentationData> m_currentProduct;
     Poco::SharedPtr<GameViewHandler> m_gameViewHandler;
     Poco::SharedPtr<LoginPageHandler> m_loginPageHandler;
+    // The name the backend's last offer gave its game.
+    std::string m_offeredNameGameId;
+    std::string m_offeredName;
 
     LaunchedGameWatcher m_gameWatcher;
 };

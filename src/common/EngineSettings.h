@@ -20,6 +20,9 @@ struct EngineSettings {
     uint32_t downloadSpeedLimit = 0;
     // As the user set it; the downloader keeps it within its own bounds.
     int32_t partsInFlight = UserPreferences::DEFAULT_PARTS_IN_FLIGHT;
+    // How soon a failed backend status check is repeated, in milliseconds;
+    // twice as long after each further failure, up to a minute.
+    long statusRetryMs = 2000;
 
     static EngineSettings Read(IUserPreferences& preferences);
     // Read from the preferences of the user running the client: the fixed

@@ -52,6 +52,7 @@ void CheckAPIStatusTask::readConfiguration(const Poco::JSON::Object::Ptr& config
     const bool online = configuration->has("status") && configuration->get("status").isString() &&
                         configuration->getValue<std::string>("status") == "online";
     result.status = online ? APIStatusResult::STATUS_ONLINE : APIStatusResult::STATUS_OFFLINE;
+    result.answered = true;
     if (configuration->has("channel")) {
         Logger::LogInfo("APIStatus: Using channel: %s", configuration->get("channel").toString().c_str());
     } else {

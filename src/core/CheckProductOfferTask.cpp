@@ -38,7 +38,9 @@ void CheckProductOfferTask::doWork() {
 
 EInstallResult CheckProductOfferTask::whyNotOffered(const std::string& gameId, bool unknownGame) {
     if (unknownGame) return EInstallResult::UnknownGame;
-    return ClientCore::checkUserOwnGame(gameId) ? EInstallResult::ServerError : EInstallResult::NotAuthorized;
+    const ELicenceAnswer licence = ClientCore::checkUserOwnGame(gameId);
+    // An owned game whose manifest could not be read: the backend failed.
+    return licence == ELicenceAnswer::Owned ? EInstallResult::ServerError : InstallResultOfLicence(licence);
 }
 
 void CheckProductOfferTask::abort() { m_abortSignal->raise(); }

@@ -8,6 +8,7 @@
 
 #include "common/Logger.h"
 #include "common/ScopedLock.h"
+#include "common/json/Serializer.h"
 #include "common/VantisErrorHandler.h"
 #include "core/APIStatusNotification.h"
 #include "core/AuthLostNotification.h"
@@ -16,6 +17,7 @@
 #include "core/CheckForUpdatesToManifestsTask.h"
 #include "core/CheckProductOfferTask.h"
 #include "core/CoreInitializedNotification.h"
+#include "core/DeferredCallNotification.h"
 #include "core/FixDirectoryPrivilegesTask.h"
 #include "core/GetTokenAndUserDetailsTask.h"
 #include "core/InstallProductTask.h"
@@ -42,7 +44,6 @@ namespace VantisClient {
 namespace {
 
 const long LOOP_PAUSE_MS = 50;
-const long API_STATUS_CHECK_PERIOD_MS = 600000;
 const long UPDATE_CHECK_PERIOD_MS = 3600000;
 // The backend may ask for update checks no more often than this.
 const int64_t MIN_TALK_INTERVAL_SECONDS = 600;
@@ -108,6 +109,8 @@ ClientCore::ClientCore(const EngineSettings& settings) : m_settings(settings) {
     http->authLostEvent += Poco::delegate(this, &ClientCore::handleAuthLost);
     // An answer reaches its listener as soon as it is in, not at the next pass.
     http->setCompletionHook([this] { m_loopWakeUp.set(); });
+    http->setOutcomeHook(
+        [this](const Http::HttpRequest& request, bool answered) { handleBackendOutcome(request, answered); });
 }
 
 ClientCore::~ClientCore() {
@@ -139,10 +142,12 @@ void ClientCore::start(IClientListener* listener, const std::string& gameId, con
     }
     // The update-check timer exists before the start-up group runs: the
     // group's status check already paces it.
-    m_apiStatusTimer = new Poco::Timer(API_STATUS_CHECK_PERIOD_MS, API_STATUS_CHECK_PERIOD_MS);
+    m_apiStatusTimer = new Poco::Timer(StatusCheckSchedule::NORMAL_PERIOD_MS, StatusCheckSchedule::NORMAL_PERIOD_MS);
     m_updateCheckTimer = new Poco::Timer(UPDATE_CHECK_PERIOD_MS, UPDATE_CHECK_PERIOD_MS);
-    pushStartupGroup(listener, refreshToken);
+    // Running before the start-up group, so that its status check can set the
+    // time of the next one (a timer that has not started ignores that).
     m_apiStatusTimer->start(Poco::TimerCallback<ClientCore>(*this, &ClientCore::tickApiStatusCheck));
+    pushStartupGroup(listener, refreshToken);
     m_updateCheckTimer->start(Poco::TimerCallback<ClientCore>(*this, &ClientCore::tickCheckForUpdates));
 }
 
@@ -337,6 +342,10 @@ void ClientCore::setNotificationHook(std::function<void()> hook) {
     m_notificationHook = std::move(hook);
 }
 
+void ClientCore::runOnDrainThread(std::function<void()> call) {
+    queueNotification(new DeferredCallNotification(std::move(call)));
+}
+
 void ClientCore::checkForUpdatesToManifests() {
     Logger::LogInfo("Checking manifests for available updates...");
     std::vector<Poco::SharedPtr<ProductInfo>> copies;
@@ -428,20 +437,38 @@ bool ClientCore::ProductUninstalledExternally(const std::string& gameId) {
     return true;
 }
 
-bool ClientCore::checkUserOwnGame(const std::string& gameId) {
+ELicenceAnswer ClientCore::checkUserOwnGame(const std::string& gameId) {
+    Http::HttpResponse response;
     try {
         Http::HttpRequest request = Http::RequestFactory::getUserOwnProduct(gameId);
-        Http::HttpResponse response;
         if (SyncHTTPRequest::makeRequest(request, response, SyncHTTPRequest::ONE_ATTEMPT, true) !=
             SyncHTTPRequest::ANSWERED) {
-            return false;
+            // A refused token fails the request after the session has ended;
+            // only while it lasts is a failure the network's.
+            HttpManager* http = HttpManager::Instance();
+            const bool signedIn = http != nullptr && http->getSignInState() == HttpManager::SIGNED_IN;
+            return signedIn ? ELicenceAnswer::ConnectionProblem : ELicenceAnswer::SessionLost;
         }
-        if (response.statusCode == 200) return true;
-        Logger::LogWarning("Error %d while checking game ownership", static_cast<int>(response.statusCode));
     } catch (const std::exception& error) {
         Logger::LogWarning("Error while checking game ownership: %s", error.what());
+        return ELicenceAnswer::ServerProblem;
     }
-    return false;
+    return licenceOfAnswer(response);
+}
+
+ELicenceAnswer ClientCore::licenceOfAnswer(const Http::HttpResponse& response) {
+    const int32_t status = response.statusCode;
+    if (status == 200) {
+        ISerializable::json body;
+        if (Serializer::DeserializeFromBuffer(body, response.body, Serializer::JSON)) return ELicenceAnswer::Owned;
+        Logger::LogWarning("The answer to a game ownership check is no JSON document");
+        return ELicenceAnswer::ServerProblem;
+    }
+    Logger::LogWarning("Error %d while checking game ownership", static_cast<int>(status));
+    if (status == 403 || status == 404) return ELicenceAnswer::NotOwned;
+    // A 401 that reaches the caller came back after a renewed token.
+    if (status == 401) return ELicenceAnswer::SessionLost;
+    return ELicenceAnswer::ServerProblem;
 }
 
 // Handlers
@@ -449,8 +476,34 @@ bool ClientCore::checkUserOwnGame(const std::string& gameId) {
 void ClientCore::handleAPIStatusResult(const void*, APIStatusResult& result) {
     Logger::LogInfo("API status is: %s", result.status == APIStatusResult::STATUS_ONLINE ? "online" : "offline");
     m_apiStatus = result.status;
+    m_statusCheckAnswered = result.answered;
+    scheduleNextStatusCheck(result.status == APIStatusResult::STATUS_ONLINE);
     paceUpdateChecks(result);
     queueNotification(new APIStatusNotification(result.status, result.gamecardEndpoint, result.interval));
+}
+
+void ClientCore::scheduleNextStatusCheck(bool online) {
+    const bool wasFailing = m_statusSchedule.failures() > 0;
+    const long delay = online ? m_statusSchedule.recordSuccess() : m_statusSchedule.recordFailure();
+    if (online && !wasFailing) return;
+    if (!online) {
+        Logger::LogInfo("Backend status check failed %u time(s) in a row; checking again in %ld ms",
+                        m_statusSchedule.failures(), delay);
+    }
+    // A timer that has been stopped ignores this.
+    m_apiStatusTimer->restart(delay);
+}
+
+void ClientCore::handleBackendOutcome(const Http::HttpRequest& request, bool answered) {
+    if (!Http::RequestFactory::IsBackendRequest(request)) return;
+    const bool online = m_apiStatus == APIStatusResult::STATUS_ONLINE;
+    if (answered && !online && !m_statusCheckAnswered) {
+        Logger::LogInfo("The backend answered a request while its status check could not reach it; checking now");
+        checkAPIStatusAsync();
+    } else if (!answered && online) {
+        Logger::LogInfo("A request to the backend failed while it counted as online; checking its status now");
+        checkAPIStatusAsync();
+    }
 }
 
 void ClientCore::paceUpdateChecks(APIStatusResult& result) {

@@ -32,6 +32,7 @@
 #include "common/Thread.h"
 #include "common/VantisMutex.h"
 #include "core/ClientNotification.h"
+#include "core/ELicenceAnswer.h"
 #include "core/EManifestUpdateCode.h"
 #include "core/IClientListener.h"
 #include "core/InstallProductTask.h"
@@ -43,11 +44,14 @@
 #include "core/ProductVerifyResultStruct.h"
 #include "core/ProductUpdateCheckResultStruct.h"
 #include "core/ProductsLoaded_Result.h"
+#include "core/StatusCheckSchedule.h"
 #include "core/SubSystem.h"
 #include "model/ProductInfo.h"
 #include "model/ProductPresentationData.h"
 #include "model/tRevisionList.h"
 #include "net/APIStatusResult.h"
+#include "net/HttpRequest.h"
+#include "net/HttpResponse.h"
 #include "net/SignInResult.h"
 
 namespace VantisClient {
@@ -136,6 +140,9 @@ public:
     // thread that drains the queue sleep until there is something to drain.
     // Set once, before the drain loop relies on it.
     void setNotificationHook(std::function<void()> hook);
+    // Queues `call` to run inside a later serviceCalls(), on the draining
+    // thread, after the notifications queued before it.
+    void runOnDrainThread(std::function<void()> call);
     // Checks every known product against its remote manifest on the installer
     // subsystem, unless a check is queued or running there. The check works on
     // copies of the products taken now.
@@ -151,10 +158,12 @@ public:
     // Removes the game from the index and, when that succeeded, its database.
     bool ProductUninstalledExternally(const std::string& gameId);
 
-    // Asks the backend, blocking, whether the signed-in user owns the game;
-    // every failure counts as not owned. Call from task threads only: the
-    // answer is delivered on the engine's loop thread.
-    static bool checkUserOwnGame(const std::string& gameId);
+    // Asks the backend, blocking, whether the signed-in user owns the game,
+    // and tells a refusal apart from a failure to ask. Call from task threads
+    // only: the answer is delivered on the engine's loop thread.
+    static ELicenceAnswer checkUserOwnGame(const std::string& gameId);
+    // What an answer to the ownership request says.
+    static ELicenceAnswer licenceOfAnswer(const Http::HttpResponse& response);
 
     // Event handlers. Each runs on the thread that fires its event.
     // Stores the status and paces the update checks by the backend's talk
@@ -196,6 +205,12 @@ private:
     ClientTask::Ptr newStatusTask(bool singleAttempt);
     ClientTask::Ptr newSignInTask(const std::string& refreshToken);
     void paceUpdateChecks(APIStatusResult& result);
+    // The status timer's next tick: the normal period after a success, within
+    // seconds after a failure (StatusCheckSchedule).
+    void scheduleNextStatusCheck(bool online);
+    // Every request's end, on the loop thread: a request to the backend that
+    // contradicts the shown status has its status checked at once.
+    void handleBackendOutcome(const Http::HttpRequest& request, bool answered);
     Poco::SharedPtr<ProductInfo> findProductLocked(const std::string& gameId) const;
     // Gives a game that offers nothing yet the languages and game ids the
     // update check found, so that its card can choose what to install.
@@ -236,6 +251,9 @@ private:
     // A shutdown request waits for its answer.
     std::atomic<bool> m_shutdownPending{false};
     std::atomic<int32_t> m_apiStatus{API_STATUS_UNKNOWN};
+    // The last status check heard the backend (which may still have said "offline").
+    std::atomic<bool> m_statusCheckAnswered{false};
+    StatusCheckSchedule m_statusSchedule{m_settings.statusRetryMs};
     // Guards the selected game id and the signed-in user, which handlers on
     // both subsystem threads write and read.
     mutable VantisMutex m_identityMutex;

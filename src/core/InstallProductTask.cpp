@@ -44,9 +44,11 @@ void InstallProductTask::install() {
     m_initialState = m_product->getProductState();
     Logger::LogInfo("Initializing InstallProductTask for gid %s...", m_gameId.c_str());
     postNotification_StatusCode(EInstallStatusCode::Initializing);
-    if (!ownsEverySelectedGame()) {
-        Logger::LogWarning("Checking user licences for gid %s failed - user is not authorized", m_gameId.c_str());
-        taskFinished(EInstallResult::NotAuthorized);
+    const ELicenceAnswer licence = ownsEverySelectedGame();
+    if (licence != ELicenceAnswer::Owned) {
+        Logger::LogWarning("Checking user licences for gid %s failed - %s", m_gameId.c_str(),
+                           DescribeLicenceAnswer(licence));
+        taskFinished(InstallResultOfLicence(licence));
         return;
     }
     if (!fillRemoteProductInfoFromManifest()) return;
@@ -71,12 +73,13 @@ void InstallProductTask::install() {
     taskFinished(EInstallResult::Success);
 }
 
-bool InstallProductTask::ownsEverySelectedGame() const {
+ELicenceAnswer InstallProductTask::ownsEverySelectedGame() const {
     Logger::LogInfo("Checking user licences for gid %s...", m_gameId.c_str());
     for (const std::string& gameId : m_remoteDefinition->getRevisionList()) {
-        if (!ClientCore::checkUserOwnGame(gameId)) return false;
+        const ELicenceAnswer answer = ClientCore::checkUserOwnGame(gameId);
+        if (answer != ELicenceAnswer::Owned) return answer;
     }
-    return true;
+    return ELicenceAnswer::Owned;
 }
 
 ProductInfo::Ptr InstallProductTask::deserializeOrCreateProductInfo() {

@@ -33,6 +33,7 @@
 #include "common/EngineSettings.h"
 #include "common/VantisMutex.h"
 #include "core/ClientTask.h"
+#include "core/ELicenceAnswer.h"
 #include "core/ProductInstallProgressStruct.h"
 #include "core/ProductInstallResultStruct.h"
 #include "core/ProductStateChangedStruct.h"
@@ -95,7 +96,8 @@ protected:
 
 private:
     void install();
-    bool ownsEverySelectedGame() const;
+    // Owned, or the first answer that is not.
+    ELicenceAnswer ownsEverySelectedGame() const;
     ProductInfo::Ptr deserializeOrCreateProductInfo();
     ProductInfo::Ptr createProductInfo();
     // Stores what the game's info files say in the product; the loader's error text.

@@ -18,6 +18,9 @@ struct APIStatusResult {
     std::string gamecardEndpoint;
     // The backend's talk interval in seconds.
     int64_t interval = 0;
+    // The backend was reached and sent a configuration file that could be
+    // read, whatever status it gave.
+    bool answered = false;
 };
 
 }  // namespace VantisClient

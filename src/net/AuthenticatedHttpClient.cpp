@@ -245,18 +245,21 @@ void AuthenticatedHttpClient::onTokenFailure(const TokenListener* source, bool r
         // instead of asking again with it.
         if (state != NOT_AUTHENTICATED && rejected) clearAuthentication();
     }
-    // Nobody waits for ever: what was held for this token fails now.
-    failAll(held);
     if (state == NOT_AUTHENTICATED) {
+        // Nobody waits for ever: what was held for this token fails now.
+        failAll(held);
         Logger::LogWarning("Failed to authenticate");
         for (ListenerPtr listener : listeners()) listener->OnAuthFailure();
         return;
     }
     Logger::LogWarning("Failed to refresh authentication");
     // A refresh that could not reach the backend is tried again by the next
-    // request; only a refusal ends the session.
-    if (!rejected) return;
-    for (ListenerPtr listener : listeners()) listener->OnAuthLost();
+    // request; only a refusal ends the session. It ends before the held
+    // requests fail, so that their callers see a lost session, not a network fault.
+    if (rejected) {
+        for (ListenerPtr listener : listeners()) listener->OnAuthLost();
+    }
+    failAll(held);
 }
 
 // Requests

@@ -106,9 +106,11 @@ void HttpClient::ProcessData() {
     if (!m_running) return;
     requeueDue();
     ContextList finished;
+    OutcomeHook outcomeHook;
     {
         ScopedLock lock(m_queueMutex);
         finished.swap(m_completed);
+        outcomeHook = m_outcomeHook;
     }
     for (std::unique_ptr<RequestContext>& context : finished) {
         if (!context->listener) continue;
@@ -120,6 +122,7 @@ void HttpClient::ProcessData() {
             scheduleResend(std::move(context));
             continue;
         }
+        if (outcomeHook) outcomeHook(context->request, !context->failed && context->response.statusCode < 500);
         if (context->failed) {
             context->listener->OnError(context->request);
         } else {
@@ -174,6 +177,11 @@ void HttpClient::noteProgress(RequestContext& context) {
 void HttpClient::setCompletionHook(std::function<void()> hook) {
     ScopedLock lock(m_queueMutex);
     m_completionHook = std::move(hook);
+}
+
+void HttpClient::setOutcomeHook(OutcomeHook hook) {
+    ScopedLock lock(m_queueMutex);
+    m_outcomeHook = std::move(hook);
 }
 
 void HttpClient::setConnectionReuse(bool reuse) { m_reuseConnections = reuse; }

@@ -62,6 +62,10 @@ public:
     // Called on a worker thread each time a request has finished, so the
     // delivery thread can wake at once instead of waiting for its next pass.
     void setCompletionHook(std::function<void()> hook);
+    // Called on the delivering thread with each request as it goes to its
+    // listener (after any resends): true when an answer below 500 came.
+    using OutcomeHook = std::function<void(const HttpRequest& request, bool answered)>;
+    void setOutcomeHook(OutcomeHook hook);
     // Keep-alive sessions between requests (on by default); off, every request
     // opens and closes its own connection.
     void setConnectionReuse(bool reuse);
@@ -119,6 +123,7 @@ private:
     ContextList m_pending;
     ContextList m_completed;
     std::function<void()> m_completionHook;
+    OutcomeHook m_outcomeHook;
     // Resends waiting for their delay; touched by the delivering thread only.
     ContextList m_delayed;
 

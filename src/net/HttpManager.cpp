@@ -154,6 +154,10 @@ Http::HostProvider* HttpManager::getHostProvider() { return Http::HostProvider::
 
 void HttpManager::setCompletionHook(std::function<void()> hook) { m_plainClient->setCompletionHook(std::move(hook)); }
 
+void HttpManager::setOutcomeHook(Http::HttpClient::OutcomeHook hook) {
+    m_plainClient->setOutcomeHook(std::move(hook));
+}
+
 void HttpManager::setConnectionReuse(bool reuse) { m_plainClient->setConnectionReuse(reuse); }
 
 int32_t HttpManager::getSignInState() const { return m_signInState; }

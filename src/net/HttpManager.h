@@ -78,6 +78,8 @@ public:
     Http::HostProvider* getHostProvider();
     // Called on a worker thread whenever a request has finished.
     void setCompletionHook(std::function<void()> hook);
+    // See HttpClient::setOutcomeHook; every request, signed-in or not, passes it.
+    void setOutcomeHook(Http::HttpClient::OutcomeHook hook);
     // Keep-alive sessions between requests (on by default); for measuring both ways.
     void setConnectionReuse(bool reuse);
     int32_t getSignInState() const;

@@ -40,6 +40,18 @@ void RequestFactory::targetSecureHost(HttpRequest& request, const std::string& h
     }
 }
 
+bool RequestFactory::IsBackendRequest(const HttpRequest& request) {
+    if (request.protocol != HttpRequest::PROTOCOL_HTTPS) return false;
+    HostProvider* hosts = HostProvider::Instance();
+    for (const std::string& hostValue : {hosts->getConfigHost(), hosts->getAuthHost(), hosts->getUsersHost(),
+                                         hosts->getProductsHost()}) {
+        HttpRequest target;
+        targetSecureHost(target, hostValue);
+        if (target.host == request.host && target.port == request.port) return true;
+    }
+    return false;
+}
+
 bool RequestFactory::parseLink(const std::string& url, Poco::URI& uri) {
     try {
         uri = Poco::URI(url);

@@ -48,6 +48,9 @@ public:
     static bool AcceptsContentLink(const std::string& url, const std::string& what);
     // Points `request` at a host value ("name" or "name:port") over TLS.
     static void targetSecureHost(HttpRequest& request, const std::string& hostValue);
+    // True when `request` goes over TLS to one of the backend's API hosts
+    // (config, auth, users, products) as they are configured now.
+    static bool IsBackendRequest(const HttpRequest& request);
 
 private:
     // Parses `url` into `uri`; a link that does not parse or names no host is

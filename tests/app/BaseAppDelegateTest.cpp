@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -13,6 +14,8 @@
 #include "app/BaseAppDelegate.h"
 #include "bridge/ShellMessageCenter.h"
 #include "common/Logger.h"
+#include "core/MockClientListener.h"
+#include "net/HostProvider.h"
 #include "net/RefreshTokenProvider.h"
 #include "platform/Platform.h"
 #include "support/Sandbox.h"
@@ -97,7 +100,19 @@ protected:
 
 class OfflineReachability : public INetworkReachability {
 public:
-    bool isInternetReachable() override { return false; }
+    bool isInternetReachable() override {
+        std::lock_guard<std::mutex> lock(mutex);
+        askedOn.push_back(std::this_thread::get_id());
+        return false;
+    }
+    std::vector<std::thread::id> threadsAsking() {
+        std::lock_guard<std::mutex> lock(mutex);
+        return askedOn;
+    }
+
+    std::mutex mutex;
+    // Choosing the card asks first whether the machine is online: where it was asked.
+    std::vector<std::thread::id> askedOn;
 };
 
 APIStatusResult status(int32_t code) {
@@ -135,7 +150,7 @@ class BaseAppDelegateTest : public VantisTest::SandboxTest {
 protected:
     void SetUp() override {
         Logger::Start("VantisClient", sandbox.path("Logs/VantisClient.log"));
-        Platform::SetNetworkReachability(std::make_shared<OfflineReachability>());
+        Platform::SetNetworkReachability(reachability);
         Platform::SetDesktopLauncher(launcher);
         controller.setCurrentGameId(GAME_ID);
     }
@@ -178,6 +193,16 @@ protected:
         return RefreshTokenProvider::get(token);
     }
 
+    // The names of the pages asked for, the last one last.
+    std::string lastPage() {
+        std::string page;
+        for (const std::string& name : shell.names()) {
+            if (name == ShellMessage::LOAD_LOGIN_PAGE || name == ShellMessage::LOAD_GAME_CARD) page = name;
+        }
+        return page;
+    }
+
+    std::shared_ptr<OfflineReachability> reachability = std::make_shared<OfflineReachability>();
     std::shared_ptr<RecordingLauncher> launcher = std::make_shared<RecordingLauncher>();
     ShellRecorder shell;
     ScriptedController controller;
@@ -507,4 +532,118 @@ TEST_F(BaseAppDelegateTest, TheOfferReachesTheShellAsTexts) {
     EXPECT_EQ(std::vector<std::string>{"1207658925"}, offers[0].texts("gameIds"));
     EXPECT_EQ(static_cast<int64_t>(EInstallResult::NotAuthorized), offers[1].integer("result", -1));
     EXPECT_TRUE(offers[1].texts("languages").empty());
+}
+
+TEST_F(BaseAppDelegateTest, ALostSessionShowsTheLoginPageAndTheCardNoLongerActsSignedIn) {
+    startWith(installedProduct({}), SignedIn, APIStatusResult::STATUS_ONLINE);
+    controller.gameViewHandler()->onDocumentReady();
+    ASSERT_EQ(ShellMessage::LOAD_GAME_CARD, lastPage());
+    ASSERT_TRUE(RefreshTokenProvider::set("revoked-token"));
+
+    controller.onAuthLost();
+    EXPECT_EQ(ShellMessage::LOAD_LOGIN_PAGE, lastPage());
+    EXPECT_EQ(ViewType::LoginPageView, controller.getCurrentView());
+    EXPECT_FALSE(tokenStored());
+    const std::vector<ShellMessage> updates = shell.named(ShellMessage::WEB_VIEW_UPDATE);
+    ASSERT_FALSE(updates.empty());
+    EXPECT_NE(std::string::npos, updates.back().text("webViewUpdate").find("\"Offline\""));
+    EXPECT_FALSE(controller.requestInstall("en", tRevisionList{GAME_ID}));
+
+    // The backend coming and going does not take the user off the login page.
+    controller.onAPIStatusChanged(status(APIStatusResult::STATUS_OFFLINE));
+    controller.onAPIStatusChanged(status(APIStatusResult::STATUS_ONLINE));
+    EXPECT_EQ(ShellMessage::LOAD_LOGIN_PAGE, lastPage());
+}
+
+TEST_F(BaseAppDelegateTest, EveryWayToTheCardWithoutASessionLeadsBackToSigningIn) {
+    struct Case {
+        const char* name;
+        int32_t api;
+        std::function<void(ScriptedController&)> reachCard;
+    };
+    const Case cases[] = {
+        {"continue offline", APIStatusResult::STATUS_ONLINE,
+         [](ScriptedController& c) { c.loginPageHandler()->onMessageFromBrowser(R"({"Command":"ContinueOffline"})"); }},
+        {"the login page did not load", APIStatusResult::STATUS_ONLINE,
+         [](ScriptedController& c) { c.onLoginPageLoadFailed(); }},
+        {"started offline", APIStatusResult::STATUS_OFFLINE, [](ScriptedController&) {}},
+        {"the session was lost and the user went offline", APIStatusResult::STATUS_ONLINE,
+         [](ScriptedController& c) {
+             c.onAuthLost();
+             c.loginPageHandler()->onMessageFromBrowser(R"({"Command":"ContinueOffline"})");
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ShellRecorder recorder;
+        ScriptedController fresh;
+        fresh.setCurrentGameId(GAME_ID);
+        fresh.product = installedProduct({});
+        fresh.onCoreInitialized(ready(c.api));
+        c.reachCard(fresh);
+        ASSERT_EQ(ViewType::GameCardView, fresh.getCurrentView());
+        fresh.requestSignIn();
+        EXPECT_EQ(ViewType::LoginPageView, fresh.getCurrentView());
+        EXPECT_EQ(ShellMessage::LOAD_LOGIN_PAGE, recorder.names().back());
+    }
+}
+
+TEST_F(BaseAppDelegateTest, AnInstallResultIsAlwaysTitledWithTheGamesName) {
+    const std::string offeredName = "Sample Game from the catalogue";
+    ProductOfferStruct offer;
+    offer.gameId = GAME_ID;
+    offer.gameIds.push_back(AvailableGameIDInfo(GAME_ID, true));
+    offer.gameIds.back().names.addString(0, offeredName);
+    struct Case {
+        const char* name;
+        Poco::SharedPtr<ProductPresentationData> product;
+        bool offerHeard;
+        std::string title;
+    };
+    const Poco::SharedPtr<ProductPresentationData> notInstalled =
+        new ProductPresentationData(ProductIdentification(GAME_ID, 0, tRevisionList(), ""),
+                                    MiniManifestContents(GAME_ID, ""), EProductState::Installing, LanguageList(), {});
+    const Case cases[] = {
+        {"its info files", installedProduct({}), true, "Sample Game"},
+        {"the catalogue's offer", notInstalled, true, offeredName},
+        {"nothing but its id", notInstalled, false, GAME_ID},
+        {"no product at all", Poco::SharedPtr<ProductPresentationData>(), false, GAME_ID},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ShellRecorder recorder;
+        ScriptedController fresh;
+        fresh.setCurrentGameId(GAME_ID);
+        if (c.offerHeard) fresh.onProductOffer(offer);
+        fresh.onProductInstallFailed(c.product, EInstallResult::ConnectionError);
+        const std::vector<ShellMessage> results = recorder.named(ShellMessage::ON_PRODUCT_INSTALL_RESULT);
+        ASSERT_EQ(1u, results.size());
+        EXPECT_EQ(c.title, results[0].text("productName"));
+    }
+}
+
+TEST_F(BaseAppDelegateTest, APageChangeAskedOnTheMainThreadChoosesTheCardOnTheDrainThread) {
+    Http::HostProvider::Instance()->setConfigHost("127.0.0.1:1");
+    ::testing::NiceMock<VantisTest::MockClientListener> engineListener;
+    ClientCore::StartWithGameId(EngineSettings::OfThisUser(), &engineListener, GAME_ID, "");
+    startWith(installedProduct({}), SignedOut, APIStatusResult::STATUS_ONLINE);
+    ASSERT_EQ(ShellMessage::LOAD_LOGIN_PAGE, lastPage());
+
+    // This thread stands for the shell's main thread.
+    controller.onLoginPageLoadFailed();
+    EXPECT_TRUE(reachability->threadsAsking().empty());
+    EXPECT_EQ(ShellMessage::LOAD_LOGIN_PAGE, lastPage());
+
+    std::thread::id drainThread;
+    std::thread drain([&] {
+        drainThread = std::this_thread::get_id();
+        VantisTest::WaitFor([&] {
+            ClientCore::instance()->serviceCalls();
+            return lastPage() == ShellMessage::LOAD_GAME_CARD;
+        });
+    });
+    drain.join();
+    EXPECT_EQ(ShellMessage::LOAD_GAME_CARD, lastPage());
+    EXPECT_EQ(std::vector<std::thread::id>{drainThread}, reachability->threadsAsking());
+    ClientCore::Shutdown();
 }

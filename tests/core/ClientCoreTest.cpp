@@ -71,6 +71,14 @@ Poco::SharedPtr<ProductInfo> makeProduct(const std::string& gameId, const std::s
     return product;
 }
 
+// Settings whose failed status checks are repeated only after a minute, so
+// that no retry's notification comes between a test's own.
+EngineSettings quietSettings() {
+    EngineSettings settings = EngineSettings::OfThisUser();
+    settings.statusRetryMs = StatusCheckSchedule::LONGEST_RETRY_MS;
+    return settings;
+}
+
 class ClientCoreTest : public VantisTest::SandboxTest {
 protected:
     // The start-up status check meets a closed port: the backend is offline.
@@ -85,7 +93,7 @@ protected:
     // task after the library load has made the launched game's placeholder
     // playable offline, so that each test begins with a quiet queue.
     void startAndSettle(VantisTest::MockClientListener& target) {
-        ClientCore::StartWithGameId(EngineSettings::OfThisUser(), &target, GAME_ID, "");
+        ClientCore::StartWithGameId(quietSettings(), &target, GAME_ID, "");
         bool settled = false;
         bool placeholderFixed = false;
         EXPECT_CALL(target, onAPIStatusChanged(_));
@@ -139,7 +147,8 @@ TEST_F(ClientCoreTest, StartsItsThreadsAndTimersAndShutdownRemovesTheEngine) {
     EXPECT_EQ("SubSystem short thread", shortTask->threadName());
     EXPECT_EQ("SubSystem installer thread", installerTask->threadName());
 
-    EXPECT_EQ((Access::TimerSetting{600000, 600000}), Access::apiStatusTimer());
+    // The start-up check met a closed port: the next one comes within a minute, not ten.
+    EXPECT_EQ((Access::TimerSetting{600000, 60000}), Access::apiStatusTimer());
     EXPECT_EQ((Access::TimerSetting{3600000, 3600000}), Access::updateCheckTimer());
 
     ClientCore::Shutdown();
@@ -147,10 +156,72 @@ TEST_F(ClientCoreTest, StartsItsThreadsAndTimersAndShutdownRemovesTheEngine) {
     EXPECT_EQ(nullptr, ClientCore::instance());
 }
 
+TEST_F(ClientCoreTest, AFailedStatusCheckIsRepeatedWithinSecondsAndASuccessRestoresTheNormalPeriod) {
+    EngineSettings settings = EngineSettings::OfThisUser();
+    settings.statusRetryMs = 50;
+    std::atomic<int> checks{0};
+    EXPECT_CALL(listener, onAPIStatusChanged(Field(&APIStatusResult::status, APIStatusResult::STATUS_OFFLINE)))
+        .WillRepeatedly(Invoke([&](APIStatusResult) { ++checks; }));
+    ClientCore::StartWithGameId(settings, &listener, GAME_ID, "");
+    // The start-up check and two retries, long before the ten minutes of the timer.
+    EXPECT_TRUE(drainUntil([&] { return checks >= 3; }));
+    EXPECT_LE(100, Access::apiStatusTimer().periodMs) << "the delay grows with each failure";
+
+    APIStatusResult online;
+    online.status = APIStatusResult::STATUS_ONLINE;
+    online.answered = true;
+    online.interval = 3600;
+    core().handleAPIStatusResult(nullptr, online);
+    EXPECT_EQ(600000, Access::apiStatusTimer().periodMs);
+}
+
+TEST(ClientCoreLicenceTest, EachAnswerToTheOwnershipRequestHasItsKind) {
+    struct Case {
+        int32_t status;
+        const char* body;
+        ELicenceAnswer answer;
+    };
+    const Case cases[] = {
+        {200, R"({"gameId": "1", "owned": true})", ELicenceAnswer::Owned},
+        {200, "<html>maintenance</html>", ELicenceAnswer::ServerProblem},
+        {403, "", ELicenceAnswer::NotOwned},
+        {404, R"({"error": "not_owned"})", ELicenceAnswer::NotOwned},
+        {401, "", ELicenceAnswer::SessionLost},
+        {500, "", ELicenceAnswer::ServerProblem},
+        {503, "", ELicenceAnswer::ServerProblem},
+        {429, "", ELicenceAnswer::ServerProblem},
+        {400, "", ELicenceAnswer::ServerProblem},
+    };
+    for (const Case& c : cases) {
+        Http::HttpResponse response;
+        response.statusCode = c.status;
+        response.body = c.body;
+        EXPECT_EQ(c.answer, ClientCore::licenceOfAnswer(response)) << c.status << " " << c.body;
+    }
+}
+
+TEST_F(ClientCoreTest, DeferredCallsRunOnTheDrainingThreadInQueueOrder) {
+    startAndSettle(listener);
+    std::vector<int> order;
+    std::thread::id ranOn;
+    std::thread asker([&] {
+        core().runOnDrainThread([&] { order.push_back(1); });
+        core().runOnDrainThread([&] {
+            order.push_back(2);
+            ranOn = std::this_thread::get_id();
+        });
+    });
+    asker.join();
+    EXPECT_TRUE(order.empty()) << "nothing runs on the thread that asks";
+    core().serviceCalls();
+    EXPECT_EQ((std::vector<int>{1, 2}), order);
+    EXPECT_EQ(std::this_thread::get_id(), ranOn);
+}
+
 TEST_F(ClientCoreTest, StartupReportsAGameWithoutLocalPathOnlyWhenTheShellDrains) {
     Logger::Start("VantisClient", sandbox.path("Logs/VantisClient.log"));
     RecentMemoryBufferChannel::Instance().Clear();
-    ClientCore::StartWithGameId(EngineSettings::OfThisUser(), &strictListener, GAME_ID, "");
+    ClientCore::StartWithGameId(quietSettings(), &strictListener, GAME_ID, "");
 
     // The group has run, and after the library load the directory-privileges
     // task has made the placeholder playable offline; their results wait in the

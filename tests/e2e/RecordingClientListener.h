@@ -46,7 +46,7 @@ public:
 
     void onCoreInitialized(const VantisClient::InitializationData&) override { initialized = true; }
     void onShutdownRequest() override {}
-    void onAPIStatusChanged(VantisClient::APIStatusResult) override {}
+    void onAPIStatusChanged(VantisClient::APIStatusResult result) override { apiStatuses.push_back(result.status); }
 
     std::string getCurrentGameId() const override { return SampleGame::BASE_ID; }
     std::string getCurrentGameLocalPath() const override { return ""; }
@@ -56,6 +56,7 @@ public:
     std::vector<VantisClient::EInstallStatusCode> statuses;
     std::vector<UpdateCheck> updateChecks;
     std::vector<VantisClient::ProductOfferStruct> offers;
+    std::vector<int32_t> apiStatuses;
     bool initialized = false;
 };
 

@@ -173,6 +173,20 @@ TEST_F(BackendApiTest, MissingUnknownAndExpiredTokensAnswer401) {
     EXPECT_EQ(200, api("GET", path, bearer(signIn())).status) << "tokens issued later work";
 }
 
+TEST_F(BackendApiTest, RevokedTokensEndTheSessionSoThatNoRefreshRenewsIt) {
+    startBackend();
+    HttpResult password = api("GET", tokenQuery("password") + "&username=player&password=secret");
+    ASSERT_EQ(200, password.status);
+    const std::string access = password.json()->getValue<std::string>("access_token");
+    const std::string refresh = password.json()->getValue<std::string>("refresh_token");
+    ASSERT_EQ(200, control("POST", "revoke-tokens").status);
+    EXPECT_EQ(401, api("GET", "/licences?gameId=1207658924", bearer(access)).status);
+    HttpResult refreshed = api("GET", tokenQuery("refresh_token") + "&refresh_token=" + refresh);
+    EXPECT_EQ(400, refreshed.status);
+    EXPECT_EQ("invalid_grant", refreshed.json()->getValue<std::string>("error"));
+    EXPECT_EQ(200, api("GET", "/licences?gameId=1207658924", bearer(signIn())).status) << "a new sign-in works";
+}
+
 TEST_F(BackendApiTest, AccessTokensExpireAfterTheirLifetime) {
     BackendOptions options;
     options.tokenLifetime = 1;

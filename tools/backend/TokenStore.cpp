@@ -99,6 +99,12 @@ void TokenStore::expireAccessTokens() {
     m_accessTokens.clear();
 }
 
+void TokenStore::revokeAllTokens() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_accessTokens.clear();
+    m_refreshTokens.clear();
+}
+
 size_t TokenStore::accessTokenCount() const {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_accessTokens.size();

@@ -49,6 +49,9 @@ public:
 
     // Every access token issued so far answers as expired from now on.
     void expireAccessTokens();
+    // Forgets every access and refresh token: each session ends, as when an
+    // account's tokens are revoked.
+    void revokeAllTokens();
 
     // How many of each kind are held.
     size_t accessTokenCount() const;

@@ -159,6 +159,7 @@ Reply WebRoutes::control(const IncomingRequest& request, const std::string& name
         {"GET", "served", &WebRoutes::listServed},
         {"DELETE", "served", &WebRoutes::clearServed},
         {"POST", "expire-tokens", &WebRoutes::expireTokens},
+        {"POST", "revoke-tokens", &WebRoutes::revokeTokens},
         {"POST", "expire-links", &WebRoutes::expireLinks},
         {"POST", "status", &WebRoutes::setStatus},
         {"GET", "reports", &WebRoutes::listReports},
@@ -196,6 +197,11 @@ Reply WebRoutes::clearServed(const IncomingRequest&) {
 
 Reply WebRoutes::expireTokens(const IncomingRequest&) {
     m_context.tokens.expireAccessTokens();
+    return ok();
+}
+
+Reply WebRoutes::revokeTokens(const IncomingRequest&) {
+    m_context.tokens.revokeAllTokens();
     return ok();
 }
 

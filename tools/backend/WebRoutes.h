@@ -11,6 +11,7 @@
 //   GET    /control/served          what was served, oldest first
 //   DELETE /control/served          forget it
 //   POST   /control/expire-tokens   every access token issued so far expires
+//   POST   /control/revoke-tokens   every access and refresh token is forgotten
 //   POST   /control/expire-links    every content link handed out so far stops working
 //   POST   /control/status          {"status": "..."} for the configuration file
 //   GET    /control/reports         the problem reports received
@@ -54,6 +55,7 @@ private:
     Reply listServed(const IncomingRequest& request);
     Reply clearServed(const IncomingRequest& request);
     Reply expireTokens(const IncomingRequest& request);
+    Reply revokeTokens(const IncomingRequest& request);
     Reply expireLinks(const IncomingRequest& request);
     Reply setStatus(const IncomingRequest& request);
     Reply listReports(const IncomingRequest& request);
