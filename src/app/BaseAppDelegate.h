@@ -14,6 +14,7 @@
 #include <atomic>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include <Poco/BasicEvent.h>
 #include <Poco/EventArgs.h>
@@ -112,6 +113,20 @@ public:
     // the shell as API_STATUS_CODE_CHANGED.
     void checkBackendStatus();
 
+    // The card's install controls. Pause stops the running install keeping
+    // the parts it fetched; resume installs the same selection again, which
+    // starts from those parts; cancel stops it for good. The card says what
+    // became of each; without a card they do nothing.
+    void requestPauseInstall();
+    void requestResumeInstall();
+    void requestCancelInstall();
+    // Hands the current game's directory to the desktop's opener; false, with
+    // a warning, when it is missing or the opener refused it.
+    bool requestOpenInstallFolder();
+    // Shows the login page: the card's "Sign in" after working offline or
+    // losing the session.
+    void requestSignIn();
+
     // The user quits: asks the engine to stop (or ends the drain loop at once
     // when no engine runs).
     void shutdownRequest();
@@ -140,6 +155,12 @@ protected:
 private:
     void onProductSelectionChange(const void* sender, GameViewHandler::ProductSelectionChange& change);
     void onProductLaunchRequest(const void* sender, GameViewHandler::PlayTaskLaunchRequest& request);
+    void onCardRequest(const void* sender, GameViewHandler::CardRequest& request);
+    void verifyFromCard();
+    void signOutFromCard();
+    // The engine's refusal of the card's install, on the card.
+    void refuseSelection(const GameViewHandler::ProductSelectionChange& change, const std::string& reason,
+                         bool installRunning);
     void handleContinueOffline(const void* sender, Poco::EventArgs& args);
     void OnApiStatusInitialized(const void* sender, Poco::EventArgs& args);
     void onShutdownVantisClient(const void* sender, Poco::EventArgs& args);
@@ -150,9 +171,14 @@ private:
     void launchFileTask(const ProductPresentationData& product, const PlayTaskStruct& task);
     // Starts the task's program with its arguments split into words and watches it as the game.
     void launchProgram(const std::string& path, const PlayTaskStruct& task, const std::string& installPath);
-    void postInstallResult(const Poco::SharedPtr<ProductPresentationData>& product, EInstallResult result);
+    // `removedContent`: the names of the extra content a successful install removed.
+    void postInstallResult(const Poco::SharedPtr<ProductPresentationData>& product, EInstallResult result,
+                           const std::vector<std::string>& removedContent = {});
     void postGameClosed(const std::string& taskName, int exitStatus);
     void postUninstalled(const ProductUninstallResultStruct& result);
+    // The card shows the outcome; a removed game comes back as not installed.
+    void showUninstalledOnCard(const ProductUninstallResultStruct& result);
+    void showSizeOnDisk();
     void performShutdown();
     APIStatusResult apiStatus() const;
 
@@ -171,6 +197,8 @@ private:
     APIStatusResult m_apiStatus;
     std::string m_currentGameId;
     std::string m_currentGameLocalPath;
+    // The account signed in, which may be known before the card exists.
+    std::string m_accountName;
     Poco::SharedPtr<ProductPresentationData> m_currentProduct;
     Poco::SharedPtr<GameViewHandler> m_gameViewHandler;
     Poco::SharedPtr<LoginPageHandler> m_loginPageHandler;
