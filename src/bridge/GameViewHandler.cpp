@@ -445,11 +445,7 @@ void GameViewHandler::install(const Poco::JSON::Object::Ptr& arguments, const Pr
 }
 
 void GameViewHandler::showSelectionOutcome(const char* refusal) {
-    if (refusal != nullptr) {
-        showRefusal(std::string("Change refused: ") + refusal);
-    } else {
-        updateGameView();
-    }
+    if (refusal != nullptr) showRefusal(std::string("Change refused: ") + refusal);
 }
 
 const char* GameViewHandler::requestSelectionChange(const ProductPresentationData::Ptr& product,
@@ -472,6 +468,8 @@ const char* GameViewHandler::requestSelectionChange(const ProductPresentationDat
     m_stopIntent = EStopIntent::None;
     m_rate.reset();
     m_viewState.updateInProgress();
+    // Before the event: a refusal the controller sends back at once must be the last layout.
+    updateGameView();
     ProductSelectionChange change{product, language, revisions};
     productSelectionChangeEvent.notify(this, change);
     return nullptr;

@@ -147,9 +147,10 @@ private:
     void changeLanguage(const Poco::JSON::Object::Ptr& arguments, const ProductPresentationData::Ptr& product);
     void changeRevisions(const Poco::JSON::Object::Ptr& arguments, const ProductPresentationData::Ptr& product);
     void install(const Poco::JSON::Object::Ptr& arguments, const ProductPresentationData::Ptr& product);
-    // Fires the selection change; null, or why it was refused.
+    // Shows the change in progress and fires it; null, or why it was refused.
     const char* requestSelectionChange(const ProductPresentationData::Ptr& product, const std::string& language,
                                        const tRevisionList& revisions);
+    // A refused change shows why; an accepted one has shown itself.
     void showSelectionOutcome(const char* refusal);
 
     // Verify, uninstall and open the folder need an installed, idle game.

@@ -19,19 +19,23 @@ struct EventRecorder {
     explicit EventRecorder(GameViewHandler& handler_) : handler(handler_) {
         handler.productSelectionChangeEvent += Poco::delegate(this, &EventRecorder::onSelectionChange);
         handler.playTaskLaunchRequestEvent += Poco::delegate(this, &EventRecorder::onLaunchRequest);
+        handler.cardRequestEvent += Poco::delegate(this, &EventRecorder::onCardRequest);
     }
     ~EventRecorder() {
         handler.productSelectionChangeEvent -= Poco::delegate(this, &EventRecorder::onSelectionChange);
         handler.playTaskLaunchRequestEvent -= Poco::delegate(this, &EventRecorder::onLaunchRequest);
+        handler.cardRequestEvent -= Poco::delegate(this, &EventRecorder::onCardRequest);
     }
     void onSelectionChange(const void*, GameViewHandler::ProductSelectionChange& change) {
         selections.push_back(change);
     }
     void onLaunchRequest(const void*, GameViewHandler::PlayTaskLaunchRequest& request) { launches.push_back(request); }
+    void onCardRequest(const void*, GameViewHandler::CardRequest& request) { requests.push_back(request.request); }
 
     GameViewHandler& handler;
     std::vector<GameViewHandler::ProductSelectionChange> selections;
     std::vector<GameViewHandler::PlayTaskLaunchRequest> launches;
+    std::vector<GameViewHandler::ECardRequest> requests;
 };
 
 bool contains(const std::string& text, const std::string& fragment) { return text.find(fragment) != std::string::npos; }
@@ -393,6 +397,120 @@ TEST_F(GameViewHandlerTest, AMissingProductNeverReachesTheCard) {
     handler.handleInstallProgress(ProductPresentationData::Ptr(), EInstallStatusCode::Downloading, 0.5f, 1);
     ASSERT_EQ(2u, page.updates.size());
     EXPECT_TRUE(contains(page.updates.back(), "\"Label\":\"Zorv\""));
+}
+
+TEST_F(GameViewHandlerTest, CardRequestsReachTheControllerOnlyWhenTheGameAllowsThem) {
+    using Request = GameViewHandler::ECardRequest;
+    const auto installing = [](GameViewHandler& handler) {
+        handler.handleInstallProgress(VantisTest::SampleProduct(), EInstallStatusCode::Downloading, 0.5f, 1);
+    };
+    const struct {
+        const char* command;
+        EProductState state;
+        bool installRunning;
+        std::vector<Request> requests;
+        const char* stateLine;  // null: none asked for
+    } cases[] = {
+        {"VerifyGame", EProductState::Installed, false, {Request::VerifyGame}, nullptr},
+        {"UninstallGame", EProductState::Installed, false, {Request::UninstallGame}, nullptr},
+        {"OpenInstallFolder", EProductState::Installed, false, {Request::OpenInstallFolder}, nullptr},
+        {"OpenInstallFolder", EProductState::Installed, true, {Request::OpenInstallFolder}, nullptr},
+        {"SignOut", EProductState::None, false, {Request::SignOut}, nullptr},
+        {"SignIn", EProductState::None, false, {Request::SignIn}, nullptr},
+        {"VerifyGame", EProductState::None, false, {}, "Not possible: the game is not installed"},
+        {"UninstallGame", EProductState::None, false, {}, "Not possible: the game is not installed"},
+        {"OpenInstallFolder", EProductState::None, false, {}, "Not possible: the game is not installed"},
+        {"VerifyGame", EProductState::Installed, true, {}, "Not possible: an install of the game is in progress"},
+        {"UninstallGame", EProductState::Installed, true, {}, "Not possible: an install of the game is in progress"},
+        {"PauseInstall", EProductState::Installed, true, {Request::PauseInstall}, nullptr},
+        {"CancelInstall", EProductState::Installed, true, {Request::CancelInstall}, nullptr},
+        {"PauseInstall", EProductState::Installed, false, {}, "Nothing to pause: no install is running"},
+        {"CancelInstall", EProductState::Installed, false, {}, "Nothing to cancel: no install is running"},
+        {"ResumeInstall", EProductState::Installed, false, {}, "Nothing to resume: no install is paused"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.command) + (c.installRunning ? " while installing" : ""));
+        GameViewHandler handler(VantisTest::SampleProduct(c.state), true);
+        if (c.installRunning) installing(handler);
+        EventRecorder events(handler);
+        page.updates.clear();
+        handler.onMessageFromBrowser(std::string(R"({"Command":")") + c.command + R"(","Arguments":{}})");
+        EXPECT_EQ(c.requests, events.requests);
+        if (c.stateLine != nullptr) {
+            ASSERT_EQ(1u, page.updates.size());
+            EXPECT_TRUE(contains(page.updates[0], std::string("\"Label\":\"") + c.stateLine + "\"")) << page.updates[0];
+        } else {
+            EXPECT_TRUE(page.updates.empty());
+        }
+    }
+}
+
+TEST_F(GameViewHandlerTest, APausedInstallResumesItsSelectionAndACancelSaysSo) {
+    ProductPresentationData::Ptr product = VantisTest::SampleProduct(EProductState::None);
+    product->revisions.clear();
+    GameViewHandler handler(product, true);
+    EventRecorder events(handler);
+    const std::string install =
+        R"({"Command":"Install","Arguments":{"Language":"de","NewValue":["1207658924","1207658925"]}})";
+    const tRevisionList chosen{VantisTest::BASE_GAME_ID, VantisTest::ADDON_GAME_ID};
+    handler.onMessageFromBrowser(install);
+    ASSERT_EQ(1u, events.selections.size());
+    handler.handleInstallProgress(product, EInstallStatusCode::Downloading, 0.5f, 100);
+
+    handler.onMessageFromBrowser(R"({"Command":"PauseInstall"})");
+    ASSERT_EQ(std::vector<GameViewHandler::ECardRequest>{GameViewHandler::ECardRequest::PauseInstall},
+              events.requests);
+    handler.onProductInstallAborted(product);
+    EXPECT_TRUE(contains(page.updates.back(), "\"Label\":\"Paused; the parts fetched so far are kept\""));
+    EXPECT_TRUE(contains(page.updates.back(), "\"Resume\":true"));
+    // The pause outlives other refreshes of the card.
+    handler.updateGameView();
+    EXPECT_TRUE(contains(page.updates.back(), "\"Label\":\"Paused\""));
+
+    handler.resumeInstall();
+    ASSERT_EQ(2u, events.selections.size());
+    EXPECT_EQ("de", events.selections[1].language);
+    EXPECT_EQ(chosen, events.selections[1].revisions);
+    EXPECT_TRUE(contains(page.updates.back(), "\"Pause\":true"));
+
+    handler.cancelInstall();
+    EXPECT_EQ(GameViewHandler::ECardRequest::CancelInstall, events.requests.back());
+    handler.onProductInstallAborted(product);
+    EXPECT_TRUE(contains(page.updates.back(), "\"Label\":\"Installation cancelled\""));
+    EXPECT_TRUE(contains(page.updates.back(), mainButtonOf(true, "Install")));
+
+    // An abort nobody on the card asked for is told as before.
+    handler.onMessageFromBrowser(install);
+    handler.onProductInstallAborted(product);
+    EXPECT_TRUE(contains(page.updates.back(), "\"Label\":\"Installation Aborted\""));
+}
+
+TEST_F(GameViewHandlerTest, ProgressCarriesTheBytesDoneAndAnInstallThatOnlyRemovedContentSaysSo) {
+    ProductPresentationData::Ptr withAddon = VantisTest::SampleProduct();
+    withAddon->revisions.push_back(VantisTest::ADDON_GAME_ID);
+    GameViewHandler handler(withAddon, true);
+    handler.handleInstallProgress(withAddon, EInstallStatusCode::Downloading, 0.25f, 400);
+    EXPECT_TRUE(contains(page.updates.back(), "\"BytesDone\":100,"));
+    EXPECT_TRUE(contains(page.updates.back(), "\"BytesTotal\":400,"));
+
+    handler.onProductInstallSuccess(VantisTest::SampleProduct());
+    EXPECT_TRUE(contains(page.updates.back(), "\"Label\":\"Extra content removed: Zorv Soundtrack\""));
+    handler.onProductInstallSuccess(withAddon);
+    EXPECT_TRUE(contains(page.updates.back(), "\"Label\":\"Up to date\""));
+}
+
+TEST_F(GameViewHandlerTest, AChangeTheControllerRefusedLeavesNothingInProgressUnlessAnInstallRuns) {
+    for (const bool installRunning : {false, true}) {
+        SCOPED_TRACE(installRunning);
+        GameViewHandler handler(VantisTest::SampleProduct(), true);
+        handler.onMessageFromBrowser(R"({"Command":"LanguageChange","Arguments":{"NewValue":1}})");
+        handler.onSelectionRefused("the engine is busy", installRunning);
+        EXPECT_TRUE(contains(page.updates.back(), "\"Label\":\"Change refused: the engine is busy\""));
+        handler.updateGameView();
+        EXPECT_EQ(installRunning, showsUpdateInProgress(page.updates.back()));
+        // The card shows the language that is installed, not the one asked for.
+        EXPECT_TRUE(contains(page.updates.back(), "\"Selected\":0"));
+    }
 }
 
 }  // namespace
