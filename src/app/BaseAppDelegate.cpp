@@ -415,9 +415,10 @@ void BaseAppDelegate::onProductInstallSuccess(Poco::SharedPtr<ProductPresentatio
     }
     // The card and the launches follow the installed game's new info files.
     if (product && product->gameId == getCurrentGameId()) setCurrentProduct(product);
+    // Before the result, so that the card that says it shows the new size.
+    showSizeOnDisk();
     if (Poco::SharedPtr<GameViewHandler> gameView = gameViewHandler()) gameView->onProductInstallSuccess(product);
     postInstallResult(product, EInstallResult::Success, removed);
-    showSizeOnDisk();
 }
 
 void BaseAppDelegate::onProductInstallFailed(Poco::SharedPtr<ProductPresentationData> product, EInstallResult result) {
@@ -603,10 +604,10 @@ void BaseAppDelegate::onProductSelectionChange(const void*, GameViewHandler::Pro
     if (m_loginState == SignedIn) {
         ClientCore* core = ClientCore::instance();
         if (core == nullptr) {
-            refuseSelection(change, "no engine runs", false);
+            refuseSelection(change, "no engine runs");
         } else if (!core->installProductAsync(change.product->gameId, change.revisions, change.language)) {
-            // Busy: an install of the game is queued or running and reports on.
-            refuseSelection(change, "an install of the game is already queued or running", true);
+            // Also while the game's last install is still returning: a retry soon is taken.
+            refuseSelection(change, "an install of the game is still queued or running; try again");
         }
         return;
     }
@@ -617,9 +618,9 @@ void BaseAppDelegate::onProductSelectionChange(const void*, GameViewHandler::Pro
 }
 
 void BaseAppDelegate::refuseSelection(const GameViewHandler::ProductSelectionChange& change,
-                                      const std::string& reason, bool installRunning) {
+                                      const std::string& reason) {
     Logger::LogWarning("The install of game %s was not started: %s", change.product->gameId.c_str(), reason.c_str());
-    if (Poco::SharedPtr<GameViewHandler> gameView = gameViewHandler()) gameView->onSelectionRefused(reason, installRunning);
+    if (Poco::SharedPtr<GameViewHandler> gameView = gameViewHandler()) gameView->onSelectionRefused(reason);
 }
 
 void BaseAppDelegate::onCardRequest(const void*, GameViewHandler::CardRequest& request) {

@@ -159,8 +159,7 @@ private:
     void verifyFromCard();
     void signOutFromCard();
     // The engine's refusal of the card's install, on the card.
-    void refuseSelection(const GameViewHandler::ProductSelectionChange& change, const std::string& reason,
-                         bool installRunning);
+    void refuseSelection(const GameViewHandler::ProductSelectionChange& change, const std::string& reason);
     void handleContinueOffline(const void* sender, Poco::EventArgs& args);
     void OnApiStatusInitialized(const void* sender, Poco::EventArgs& args);
     void onShutdownVantisClient(const void* sender, Poco::EventArgs& args);

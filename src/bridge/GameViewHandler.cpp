@@ -272,8 +272,9 @@ void GameViewHandler::productReloadedFromDB(const ProductPresentationData::Ptr& 
     if (m_documentReady) updateGameView();
 }
 
-void GameViewHandler::onSelectionRefused(const std::string& reason, bool installRunning) {
-    if (!installRunning) m_viewState.updateNotStarted();
+void GameViewHandler::onSelectionRefused(const std::string& reason) {
+    m_viewState.updateNotStarted();
+    if (m_resuming) m_viewState.installPaused();
     showRefusal("Change refused: " + reason);
 }
 
@@ -502,7 +503,10 @@ void GameViewHandler::resumeInstall() {
         language = languageOrFirstOffered(*product);
         revisions = revisionsOrBaseGame(*product);
     }
-    showSelectionOutcome(requestSelectionChange(product, language, revisions));
+    m_resuming = true;
+    const char* refusal = requestSelectionChange(product, language, revisions);
+    m_resuming = false;
+    showSelectionOutcome(refusal);
 }
 
 void GameViewHandler::cancelInstall() {

@@ -101,9 +101,10 @@ public:
     void gameStarted();
     void gameClosed();
     void productReloadedFromDB(const ProductPresentationData::Ptr& product);
-    // The controller did not take the selection change: nothing started
-    // unless `installRunning` (an install of the game runs and reports on).
-    void onSelectionRefused(const std::string& reason, bool installRunning);
+    // The controller did not take the selection change: nothing started (an
+    // install that does run marks itself again with its next progress). A
+    // refused resume leaves the install paused, to be resumed again.
+    void onSelectionRefused(const std::string& reason);
     // The card's install controls, also for a shell without a page. Pause and
     // cancel ask the controller to stop the running install; the abort's end
     // then shows "Paused" (with Resume) or "Installation cancelled". Resume
@@ -169,6 +170,8 @@ private:
     GameViewState m_viewState;
     std::atomic<bool> m_documentReady{false};
     std::atomic<EStopIntent> m_stopIntent{EStopIntent::None};
+    // A resume is being handed to the controller.
+    std::atomic<bool> m_resuming{false};
     // Only the drain thread's progress reports touch it.
     TransferRate m_rate;
 };

@@ -177,6 +177,9 @@ void GameViewUpdateMessage::updateInstallButton() {
         reason = "an install is in progress";
     } else if (m_viewState.isInstallPaused()) {
         reason = "the install is paused";
+    } else if (m_product.availableLanguages.empty()) {
+        // Learnt from the store once signed in; an install needs a language.
+        reason = "waiting for what the store offers";
     }
     m_arguments.addObject("MainButton")
         .addStringProperty("Action", INSTALL_ACTION)

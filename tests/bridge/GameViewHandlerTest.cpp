@@ -499,18 +499,31 @@ TEST_F(GameViewHandlerTest, ProgressCarriesTheBytesDoneAndAnInstallThatOnlyRemov
     EXPECT_TRUE(contains(page.updates.back(), "\"Label\":\"Up to date\""));
 }
 
-TEST_F(GameViewHandlerTest, AChangeTheControllerRefusedLeavesNothingInProgressUnlessAnInstallRuns) {
-    for (const bool installRunning : {false, true}) {
-        SCOPED_TRACE(installRunning);
-        GameViewHandler handler(VantisTest::SampleProduct(), true);
-        handler.onMessageFromBrowser(R"({"Command":"LanguageChange","Arguments":{"NewValue":1}})");
-        handler.onSelectionRefused("the engine is busy", installRunning);
-        EXPECT_TRUE(contains(page.updates.back(), "\"Label\":\"Change refused: the engine is busy\""));
-        handler.updateGameView();
-        EXPECT_EQ(installRunning, showsUpdateInProgress(page.updates.back()));
-        // The card shows the language that is installed, not the one asked for.
-        EXPECT_TRUE(contains(page.updates.back(), "\"Selected\":0"));
-    }
+TEST_F(GameViewHandlerTest, AChangeTheControllerRefusedLeavesNothingInProgressAndARefusedResumeStaysPaused) {
+    GameViewHandler handler(VantisTest::SampleProduct(), true);
+    handler.onMessageFromBrowser(R"({"Command":"LanguageChange","Arguments":{"NewValue":1}})");
+    handler.onSelectionRefused("the engine is busy");
+    EXPECT_TRUE(contains(page.updates.back(), "\"Label\":\"Change refused: the engine is busy\""));
+    handler.updateGameView();
+    EXPECT_FALSE(showsUpdateInProgress(page.updates.back()));
+    // The card shows the language that is installed, not the one asked for.
+    EXPECT_TRUE(contains(page.updates.back(), "\"Selected\":0"));
+
+    // The controller refuses the resume while it is handed over.
+    handler.onMessageFromBrowser(R"({"Command":"LanguageChange","Arguments":{"NewValue":1}})");
+    handler.pauseInstall();
+    handler.onProductInstallAborted(VantisTest::SampleProduct());
+    struct RefusingController {
+        GameViewHandler& handler;
+        void refuse(const void*, GameViewHandler::ProductSelectionChange&) {
+            handler.onSelectionRefused("the last install is still returning");
+        }
+    } controller{handler};
+    handler.productSelectionChangeEvent += Poco::delegate(&controller, &RefusingController::refuse);
+    handler.resumeInstall();
+    handler.productSelectionChangeEvent -= Poco::delegate(&controller, &RefusingController::refuse);
+    EXPECT_TRUE(contains(page.updates.back(), "\"Label\":\"Change refused: the last install is still returning\""));
+    EXPECT_TRUE(contains(page.updates.back(), "\"Resume\":true"));
 }
 
 }  // namespace
