@@ -467,7 +467,6 @@ const char* GameViewHandler::requestSelectionChange(const ProductPresentationDat
         m_lastRevisions = revisions;
     }
     m_stopIntent = EStopIntent::None;
-    m_rate.reset();
     m_viewState.updateInProgress();
     // Before the event: a refusal the controller sends back at once must be the last layout.
     updateGameView();

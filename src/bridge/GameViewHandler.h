@@ -11,10 +11,14 @@
 //
 // Thread-safety: onMessageFromBrowser, onDocumentReady, gameStarted and
 // gameClosed run on the shell's main thread; the install and user-state
-// callbacks on the controller's drain thread. The view state and the
-// document-ready flag are atomics; the product is replaced under a lock and
-// every operation works on its own reference to it. Both events fire on the
-// thread that called onMessageFromBrowser, with no lock held.
+// callbacks, the details the controller learns and the install controls'
+// outcomes on the controller's drain thread (pause, resume and cancel may also
+// come from a shell's main thread). The view state, the document-ready flag
+// and the stop intent are atomics; the product, the card details and the last
+// selection are replaced under a lock, and every operation works on its own
+// copy; the transfer rate belongs to the drain thread's progress reports. The
+// events fire on the thread that called onMessageFromBrowser (or the install
+// control), with no lock held.
 #pragma once
 
 #include <atomic>
