@@ -4,6 +4,7 @@
 #   cmake -DCARD_DIR=<resources/gamecard> -DOUTPUT=<fallbackPage.htm> -P InlineCardPage.cmake
 file(READ ${CARD_DIR}/index.html page)
 file(READ ${CARD_DIR}/card.css style)
+file(READ ${CARD_DIR}/card-format.js format_script)
 file(READ ${CARD_DIR}/card.js script)
 
 function(inline placeholder replacement)
@@ -16,5 +17,6 @@ function(inline placeholder replacement)
 endfunction()
 
 inline("<link rel=\"stylesheet\" href=\"card.css\">" "<style>\n${style}</style>")
+inline("<script src=\"card-format.js\"></script>" "<script>\n${format_script}</script>")
 inline("<script src=\"card.js\"></script>" "<script>\n${script}</script>")
 file(WRITE ${OUTPUT} "${page}")

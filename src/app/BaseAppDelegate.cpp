@@ -6,9 +6,11 @@
 #include <algorithm>
 
 #include <Poco/Delegate.h>
+#include <Poco/String.h>
 #include <Poco/URI.h>
 
 #include "app/PlayTaskPath.h"
+#include "bridge/GameCardDetails.h"
 #include "bridge/GameViewResolver.h"
 #include "bridge/ShellMessageCenter.h"
 #include "common/ApplicationEnvironment.h"
@@ -119,6 +121,41 @@ Poco::DynamicStruct offeredContent(const ProductOfferStruct& offer, const Availa
     return record;
 }
 
+GameCardDetails::OfferedSizes offeredSizes(const ProductOfferStruct& offer, const std::vector<std::string>& languages) {
+    GameCardDetails::OfferedSizes sizes;
+    for (const AvailableGameIDInfo& available : offer.gameIds) {
+        for (const std::string& language : languages) {
+            sizes[available.gameId][language] = offer.bytesOf(available.gameId, language);
+        }
+    }
+    return sizes;
+}
+
+std::string verifiedText(const ProductVerifyResultStruct& result) {
+    const size_t faults = result.missingFiles.size() + result.damagedFiles.size();
+    if (faults == 0) return "Verified: every file is intact";
+    std::string text = "Verified: " + std::to_string(result.missingFiles.size()) + " missing and " +
+                       std::to_string(result.damagedFiles.size()) + " damaged";
+    return text + (result.repairing ? "; repairing them" : "");
+}
+
+std::string uninstalledText(const ProductUninstallResultStruct& result) {
+    using Outcome = ProductUninstallResultStruct::Outcome;
+    switch (result.outcome) {
+        case Outcome::Removed:
+            return result.keptFiles.empty()
+                       ? "Uninstalled"
+                       : "Uninstalled; kept your files: " +
+                             Poco::cat(std::string(", "), result.keptFiles.begin(), result.keptFiles.end());
+        case Outcome::GameRunning: return "Not uninstalled: the game is running";
+        case Outcome::InstallRunning: return "Not uninstalled: an install of the game is running";
+        case Outcome::NotInstalled: return "Not uninstalled: the game is not installed";
+        case Outcome::Failed: return "Uninstall incomplete: some files could not be removed";
+        case Outcome::Aborted: return "Uninstall stopped before it was done";
+    }
+    return "Uninstall ended in an unknown way";
+}
+
 }  // namespace
 
 BaseAppDelegate::BaseAppDelegate() {
@@ -133,6 +170,7 @@ BaseAppDelegate::~BaseAppDelegate() {
     if (m_gameViewHandler) {
         m_gameViewHandler->productSelectionChangeEvent -= Poco::delegate(this, &BaseAppDelegate::onProductSelectionChange);
         m_gameViewHandler->playTaskLaunchRequestEvent -= Poco::delegate(this, &BaseAppDelegate::onProductLaunchRequest);
+        m_gameViewHandler->cardRequestEvent -= Poco::delegate(this, &BaseAppDelegate::onCardRequest);
     }
     if (m_loginPageHandler) {
         m_loginPageHandler->continueOfflineEvent -= Poco::delegate(this, &BaseAppDelegate::handleContinueOffline);
@@ -206,6 +244,7 @@ void BaseAppDelegate::onCoreInitialized(const InitializationData& data) {
     ShellMessageCenter::Post(ShellMessage(ShellMessage::ENGINE_INITIALIZED));
     showViewForStatus(data.apiStatus, loginState);
     if (cardAlreadyRequested && m_currentView == GameCardView) loadGameCard();
+    showSizeOnDisk();
     Poco::EventArgs args;
     apiStatusInitializedEvent.notify(this, args);
 }
@@ -221,6 +260,13 @@ void BaseAppDelegate::createBridges(const Poco::SharedPtr<ProductPresentationDat
         gameView = new GameViewHandler(product, signedIn);
         gameView->productSelectionChangeEvent += Poco::delegate(this, &BaseAppDelegate::onProductSelectionChange);
         gameView->playTaskLaunchRequestEvent += Poco::delegate(this, &BaseAppDelegate::onProductLaunchRequest);
+        gameView->cardRequestEvent += Poco::delegate(this, &BaseAppDelegate::onCardRequest);
+        std::string accountName;
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            accountName = m_accountName;
+        }
+        gameView->setAccountName(accountName);
     }
     Poco::SharedPtr<LoginPageHandler> loginPage = new LoginPageHandler(startCodeSignIn);
     loginPage->continueOfflineEvent += Poco::delegate(this, &BaseAppDelegate::handleContinueOffline);
@@ -329,6 +375,13 @@ void BaseAppDelegate::onSignedIn(SignInResult result) {
     }
     if (ClientCore* core = ClientCore::instance()) core->checkForUpdatesToManifests();
     m_signedIn = true;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_accountName = result.userName;
+    }
+    if (Poco::SharedPtr<GameViewHandler> gameView = gameViewHandler()) gameView->setAccountName(result.userName);
+    // The card of a game not installed shows what its install would download.
+    requestProductOffer();
     ShellMessage signedIn(ShellMessage::SIGNED_IN);
     signedIn.values["userName"] = result.userName;
     signedIn.values["userId"] = result.userId;
@@ -395,10 +448,17 @@ void BaseAppDelegate::showLoginPageAgain() {
 }
 
 void BaseAppDelegate::onProductInstallSuccess(Poco::SharedPtr<ProductPresentationData> product) {
+    std::vector<std::string> removed;
+    const Poco::SharedPtr<ProductPresentationData> before = getCurrentProduct();
+    if (product && before && product->gameId == before->gameId) {
+        removed = GameViewHandler::RemovedContentNames(*before, *product);
+    }
     // The card and the launches follow the installed game's new info files.
     if (product && product->gameId == getCurrentGameId()) setCurrentProduct(product);
+    // Before the result, so that the card that says it shows the new size.
+    showSizeOnDisk();
     if (Poco::SharedPtr<GameViewHandler> gameView = gameViewHandler()) gameView->onProductInstallSuccess(product);
-    postInstallResult(product, EInstallResult::Success);
+    postInstallResult(product, EInstallResult::Success, removed);
 }
 
 void BaseAppDelegate::onProductInstallFailed(Poco::SharedPtr<ProductPresentationData> product, EInstallResult result) {
@@ -416,8 +476,11 @@ void BaseAppDelegate::onProductInstallAborted(Poco::SharedPtr<ProductPresentatio
     postInstallResult(product, EInstallResult::Aborted);
 }
 
-void BaseAppDelegate::postInstallResult(const Poco::SharedPtr<ProductPresentationData>& product, EInstallResult result) {
+void BaseAppDelegate::postInstallResult(const Poco::SharedPtr<ProductPresentationData>& product, EInstallResult result,
+                                        const std::vector<std::string>& removedContent) {
     ShellMessage message(ShellMessage::ON_PRODUCT_INSTALL_RESULT);
+    // A notification must not call an install that only removed content "complete".
+    message.values["removedContent"] = textsOf(removedContent);
     message.values["result"] = static_cast<int32_t>(result);
     message.values["productName"] = product ? nameOf(*product) : getCurrentGameId();
     message.values["iconPath"] = product ? product->contents.iconPath : std::string();
@@ -482,6 +545,8 @@ void BaseAppDelegate::onProductOffer(const ProductOfferStruct& offer) {
         content.push_back(offeredContent(offer, available, languages));
     }
     rememberOfferedName(offer);
+    Poco::SharedPtr<GameViewHandler> gameView = gameViewHandler();
+    if (gameView && offer.gameId == getCurrentGameId()) gameView->setOfferedSizes(offeredSizes(offer, languages));
     ShellMessage message(ShellMessage::ON_PRODUCT_OFFER);
     message.values["gameId"] = offer.gameId;
     message.values["result"] = static_cast<int32_t>(offer.result);
@@ -500,6 +565,8 @@ void BaseAppDelegate::rememberOfferedName(const ProductOfferStruct& offer) {
 }
 
 void BaseAppDelegate::onProductVerified(const ProductVerifyResultStruct& result) {
+    Poco::SharedPtr<GameViewHandler> gameView = gameViewHandler();
+    if (gameView && result.gameId == getCurrentGameId()) gameView->showStateLine(verifiedText(result));
     ShellMessage message(ShellMessage::ON_PRODUCT_VERIFIED);
     message.values["gameId"] = result.gameId;
     message.values["missing"] = textsOf(result.missingFiles);
@@ -511,6 +578,7 @@ void BaseAppDelegate::onProductVerified(const ProductVerifyResultStruct& result)
 void BaseAppDelegate::onProductUninstalled(const ProductUninstallResultStruct& result) { postUninstalled(result); }
 
 void BaseAppDelegate::postUninstalled(const ProductUninstallResultStruct& result) {
+    showUninstalledOnCard(result);
     ShellMessage message(ShellMessage::ON_PRODUCT_UNINSTALLED);
     message.values["gameId"] = result.gameId;
     message.values["outcome"] = static_cast<int32_t>(result.outcome);
@@ -518,6 +586,24 @@ void BaseAppDelegate::postUninstalled(const ProductUninstallResultStruct& result
     message.values["failed"] = textsOf(result.failedPaths);
     message.values["detail"] = result.detail;
     ShellMessageCenter::Post(message);
+}
+
+void BaseAppDelegate::showUninstalledOnCard(const ProductUninstallResultStruct& result) {
+    Poco::SharedPtr<GameViewHandler> gameView = gameViewHandler();
+    if (!gameView || result.gameId != getCurrentGameId()) return;
+    if (result.outcome == ProductUninstallResultStruct::Outcome::Removed) {
+        // The library now knows the game as not installed: the card offers Install.
+        if (const Poco::SharedPtr<ProductPresentationData> product = presentationDataOf(result.gameId)) {
+            setCurrentProduct(product);
+            gameView->productReloadedFromDB(product);
+        }
+        gameView->setSizeOnDisk(0);
+    }
+    gameView->showStateLine(uninstalledText(result));
+}
+
+void BaseAppDelegate::showSizeOnDisk() {
+    if (Poco::SharedPtr<GameViewHandler> gameView = gameViewHandler()) gameView->setSizeOnDisk(installedBytes());
 }
 
 ClientCore::EProductRequest BaseAppDelegate::requestVerify(bool repair) {
@@ -577,8 +663,12 @@ void BaseAppDelegate::checkBackendStatus() {
 
 void BaseAppDelegate::onProductSelectionChange(const void*, GameViewHandler::ProductSelectionChange& change) {
     if (m_loginState == SignedIn) {
-        if (ClientCore* core = ClientCore::instance()) {
-            core->installProductAsync(change.product->gameId, change.revisions, change.language);
+        ClientCore* core = ClientCore::instance();
+        if (core == nullptr) {
+            refuseSelection(change, "no engine runs");
+        } else if (!core->installProductAsync(change.product->gameId, change.revisions, change.language)) {
+            // Also while the game's last install is still returning: a retry soon is taken.
+            refuseSelection(change, "an install of the game is still queued or running; try again");
         }
         return;
     }
@@ -586,6 +676,81 @@ void BaseAppDelegate::onProductSelectionChange(const void*, GameViewHandler::Pro
         gameView->onProductInstallFailed(change.product, EInstallResult::NotAuthorized);
     }
     Logger::LogError("Attempting product %s installation before login?", change.product->gameId.c_str());
+}
+
+void BaseAppDelegate::refuseSelection(const GameViewHandler::ProductSelectionChange& change,
+                                      const std::string& reason) {
+    Logger::LogWarning("The install of game %s was not started: %s", change.product->gameId.c_str(), reason.c_str());
+    if (Poco::SharedPtr<GameViewHandler> gameView = gameViewHandler()) gameView->onSelectionRefused(reason);
+}
+
+void BaseAppDelegate::onCardRequest(const void*, GameViewHandler::CardRequest& request) {
+    using Request = GameViewHandler::ECardRequest;
+    switch (request.request) {
+        case Request::PauseInstall:
+        case Request::CancelInstall:
+            if (ClientCore* core = ClientCore::instance()) core->abortInstallProductAsync();
+            break;
+        case Request::VerifyGame: verifyFromCard(); break;
+        case Request::UninstallGame: requestUninstall(); break;
+        case Request::OpenInstallFolder: requestOpenInstallFolder(); break;
+        case Request::SignOut: signOutFromCard(); break;
+        case Request::SignIn: requestSignIn(); break;
+    }
+}
+
+void BaseAppDelegate::verifyFromCard() {
+    const char* text = "Verifying and repairing the game's files";
+    switch (requestVerify(true)) {
+        case ClientCore::EProductRequest::Queued: break;
+        case ClientCore::EProductRequest::NotInstalled: text = "Not verified: the game is not installed"; break;
+        case ClientCore::EProductRequest::Busy: text = "Not verified: the game is being installed or removed"; break;
+    }
+    if (Poco::SharedPtr<GameViewHandler> gameView = gameViewHandler()) gameView->showStateLine(text);
+}
+
+void BaseAppDelegate::signOutFromCard() {
+    requestSignOut();
+    m_signedIn = false;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_accountName.clear();
+    }
+    if (Poco::SharedPtr<GameViewHandler> gameView = gameViewHandler()) {
+        gameView->setAccountName(std::string());
+        gameView->onUserStateChanged(false);
+    }
+    loadView(LoginPageView);
+}
+
+void BaseAppDelegate::requestPauseInstall() {
+    if (Poco::SharedPtr<GameViewHandler> gameView = gameViewHandler()) gameView->pauseInstall();
+}
+
+void BaseAppDelegate::requestResumeInstall() {
+    if (Poco::SharedPtr<GameViewHandler> gameView = gameViewHandler()) gameView->resumeInstall();
+}
+
+void BaseAppDelegate::requestCancelInstall() {
+    if (Poco::SharedPtr<GameViewHandler> gameView = gameViewHandler()) gameView->cancelInstall();
+}
+
+bool BaseAppDelegate::requestOpenInstallFolder() {
+    const Poco::SharedPtr<ProductPresentationData> product = getCurrentProduct();
+    const std::string folder = product ? product->contents.installPath : getCurrentGameLocalPath();
+    std::string error;
+    struct stat status {};
+    bool opened = false;
+    if (folder.empty() || ::stat(folder.c_str(), &status) != 0 || !S_ISDIR(status.st_mode)) {
+        error = "it does not exist";
+    } else {
+        opened = Platform::DesktopLauncher()->open(folder, error);
+    }
+    if (!opened) Logger::LogWarning("Unable to open the install folder %s: %s", folder.c_str(), error.c_str());
+    if (Poco::SharedPtr<GameViewHandler> gameView = gameViewHandler()) {
+        gameView->showStateLine(opened ? "Opened the install folder" : "Could not open the install folder: " + error);
+    }
+    return opened;
 }
 
 bool BaseAppDelegate::requestInstall(const std::string& language, const tRevisionList& revisions) {
@@ -648,6 +813,8 @@ void BaseAppDelegate::launchFileTask(const ProductPresentationData& product, con
     } else {
         postOpened(task);
     }
+    // A document opened beside the running game leaves it running: Play stays off.
+    if (m_gameWatcher.isWatching()) return;
     if (Poco::SharedPtr<GameViewHandler> gameView = gameViewHandler()) gameView->gameClosed();
 }
 

@@ -17,6 +17,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include <Poco/BasicEvent.h>
 #include <Poco/EventArgs.h>
@@ -118,6 +119,17 @@ public:
     // the shell as API_STATUS_CODE_CHANGED.
     void checkBackendStatus();
 
+    // The card's install controls. Pause stops the running install keeping
+    // the parts it fetched; resume installs the same selection again, which
+    // starts from those parts; cancel stops it for good. The card says what
+    // became of each; without a card they do nothing.
+    void requestPauseInstall();
+    void requestResumeInstall();
+    void requestCancelInstall();
+    // Hands the current game's directory to the desktop's opener; false, with
+    // a warning, when it is missing or the opener refused it.
+    bool requestOpenInstallFolder();
+
     // The user quits: asks the engine to stop (or ends the drain loop at once
     // when no engine runs).
     void shutdownRequest();
@@ -146,6 +158,11 @@ protected:
 private:
     void onProductSelectionChange(const void* sender, GameViewHandler::ProductSelectionChange& change);
     void onProductLaunchRequest(const void* sender, GameViewHandler::PlayTaskLaunchRequest& request);
+    void onCardRequest(const void* sender, GameViewHandler::CardRequest& request);
+    void verifyFromCard();
+    void signOutFromCard();
+    // The engine's refusal of the card's install, on the card.
+    void refuseSelection(const GameViewHandler::ProductSelectionChange& change, const std::string& reason);
     void handleContinueOffline(const void* sender, Poco::EventArgs& args);
     void OnApiStatusInitialized(const void* sender, Poco::EventArgs& args);
     void onShutdownVantisClient(const void* sender, Poco::EventArgs& args);
@@ -165,9 +182,14 @@ private:
     // else its game id; never empty.
     std::string nameOf(const ProductPresentationData& product) const;
     void rememberOfferedName(const ProductOfferStruct& offer);
-    void postInstallResult(const Poco::SharedPtr<ProductPresentationData>& product, EInstallResult result);
+    // `removedContent`: the names of the extra content a successful install removed.
+    void postInstallResult(const Poco::SharedPtr<ProductPresentationData>& product, EInstallResult result,
+                           const std::vector<std::string>& removedContent = {});
     void postGameClosed(const std::string& taskName, int exitStatus);
     void postUninstalled(const ProductUninstallResultStruct& result);
+    // The card shows the outcome; a removed game comes back as not installed.
+    void showUninstalledOnCard(const ProductUninstallResultStruct& result);
+    void showSizeOnDisk();
     void performShutdown();
     APIStatusResult apiStatus() const;
 
@@ -186,6 +208,8 @@ private:
     APIStatusResult m_apiStatus;
     std::string m_currentGameId;
     std::string m_currentGameLocalPath;
+    // The account signed in, which may be known before the card exists.
+    std::string m_accountName;
     Poco::SharedPtr<ProductPresentationData> m_currentProduct;
     Poco::SharedPtr<GameViewHandler> m_gameViewHandler;
     Poco::SharedPtr<LoginPageHandler> m_loginPageHandler;

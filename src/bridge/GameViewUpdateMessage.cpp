@@ -6,11 +6,16 @@
 #include <Poco/NumberFormatter.h>
 
 #include "bridge/InstallResultDescription.h"
+#include "bridge/LanguageNames.h"
 #include "common/Logger.h"
 
 namespace VantisClient {
 
 const char* const SELECTORS_HIDDEN_GAME_ID = "1207659999";
+
+bool IsGameInstalled(const ProductPresentationData& product) {
+    return product.state != EProductState::None && !product.revisions.empty();
+}
 
 namespace {
 
@@ -20,10 +25,19 @@ using JsonVarPtr = JsonMessageBuilder::JsonVarPtr;
 const char* const GAME_STATE_LABEL_KEY = "GameStateLabel";
 const char* const PROGRESS_KEY = "Progress";
 const double BYTES_PER_MB = 1048576.0;
+const char* const INSTALL_ACTION = "Install";
 
 JsonVarPtr choice(const std::string& name, uint64_t value) {
     JsonObject* object = new JsonObject;
     object->addStringProperty("name", name).addNumericProperty("value", value);
+    return JsonVarPtr(object);
+}
+
+JsonVarPtr languageChoice(const std::string& code, uint64_t value) {
+    JsonObject* object = new JsonObject;
+    object->addStringProperty("label", LanguageDisplayName(code))
+        .addStringProperty("name", code)
+        .addNumericProperty("value", value);
     return JsonVarPtr(object);
 }
 
@@ -69,15 +83,40 @@ GameViewUpdateMessage::GameViewUpdateMessage(const ProductPresentationData& prod
     updateMainButton();
     updateLanguages();
     updateDLCs();
+    updateInstallControls();
 }
 
 void GameViewUpdateMessage::updateInstallProgress(EInstallStatusCode status, float progress, uint64_t byteCount) {
     const ProgressRow row = progressRow(status, progress, byteCount);
-    m_arguments.addObject(PROGRESS_KEY)
-        .addBoolProperty("ProgressBarEnabled", row.barEnabled)
+    m_progress = &m_arguments.addObject(PROGRESS_KEY);
+    m_progress->addBoolProperty("ProgressBarEnabled", row.barEnabled)
         .addFloatProperty("ProgressValue", row.value)
         .addStringProperty("LeftLabelText", installed() ? "Updating" : "Installing")
         .addStringProperty("RightLabelText", row.rightLabel);
+}
+
+void GameViewUpdateMessage::addTransferFigures(uint64_t bytesDone, uint64_t bytesTotal, uint64_t bytesPerSecond) {
+    if (m_progress == nullptr) return;
+    const uint64_t left = bytesTotal > bytesDone ? bytesTotal - bytesDone : 0;
+    m_progress->addNumericProperty("BytesDone", bytesDone)
+        .addNumericProperty("BytesPerSecond", bytesPerSecond)
+        .addNumericProperty("BytesTotal", bytesTotal)
+        .addNumericProperty("SecondsLeft", bytesPerSecond > 0 ? (left + bytesPerSecond - 1) / bytesPerSecond : 0);
+}
+
+void GameViewUpdateMessage::addCardDetails(const GameCardDetails& details) {
+    JsonObject& object = m_arguments.addObject("Details");
+    object.addStringProperty("Account", details.accountName)
+        .addStringProperty("Description", m_product.contents.subtitle)
+        .addStringProperty("InstallFolder", m_product.contents.installPath)
+        .addBoolProperty("Installed", installed())
+        .addBoolProperty("SignedIn", m_viewState.isUserSignedIn())
+        .addNumericProperty("SizeOnDisk", installed() ? details.sizeOnDisk : 0);
+    JsonObject& sizes = object.addObject("Sizes");
+    for (const auto& gameId : details.offeredSizes) {
+        JsonObject& perLanguage = sizes.addObject(gameId.first);
+        for (const auto& language : gameId.second) perLanguage.addNumericProperty(language.first, language.second);
+    }
 }
 
 void GameViewUpdateMessage::updateGameStateLabel(const std::string& label, bool visible) {
@@ -110,23 +149,59 @@ void GameViewUpdateMessage::updateMoreOptions() {
 }
 
 void GameViewUpdateMessage::updateMainButton() {
+    if (!installed()) {
+        updateInstallButton();
+        return;
+    }
     const std::vector<PlayTaskStruct>& tasks = m_product.contents.playTasks;
     auto primary = std::find_if(tasks.begin(), tasks.end(), [](const PlayTaskStruct& task) { return task.isPrimary; });
     const bool hasPrimary = primary != tasks.end();
-    // A game that was never installed has no info files yet, hence no tasks:
-    // no warning for each of the thousands of progress messages of its install.
-    const bool installed = m_product.state != EProductState::OfflineUnplayable && m_product.state != EProductState::Installing;
-    if (!hasPrimary && installed) Logger::LogWarning("No primary play task found");
+    // A game whose first install has not ended has no info files yet, hence
+    // no tasks: no warning for each of the thousands of progress messages.
+    const bool settled = m_product.state != EProductState::OfflineUnplayable && m_product.state != EProductState::Installing;
+    if (!hasPrimary && settled) Logger::LogWarning("No primary play task found");
+    // The same rule that refuses a launch disables the button.
+    const char* refusal = hasPrimary ? m_viewState.launchRefusal(true, true) : "the game has no primary play task";
     m_arguments.addObject("MainButton")
+        .addStringProperty("Action", "Play")
         .addStringProperty("Label", hasPrimary ? primary->name : "Launch")
-        .addBoolProperty("Enabled", hasPrimary && m_viewState.isPlayButtonEnabled());
+        .addBoolProperty("Enabled", refusal == nullptr)
+        .addStringProperty("Reason", refusal != nullptr ? refusal : "");
+}
+
+void GameViewUpdateMessage::updateInstallButton() {
+    const char* reason = nullptr;
+    if (!m_viewState.isUserSignedIn()) {
+        reason = "sign in to install";
+    } else if (m_viewState.isUpdateInProgress()) {
+        reason = "an install is in progress";
+    } else if (m_viewState.isInstallPaused()) {
+        reason = "the install is paused";
+    } else if (m_product.availableLanguages.empty()) {
+        // Learnt from the store once signed in; an install needs a language.
+        reason = "waiting for what the store offers";
+    }
+    m_arguments.addObject("MainButton")
+        .addStringProperty("Action", INSTALL_ACTION)
+        .addStringProperty("Label", INSTALL_ACTION)
+        .addBoolProperty("Enabled", reason == nullptr)
+        .addStringProperty("Reason", reason != nullptr ? reason : "");
+}
+
+void GameViewUpdateMessage::updateInstallControls() {
+    const bool running = m_viewState.isUpdateInProgress();
+    const bool paused = m_viewState.isInstallPaused();
+    m_arguments.addObject("InstallControls")
+        .addBoolProperty("Cancel", running || paused)
+        .addBoolProperty("Pause", running)
+        .addBoolProperty("Resume", paused);
 }
 
 void GameViewUpdateMessage::updateLanguages() {
     const LanguageList& languages = m_product.availableLanguages;
     std::vector<JsonVarPtr> options;
     for (size_t index = 0; index < languages.size(); ++index) {
-        options.push_back(choice(languages[index].asString(), index));
+        options.push_back(languageChoice(languages[index].asString(), index));
     }
     auto current = std::find(languages.begin(), languages.end(), m_product.language);
     const uint64_t selected = current == languages.end() ? 0 : static_cast<uint64_t>(current - languages.begin());
@@ -161,6 +236,10 @@ void GameViewUpdateMessage::updateGameStateLabelFromViewState() {
     }
     // While an install runs, its progress reports own that part of the card.
     if (m_viewState.isUpdateInProgress()) return;
+    if (m_viewState.isInstallPaused()) {
+        updateGameStateLabel("Paused", true);
+        return;
+    }
     EInstallResult lastResult = EInstallResult::Success;
     const bool hasResult = m_viewState.getLastInstallResult(lastResult);
     if (hasResult) {

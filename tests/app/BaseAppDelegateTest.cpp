@@ -647,3 +647,142 @@ TEST_F(BaseAppDelegateTest, APageChangeAskedOnTheMainThreadChoosesTheCardOnTheDr
     EXPECT_EQ(std::vector<std::thread::id>{drainThread}, reachability->threadsAsking());
     ClientCore::Shutdown();
 }
+
+namespace {
+
+// The text of the last layout the card was sent.
+std::string lastCard(ShellRecorder& shell) {
+    const std::vector<ShellMessage> updates = shell.named(ShellMessage::WEB_VIEW_UPDATE);
+    return updates.empty() ? std::string() : updates.back().text("webViewUpdate");
+}
+
+bool cardSays(ShellRecorder& shell, const std::string& label) {
+    return lastCard(shell).find("\"Label\":\"" + label + "\"") != std::string::npos;
+}
+
+}  // namespace
+
+TEST_F(BaseAppDelegateTest, TheCardsRequestsEndOnTheCardOrOnTheLoginPage) {
+    struct Case {
+        const char* command;
+        EUserLoginState login;
+        const char* stateLine;        // null: no state line expected
+        const char* shellMessage;     // null: none expected
+        bool folderOpened;
+        ViewType view;
+    };
+    const Case cases[] = {
+        {"OpenInstallFolder", SignedIn, "Opened the install folder", nullptr, true, GameCardView},
+        // No engine runs here: the engine's own refusals reach the card.
+        {"VerifyGame", SignedIn, "Not verified: the game is not installed", nullptr, false, GameCardView},
+        {"UninstallGame", SignedIn, "Not uninstalled: the game is not installed", ShellMessage::ON_PRODUCT_UNINSTALLED,
+         false, GameCardView},
+        {"SignOut", SignedIn, "Offline", ShellMessage::ON_SIGN_OUT, false, LoginPageView},
+        {"SignIn", SignedOut, nullptr, ShellMessage::LOAD_LOGIN_PAGE, false, LoginPageView},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.command);
+        launcher->opened.clear();
+        ShellRecorder recorder;
+        ScriptedController alone;
+        alone.setCurrentGameId(GAME_ID);
+        alone.product = installedProduct({});
+        alone.setLoginState(c.login);
+        alone.onCoreInitialized(ready(APIStatusResult::STATUS_OFFLINE));
+        alone.gameViewHandler()->onDocumentReady();
+        alone.gameViewHandler()->onMessageFromBrowser(std::string(R"({"Command":")") + c.command + "\"}");
+        if (c.stateLine != nullptr) {
+            EXPECT_TRUE(cardSays(recorder, c.stateLine)) << lastCard(recorder);
+        }
+        if (c.shellMessage != nullptr) {
+            EXPECT_EQ(1u, recorder.named(c.shellMessage).size());
+        }
+        EXPECT_EQ(c.folderOpened ? std::vector<std::string>{sandbox.path("Library/Sample")} : std::vector<std::string>{},
+                  launcher->opened);
+        EXPECT_EQ(c.view, alone.getCurrentView());
+    }
+}
+
+TEST_F(BaseAppDelegateTest, TheCardShowsWhatVerifyingAndUninstallingFound) {
+    startWith(installedProduct({}), SignedIn, APIStatusResult::STATUS_OFFLINE);
+    controller.gameViewHandler()->onDocumentReady();
+    ProductVerifyResultStruct verified;
+    verified.gameId = GAME_ID;
+    verified.missingFiles = {"bin/game"};
+    verified.repairing = true;
+    controller.onProductVerified(verified);
+    EXPECT_TRUE(cardSays(shell, "Verified: 1 missing and 0 damaged; repairing them")) << lastCard(shell);
+
+    // The library no longer knows the game as installed: the card offers Install again.
+    Poco::SharedPtr<ProductPresentationData> removed = installedProduct({});
+    removed->state = EProductState::None;
+    removed->revisions.clear();
+    controller.product = removed;
+    ProductUninstallResultStruct uninstalled;
+    uninstalled.gameId = GAME_ID;
+    uninstalled.outcome = ProductUninstallResultStruct::Outcome::Removed;
+    uninstalled.keptFiles = {"saves/slot1"};
+    controller.onProductUninstalled(uninstalled);
+    EXPECT_TRUE(cardSays(shell, "Uninstalled; kept your files: saves/slot1")) << lastCard(shell);
+    EXPECT_NE(std::string::npos, lastCard(shell).find("\"Action\":\"Install\""));
+    EXPECT_EQ(removed, controller.getCurrentProduct());
+}
+
+TEST_F(BaseAppDelegateTest, AChangeNoEngineTookIsUndoneOnTheCard) {
+    startWith(installedProduct({}), SignedIn, APIStatusResult::STATUS_OFFLINE);
+    controller.gameViewHandler()->onDocumentReady();
+    Poco::SharedPtr<ProductPresentationData> twoLanguages = controller.getCurrentProduct();
+    twoLanguages->availableLanguages.add_unique(LanguageInfo("en"));
+    twoLanguages->availableLanguages.add_unique(LanguageInfo("de"));
+    twoLanguages->availableGameIds = {AvailableGameIDInfo(GAME_ID, true)};
+    launch(R"({"Command":"Install","Arguments":{"Language":"de","NewValue":[]}})");
+    EXPECT_TRUE(cardSays(shell, "Change refused: no engine runs")) << lastCard(shell);
+    // Nothing is in progress: the card offers its controls again.
+    EXPECT_NE(std::string::npos, lastCard(shell).find("\"Pause\":false"));
+}
+
+TEST_F(BaseAppDelegateTest, ADocumentOpenedWhileTheGameRunsLeavesPlayOff) {
+    startWith(installedProduct({fileTask("Play", "bin/game", true), fileTask("Manual", "docs/manual.txt", false)}),
+              SignedIn, APIStatusResult::STATUS_OFFLINE);
+    sandbox.writeFile("Library/Sample/docs/manual.txt", "read me");
+    launch(R"({"Command":"LaunchPrimaryPlayTask"})");
+    launch(R"({"Command":"LaunchPlayTask","Arguments":{"PlayTaskIndex":1}})");
+    ASSERT_EQ(1u, launcher->opened.size());
+    EXPECT_NE(std::string::npos, lastCard(shell).find("\"Reason\":\"the game is running\"")) << lastCard(shell);
+    launch(R"({"Command":"LaunchPrimaryPlayTask"})");
+    EXPECT_EQ(1u, launcher->launches.size());
+    launcher->program->ended = true;
+    ASSERT_TRUE(VantisTest::WaitFor([&] { return !shell.named(ShellMessage::GAME_ENDED).empty(); }));
+}
+
+TEST_F(BaseAppDelegateTest, AnInstallThatRemovedContentIsNotAnnouncedAsComplete) {
+    Poco::SharedPtr<ProductPresentationData> before = installedProduct({});
+    AvailableGameIDInfo addon("1207658925", false);
+    addon.names.addString(0, "Soundtrack");
+    before->availableGameIds = {AvailableGameIDInfo(GAME_ID, true), addon};
+    before->revisions = {GAME_ID, "1207658925"};
+    startWith(before, SignedIn, APIStatusResult::STATUS_OFFLINE);
+    Poco::SharedPtr<ProductPresentationData> after = new ProductPresentationData(*before);
+    after->revisions = {GAME_ID};
+    controller.onProductInstallSuccess(after);
+    const std::vector<ShellMessage> results = shell.named(ShellMessage::ON_PRODUCT_INSTALL_RESULT);
+    ASSERT_EQ(1u, results.size());
+    EXPECT_EQ(std::vector<std::string>{"Soundtrack"}, results[0].texts("removedContent"));
+    EXPECT_TRUE(cardSays(shell, "Extra content removed: Soundtrack")) << lastCard(shell);
+}
+
+TEST_F(BaseAppDelegateTest, TheCardShowsTheOfferedSizesAndTheAccount) {
+    startWith(installedProduct({}), SignedIn, APIStatusResult::STATUS_OFFLINE);
+    controller.gameViewHandler()->onDocumentReady();
+    SignInResult signedIn;
+    signedIn.userName = "player";
+    controller.onSignedIn(signedIn);
+    EXPECT_NE(std::string::npos, lastCard(shell).find("\"Account\":\"player\""));
+    ProductOfferStruct offer;
+    offer.gameId = GAME_ID;
+    offer.result = EInstallResult::Success;
+    offer.languages.push_back(LanguageInfo("en"));
+    offer.gameIds.push_back(AvailableGameIDInfo(GAME_ID, true));
+    controller.onProductOffer(offer);
+    EXPECT_NE(std::string::npos, lastCard(shell).find("\"Sizes\":{\"1207658924\":{\"en\":0")) << lastCard(shell);
+}

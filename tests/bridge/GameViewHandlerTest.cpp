@@ -19,19 +19,23 @@ struct EventRecorder {
     explicit EventRecorder(GameViewHandler& handler_) : handler(handler_) {
         handler.productSelectionChangeEvent += Poco::delegate(this, &EventRecorder::onSelectionChange);
         handler.playTaskLaunchRequestEvent += Poco::delegate(this, &EventRecorder::onLaunchRequest);
+        handler.cardRequestEvent += Poco::delegate(this, &EventRecorder::onCardRequest);
     }
     ~EventRecorder() {
         handler.productSelectionChangeEvent -= Poco::delegate(this, &EventRecorder::onSelectionChange);
         handler.playTaskLaunchRequestEvent -= Poco::delegate(this, &EventRecorder::onLaunchRequest);
+        handler.cardRequestEvent -= Poco::delegate(this, &EventRecorder::onCardRequest);
     }
     void onSelectionChange(const void*, GameViewHandler::ProductSelectionChange& change) {
         selections.push_back(change);
     }
     void onLaunchRequest(const void*, GameViewHandler::PlayTaskLaunchRequest& request) { launches.push_back(request); }
+    void onCardRequest(const void*, GameViewHandler::CardRequest& request) { requests.push_back(request.request); }
 
     GameViewHandler& handler;
     std::vector<GameViewHandler::ProductSelectionChange> selections;
     std::vector<GameViewHandler::PlayTaskLaunchRequest> launches;
+    std::vector<GameViewHandler::ECardRequest> requests;
 };
 
 bool contains(const std::string& text, const std::string& fragment) { return text.find(fragment) != std::string::npos; }
@@ -39,8 +43,8 @@ bool contains(const std::string& text, const std::string& fragment) { return tex
 // The card shows no state line while an update is in progress.
 bool showsUpdateInProgress(const std::string& update) { return !contains(update, "\"GameStateLabel\""); }
 
-std::string mainButtonOf(bool enabled) {
-    return std::string("\"MainButton\":{\"Enabled\":") + (enabled ? "true" : "false");
+std::string mainButtonOf(bool enabled, const std::string& action = "Play") {
+    return "\"MainButton\":{\"Action\":\"" + action + "\",\n\"Enabled\":" + (enabled ? "true" : "false");
 }
 
 class GameViewHandlerTest : public VantisTest::LoggingTest {
@@ -62,9 +66,9 @@ TEST_F(GameViewHandlerTest, PageCommands) {
         {R"({"Command":"LaunchPrimaryPlayTask"})", "Play", nullptr, {}, 0, ""},
         {R"({"Command":"LaunchPrimaryPlayTask","Arguments":{}})", "Play", nullptr, {}, 0, ""},
         {R"({"Command":"LaunchPlayTask","Arguments":{"PlayTaskIndex":2}})", "Forum", nullptr, {}, 0, ""},
-        {R"({"Command":"LaunchPlayTask","Arguments":{"PlayTaskIndex":-1}})", nullptr, nullptr, {}, 0,
+        {R"({"Command":"LaunchPlayTask","Arguments":{"PlayTaskIndex":-1}})", nullptr, nullptr, {}, 1,
          "Invalid play task index: -1"},
-        {R"({"Command":"LaunchPlayTask","Arguments":{"PlayTaskIndex":3}})", nullptr, nullptr, {}, 0,
+        {R"({"Command":"LaunchPlayTask","Arguments":{"PlayTaskIndex":3}})", nullptr, nullptr, {}, 1,
          "Invalid play task index: 3"},
         {R"({"Command":"LaunchPlayTask","Arguments":{"PlayTaskIndex":"1"}})", nullptr, nullptr, {}, 0,
          parseError + "\"PlayTaskIndex\" is not an integer; gameId: 1207658924, json: "
@@ -95,22 +99,37 @@ TEST_F(GameViewHandlerTest, PageCommands) {
          {ADDON_GAME_ID, BASE_GAME_ID}, 1, ""},
         {R"({"Command":"RevisionChange","Arguments":{"NewValue":["1207658924"]}})", nullptr, nullptr, {}, 1,
          "Selected revision list 1207658924 for gameId 1207658924"},
-        {R"({"Command":"RevisionChange","Arguments":{"NewValue":[]}})", nullptr, nullptr, {}, 0,
+        {R"({"Command":"RevisionChange","Arguments":{"NewValue":[]}})", nullptr, nullptr, {}, 1,
          "Refused revision list [] for gameId 1207658924"},
-        {R"({"Command":"RevisionChange","Arguments":{"NewValue":["1207658925"]}})", nullptr, nullptr, {}, 0,
+        {R"({"Command":"RevisionChange","Arguments":{"NewValue":["1207658925"]}})", nullptr, nullptr, {}, 1,
          R"(Refused revision list ["1207658925"] for gameId 1207658924)"},
         {R"({"Command":"RevisionChange","Arguments":{"NewValue":["1207658924","1207658999"]}})", nullptr, nullptr,
-         {}, 0, R"(Refused revision list ["1207658924","1207658999"])"},
-        {R"({"Command":"RevisionChange","Arguments":{"NewValue":["1207658924","../x"]}})", nullptr, nullptr, {}, 0,
+         {}, 1, R"(Refused revision list ["1207658924","1207658999"])"},
+        {R"({"Command":"RevisionChange","Arguments":{"NewValue":["1207658924","../x"]}})", nullptr, nullptr, {}, 1,
          R"(Refused revision list ["1207658924","../x"])"},
         {R"({"Command":"RevisionChange","Arguments":{"NewValue":["1207658924",1207658925]}})", nullptr, nullptr, {},
-         0, R"(Refused revision list ["1207658924",1207658925])"},
+         1, R"(Refused revision list ["1207658924",1207658925])"},
         {R"({"Command":"RevisionChange","Arguments":{"NewValue":["1207658924","1207658924"]}})", nullptr, nullptr,
-         {}, 0, R"(Refused revision list ["1207658924","1207658924"])"},
-        {R"({"Command":"RevisionChange","Arguments":{"NewValue":["1207658924",null]}})", nullptr, nullptr, {}, 0,
+         {}, 1, R"(Refused revision list ["1207658924","1207658924"])"},
+        {R"({"Command":"RevisionChange","Arguments":{"NewValue":["1207658924",null]}})", nullptr, nullptr, {}, 1,
          R"(Refused revision list ["1207658924",null])"},
         {R"({"Command":"RevisionChange","Arguments":{"NewValue":"1207658924"}})", nullptr, nullptr, {}, 0,
          "\"NewValue\" is not an array"},
+        // Install: the page's language and content, completed with the base game.
+        {R"({"Command":"Install","Arguments":{"Language":"de","NewValue":["1207658925"]}})", nullptr, "de",
+         {BASE_GAME_ID, ADDON_GAME_ID}, 1, "Install of 1207658924, 1207658925 in de requested for gameId 1207658924"},
+        {R"({"Command":"Install","Arguments":{"Language":"en","NewValue":["1207658925","1207658924"]}})", nullptr,
+         "en", {ADDON_GAME_ID, BASE_GAME_ID}, 1, ""},
+        {R"({"Command":"Install","Arguments":{"Language":"en","NewValue":[]}})", nullptr, nullptr, {}, 1,
+         "Nothing to change: the game is installed as chosen"},
+        {R"({"Command":"Install","Arguments":{"Language":"fr","NewValue":[]}})", nullptr, nullptr, {}, 1,
+         "Change refused: the game is not offered in fr"},
+        {R"({"Command":"Install","Arguments":{"Language":"en","NewValue":["1207658999"]}})", nullptr, nullptr, {}, 1,
+         "Refused revision list 1207658924, 1207658999"},
+        {R"({"Command":"Install","Arguments":{"Language":"en","NewValue":[7]}})", nullptr, nullptr, {}, 1,
+         "Refused revision list [7]"},
+        {R"({"Command":"Install","Arguments":{"Language":0,"NewValue":[]}})", nullptr, nullptr, {}, 0,
+         "\"Language\" is not a string"},
         // Neither a command nor JSON.
         {R"({"Command":"Uninstall","Arguments":{}})", nullptr, nullptr, {}, 0,
          "Unknown command 'Uninstall' from browser; gameId: 1207658924"},
@@ -188,8 +207,22 @@ TEST_F(GameViewHandlerTest, LaunchesOnlyWhileTheGameIsIdleAndPlayable) {
         // An update an earlier run left unfinished: nothing runs, the files are whole.
         {"updating at start", EProductState::Updating, idle, primary, "Play", ""},
         {"not installed", EProductState::None, idle, primary, nullptr,
-         refusal + "'Play' for gameId 1207658924: the game is unplayable"},
-        {"not installed, link", EProductState::None, idle, task(2), nullptr, "the game is unplayable"},
+         refusal + "'Play' for gameId 1207658924: the game is not installed"},
+        {"not installed, link", EProductState::None, idle, task(2), nullptr, "the game is not installed"},
+        {"after a failed update that left files half moved", EProductState::Installed,
+         [](GameViewHandler& handler) {
+             handler.handleInstallProgress(VantisTest::SampleProduct(), EInstallStatusCode::UpdatingFiles, 0.9f, 1);
+             handler.onProductInstallFailed(VantisTest::SampleProduct(EProductState::UpdatingUnplayable),
+                                            EInstallResult::DiskAccessError);
+         },
+         primary, nullptr, "the game is unplayable"},
+        {"after a failed update with whole files", EProductState::Installed,
+         [](GameViewHandler& handler) {
+             handler.handleInstallProgress(VantisTest::SampleProduct(), EInstallStatusCode::Downloading, 0.5f, 1);
+             handler.onProductInstallFailed(VantisTest::SampleProduct(EProductState::Updating),
+                                            EInstallResult::ConnectionError);
+         },
+         primary, "Play", ""},
         {"unplayable offline", EProductState::OfflineUnplayable, idle, task(1), nullptr, "the game is unplayable"},
         {"running", EProductState::Installed, running, primary, nullptr,
          refusal + "'Play' for gameId 1207658924: the game is running"},
@@ -205,8 +238,15 @@ TEST_F(GameViewHandlerTest, LaunchesOnlyWhileTheGameIsIdleAndPlayable) {
         GameViewHandler handler(VantisTest::SampleProduct(c.state), true);
         c.arrange(handler);
         EventRecorder events(handler);
+        // The play button and the launch follow one rule.
+        handler.updateGameView();
+        const bool playEnabled = contains(page.updates.back(), mainButtonOf(true));
+        page.updates.clear();
 
         handler.onMessageFromBrowser(c.text);
+        if (c.text == primary) {
+            EXPECT_EQ(c.launchedTask != nullptr, playEnabled);
+        }
 
         if (c.launchedTask != nullptr) {
             ASSERT_EQ(1u, events.launches.size());
@@ -218,6 +258,9 @@ TEST_F(GameViewHandlerTest, LaunchesOnlyWhileTheGameIsIdleAndPlayable) {
             ASSERT_EQ(1u, page.others.size());
             EXPECT_EQ(ShellMessage::PLAY_TASK_FAILED, page.others[0].name);
             EXPECT_NE(std::string::npos, c.logLine.find(page.others[0].text("reason")));
+            // The card is refreshed and says why.
+            ASSERT_EQ(1u, page.updates.size());
+            EXPECT_TRUE(contains(page.updates[0], "Cannot play: " + page.others[0].text("reason")));
         }
     }
 }
@@ -253,6 +296,14 @@ TEST_F(GameViewHandlerTest, AChoiceOnTheCardOfANeverInstalledGameCompletesItsSel
     GameViewHandler handler(product, true);
     EventRecorder events(handler);
     handler.onMessageFromBrowser(R"({"Command":"LanguageChange","Arguments":{"NewValue":1}})");
+    // A second change waits for the first to end.
+    handler.onMessageFromBrowser(R"({"Command":"RevisionChange","Arguments":{"NewValue":["1207658924","1207658925"]}})");
+    EXPECT_EQ(1u, events.selections.size());
+    EXPECT_TRUE(logged("Change refused: an install of the game is in progress"));
+    handler.onProductInstallFailed(ProductPresentationData::Ptr(), EInstallResult::ConnectionError);
+    // The language the card shows selected is no change.
+    handler.onMessageFromBrowser(R"({"Command":"LanguageChange","Arguments":{"NewValue":0}})");
+    EXPECT_EQ(1u, events.selections.size());
     handler.onMessageFromBrowser(R"({"Command":"RevisionChange","Arguments":{"NewValue":["1207658924","1207658925"]}})");
     ASSERT_EQ(2u, events.selections.size());
     EXPECT_EQ("de", events.selections[0].language);
@@ -283,11 +334,11 @@ TEST_F(GameViewHandlerTest, InstallResultStaysOnTheCardUntilAnotherReplacesIt) {
     EXPECT_TRUE(contains(page.updates.back(), "\"Label\":\"Zorv Deluxe\""));
 }
 
-TEST_F(GameViewHandlerTest, ProgressTellsWhetherTheGameCanBePlayedMeanwhile) {
+TEST_F(GameViewHandlerTest, ProgressDisablesPlayAndTellsWhetherTheFilesStayWhole) {
     const struct {
         EProductState reportedState;
         EInstallStatusCode status;
-        bool playButtonEnabled;
+        bool playableAfterAnAbort;
     } cases[] = {
         {EProductState::Updating, EInstallStatusCode::Downloading, true},
         {EProductState::Installed, EInstallStatusCode::Downloading, true},
@@ -300,8 +351,12 @@ TEST_F(GameViewHandlerTest, ProgressTellsWhetherTheGameCanBePlayedMeanwhile) {
         GameViewHandler handler(VantisTest::SampleProduct(), true);
         handler.handleInstallProgress(VantisTest::SampleProduct(c.reportedState), c.status, 0.5f, 1);
         ASSERT_FALSE(page.updates.empty());
-        EXPECT_TRUE(contains(page.updates.back(), mainButtonOf(c.playButtonEnabled)));
+        EXPECT_TRUE(contains(page.updates.back(), mainButtonOf(false)));
+        EXPECT_TRUE(contains(page.updates.back(), "\"Reason\":\"an update is in progress\""));
         EXPECT_TRUE(contains(page.updates.back(), "\"GameStateLabel\":{\"Label\":\"\",\n\"Visible\":false\n}"));
+        // An abort the engine reports without the product keeps what the progress knew.
+        handler.onProductInstallAborted(ProductPresentationData::Ptr());
+        EXPECT_TRUE(contains(page.updates.back(), mainButtonOf(c.playableAfterAnAbort)));
     }
 }
 
@@ -314,12 +369,12 @@ TEST_F(GameViewHandlerTest, UserStateAndReloadsRefreshTheCardOnlyOnceItIsReady) 
     handler.onDocumentReady();
     ASSERT_EQ(1u, page.updates.size());
     EXPECT_TRUE(contains(page.updates.back(), "\"Label\":\"Offline\""));
-    EXPECT_TRUE(contains(page.updates.back(), mainButtonOf(false)));
+    EXPECT_TRUE(contains(page.updates.back(), mainButtonOf(false, "Install")));
     EXPECT_TRUE(logged("Game card document ready for gid 1207658924, setting up"));
 
     handler.onUserStateChanged(true);
     ASSERT_EQ(2u, page.updates.size());
-    EXPECT_TRUE(contains(page.updates.back(), "\"Label\":\"Up to date\""));
+    EXPECT_TRUE(contains(page.updates.back(), "\"Label\":\"Not installed\""));
 
     // Installed by someone else meanwhile: the reload makes it playable again.
     handler.productReloadedFromDB(VantisTest::SampleProduct(EProductState::Installed));
@@ -342,6 +397,133 @@ TEST_F(GameViewHandlerTest, AMissingProductNeverReachesTheCard) {
     handler.handleInstallProgress(ProductPresentationData::Ptr(), EInstallStatusCode::Downloading, 0.5f, 1);
     ASSERT_EQ(2u, page.updates.size());
     EXPECT_TRUE(contains(page.updates.back(), "\"Label\":\"Zorv\""));
+}
+
+TEST_F(GameViewHandlerTest, CardRequestsReachTheControllerOnlyWhenTheGameAllowsThem) {
+    using Request = GameViewHandler::ECardRequest;
+    const auto installing = [](GameViewHandler& handler) {
+        handler.handleInstallProgress(VantisTest::SampleProduct(), EInstallStatusCode::Downloading, 0.5f, 1);
+    };
+    const struct {
+        const char* command;
+        EProductState state;
+        bool installRunning;
+        std::vector<Request> requests;
+        const char* stateLine;  // null: none asked for
+    } cases[] = {
+        {"VerifyGame", EProductState::Installed, false, {Request::VerifyGame}, nullptr},
+        {"UninstallGame", EProductState::Installed, false, {Request::UninstallGame}, nullptr},
+        {"OpenInstallFolder", EProductState::Installed, false, {Request::OpenInstallFolder}, nullptr},
+        {"OpenInstallFolder", EProductState::Installed, true, {Request::OpenInstallFolder}, nullptr},
+        {"SignOut", EProductState::None, false, {Request::SignOut}, nullptr},
+        {"SignIn", EProductState::None, false, {Request::SignIn}, nullptr},
+        {"VerifyGame", EProductState::None, false, {}, "Not possible: the game is not installed"},
+        {"UninstallGame", EProductState::None, false, {}, "Not possible: the game is not installed"},
+        {"OpenInstallFolder", EProductState::None, false, {}, "Not possible: the game is not installed"},
+        {"VerifyGame", EProductState::Installed, true, {}, "Not possible: an install of the game is in progress"},
+        {"UninstallGame", EProductState::Installed, true, {}, "Not possible: an install of the game is in progress"},
+        {"PauseInstall", EProductState::Installed, true, {Request::PauseInstall}, nullptr},
+        {"CancelInstall", EProductState::Installed, true, {Request::CancelInstall}, nullptr},
+        {"PauseInstall", EProductState::Installed, false, {}, "Nothing to pause: no install is running"},
+        {"CancelInstall", EProductState::Installed, false, {}, "Nothing to cancel: no install is running"},
+        {"ResumeInstall", EProductState::Installed, false, {}, "Nothing to resume: no install is paused"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.command) + (c.installRunning ? " while installing" : ""));
+        GameViewHandler handler(VantisTest::SampleProduct(c.state), true);
+        if (c.installRunning) installing(handler);
+        EventRecorder events(handler);
+        page.updates.clear();
+        handler.onMessageFromBrowser(std::string(R"({"Command":")") + c.command + R"(","Arguments":{}})");
+        EXPECT_EQ(c.requests, events.requests);
+        if (c.stateLine != nullptr) {
+            ASSERT_EQ(1u, page.updates.size());
+            EXPECT_TRUE(contains(page.updates[0], std::string("\"Label\":\"") + c.stateLine + "\"")) << page.updates[0];
+        } else {
+            EXPECT_TRUE(page.updates.empty());
+        }
+    }
+}
+
+TEST_F(GameViewHandlerTest, APausedInstallResumesItsSelectionAndACancelSaysSo) {
+    ProductPresentationData::Ptr product = VantisTest::SampleProduct(EProductState::None);
+    product->revisions.clear();
+    GameViewHandler handler(product, true);
+    EventRecorder events(handler);
+    const std::string install =
+        R"({"Command":"Install","Arguments":{"Language":"de","NewValue":["1207658924","1207658925"]}})";
+    const tRevisionList chosen{VantisTest::BASE_GAME_ID, VantisTest::ADDON_GAME_ID};
+    handler.onMessageFromBrowser(install);
+    ASSERT_EQ(1u, events.selections.size());
+    handler.handleInstallProgress(product, EInstallStatusCode::Downloading, 0.5f, 100);
+
+    handler.onMessageFromBrowser(R"({"Command":"PauseInstall"})");
+    ASSERT_EQ(std::vector<GameViewHandler::ECardRequest>{GameViewHandler::ECardRequest::PauseInstall},
+              events.requests);
+    handler.onProductInstallAborted(product);
+    EXPECT_TRUE(contains(page.updates.back(), "\"Label\":\"Paused; the parts fetched so far are kept\""));
+    EXPECT_TRUE(contains(page.updates.back(), "\"Resume\":true"));
+    // The pause outlives other refreshes of the card.
+    handler.updateGameView();
+    EXPECT_TRUE(contains(page.updates.back(), "\"Label\":\"Paused\""));
+
+    handler.resumeInstall();
+    ASSERT_EQ(2u, events.selections.size());
+    EXPECT_EQ("de", events.selections[1].language);
+    EXPECT_EQ(chosen, events.selections[1].revisions);
+    EXPECT_TRUE(contains(page.updates.back(), "\"Pause\":true"));
+
+    handler.cancelInstall();
+    EXPECT_EQ(GameViewHandler::ECardRequest::CancelInstall, events.requests.back());
+    handler.onProductInstallAborted(product);
+    EXPECT_TRUE(contains(page.updates.back(), "\"Label\":\"Installation cancelled\""));
+    EXPECT_TRUE(contains(page.updates.back(), mainButtonOf(true, "Install")));
+
+    // An abort nobody on the card asked for is told as before.
+    handler.onMessageFromBrowser(install);
+    handler.onProductInstallAborted(product);
+    EXPECT_TRUE(contains(page.updates.back(), "\"Label\":\"Installation Aborted\""));
+}
+
+TEST_F(GameViewHandlerTest, ProgressCarriesTheBytesDoneAndAnInstallThatOnlyRemovedContentSaysSo) {
+    ProductPresentationData::Ptr withAddon = VantisTest::SampleProduct();
+    withAddon->revisions.push_back(VantisTest::ADDON_GAME_ID);
+    GameViewHandler handler(withAddon, true);
+    handler.handleInstallProgress(withAddon, EInstallStatusCode::Downloading, 0.25f, 400);
+    EXPECT_TRUE(contains(page.updates.back(), "\"BytesDone\":100,"));
+    EXPECT_TRUE(contains(page.updates.back(), "\"BytesTotal\":400,"));
+
+    handler.onProductInstallSuccess(VantisTest::SampleProduct());
+    EXPECT_TRUE(contains(page.updates.back(), "\"Label\":\"Extra content removed: Zorv Soundtrack\""));
+    handler.onProductInstallSuccess(withAddon);
+    EXPECT_TRUE(contains(page.updates.back(), "\"Label\":\"Up to date\""));
+}
+
+TEST_F(GameViewHandlerTest, AChangeTheControllerRefusedLeavesNothingInProgressAndARefusedResumeStaysPaused) {
+    GameViewHandler handler(VantisTest::SampleProduct(), true);
+    handler.onMessageFromBrowser(R"({"Command":"LanguageChange","Arguments":{"NewValue":1}})");
+    handler.onSelectionRefused("the engine is busy");
+    EXPECT_TRUE(contains(page.updates.back(), "\"Label\":\"Change refused: the engine is busy\""));
+    handler.updateGameView();
+    EXPECT_FALSE(showsUpdateInProgress(page.updates.back()));
+    // The card shows the language that is installed, not the one asked for.
+    EXPECT_TRUE(contains(page.updates.back(), "\"Selected\":0"));
+
+    // The controller refuses the resume while it is handed over.
+    handler.onMessageFromBrowser(R"({"Command":"LanguageChange","Arguments":{"NewValue":1}})");
+    handler.pauseInstall();
+    handler.onProductInstallAborted(VantisTest::SampleProduct());
+    struct RefusingController {
+        GameViewHandler& handler;
+        void refuse(const void*, GameViewHandler::ProductSelectionChange&) {
+            handler.onSelectionRefused("the last install is still returning");
+        }
+    } controller{handler};
+    handler.productSelectionChangeEvent += Poco::delegate(&controller, &RefusingController::refuse);
+    handler.resumeInstall();
+    handler.productSelectionChangeEvent -= Poco::delegate(&controller, &RefusingController::refuse);
+    EXPECT_TRUE(contains(page.updates.back(), "\"Label\":\"Change refused: the last install is still returning\""));
+    EXPECT_TRUE(contains(page.updates.back(), "\"Resume\":true"));
 }
 
 }  // namespace

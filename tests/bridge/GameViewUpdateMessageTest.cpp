@@ -40,13 +40,23 @@ std::string gameIdEntry(const std::string& gameId, const std::string& name) {
 std::string stateLabel(const std::string& label, bool visible) {
     return object({{"Label", quoted(label)}, {"Visible", boolean(visible)}});
 }
-std::string mainButton(bool enabled, const std::string& label = "Play") {
-    return object({{"Enabled", boolean(enabled)}, {"Label", quoted(label)}});
+std::string mainButton(bool enabled, const std::string& reason = "", const std::string& label = "Play") {
+    return object({{"Action", quoted(label == "Install" ? "Install" : "Play")},
+                   {"Enabled", boolean(enabled)},
+                   {"Label", quoted(label)},
+                   {"Reason", quoted(reason)}});
+}
+std::string languageOption(const std::string& code, const std::string& label, int value) {
+    return object({{"label", quoted(label)}, {"name", quoted(code)}, {"value", std::to_string(value)}});
+}
+std::string installControls(bool running, bool paused = false) {
+    return object({{"Cancel", boolean(running || paused)}, {"Pause", boolean(running)}, {"Resume", boolean(paused)}});
 }
 std::string languages(bool enabled, bool visible = true, const std::vector<std::string>& options = {},
                       int selected = 0) {
     return object({{"Enabled", boolean(enabled)},
-                   {"Options", array(options.empty() ? std::vector<std::string>{option("en", 0), option("de", 1)}
+                   {"Options", array(options.empty() ? std::vector<std::string>{languageOption("en", "English", 0),
+                                                                                  languageOption("de", "German", 1)}
                                                      : options)},
                    {"Selected", std::to_string(selected)},
                    {"Visible", boolean(visible)}});
@@ -73,6 +83,7 @@ std::string expectedLayout(const std::map<std::string, std::string>& changes) {
     std::map<std::string, std::string> sections = {
         {"DLCs", dlcs(true)},
         {"GameStateLabel", stateLabel("Up to date", true)},
+        {"InstallControls", installControls(false)},
         {"Languages", languages(true)},
         {"MainButton", mainButton(true)},
         {"MoreOptions", object({{"Options", array({option("Manual", 1), option("Forum", 2)})}})},
@@ -112,7 +123,9 @@ TEST_F(GameViewUpdateMessageTest, LayoutFollowsProductAndViewState) {
         {"update requested, no progress yet",
          [](ProductPresentationData&, GameViewState& state, GameViewUpdateMessage*) { state.updateInProgress(); },
          nullptr,
-         {{"GameStateLabel", ""}, {"Languages", languages(false)}, {"DLCs", dlcs(false)}}},
+         {{"GameStateLabel", ""},
+          {"Languages", languages(false)},
+          {"DLCs", dlcs(false)}}},
         {"downloading half of 150 MiB",
          [](ProductPresentationData&, GameViewState& state, GameViewUpdateMessage*) { state.updateInProgress(); },
          [mebibyte](ProductPresentationData&, GameViewState&, GameViewUpdateMessage* message) {
@@ -152,7 +165,31 @@ TEST_F(GameViewUpdateMessageTest, LayoutFollowsProductAndViewState) {
         {"nothing installed yet",
          [](ProductPresentationData& product, GameViewState&, GameViewUpdateMessage*) { product.revisions.clear(); },
          nullptr,
-         {{"GameStateLabel", stateLabel("Not installed", true)}, {"DLCs", dlcs(true, true, {})}}},
+         {{"GameStateLabel", stateLabel("Not installed", true)},
+          {"DLCs", dlcs(true, true, {})},
+          {"MainButton", mainButton(true, "", "Install")}}},
+        {"never installed, signed out",
+         [](ProductPresentationData& product, GameViewState& state, GameViewUpdateMessage*) {
+             product.state = EProductState::None;
+             state.onUserStateChanged(false);
+         },
+         nullptr,
+         {{"GameStateLabel", stateLabel("Offline", true)},
+          {"Languages", languages(false)},
+          {"DLCs", dlcs(false)},
+          {"MainButton", mainButton(false, "sign in to install", "Install")}}},
+        {"an install paused",
+         [](ProductPresentationData& product, GameViewState& state, GameViewUpdateMessage*) {
+             product.revisions.clear();
+             state.updateInProgress();
+             state.updateComplete(EInstallResult::Aborted);
+             state.installPaused();
+         },
+         nullptr,
+         {{"GameStateLabel", stateLabel("Paused", true)},
+          {"DLCs", dlcs(true, true, {})},
+          {"MainButton", mainButton(false, "the install is paused", "Install")},
+          {"InstallControls", installControls(false, true)}}},
         {"the first install downloading",
          [](ProductPresentationData& product, GameViewState& state, GameViewUpdateMessage*) {
              product.revisions.clear();
@@ -164,7 +201,9 @@ TEST_F(GameViewUpdateMessageTest, LayoutFollowsProductAndViewState) {
          {{"Progress", progress(true, "50", "50% (150 MB)", "Installing")},
           {"GameStateLabel", stateLabel("", false)},
           {"Languages", languages(false)},
-          {"DLCs", dlcs(false, true, {})}}},
+          {"DLCs", dlcs(false, true, {})},
+          {"MainButton", mainButton(false, "an install is in progress", "Install")},
+          {"InstallControls", installControls(true)}}},
         {"a label added before the state's own",
          nullptr,
          [](ProductPresentationData&, GameViewState&, GameViewUpdateMessage* message) {
@@ -175,17 +214,17 @@ TEST_F(GameViewUpdateMessageTest, LayoutFollowsProductAndViewState) {
         {"game running",
          [](ProductPresentationData&, GameViewState& state, GameViewUpdateMessage*) { state.gameStarted(); },
          nullptr,
-         {{"MainButton", mainButton(false)}}},
+         {{"MainButton", mainButton(false, "the game is running")}}},
         {"unplayable",
          [](ProductPresentationData&, GameViewState& state, GameViewUpdateMessage*) { state.gameUnplayable(); },
          nullptr,
-         {{"MainButton", mainButton(false)}}},
+         {{"MainButton", mainButton(false, "the game is unplayable")}}},
         {"one language",
          [](ProductPresentationData& product, GameViewState&, GameViewUpdateMessage*) {
              product.availableLanguages.resize(1);
          },
          nullptr,
-         {{"Languages", languages(true, false, {option("en", 0)})}}},
+         {{"Languages", languages(true, false, {languageOption("en", "English", 0)})}}},
         {"installed in the second language",
          [](ProductPresentationData& product, GameViewState&, GameViewUpdateMessage*) { product.language = "de"; },
          nullptr,
@@ -212,7 +251,7 @@ TEST_F(GameViewUpdateMessageTest, LayoutFollowsProductAndViewState) {
              product.contents.playTasks.erase(product.contents.playTasks.begin());
          },
          nullptr,
-         {{"MainButton", mainButton(false, "Launch")},
+         {{"MainButton", mainButton(false, "the game has no primary play task", "Launch")},
           {"MoreOptions", object({{"Options", array({option("Manual", 0), option("Forum", 1)})}})}}},
     };
     for (const auto& c : cases) {
@@ -222,7 +261,13 @@ TEST_F(GameViewUpdateMessageTest, LayoutFollowsProductAndViewState) {
         if (c.arrangeBefore) c.arrangeBefore(*product, state, nullptr);
         GameViewUpdateMessage message(*product, state);
         if (c.arrangeMessage) c.arrangeMessage(*product, state, &message);
-        EXPECT_EQ(expectedLayout(c.changes), message.extractJSMessage());
+        std::map<std::string, std::string> changes = c.changes;
+        // While an update runs, Play is off with its reason, and Pause and Cancel show.
+        if (state.isUpdateInProgress()) {
+            changes.emplace("MainButton", mainButton(false, "an update is in progress"));
+            changes.emplace("InstallControls", installControls(true));
+        }
+        EXPECT_EQ(expectedLayout(changes), message.extractJSMessage());
     }
 }
 
@@ -264,6 +309,44 @@ TEST_F(GameViewUpdateMessageTest, StateLineShowsTheLastInstallResult) {
         GameViewUpdateMessage message(*product, state);
         EXPECT_EQ(expectedLayout({{"GameStateLabel", stateLabel(c.label, true)}}), message.extractJSMessage());
     }
+}
+
+TEST_F(GameViewUpdateMessageTest, DetailsAndTransferFiguresJoinTheLayout) {
+    const uint64_t mebibyte = 1048576;
+    ProductPresentationData::Ptr product = VantisTest::SampleProduct();
+    GameViewState state(true);
+    state.updateInProgress();
+    GameViewUpdateMessage message(*product, state);
+    // Figures without a progress bar have nowhere to go.
+    message.addTransferFigures(1, 2, 3);
+    message.updateInstallProgress(EInstallStatusCode::Downloading, 0.25f, 100 * mebibyte);
+    message.addTransferFigures(25 * mebibyte, 100 * mebibyte, 2 * mebibyte);
+    GameCardDetails details;
+    details.accountName = "player \"one\"";
+    details.sizeOnDisk = 42;
+    details.offeredSizes[ADDON_GAME_ID]["de"] = 7;
+    details.offeredSizes[BASE_GAME_ID]["en"] = 9;
+    message.addCardDetails(details);
+    const std::string text = message.extractJSMessage();
+
+    const std::string progressText = object({{"BytesDone", std::to_string(25 * mebibyte)},
+                                             {"BytesPerSecond", std::to_string(2 * mebibyte)},
+                                             {"BytesTotal", std::to_string(100 * mebibyte)},
+                                             {"LeftLabelText", quoted("Updating")},
+                                             {"ProgressBarEnabled", "true"},
+                                             {"ProgressValue", "25"},
+                                             {"RightLabelText", quoted("25% (100 MB)")},
+                                             {"SecondsLeft", "38"}});
+    const std::string detailsText =
+        object({{"Account", quoted("player \\\"one\\\"")},
+                {"Description", quoted("Chapter One")},
+                {"InstallFolder", quoted("/games/zorv")},
+                {"Installed", "true"},
+                {"SignedIn", "true"},
+                {"SizeOnDisk", "42"},
+                {"Sizes", object({{BASE_GAME_ID, object({{"en", "9"}})}, {ADDON_GAME_ID, object({{"de", "7"}})}})}});
+    EXPECT_NE(std::string::npos, text.find("\"Progress\":" + progressText)) << text;
+    EXPECT_NE(std::string::npos, text.find("\"Details\":" + detailsText)) << text;
 }
 
 TEST_F(GameViewUpdateMessageTest, SelectorsHiddenGameIdIsNotACatalogueGame) {

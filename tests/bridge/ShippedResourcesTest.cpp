@@ -62,7 +62,7 @@ TEST_F(ShippedResourcesTest, TheFallbackPageNeedsNoOtherFile) {
 TEST_F(ShippedResourcesTest, TheSeedHoldsTheCardTheBackendServes) {
     const std::string gameId = VantisTest::SampleGame::BASE_ID;
     ASSERT_TRUE(VantisClient::WebCacheSeeder::seed(gameId));
-    for (const char* file : {"index.html", "card.css", "card.js"}) {
+    for (const char* file : {"index.html", "card.css", "card-format.js", "card.js"}) {
         SCOPED_TRACE(file);
         const std::string served = VantisTest::ReadWholeFile(std::string(VANTIS_TEST_GAMECARD_DIR) + "/" + file);
         ASSERT_FALSE(served.empty());
