@@ -6,6 +6,7 @@
 #include <Poco/Net/SSLManager.h>
 #include <Poco/UnicodeConverter.h>
 
+#include "common/ClientSettings.h"
 #include "common/Logger.h"
 #include "common/ScopedLock.h"
 #include "common/VantisErrorHandler.h"
@@ -268,7 +269,8 @@ bool ClientCore::installProductAsync(const std::string& gameId, const tRevisionL
 
 InstallProductTask::Ptr ClientCore::newInstallTask(const RemoteProductDefinition& definition,
                                                    InstallProductTask::Mode mode) {
-    InstallProductTask::Ptr task = new InstallProductTask(definition, m_settings, mode);
+    // What the person chose in the settings since the start applies from the next install on.
+    InstallProductTask::Ptr task = new InstallProductTask(definition, ClientSettings::Stored().appliedTo(m_settings), mode);
     task->progressEvent += Poco::delegate(this, &ClientCore::handleInstallerProgressEvent);
     task->resultEvent += Poco::delegate(this, &ClientCore::handleInstallResult);
     task->stateChangedEvent += Poco::delegate(this, &ClientCore::handleProductStateChanged);
