@@ -363,9 +363,11 @@ bool PageView::refuseForeignDestination(WebKitPolicyDecision* decision, WebKitPo
     WebKitNavigationAction* action =
         webkit_navigation_policy_decision_get_navigation_action(WEBKIT_NAVIGATION_POLICY_DECISION(decision));
     const std::string address = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
-    // A new window is never opened in the client, whatever it would show.
-    if (type == WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION && isDestination(address)) return false;
+    const bool newWindow = type == WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION;
+    if (!newWindow && isDestination(address)) return false;
     webkit_policy_decision_ignore(decision);
+    // A new window is never opened in the client, whatever it would show.
+    if (newWindow) Logger::LogChannelWarning("Browser", "Refused a new window for %s", withoutQuery(address).c_str());
     // Only a person's click reaches the browser: a script that navigates by
     // itself must not open pages on the desktop, one after another.
     if (!webkit_navigation_action_is_user_gesture(action)) {
