@@ -16,20 +16,23 @@
 #include "common/Logger.h"
 #include "common/Utilities.h"
 #include "gtk/PageScript.h"
-#include "platform/Platform.h"
 
 namespace VantisClient {
 namespace {
 
-// The bridge of the top frame carries a token that no frame of another
-// origin can read, so that a message without it came from elsewhere than the
-// page's own bridge.
+// The bridge of the top frame puts a token that no frame of another origin
+// can read before each text, so that a message without it came from elsewhere
+// than the page's own bridge. Texts only: a page's object would need a script
+// engine on the client's side to be read.
 std::string bridgeScript(const std::string& token) {
     return "(function () { var token = \"" + token +
            "\"; var handler = window.webkit.messageHandlers.gameCard;"
            " window.gameCard = Object.freeze({ sendMessage: function (text) {"
-           " handler.postMessage({ token: token, text: String(text) }); } }); })();";
+           " handler.postMessage(token + \" \" + String(text)); } }); })();";
 }
+
+// The desktop's own way to open an address in the person's browser.
+const char* const BROWSER_OPENER = "xdg-open";
 
 std::string randomToken() {
     gchar* uuid = g_uuid_string_random();
@@ -64,18 +67,6 @@ const char* scriptDialogKind(WebKitScriptDialog* dialog) {
 
 // The address without its query: the sign-in code never reaches a log line.
 std::string withoutQuery(const std::string& address) { return address.substr(0, address.find('?')); }
-
-std::string stringProperty(JSCValue* object, const char* name) {
-    JSCValue* property = jsc_value_object_get_property(object, name);
-    std::string result;
-    if (jsc_value_is_string(property)) {
-        gchar* text = jsc_value_to_string(property);
-        result = text;
-        g_free(text);
-    }
-    g_object_unref(property);
-    return result;
-}
 
 bool isCancelled(const GError* error) { return g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED); }
 
@@ -375,11 +366,36 @@ bool PageView::refuseForeignDestination(WebKitPolicyDecision* decision, WebKitPo
                                   withoutQuery(address).c_str());
         return true;
     }
-    std::string error;
-    const bool opened = Platform::DesktopLauncher()->open(address, error);
-    Logger::LogChannelInfo("Browser", "Opened %s in the desktop's browser%s%s", withoutQuery(address).c_str(),
-                           opened ? "" : ": failed: ", opened ? "" : error.c_str());
+    openInBrowser(address);
     return true;
+}
+
+void PageView::openInBrowser(const std::string& address) {
+    // Never waited for here: the opener may take its time, and the view must not freeze meanwhile.
+    gchar* arguments[] = {const_cast<gchar*>(BROWSER_OPENER), const_cast<gchar*>(address.c_str()), nullptr};
+    GPid opener = 0;
+    GError* error = nullptr;
+    if (!g_spawn_async(nullptr, arguments, nullptr,
+                       static_cast<GSpawnFlags>(G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD |
+                                                G_SPAWN_STDIN_FROM_DEV_NULL),
+                       nullptr, nullptr, &opener, &error)) {
+        Logger::LogChannelWarning("Browser", "Could not open %s in the desktop's browser: %s",
+                                  withoutQuery(address).c_str(), error->message);
+        g_error_free(error);
+        return;
+    }
+    Logger::LogChannelInfo("Browser", "Opening %s in the desktop's browser", withoutQuery(address).c_str());
+    g_child_watch_add(opener, onBrowserOpened, new std::string(withoutQuery(address)));
+}
+
+void PageView::onBrowserOpened(GPid opener, gint status, gpointer address) {
+    std::unique_ptr<std::string> shown(static_cast<std::string*>(address));
+    g_spawn_close_pid(opener);
+    GError* error = nullptr;
+    if (g_spawn_check_wait_status(status, &error)) return;
+    Logger::LogChannelWarning("Browser", "Could not open %s in the desktop's browser: %s", shown->c_str(),
+                              error->message);
+    g_error_free(error);
 }
 
 bool PageView::refuseDownload(WebKitPolicyDecision* decision, WebKitPolicyDecisionType type) {
@@ -427,18 +443,17 @@ bool PageView::retryTrusted(const std::string& failingUri, GTlsCertificate* cert
 
 void PageView::onScriptMessage(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer self) {
     JSCValue* value = webkit_javascript_result_get_js_value(result);
-    // The top frame's bridge sends {token, text}; anything else did not come through it.
-    std::string token;
-    std::string text;
-    if (jsc_value_is_object(value)) {
-        token = stringProperty(value, "token");
-        text = stringProperty(value, "text");
-    } else if (jsc_value_is_string(value)) {
-        gchar* raw = jsc_value_to_string(value);
-        text = raw;
-        g_free(raw);
+    if (!jsc_value_is_string(value)) {
+        Logger::LogChannelWarning("JavaScript", "Ignored a message from the page that is no text");
+        return;
     }
-    static_cast<PageView*>(self)->routeMessage(token, text);
+    gchar* raw = jsc_value_to_string(value);
+    const std::string message = raw;
+    g_free(raw);
+    // "<token> <text>" from the top frame's bridge.
+    const size_t space = message.find(' ');
+    static_cast<PageView*>(self)->routeMessage(space == std::string::npos ? std::string() : message.substr(0, space),
+                                               space == std::string::npos ? message : message.substr(space + 1));
 }
 
 gboolean PageView::onScriptDialog(WebKitWebView*, WebKitScriptDialog* dialog, gpointer) {

@@ -89,6 +89,8 @@ private:
     void routeMessage(const std::string& token, const std::string& text);
     bool refuseOwnScheme(WebKitPolicyDecision* decision, WebKitPolicyDecisionType type);
     bool refuseForeignDestination(WebKitPolicyDecision* decision, WebKitPolicyDecisionType type);
+    void openInBrowser(const std::string& address);
+    static void onBrowserOpened(GPid opener, gint status, gpointer address);
     bool refuseDownload(WebKitPolicyDecision* decision, WebKitPolicyDecisionType type);
     bool loadFailed(const std::string& failingUri, const GError* error);
     bool retryTrusted(const std::string& failingUri, GTlsCertificate* certificate);

@@ -226,6 +226,19 @@ const char* const WINDOW_TITLE = "^Zorv Launcher";
 
 using VantisTest::XWindows;
 
+// In a tree built with the sanitizer's dynamic type check, the client stops
+// about a second after a page's scripts fall quiet: the web engine, built
+// without type information, then releases its script machinery through the
+// program's checked copy of the shared-pointer code, and the check fails on
+// the engine's objects. The tests below let the page fall quiet on purpose.
+bool clientStopsWhenPagesFallQuiet() {
+#ifdef VANTIS_TEST_DYNAMIC_TYPE_CHECK
+    return true;
+#else
+    return false;
+#endif
+}
+
 XWindows::Id waitForShownWindow(const std::string& pattern) {
     std::vector<XWindows::Id> windows;
     VantisTest::WaitFor([&] { return !(windows = XWindows::Shown(pattern)).empty(); }, SLOW_STEP_MS);
@@ -237,7 +250,10 @@ XWindows::Id waitForShownWindow(const std::string& pattern) {
 class DesktopSession {
 public:
     DesktopSession() : m_bus(g_test_dbus_new(G_TEST_DBUS_NONE)) {
+        // The bus forgets the display (against its own autolaunch); the client needs it.
+        const std::string display = std::getenv("DISPLAY") != nullptr ? std::getenv("DISPLAY") : "";
         g_test_dbus_up(m_bus);
+        if (!display.empty()) ::setenv("DISPLAY", display.c_str(), 1);
         m_connection = g_dbus_connection_new_for_address_sync(
             g_test_dbus_get_bus_address(m_bus),
             static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
@@ -329,12 +345,14 @@ private:
 // might; the view refuses each attempt and says so in the log, and the
 // person's clicks on links elsewhere reach the desktop's browser instead.
 TEST_F(DesktopShellTest, AHostilePageIsRefusedAndLogged) {
+    if (clientStopsWhenPagesFallQuiet()) GTEST_SKIP() << "the web engine trips the dynamic type check of this tree";
     // The desktop's browser, as far as the client can tell.
     sandbox.writeFile("bin/xdg-open", "#!/bin/sh\necho \"$1\" >> \"" + sandbox.path("opened.txt") + "\"\n");
     ASSERT_EQ(0, ::chmod(sandbox.path("bin/xdg-open").c_str(), 0755));
     const std::string path = std::getenv("PATH") != nullptr ? std::getenv("PATH") : "/usr/bin:/bin";
     ::setenv("PATH", (sandbox.path("bin") + ":" + path).c_str(), 1);
     testScript = SCRIPTS + "/hostile-page.js";
+    Poco::File(installDirectory()).createDirectories();
     const pid_t client = launch(CLIENT);
     ::setenv("PATH", path.c_str(), 1);
 
@@ -342,11 +360,14 @@ TEST_F(DesktopShellTest, AHostilePageIsRefusedAndLogged) {
     const XWindows::Id window = waitForShownWindow(WINDOW_TITLE);
     ASSERT_NE(0u, window);
     const XWindows::Place place = XWindows::PlaceOf(window);
-    const std::string click = "xdotool mousemove " + std::to_string(place.x + place.width / 2) + " " +
-                              std::to_string(place.y + place.height / 2) + " click 1";
-    ASSERT_EQ(0, std::system(click.c_str()));
-    ASSERT_TRUE(logShows("Received alert with 'hostile link replaced'"));
-    ASSERT_EQ(0, std::system(click.c_str()));
+    const auto clickAt = [&](int x) {
+        const std::string click = "xdotool mousemove " + std::to_string(place.x + x) + " " +
+                                  std::to_string(place.y + place.height / 2) + " click 1";
+        return std::system(click.c_str());
+    };
+    ASSERT_EQ(0, clickAt(place.width / 4));
+    ASSERT_TRUE(logShows("Opening https://elsewhere.test/new-window in the desktop's browser"));
+    ASSERT_EQ(0, clickAt(place.width * 3 / 4));
 
     for (const char* line : {
              "Received alert with 'hostile alert'",
@@ -355,8 +376,8 @@ TEST_F(DesktopShellTest, AHostilePageIsRefusedAndLogged) {
              "Refused a download of https://",
              "Refused navigation to https://elsewhere.test/by-script: no page of the client",
              "Refused a new window for https://elsewhere.test/new-window",
-             "Opened https://elsewhere.test/new-window in the desktop's browser",
-             "Opened https://elsewhere.test/same-window in the desktop's browser",
+             "Opening https://elsewhere.test/new-window in the desktop's browser",
+             "Opening https://elsewhere.test/same-window in the desktop's browser",
          }) {
         EXPECT_TRUE(logShows(line));
     }
@@ -375,12 +396,14 @@ TEST_F(DesktopShellTest, AHostilePageIsRefusedAndLogged) {
 
     ::kill(client, SIGTERM);
     EXPECT_EQ(0, exitStatus(client, SLOW_STEP_MS));
+    EXPECT_EQ(std::string::npos, VantisTest::ReadWholeFile(sandbox.path("client-0.out")).find("runtime error"));
 }
 
 // Closed on the login page, the window stays hidden while the client signs in
 // and loads the card; the status icon's Show brings it back where it stood and
 // its Quit ends the client, which announces its closing on the session bus.
 TEST_F(DesktopShellTest, TheClosedWindowStaysHiddenUntilThePersonShowsItAndTheClosingIsAnnounced) {
+    if (clientStopsWhenPagesFallQuiet()) GTEST_SKIP() << "the web engine trips the dynamic type check of this tree";
     DesktopSession session;
     testScript = SCRIPTS + "/hide-and-sign-in.js";
     Poco::File(installDirectory()).createDirectories();

@@ -1,7 +1,8 @@
 // Plays a hostile page in the desktop shell's tests: run by the shell's test
 // hook in the login page, it tries what a page of another site might. Every
 // attempt must be refused and logged; "hostile page ready" tells the test to
-// click, first on a link to a new window, then on a link to another site.
+// click, first on a link to a new window (left), then on a link to another
+// site (right).
 (function () {
   "use strict";
 
@@ -27,22 +28,23 @@
   document.body.appendChild(download);
   download.click();
 
-  // A navigation to another site without anyone clicking.
-  setTimeout(function () { window.location.href = "https://elsewhere.test/by-script"; }, 0);
+  // A navigation to another site without anyone clicking, once the start of
+  // the script (which the shell ran, as if on a person's behalf) is long past.
+  setTimeout(function () {
+    window.location.href = "https://elsewhere.test/by-script";
+    window.alert("hostile page ready");
+  }, 1500);
 
-  // The link a person clicks covers the whole page.
-  var link = document.createElement("a");
-  link.textContent = "Elsewhere";
-  link.style.cssText = "position:fixed;left:0;top:0;width:100vw;height:100vh;z-index:99;background:#fff";
-  link.href = "https://elsewhere.test/new-window";
-  link.target = "_blank";
-  link.addEventListener("click", function () {
-    setTimeout(function () {
-      link.href = "https://elsewhere.test/same-window";
-      link.removeAttribute("target");
-      window.alert("hostile link replaced");
-    }, 0);
-  }, { once: true });
-  document.body.appendChild(link);
-  setTimeout(function () { window.alert("hostile page ready"); }, 200);
+  // The links a person clicks: the left half of the page opens a new window,
+  // the right half goes to another site.
+  function link(address, left, target) {
+    var element = document.createElement("a");
+    element.textContent = address;
+    element.href = address;
+    if (target) element.target = target;
+    element.style.cssText = "position:fixed;top:0;height:100vh;width:50vw;z-index:99;background:#fff;left:" + left;
+    document.body.appendChild(element);
+  }
+  link("https://elsewhere.test/new-window", "0", "_blank");
+  link("https://elsewhere.test/same-window", "50vw", null);
 })();
