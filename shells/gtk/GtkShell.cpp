@@ -8,13 +8,13 @@
 
 #include "bridge/InstallNotificationText.h"
 #include "bridge/ShellMessageCenter.h"
+#include "bridge/ShellNotice.h"
 #include "common/ApplicationEnvironment.h"
 #include "common/Constants.h"
 #include "common/Logger.h"
 #include "common/Utilities.h"
 #include "gtk/ClosingAnnouncement.h"
 #include "gtk/SettingsDialog.h"
-#include "gtk/ShellNotice.h"
 
 namespace VantisClient {
 namespace {
@@ -158,7 +158,8 @@ void GtkShell::perform(const ShellMessage& message) {
 }
 
 void GtkShell::notifyInstallResult(const ShellMessage& message) {
-    const std::string title = ShellNotice::InstallResultTitle(message.text("productName"), m_controller.getCurrentGameId());
+    const std::string title =
+        ShellNotice::InstallResultTitle(message.text("productName"), m_controller.getCurrentGameId());
     const std::string body = InstallNotificationText(message.integer("result", -1));
     const std::string iconPath = message.text("iconPath");
     Logger::LogInfo("Notification: %s: %s", title.c_str(), body.c_str());

@@ -8,8 +8,8 @@
 // handshake on its quit action (Ctrl+Q, the window's menu, the icon's Quit)
 // or SIGINT or SIGTERM, and then announces "ClientClosing" on the session
 // bus. Outcomes that the page may not show (a play task that failed, a
-// verification, an uninstall) appear in the window's message bar. Addresses of the client's scheme that another launch hands
-// over are logged, never acted on: a sign-in only comes from the shell's own
+// verification, an uninstall) appear in the window's message bar. Addresses
+// of the client's scheme that another launch hands over are logged, never acted on: a sign-in only comes from the shell's own
 // login page.
 //
 // The application id is unique per application-support root, as the instance

@@ -68,6 +68,14 @@ const char* scriptDialogKind(WebKitScriptDialog* dialog) {
 // The address without its query: the sign-in code never reaches a log line.
 std::string withoutQuery(const std::string& address) { return address.substr(0, address.find('?')); }
 
+// The navigation a policy decision is about; null for a decision about a response.
+WebKitNavigationAction* navigationOf(WebKitPolicyDecision* decision, WebKitPolicyDecisionType type) {
+    if (type != WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION && type != WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION) {
+        return nullptr;
+    }
+    return webkit_navigation_policy_decision_get_navigation_action(WEBKIT_NAVIGATION_POLICY_DECISION(decision));
+}
+
 bool isCancelled(const GError* error) { return g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED); }
 
 // A load that was stopped for another one, or refused by the shell's own
@@ -176,7 +184,8 @@ WebKitWebContext* PageView::createContext(const std::string& supportRoot) {
 }
 
 void PageView::installBridge() {
-    WebKitUserScript* bridge = webkit_user_script_new(bridgeScript(m_bridgeToken).c_str(), WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
+    const std::string script = bridgeScript(m_bridgeToken);
+    WebKitUserScript* bridge = webkit_user_script_new(script.c_str(), WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
                                                       WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
     webkit_user_content_manager_add_script(m_content, bridge);
     webkit_user_script_unref(bridge);
@@ -335,11 +344,8 @@ void PageView::routeMessage(const std::string& token, const std::string& text) {
 }
 
 bool PageView::refuseOwnScheme(WebKitPolicyDecision* decision, WebKitPolicyDecisionType type) {
-    if (type != WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION && type != WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION) {
-        return false;
-    }
-    WebKitNavigationAction* action =
-        webkit_navigation_policy_decision_get_navigation_action(WEBKIT_NAVIGATION_POLICY_DECISION(decision));
+    WebKitNavigationAction* action = navigationOf(decision, type);
+    if (action == nullptr) return false;
     const std::string address = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
     if (!startsWith(address, std::string(API_LOGIN_SUCCESS_SCHEME) + ":")) return false;
     Logger::LogChannelInfo("Browser", "Refused navigation to %s", withoutQuery(address).c_str());
@@ -348,11 +354,8 @@ bool PageView::refuseOwnScheme(WebKitPolicyDecision* decision, WebKitPolicyDecis
 }
 
 bool PageView::refuseForeignDestination(WebKitPolicyDecision* decision, WebKitPolicyDecisionType type) {
-    if (type != WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION && type != WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION) {
-        return false;
-    }
-    WebKitNavigationAction* action =
-        webkit_navigation_policy_decision_get_navigation_action(WEBKIT_NAVIGATION_POLICY_DECISION(decision));
+    WebKitNavigationAction* action = navigationOf(decision, type);
+    if (action == nullptr) return false;
     const std::string address = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
     const bool newWindow = type == WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION;
     if (!newWindow && isDestination(address)) return false;

@@ -24,7 +24,8 @@
 //
 // Cookies persist in "Cookies.sqlite" (0600) in the application-support root,
 // emptied before the login page loads; the web view's own data and cache live
-// below "WebKit" there (WebKit's disk cache is off: it has no bound to set). Servers the system does not trust are accepted only
+// below "WebKit" there (WebKit's disk cache is off: it has no bound to set).
+// Servers the system does not trust are accepted only
 // through the bundle's anchor (BundleTrust). Each request the view sends is
 // offered to the web cache (WebCacheFiller).
 //

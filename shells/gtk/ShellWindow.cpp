@@ -53,7 +53,8 @@ GtkWidget* ShellWindow::createBar() {
     gtk_widget_set_margin_end(bar, 6);
     GtkWidget* menuButton = gtk_menu_button_new();
     gtk_widget_set_name(menuButton, "window-menu");
-    gtk_button_set_image(GTK_BUTTON(menuButton), gtk_image_new_from_icon_name("open-menu-symbolic", GTK_ICON_SIZE_MENU));
+    GtkWidget* icon = gtk_image_new_from_icon_name("open-menu-symbolic", GTK_ICON_SIZE_MENU);
+    gtk_button_set_image(GTK_BUTTON(menuButton), icon);
     GMenuModel* menu = createMenu();
     gtk_menu_button_set_menu_model(GTK_MENU_BUTTON(menuButton), menu);
     g_object_unref(menu);

@@ -129,10 +129,10 @@ int64_t WebCacheFiller::room(const Download& download, int64_t length) const {
     }
     const uint64_t left = usage.bytes < m_maxTotalBytes ? m_maxTotalBytes - usage.bytes : 0;
     if (length != WebCacheWriter::UNKNOWN_LENGTH && static_cast<uint64_t>(length) > left) {
-        Logger::LogChannelWarning(Http::HttpTrafficLog::CHANNEL,
-                                  "Not caching %s: %lld bytes exceed the %llu bytes left of the web cache's bound of %llu",
-                                  download.address.c_str(), static_cast<long long>(length),
-                                  static_cast<unsigned long long>(left), static_cast<unsigned long long>(m_maxTotalBytes));
+        Logger::LogChannelWarning(
+            Http::HttpTrafficLog::CHANNEL, "Not caching %s: %lld bytes exceed the %llu bytes left of the web cache's bound of %llu",
+            download.address.c_str(), static_cast<long long>(length), static_cast<unsigned long long>(left),
+            static_cast<unsigned long long>(m_maxTotalBytes));
         return -1;
     }
     return std::min<int64_t>(m_maxResourceLength, static_cast<int64_t>(left));

@@ -68,8 +68,8 @@ ClientSettings ClientSettings::Stored() {
     Poco::JSON::Object::Ptr settings;
     if (!JsonFile::Read(configPath(), settings)) return result;
     result.downloadLimit = storedNumber<uint32_t>(*settings, DOWNLOAD_LIMIT_KEY, 0, UINT32_MAX);
-    result.partsInFlight =
-        storedNumber<int32_t>(*settings, UserPreferences::PARTS_IN_FLIGHT_KEY, MIN_PARTS_IN_FLIGHT, MAX_PARTS_IN_FLIGHT);
+    result.partsInFlight = storedNumber<int32_t>(*settings, UserPreferences::PARTS_IN_FLIGHT_KEY,
+                                                 MIN_PARTS_IN_FLIGHT, MAX_PARTS_IN_FLIGHT);
     const Poco::Dynamic::Var library = settings->get(LIBRARY_KEY);
     std::string error;
     if (library.isString() && checkFolder(library.extract<std::string>(), error)) {

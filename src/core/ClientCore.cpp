@@ -270,7 +270,8 @@ bool ClientCore::installProductAsync(const std::string& gameId, const tRevisionL
 InstallProductTask::Ptr ClientCore::newInstallTask(const RemoteProductDefinition& definition,
                                                    InstallProductTask::Mode mode) {
     // What the person chose in the settings since the start applies from the next install on.
-    InstallProductTask::Ptr task = new InstallProductTask(definition, ClientSettings::Stored().appliedTo(m_settings), mode);
+    const EngineSettings settings = ClientSettings::Stored().appliedTo(m_settings);
+    InstallProductTask::Ptr task = new InstallProductTask(definition, settings, mode);
     task->progressEvent += Poco::delegate(this, &ClientCore::handleInstallerProgressEvent);
     task->resultEvent += Poco::delegate(this, &ClientCore::handleInstallResult);
     task->stateChangedEvent += Poco::delegate(this, &ClientCore::handleProductStateChanged);

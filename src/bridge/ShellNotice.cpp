@@ -1,4 +1,4 @@
-#include "gtk/ShellNotice.h"
+#include "bridge/ShellNotice.h"
 
 #include "core/ProductUninstallResultStruct.h"
 

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "core/ProductUninstallResultStruct.h"
-#include "gtk/ShellNotice.h"
+#include "bridge/ShellNotice.h"
 
 using VantisClient::ShellMessage;
 using VantisClient::ShellNotice;
