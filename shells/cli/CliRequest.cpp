@@ -3,7 +3,7 @@
 #include <Poco/NumberParser.h>
 #include <Poco/StringTokenizer.h>
 
-#include "cli/TransferRate.h"
+#include "common/TransferRate.h"
 
 namespace VantisClient {
 namespace {

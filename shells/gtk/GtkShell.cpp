@@ -8,15 +8,23 @@
 
 #include "bridge/InstallNotificationText.h"
 #include "bridge/ShellMessageCenter.h"
+#include "bridge/ShellNotice.h"
 #include "common/ApplicationEnvironment.h"
 #include "common/Constants.h"
 #include "common/Logger.h"
 #include "common/Utilities.h"
+#include "gtk/ClosingAnnouncement.h"
+#include "gtk/SettingsDialog.h"
 
 namespace VantisClient {
 namespace {
 
 const char* const NOTIFICATION_ID = "install-result";
+const char* const CLOSE_NOTICE_ID = "still-running";
+const char* const CLOSE_NOTICE_TITLE = "Zorv Launcher is still running";
+const char* const CLOSE_NOTICE_BODY =
+    "Closing the window keeps the client running so that installs go on. Quit with Ctrl+Q, the window's menu or "
+    "the status icon's Quit.";
 
 struct Delivery {
     GtkShell* shell;
@@ -33,7 +41,7 @@ bool isClientAddress(const std::string& argument) {
 std::string GtkShell::ApplicationId(const std::string& supportRoot) {
     char hash[17];
     std::snprintf(hash, sizeof(hash), "%016" PRIx64, Utilities::Hash64bit(supportRoot.c_str()));
-    return std::string("net.vantis.Client.R") + hash;
+    return std::string(ClosingAnnouncement::CLIENT_ID) + ".R" + hash;
 }
 
 bool GtkShell::HandOverToRunningInstance(const std::vector<std::string>& arguments) {
@@ -68,15 +76,21 @@ GtkShell::GtkShell(ClientStartup& startup)
                                          G_APPLICATION_HANDLES_OPEN)) {
     g_signal_connect(m_application, "activate", G_CALLBACK(onActivate), this);
     g_signal_connect(m_application, "open", G_CALLBACK(onOpen), this);
-    GSimpleAction* quitAction = g_simple_action_new("quit", nullptr);
-    g_signal_connect(quitAction, "activate", G_CALLBACK(onQuitAction), this);
-    g_action_map_add_action(G_ACTION_MAP(m_application), G_ACTION(quitAction));
-    g_object_unref(quitAction);
+    addAction(ShellWindow::QUIT_ACTION, G_CALLBACK(onQuitAction));
+    addAction(ShellWindow::SETTINGS_ACTION, G_CALLBACK(onSettingsAction));
     const gchar* quitKeys[] = {"<Primary>q", nullptr};
     gtk_application_set_accels_for_action(m_application, "app.quit", quitKeys);
 }
 
+void GtkShell::addAction(const char* name, GCallback handler) {
+    GSimpleAction* action = g_simple_action_new(name, nullptr);
+    g_signal_connect(action, "activate", handler, this);
+    g_action_map_add_action(G_ACTION_MAP(m_application), G_ACTION(action));
+    g_object_unref(action);
+}
+
 GtkShell::~GtkShell() {
+    m_statusIcon.reset();
     m_testHook.reset();
     m_page.reset();
     g_object_unref(m_application);
@@ -105,15 +119,16 @@ gboolean GtkShell::onMessage(gpointer delivery) {
 
 void GtkShell::activate() {
     if (m_window) {
-        m_window->present();
+        showWindow("the client was started again");
         return;
     }
     m_page.reset(new PageView(m_controller, ApplicationEnvironment::GetApplicationSupportRootPath()));
     m_window.reset(new ShellWindow(m_application, m_page->widget()));
     m_page->setLoadingListener([this](bool loading) { m_window->showLoading(loading); });
-    m_page->setPageShownListener([this] { m_window->present(); });
     g_signal_connect(m_window->window(), "delete-event", G_CALLBACK(onDeleteEvent), this);
     m_sleepWatcher.reset(new SleepWatcher());
+    m_statusIcon.reset(new StatusIcon(g_application_get_dbus_connection(G_APPLICATION(m_application)),
+                                      [this] { showWindow("the status icon's Show"); }, [this] { quit(); }));
     m_testHook = TestHook::FromEnvironment();
     if (m_testHook) m_testHook->attach(*m_page, *m_window);
     ShellMessageCenter::SetObserver(this);
@@ -134,11 +149,17 @@ void GtkShell::perform(const ShellMessage& message) {
         Logger::LogInfo("GameCard endpoint: %s", endpoint.c_str());
     } else if (message.name == ShellMessage::ON_PRODUCT_INSTALL_RESULT) {
         notifyInstallResult(message);
+    } else {
+        ShellNotice notice;
+        if (!ShellNotice::Of(message, notice)) return;
+        Logger::LogInfo("Window message: %s", notice.text.c_str());
+        m_window->showMessage(notice.text, notice.error);
     }
 }
 
 void GtkShell::notifyInstallResult(const ShellMessage& message) {
-    const std::string title = message.text("productName");
+    const std::string title =
+        ShellNotice::InstallResultTitle(message.text("productName"), m_controller.getCurrentGameId());
     const std::string body = InstallNotificationText(message.integer("result", -1));
     const std::string iconPath = message.text("iconPath");
     Logger::LogInfo("Notification: %s: %s", title.c_str(), body.c_str());
@@ -157,6 +178,26 @@ void GtkShell::notifyInstallResult(const ShellMessage& message) {
     g_object_unref(notification);
 }
 
+void GtkShell::showWindow(const char* reason) {
+    Logger::LogInfo("Showing the window: %s", reason);
+    m_window->present();
+}
+
+void GtkShell::windowClosed() {
+    Logger::LogInfo("Window closed; the client keeps running (quit with Ctrl+Q)");
+    m_window->hide();
+    if (m_closeExplained) return;
+    m_closeExplained = true;
+    // The window is gone, so the explanation goes where a hidden window's
+    // person still looks: the desktop's notifications.
+    Logger::LogInfo("Notification: %s: %s", CLOSE_NOTICE_TITLE, CLOSE_NOTICE_BODY);
+    if (g_application_get_dbus_connection(G_APPLICATION(m_application)) == nullptr) return;
+    GNotification* notification = g_notification_new(CLOSE_NOTICE_TITLE);
+    g_notification_set_body(notification, CLOSE_NOTICE_BODY);
+    g_application_send_notification(G_APPLICATION(m_application), CLOSE_NOTICE_ID, notification);
+    g_object_unref(notification);
+}
+
 void GtkShell::quit() {
     if (m_quitting) return;
     m_quitting = true;
@@ -165,6 +206,7 @@ void GtkShell::quit() {
     if (m_window) m_window->hide();
     // A running install stops at its next step and resumes at the next start.
     m_startup.quit();
+    ClosingAnnouncement::Send(g_application_get_dbus_connection(G_APPLICATION(m_application)));
     ShellMessageCenter::SetObserver(nullptr);
     g_application_quit(G_APPLICATION(m_application));
 }
@@ -178,15 +220,18 @@ void GtkShell::onOpen(GApplication*, GFile**, gint, gchar*, gpointer self) {
 }
 
 gboolean GtkShell::onDeleteEvent(GtkWidget*, GdkEvent*, gpointer self) {
-    GtkShell* shell = static_cast<GtkShell*>(self);
     // Closing the last window does not quit: installs go on, a new start of the
     // client shows the window again.
-    Logger::LogInfo("Window closed; the client keeps running (quit with Ctrl+Q)");
-    shell->m_window->hide();
+    static_cast<GtkShell*>(self)->windowClosed();
     return TRUE;
 }
 
 void GtkShell::onQuitAction(GSimpleAction*, GVariant*, gpointer self) { static_cast<GtkShell*>(self)->quit(); }
+
+void GtkShell::onSettingsAction(GSimpleAction*, GVariant*, gpointer self) {
+    GtkShell* shell = static_cast<GtkShell*>(self);
+    if (shell->m_window) SettingsDialog::Open(shell->m_window->window());
+}
 
 gboolean GtkShell::onStopSignal(gpointer self) {
     static_cast<GtkShell*>(self)->quit();

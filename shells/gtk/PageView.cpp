@@ -20,9 +20,26 @@
 namespace VantisClient {
 namespace {
 
-const char* const BRIDGE_SCRIPT =
-    "window.gameCard = { sendMessage: function (text) {"
-    " window.webkit.messageHandlers.gameCard.postMessage(String(text)); } };";
+// The bridge of the top frame puts a token that no frame of another origin
+// can read before each text, so that a message without it came from elsewhere
+// than the page's own bridge. Texts only: a page's object would need a script
+// engine on the client's side to be read.
+std::string bridgeScript(const std::string& token) {
+    return "(function () { var token = \"" + token +
+           "\"; var handler = window.webkit.messageHandlers.gameCard;"
+           " window.gameCard = Object.freeze({ sendMessage: function (text) {"
+           " handler.postMessage(token + \" \" + String(text)); } }); })();";
+}
+
+// The desktop's own way to open an address in the person's browser.
+const char* const BROWSER_OPENER = "xdg-open";
+
+std::string randomToken() {
+    gchar* uuid = g_uuid_string_random();
+    const std::string token = uuid;
+    g_free(uuid);
+    return token;
+}
 
 // An answer that arrives for a load asked for earlier than the latest one.
 struct PendingLoad {
@@ -33,8 +50,31 @@ struct PendingLoad {
 
 bool startsWith(const std::string& text, const std::string& prefix) { return text.compare(0, prefix.size(), prefix) == 0; }
 
+std::string directoryOf(const std::string& path) { return path.substr(0, path.rfind('/') + 1); }
+
+const char* scriptDialogKind(WebKitScriptDialog* dialog) {
+    switch (webkit_script_dialog_get_dialog_type(dialog)) {
+        case WEBKIT_SCRIPT_DIALOG_ALERT:
+            return "alert";
+        case WEBKIT_SCRIPT_DIALOG_CONFIRM:
+            return "confirm";
+        case WEBKIT_SCRIPT_DIALOG_PROMPT:
+            return "prompt";
+        default:
+            return "beforeunload";
+    }
+}
+
 // The address without its query: the sign-in code never reaches a log line.
 std::string withoutQuery(const std::string& address) { return address.substr(0, address.find('?')); }
+
+// The navigation a policy decision is about; null for a decision about a response.
+WebKitNavigationAction* navigationOf(WebKitPolicyDecision* decision, WebKitPolicyDecisionType type) {
+    if (type != WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION && type != WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION) {
+        return nullptr;
+    }
+    return webkit_navigation_policy_decision_get_navigation_action(WEBKIT_NAVIGATION_POLICY_DECISION(decision));
+}
 
 bool isCancelled(const GError* error) { return g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED); }
 
@@ -88,7 +128,8 @@ PageView::PageView(BaseAppDelegate& controller, const std::string& supportRoot)
       m_content(webkit_user_content_manager_new()),
       m_view(nullptr),
       m_cancellable(g_cancellable_new()),
-      m_trust(ApplicationEnvironment::GetResourcePath("rootCA", "pem")) {
+      m_trust(ApplicationEnvironment::GetResourcePath("rootCA", "pem")),
+      m_bridgeToken(randomToken()) {
     WebKitSettings* settings = webkit_settings_new();
     webkit_settings_set_enable_developer_extras(settings, FALSE);
     webkit_settings_set_javascript_can_open_windows_automatically(settings, FALSE);
@@ -104,6 +145,7 @@ PageView::~PageView() {
     g_cancellable_cancel(m_cancellable);
     g_signal_handlers_disconnect_by_data(m_view, this);
     g_signal_handlers_disconnect_by_data(m_content, this);
+    g_signal_handlers_disconnect_by_data(m_context, this);
     g_object_unref(m_view);
     g_object_unref(m_content);
     g_object_unref(m_context);
@@ -116,6 +158,9 @@ WebKitWebContext* PageView::createContext(const std::string& supportRoot) {
         "base-data-directory", dataDirectory.c_str(), "base-cache-directory",
         Utilities::AppendPath(dataDirectory, "Cache").c_str(), nullptr);
     WebKitWebContext* context = webkit_web_context_new_with_website_data_manager(data);
+    // WebKit's own disk cache has no size bound to set: it is switched off,
+    // and the card's offline copy is the client's web cache, which has one.
+    webkit_web_context_set_cache_model(context, WEBKIT_CACHE_MODEL_DOCUMENT_VIEWER);
     const std::string cookies = Utilities::AppendPath(supportRoot, COOKIE_FILE_NAME);
     prepareCookieFile(cookies);
     webkit_cookie_manager_set_persistent_storage(webkit_website_data_manager_get_cookie_manager(data), cookies.c_str(),
@@ -125,6 +170,11 @@ WebKitWebContext* PageView::createContext(const std::string& supportRoot) {
     // root seldom gets; root runs the pages unconfined instead.
     const bool sandboxed = geteuid() != 0;
     webkit_web_context_set_sandbox_enabled(context, sandboxed);
+    if (!sandboxed) {
+        Logger::LogChannelWarning("Browser",
+                                  "Running as root: the web pages run without the web process's sandbox. Run the "
+                                  "client as an ordinary user to confine them.");
+    }
     if (sandboxed) {
         webkit_web_context_add_path_to_sandbox(context, ApplicationEnvironment::GetWebcachePath().c_str(), TRUE);
         webkit_web_context_add_path_to_sandbox(
@@ -134,7 +184,8 @@ WebKitWebContext* PageView::createContext(const std::string& supportRoot) {
 }
 
 void PageView::installBridge() {
-    WebKitUserScript* bridge = webkit_user_script_new(BRIDGE_SCRIPT, WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
+    const std::string script = bridgeScript(m_bridgeToken);
+    WebKitUserScript* bridge = webkit_user_script_new(script.c_str(), WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
                                                       WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
     webkit_user_content_manager_add_script(m_content, bridge);
     webkit_user_script_unref(bridge);
@@ -150,6 +201,10 @@ void PageView::connectSignals() {
     g_signal_connect(m_view, "load-failed-with-tls-errors", G_CALLBACK(onTlsErrors), this);
     g_signal_connect(m_view, "resource-load-started", G_CALLBACK(onResourceLoadStarted), this);
     g_signal_connect(m_view, "context-menu", G_CALLBACK(onContextMenu), this);
+    g_signal_connect(m_view, "script-dialog", G_CALLBACK(onScriptDialog), this);
+    g_signal_connect(m_view, "authenticate", G_CALLBACK(onAuthenticate), this);
+    g_signal_connect(m_view, "create", G_CALLBACK(onCreate), this);
+    g_signal_connect(m_context, "download-started", G_CALLBACK(onDownloadStarted), this);
 }
 
 void PageView::loadLoginPage() {
@@ -174,6 +229,8 @@ void PageView::onCookiesCleared(GObject* manager, GAsyncResult* result, gpointer
 
 void PageView::startLoginPageLoad() {
     const std::string address = LoginPageHandler::LoginAddress();
+    m_loginPage.clear();
+    m_loginPage.allowOrigin(address);
     Logger::LogChannelInfo("HttpTraffic", "Loading login page from %s", address.c_str());
     load(address);
 }
@@ -193,6 +250,13 @@ void PageView::loadGameCard(const std::string& pathOrAddress, bool remote) {
                                   ("not a file path: " + pathOrAddress).c_str());
         return;
     }
+    m_gameCard.clear();
+    if (remote) {
+        m_gameCard.allowOrigin(address);
+    } else {
+        m_gameCard.allowFilesBelow(directoryOf(pathOrAddress));
+    }
+    m_gameCard.allowOrigin(m_gameCardEndpoint);
     load(address);
 }
 
@@ -246,9 +310,32 @@ void PageView::documentReady(ViewType view) {
     }
 }
 
-void PageView::routeMessage(const std::string& text) {
-    Logger::LogChannelInfo("JavaScript", "Received %s with script=%s", "sendMessage", text.c_str());
+bool PageView::isOwnPage(const std::string& address, ViewType view) const {
+    if (view == GameCardView) return m_gameCard.allows(address);
+    return view == LoginPageView && m_loginPage.allows(address);
+}
+
+bool PageView::isDestination(const std::string& address) const {
+    // An empty frame or one written by the page itself holds nothing from elsewhere.
+    return address == "about:blank" || address == "about:srcdoc" || m_gameCard.allows(address) ||
+           m_loginPage.allows(address);
+}
+
+void PageView::routeMessage(const std::string& token, const std::string& text) {
     const ViewType view = m_controller.getViewToLoad();
+    const char* shown = webkit_web_view_get_uri(m_view);
+    const std::string address = shown != nullptr ? shown : "";
+    if (token != m_bridgeToken) {
+        Logger::LogChannelWarning("JavaScript", "Refused a bridge message from a frame or a foreign script of %s: %s",
+                                  withoutQuery(address).c_str(), text.c_str());
+        return;
+    }
+    if (!isOwnPage(address, view)) {
+        Logger::LogChannelWarning("JavaScript", "Refused a bridge message from %s, which is not the page shown: %s",
+                                  withoutQuery(address).c_str(), text.c_str());
+        return;
+    }
+    Logger::LogChannelInfo("JavaScript", "Received %s with script=%s", "sendMessage", text.c_str());
     if (view == GameCardView) {
         if (Poco::SharedPtr<GameViewHandler> card = m_controller.gameViewHandler()) card->onMessageFromBrowser(text);
     } else if (view == LoginPageView) {
@@ -257,14 +344,70 @@ void PageView::routeMessage(const std::string& text) {
 }
 
 bool PageView::refuseOwnScheme(WebKitPolicyDecision* decision, WebKitPolicyDecisionType type) {
-    if (type != WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION && type != WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION) {
-        return false;
-    }
-    WebKitNavigationAction* action =
-        webkit_navigation_policy_decision_get_navigation_action(WEBKIT_NAVIGATION_POLICY_DECISION(decision));
+    WebKitNavigationAction* action = navigationOf(decision, type);
+    if (action == nullptr) return false;
     const std::string address = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
     if (!startsWith(address, std::string(API_LOGIN_SUCCESS_SCHEME) + ":")) return false;
     Logger::LogChannelInfo("Browser", "Refused navigation to %s", withoutQuery(address).c_str());
+    webkit_policy_decision_ignore(decision);
+    return true;
+}
+
+bool PageView::refuseForeignDestination(WebKitPolicyDecision* decision, WebKitPolicyDecisionType type) {
+    WebKitNavigationAction* action = navigationOf(decision, type);
+    if (action == nullptr) return false;
+    const std::string address = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
+    const bool newWindow = type == WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION;
+    if (!newWindow && isDestination(address)) return false;
+    webkit_policy_decision_ignore(decision);
+    // A new window is never opened in the client, whatever it would show.
+    if (newWindow) Logger::LogChannelWarning("Browser", "Refused a new window for %s", withoutQuery(address).c_str());
+    // Only a person's click reaches the browser: a script that navigates by
+    // itself must not open pages on the desktop, one after another.
+    if (!webkit_navigation_action_is_user_gesture(action)) {
+        Logger::LogChannelWarning("Browser", "Refused navigation to %s: no page of the client",
+                                  withoutQuery(address).c_str());
+        return true;
+    }
+    openInBrowser(address);
+    return true;
+}
+
+void PageView::openInBrowser(const std::string& address) {
+    // Never waited for here: the opener may take its time, and the view must not freeze meanwhile.
+    gchar* arguments[] = {const_cast<gchar*>(BROWSER_OPENER), const_cast<gchar*>(address.c_str()), nullptr};
+    GPid opener = 0;
+    GError* error = nullptr;
+    if (!g_spawn_async(nullptr, arguments, nullptr,
+                       static_cast<GSpawnFlags>(G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD |
+                                                G_SPAWN_STDIN_FROM_DEV_NULL),
+                       nullptr, nullptr, &opener, &error)) {
+        Logger::LogChannelWarning("Browser", "Could not open %s in the desktop's browser: %s",
+                                  withoutQuery(address).c_str(), error->message);
+        g_error_free(error);
+        return;
+    }
+    Logger::LogChannelInfo("Browser", "Opening %s in the desktop's browser", withoutQuery(address).c_str());
+    g_child_watch_add(opener, onBrowserOpened, new std::string(withoutQuery(address)));
+}
+
+void PageView::onBrowserOpened(GPid opener, gint status, gpointer address) {
+    std::unique_ptr<std::string> shown(static_cast<std::string*>(address));
+    g_spawn_close_pid(opener);
+    GError* error = nullptr;
+    if (g_spawn_check_wait_status(status, &error)) return;
+    Logger::LogChannelWarning("Browser", "Could not open %s in the desktop's browser: %s", shown->c_str(),
+                              error->message);
+    g_error_free(error);
+}
+
+bool PageView::refuseDownload(WebKitPolicyDecision* decision, WebKitPolicyDecisionType type) {
+    if (type != WEBKIT_POLICY_DECISION_TYPE_RESPONSE) return false;
+    WebKitResponsePolicyDecision* response = WEBKIT_RESPONSE_POLICY_DECISION(decision);
+    if (webkit_response_policy_decision_is_mime_type_supported(response)) return false;
+    const std::string address = webkit_uri_request_get_uri(webkit_response_policy_decision_get_request(response));
+    Logger::LogChannelWarning("Browser", "Refused a download of %s: the client downloads nothing for a page",
+                              withoutQuery(address).c_str());
     webkit_policy_decision_ignore(decision);
     return true;
 }
@@ -307,14 +450,50 @@ void PageView::onScriptMessage(WebKitUserContentManager*, WebKitJavascriptResult
         Logger::LogChannelWarning("JavaScript", "Ignored a message from the page that is no text");
         return;
     }
-    gchar* text = jsc_value_to_string(value);
-    static_cast<PageView*>(self)->routeMessage(text);
-    g_free(text);
+    gchar* raw = jsc_value_to_string(value);
+    const std::string message = raw;
+    g_free(raw);
+    // "<token> <text>" from the top frame's bridge.
+    const size_t space = message.find(' ');
+    static_cast<PageView*>(self)->routeMessage(space == std::string::npos ? std::string() : message.substr(0, space),
+                                               space == std::string::npos ? message : message.substr(space + 1));
+}
+
+gboolean PageView::onScriptDialog(WebKitWebView*, WebKitScriptDialog* dialog, gpointer) {
+    Logger::LogChannelInfo("JavaScript", "Received %s with '%s'", scriptDialogKind(dialog),
+                           webkit_script_dialog_get_message(dialog));
+    // Handled: WebKit shows nothing, and a confirm or prompt stays unanswered.
+    return TRUE;
+}
+
+gboolean PageView::onAuthenticate(WebKitWebView*, WebKitAuthenticationRequest* request, gpointer) {
+    Logger::LogChannelWarning("Browser", "Cancelled a request for credentials from %s:%u",
+                              webkit_authentication_request_get_host(request),
+                              webkit_authentication_request_get_port(request));
+    webkit_authentication_request_cancel(request);
+    return TRUE;
+}
+
+GtkWidget* PageView::onCreate(WebKitWebView*, WebKitNavigationAction* action, gpointer) {
+    Logger::LogChannelWarning("Browser", "Refused a new window for %s",
+                              withoutQuery(webkit_uri_request_get_uri(webkit_navigation_action_get_request(action)))
+                                  .c_str());
+    return nullptr;
+}
+
+void PageView::onDownloadStarted(WebKitWebContext*, WebKitDownload* download, gpointer) {
+    WebKitURIRequest* request = webkit_download_get_request(download);
+    Logger::LogChannelWarning("Browser", "Refused a download of %s: the client downloads nothing for a page",
+                              request != nullptr ? withoutQuery(webkit_uri_request_get_uri(request)).c_str() : "");
+    webkit_download_cancel(download);
 }
 
 gboolean PageView::onDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type,
                                   gpointer self) {
-    return static_cast<PageView*>(self)->refuseOwnScheme(decision, type) ? TRUE : FALSE;
+    PageView* page = static_cast<PageView*>(self);
+    const bool decided = page->refuseOwnScheme(decision, type) || page->refuseForeignDestination(decision, type) ||
+                         page->refuseDownload(decision, type);
+    return decided ? TRUE : FALSE;
 }
 
 void PageView::onLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer self) {
@@ -325,7 +504,6 @@ void PageView::onLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer sel
     } else if (event == WEBKIT_LOAD_FINISHED) {
         if (page->m_loadingListener) page->m_loadingListener(false);
         if (page->m_loadFailed) return;
-        if (page->m_pageShownListener) page->m_pageShownListener();
         page->runPageScripts();
     }
 }

@@ -7,6 +7,15 @@
 // handler hears that the document is ready. The client's messages reach the
 // page's receiveMessage as string literals (PageScript).
 //
+// The view is the client's, not the web's. Its document is only ever the
+// login page (the login host's origin), the game card (the card's origin) or
+// the card's local files; a person's click on any other link opens it in the
+// desktop's browser, other navigations elsewhere are refused. A bridge message
+// counts only when it came through the top frame's bridge (which carries a
+// token frames of other origins cannot read) while the view shows the page the
+// controller expects. Script dialogs are logged and never shown; credential
+// requests, downloads and new windows are refused and logged.
+//
 // The sign-in redirect (vantisclient://login_success) is never loaded: every
 // navigation to the client's own scheme is refused where the web view asks
 // for a policy, in any frame. Only the top-level document's refused load, which
@@ -15,7 +24,8 @@
 //
 // Cookies persist in "Cookies.sqlite" (0600) in the application-support root,
 // emptied before the login page loads; the web view's own data and cache live
-// below "WebKit" there. Servers the system does not trust are accepted only
+// below "WebKit" there (WebKit's disk cache is off: it has no bound to set).
+// Servers the system does not trust are accepted only
 // through the bundle's anchor (BundleTrust). Each request the view sends is
 // offered to the web cache (WebCacheFiller).
 //
@@ -31,6 +41,7 @@
 #include "app/BaseAppDelegate.h"
 #include "bridge/WebCacheFiller.h"
 #include "gtk/BundleTrust.h"
+#include "gtk/PageDestinations.h"
 
 namespace VantisClient {
 
@@ -41,7 +52,6 @@ public:
     static const char* const LOGIN_REDIRECT_PREFIX;
 
     using LoadingListener = std::function<void(bool loading)>;
-    using PageShownListener = std::function<void()>;
 
     PageView(BaseAppDelegate& controller, const std::string& supportRoot);
     ~PageView();
@@ -52,8 +62,6 @@ public:
     WebKitUserContentManager* contentManager() const { return m_content; }
     // Told when a load starts and when it ends, whatever its outcome.
     void setLoadingListener(LoadingListener listener) { m_loadingListener = std::move(listener); }
-    // Told when a page has loaded, before its scripts run.
-    void setPageShownListener(PageShownListener listener) { m_pageShownListener = std::move(listener); }
     // Runs in every loaded page after the page's own script, before its
     // handler hears that the document is ready.
     void setExtraPageScript(std::string script) { m_extraScript = std::move(script); }
@@ -77,8 +85,14 @@ private:
     void startLoginPageLoad();
     void runPageScripts();
     void documentReady(ViewType view);
-    void routeMessage(const std::string& text);
+    bool isOwnPage(const std::string& address, ViewType view) const;
+    bool isDestination(const std::string& address) const;
+    void routeMessage(const std::string& token, const std::string& text);
     bool refuseOwnScheme(WebKitPolicyDecision* decision, WebKitPolicyDecisionType type);
+    bool refuseForeignDestination(WebKitPolicyDecision* decision, WebKitPolicyDecisionType type);
+    void openInBrowser(const std::string& address);
+    static void onBrowserOpened(GPid opener, gint status, gpointer address);
+    bool refuseDownload(WebKitPolicyDecision* decision, WebKitPolicyDecisionType type);
     bool loadFailed(const std::string& failingUri, const GError* error);
     bool retryTrusted(const std::string& failingUri, GTlsCertificate* certificate);
 
@@ -90,6 +104,10 @@ private:
     static gboolean onTlsErrors(WebKitWebView*, gchar* failingUri, GTlsCertificate* certificate,
                                 GTlsCertificateFlags, gpointer self);
     static void onResourceLoadStarted(WebKitWebView*, WebKitWebResource*, WebKitURIRequest* request, gpointer self);
+    static gboolean onScriptDialog(WebKitWebView*, WebKitScriptDialog* dialog, gpointer);
+    static gboolean onAuthenticate(WebKitWebView*, WebKitAuthenticationRequest* request, gpointer);
+    static GtkWidget* onCreate(WebKitWebView*, WebKitNavigationAction* action, gpointer);
+    static void onDownloadStarted(WebKitWebContext*, WebKitDownload* download, gpointer);
     static gboolean onContextMenu(WebKitWebView*, WebKitContextMenu*, GdkEvent*, WebKitHitTestResult*, gpointer);
     static void onCookiesCleared(GObject* manager, GAsyncResult* result, gpointer pending);
     static void onPageScriptRun(GObject* view, GAsyncResult* result, gpointer pending);
@@ -101,9 +119,14 @@ private:
     // Cancelled when the page goes, so no late callback reaches it.
     GCancellable* m_cancellable;
     BundleTrust m_trust;
+    // Known only to the top frame's bridge script.
+    const std::string m_bridgeToken;
+    // Where the login page and the game card may be; only these are loaded
+    // as the view's document, and only they are heard on the bridge.
+    PageDestinations m_loginPage;
+    PageDestinations m_gameCard;
     WebCacheFiller m_cacheFiller;
     LoadingListener m_loadingListener;
-    PageShownListener m_pageShownListener;
     std::string m_extraScript;
     std::string m_gameCardEndpoint;
     std::set<std::string> m_hostsTrustedByBundle;

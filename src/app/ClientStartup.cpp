@@ -223,6 +223,7 @@ void ClientStartup::startEngine(BaseAppDelegate& controller) {
     EngineSettings settings = EngineSettings::OfThisUser();
     if (m_downloadRateLimit) {
         settings.downloadSpeedLimit = *m_downloadRateLimit;
+        settings.downloadSpeedLimitForThisRun = true;
         Logger::LogInfo("Download speed limit for this run: %u bytes per second (the settings are left as they are)",
                         settings.downloadSpeedLimit);
     }

@@ -1,5 +1,7 @@
 #include "bridge/WebCacheFiller.h"
 
+#include <algorithm>
+
 #include <Poco/Exception.h>
 #include <Poco/Net/HTTPClientSession.h>
 #include <Poco/Net/HTTPRequest.h>
@@ -8,6 +10,7 @@
 
 #include "bridge/WebCacheLayout.h"
 #include "bridge/WebCacheResource.h"
+#include "bridge/WebCacheUsage.h"
 #include "bridge/WebCacheWriter.h"
 #include "common/ApplicationEnvironment.h"
 #include "common/Logger.h"
@@ -18,8 +21,11 @@ namespace VantisClient {
 
 const char* const WebCacheFiller::THREAD_NAME = "Web Cache Fill Thread";
 
-WebCacheFiller::WebCacheFiller(uint64_t maxResourceLength)
-    : m_maxResourceLength(static_cast<int64_t>(maxResourceLength)), m_thread(THREAD_NAME) {
+WebCacheFiller::WebCacheFiller(uint64_t maxResourceLength, uint64_t maxTotalBytes, uint64_t maxFiles)
+    : m_maxResourceLength(static_cast<int64_t>(maxResourceLength)),
+      m_maxTotalBytes(maxTotalBytes),
+      m_maxFiles(maxFiles),
+      m_thread(THREAD_NAME) {
     m_thread.start(*this);
 }
 
@@ -100,13 +106,36 @@ bool WebCacheFiller::fetchInto(const Download& download) const {
                                       static_cast<long long>(m_maxResourceLength));
             return false;
         }
+        const int64_t bound = room(download, length);
+        if (bound < 0) return false;
         return WebCacheWriter::Write(ApplicationEnvironment::GetWebcachePath(),
-                                     download.gameId + "/" + download.relativePath, body, length, m_maxResourceLength);
+                                     download.gameId + "/" + download.relativePath, body, length, bound);
     } catch (const Poco::Exception& exception) {
         Logger::LogChannelWarning(Http::HttpTrafficLog::CHANNEL, "Downloading %s failed: %s", download.address.c_str(),
                                   exception.displayText().c_str());
         return false;
     }
+}
+
+int64_t WebCacheFiller::room(const Download& download, int64_t length) const {
+    const std::string root = ApplicationEnvironment::GetWebcachePath();
+    const std::string destination = Utilities::AppendPath(root, download.gameId + "/" + download.relativePath);
+    const WebCacheUsage usage = WebCacheUsage::Of(root, destination);
+    if (usage.files >= m_maxFiles) {
+        Logger::LogChannelWarning(Http::HttpTrafficLog::CHANNEL,
+                                  "Not caching %s: the web cache holds %llu files, its bound", download.address.c_str(),
+                                  static_cast<unsigned long long>(usage.files));
+        return -1;
+    }
+    const uint64_t left = usage.bytes < m_maxTotalBytes ? m_maxTotalBytes - usage.bytes : 0;
+    if (length != WebCacheWriter::UNKNOWN_LENGTH && static_cast<uint64_t>(length) > left) {
+        Logger::LogChannelWarning(
+            Http::HttpTrafficLog::CHANNEL, "Not caching %s: %lld bytes exceed the %llu bytes left of the web cache's bound of %llu",
+            download.address.c_str(), static_cast<long long>(length), static_cast<unsigned long long>(left),
+            static_cast<unsigned long long>(m_maxTotalBytes));
+        return -1;
+    }
+    return std::min<int64_t>(m_maxResourceLength, static_cast<int64_t>(left));
 }
 
 }  // namespace VantisClient

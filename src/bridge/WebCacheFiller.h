@@ -3,9 +3,11 @@
 // more in the background and stored below the game's cache directory, so that
 // the next offline start shows the card as it was last seen. A download counts
 // only when the whole body arrived with status 200; anything else leaves the
-// older copy in place, as does a resource longer than the bound every answer
-// of the program is held to (HttpClient::MAX_RESPONSE_SIZE unless a test
-// hands in a smaller one). Downloads run one at a time on the filler's own thread,
+// older copy in place, as does a resource longer than its bound
+// (MAX_RESOURCE_BYTES) or one that would take the cache beyond its total
+// (MAX_TOTAL_BYTES) or its file count (MAX_FILES): a card must not fill the
+// disk through the cache. Only addresses below the card's own base address
+// are stored at all. Downloads run one at a time on the filler's own thread,
 // and at most MAX_PENDING wait for it; more are dropped (the next visit asks
 // again).
 // Thread-safety: requestWillBeSent() and isIdle() may be called from any
@@ -23,17 +25,21 @@
 
 #include "common/Thread.h"
 #include "common/VantisMutex.h"
-#include "net/HttpClient.h"
 
 namespace VantisClient {
 
 class WebCacheFiller : public Poco::Runnable {
 public:
     static constexpr size_t MAX_PENDING = 64;
+    static constexpr uint64_t MAX_RESOURCE_BYTES = 8ULL * 1024 * 1024;
+    static constexpr uint64_t MAX_TOTAL_BYTES = 64ULL * 1024 * 1024;
+    static constexpr uint64_t MAX_FILES = 4096;
     static constexpr int TIMEOUT_SECONDS = 10;
     static const char* const THREAD_NAME;
 
-    explicit WebCacheFiller(uint64_t maxResourceLength = Http::HttpClient::MAX_RESPONSE_SIZE);
+    // The bounds are smaller in tests.
+    explicit WebCacheFiller(uint64_t maxResourceLength = MAX_RESOURCE_BYTES, uint64_t maxTotalBytes = MAX_TOTAL_BYTES,
+                            uint64_t maxFiles = MAX_FILES);
     ~WebCacheFiller() override;
     WebCacheFiller(const WebCacheFiller&) = delete;
     WebCacheFiller& operator=(const WebCacheFiller&) = delete;
@@ -60,8 +66,13 @@ private:
     bool takeNext(Download& download);
     void perform(const Download& download) const;
     bool fetchInto(const Download& download) const;
+    // The bytes the download may still add to the cache; -1 (logged) when it
+    // must not be stored at all.
+    int64_t room(const Download& download, int64_t length) const;
 
     const int64_t m_maxResourceLength;
+    const uint64_t m_maxTotalBytes;
+    const uint64_t m_maxFiles;
     mutable VantisMutex m_mutex;
     std::condition_variable_any m_wake;
     std::deque<Download> m_pending;

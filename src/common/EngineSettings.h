@@ -18,6 +18,9 @@ struct EngineSettings {
     std::string libraryPath;
     // Bytes per second; 0 means no limit.
     uint32_t downloadSpeedLimit = 0;
+    // The limit was given for this run (the command line): the stored
+    // settings do not replace it.
+    bool downloadSpeedLimitForThisRun = false;
     // As the user set it; the downloader keeps it within its own bounds.
     int32_t partsInFlight = UserPreferences::DEFAULT_PARTS_IN_FLIGHT;
     // How soon a failed backend status check is repeated, in milliseconds;

@@ -6,6 +6,7 @@
 #include <Poco/Net/SSLManager.h>
 #include <Poco/UnicodeConverter.h>
 
+#include "common/ClientSettings.h"
 #include "common/Logger.h"
 #include "common/ScopedLock.h"
 #include "common/json/Serializer.h"
@@ -273,7 +274,9 @@ bool ClientCore::installProductAsync(const std::string& gameId, const tRevisionL
 
 InstallProductTask::Ptr ClientCore::newInstallTask(const RemoteProductDefinition& definition,
                                                    InstallProductTask::Mode mode) {
-    InstallProductTask::Ptr task = new InstallProductTask(definition, m_settings, mode);
+    // What the person chose in the settings since the start applies from the next install on.
+    const EngineSettings settings = ClientSettings::Stored().appliedTo(m_settings);
+    InstallProductTask::Ptr task = new InstallProductTask(definition, settings, mode);
     task->progressEvent += Poco::delegate(this, &ClientCore::handleInstallerProgressEvent);
     task->resultEvent += Poco::delegate(this, &ClientCore::handleInstallResult);
     task->stateChangedEvent += Poco::delegate(this, &ClientCore::handleProductStateChanged);

@@ -177,3 +177,39 @@ TEST_F(WebCacheFillerTest, AStreamWithoutAnnouncedLengthStopsAtTheBound) {
         ASSERT_TRUE(VantisClient::Utilities::DeleteFileOrDirectory(sandbox.path("WebCache")));
     }
 }
+
+// What the cache holds already, all games together, counts against its total
+// and its file count; the copy a download replaces does not.
+TEST_F(WebCacheFillerTest, TheCacheStaysWithinItsTotalAndItsFileCount) {
+    const uint64_t styleLength = std::string(CARD_STYLE).size();
+    struct Case {
+        const char* what;
+        uint64_t totalBytes;
+        uint64_t files;
+        const char* refusal;
+    } cases[] = {
+        {"room left", 10 + styleLength, 2, nullptr},
+        {"the older copy is replaced, not added", 10 + styleLength, 2, nullptr},
+        {"total reached", 10 + styleLength - 1, 3, "bytes left of the web cache's bound"},
+        {"file count reached", 1024, 1, "the web cache holds 1 files, its bound"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        VantisClient::RecentMemoryBufferChannel::Instance().Clear();
+        ASSERT_TRUE(VantisClient::Utilities::DeleteFileOrDirectory(sandbox.path("WebCache")));
+        sandbox.writeFile("WebCache/1207658925/index.html", "0123456789");
+        if (std::string(c.what).find("older copy") != std::string::npos) {
+            sandbox.writeFile("WebCache/" + gameId + "/css/main.css", std::string(styleLength, 'x'));
+        }
+        {
+            WebCacheFiller filler(WebCacheFiller::MAX_RESOURCE_BYTES, c.totalBytes, c.files);
+            fill(filler, "css/main.css");
+        }
+        if (c.refusal == nullptr) {
+            EXPECT_EQ(CARD_STYLE, VantisTest::ReadWholeFile(cached("css/main.css")));
+        } else {
+            EXPECT_TRUE(logged(c.refusal));
+            EXPECT_FALSE(VantisTest::ExistsNoFollow(cached("css/main.css")));
+        }
+    }
+}

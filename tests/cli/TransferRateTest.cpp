@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "cli/TransferRate.h"
+#include "common/TransferRate.h"
 
 using VantisClient::TransferRate;
 

@@ -1,4 +1,4 @@
-#include "cli/TransferRate.h"
+#include "common/TransferRate.h"
 
 #include <cctype>
 #include <limits>
