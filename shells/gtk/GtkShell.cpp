@@ -80,6 +80,9 @@ GtkShell::GtkShell(ClientStartup& startup)
     addAction(ShellWindow::SETTINGS_ACTION, G_CALLBACK(onSettingsAction));
     const gchar* quitKeys[] = {"<Primary>q", nullptr};
     gtk_application_set_accels_for_action(m_application, "app.quit", quitKeys);
+    const gchar* settingsKeys[] = {"<Primary>comma", nullptr};
+    gtk_application_set_accels_for_action(m_application, (std::string("app.") + ShellWindow::SETTINGS_ACTION).c_str(),
+                                          settingsKeys);
 }
 
 void GtkShell::addAction(const char* name, GCallback handler) {

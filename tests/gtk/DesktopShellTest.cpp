@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <iostream>
 #include <map>
 #include <sstream>
 #include <string>
@@ -37,6 +38,7 @@ using VantisTest::SampleGame;
 
 const std::string CLIENT = std::string(VANTIS_TEST_BIN_DIR) + "/vantis-client-gtk";
 const std::string SCREENSHOTS = VANTIS_TEST_SCREENSHOT_DIR;
+const std::string SCRIPTS = VANTIS_TEST_GTK_SCRIPT_DIR;
 const int SLOW_STEP_MS = 60000;
 const int ANOTHER_INSTANCE_STATUS = 256 - 9;
 
@@ -114,6 +116,14 @@ protected:
                 ::waitpid(client, nullptr, 0);
             }
         }
+        // A client that stopped on its own says why only in its output.
+        if (HasFailure()) {
+            for (size_t index = 0; index < clients.size(); ++index) {
+                const std::string output = VantisTest::ReadWholeFile(sandbox.path("client-" + std::to_string(index) + ".out"));
+                std::cerr << "client-" << index << ".out ends with:\n"
+                          << output.substr(output.size() > 4000 ? output.size() - 4000 : 0) << "\n";
+            }
+        }
         BackendTest::TearDown();
     }
 
@@ -179,7 +189,15 @@ protected:
         return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     }
 
-    std::string log() const { return VantisTest::ReadWholeFile(sandbox.path("Logs/VantisClient.log")); }
+    // What the clients logged, as they print it: the log file is written in
+    // blocks and would hold back the last lines of a client that waits.
+    std::string log() const {
+        std::string lines;
+        for (size_t index = 0; index < clients.size(); ++index) {
+            lines += VantisTest::ReadWholeFile(sandbox.path("client-" + std::to_string(index) + ".out"));
+        }
+        return lines;
+    }
 
     ::testing::AssertionResult logShows(const std::string& text, int timeoutMs = SLOW_STEP_MS) const {
         if (VantisTest::WaitFor([&] { return log().find(text) != std::string::npos; }, timeoutMs)) {
@@ -265,15 +283,16 @@ TEST_F(DesktopShellTest, SignsInByTypingInstallsFromTheCardPlaysAndQuits) {
     // The card of a game never installed, with the game's cover.
     ASSERT_TRUE(user.waitUntilShown("#main-button"));
     EXPECT_TRUE(user.waitFor("#cover", "loaded", [](const VantisTest::PageElement& cover) { return cover.loaded; }));
-    // The other language, chosen from the list as a person does, installs the game.
+    // The other language, chosen from the list as a person does, only changes
+    // what the Install button will fetch.
     ASSERT_TRUE(user.click("#languages"));
     ASSERT_TRUE(user.press({"Down", "Return"}));
     ASSERT_TRUE(user.waitFor("#languages", "German", [](const VantisTest::PageElement& list) {
         return list.value != "0";
     }));
-    if (user.element("#apply-button").shown) {
-        ASSERT_TRUE(user.click("#apply-button"));
-    }
+    EXPECT_EQ(std::string::npos, log().find("\"LeftLabelText\":\"Installing\""));
+    ASSERT_TRUE(user.waitForText("#main-button", "Install"));
+    ASSERT_TRUE(user.click("#main-button"));
     ASSERT_TRUE(logShows("\"LeftLabelText\":\"Installing\""));
     ASSERT_TRUE(logShows("Notification: Sample Game: Installation Complete.", 120000));
 
@@ -306,7 +325,6 @@ TEST_F(DesktopShellTest, SignsInByTypingInstallsFromTheCardPlaysAndQuits) {
 }
 
 TEST_F(DesktopShellTest, InstallsFromTheInstallButtonPausesResumesAndPlays) {
-    GTEST_SKIP() << "needs the card's Install button";
     DesktopUser user;
     slowDownContent();
     const pid_t client = startSignedIn(user);
@@ -338,48 +356,49 @@ TEST_F(DesktopShellTest, InstallsFromTheInstallButtonPausesResumesAndPlays) {
 }
 
 // What a person does on the card of a game not installed, and what the client
-// must then have asked for.
-TEST_F(DesktopShellTest, ChangesOnTheCardOfAGameNotInstalledInstallIt) {
-    GTEST_SKIP() << "needs the card's Install button";
-    const std::string base = SampleGame::BASE_ID;
-    const std::string dlc = SampleGame::DLC_ID;
-    struct Case {
-        const char* name;
-        std::function<::testing::AssertionResult(DesktopUser&)> act;
-        std::string selected;
-    };
-    const Case cases[] = {
-        {"ticking the extra content",
-         [&](DesktopUser& user) { return user.click("#dlcs input[value=\"" + dlc + "\"]"); }, base + ", " + dlc},
-        {"the language already shown",
-         [](DesktopUser& user) {
-             auto opened = user.click("#languages");
-             return opened ? user.press({"Return"}) : opened;
-         },
-         base},
-    };
-    for (const Case& each : cases) {
-        SCOPED_TRACE(each.name);
-        Poco::File(installDirectory()).remove(true);
-        DesktopUser user;
-        slowDownContent();
-        const pid_t client = startSignedIn(user);
-        ASSERT_TRUE(each.act(user));
-        ASSERT_TRUE(user.click("#apply-button"));
-        EXPECT_TRUE(logShows("Selected revision list " + each.selected + " for gameId " + base));
-        EXPECT_TRUE(user.waitUntilShown("#progress-box"));
-        quit(client);
-        ASSERT_EQ(200, control("DELETE", "faults").status);
-    }
+// must then have asked for; each case on a machine of its own.
+struct CardChange {
+    const char* name;
+    std::function<::testing::AssertionResult(DesktopUser&)> act;
+    std::string selected;
+};
+
+class DesktopCardChangeTest : public DesktopShellTest, public ::testing::WithParamInterface<CardChange> {};
+
+TEST_P(DesktopCardChangeTest, OnTheCardOfAGameNotInstalledTheInstallButtonInstallsTheChoice) {
+    DesktopUser user;
+    slowDownContent();
+    const pid_t client = startSignedIn(user);
+    ASSERT_TRUE(GetParam().act(user));
+    ASSERT_TRUE(user.click("#main-button"));
+    EXPECT_TRUE(logShows("Install of " + GetParam().selected + " in "));
+    EXPECT_TRUE(user.waitUntilShown("#progress-box"));
+    quit(client);
 }
 
+INSTANTIATE_TEST_SUITE_P(
+    Changes, DesktopCardChangeTest,
+    ::testing::Values(
+        CardChange{"TickingTheExtraContent",
+                   [](DesktopUser& user) {
+                       return user.click("#dlcs input[value=\"" + std::string(SampleGame::DLC_ID) + "\"]");
+                   },
+                   std::string(SampleGame::BASE_ID) + ", " + SampleGame::DLC_ID},
+        CardChange{"TheLanguageAlreadyShown",
+                   [](DesktopUser& user) {
+                       auto opened = user.click("#languages");
+                       return opened ? user.press({"Return"}) : opened;
+                   },
+                   SampleGame::BASE_ID}),
+    [](const ::testing::TestParamInfo<CardChange>& change) { return std::string(change.param.name); });
+
 TEST_F(DesktopShellTest, UntickingInstalledExtraContentAsksFirst) {
-    GTEST_SKIP() << "needs the card's Install button";
     DesktopUser user;
     const pid_t client = startSignedIn(user);
     const std::string dlcBox = "#dlcs input[value=\"" + std::string(SampleGame::DLC_ID) + "\"]";
+    // The game with its extra content, installed from the Install button.
     ASSERT_TRUE(user.click(dlcBox));
-    ASSERT_TRUE(user.click("#apply-button"));
+    ASSERT_TRUE(user.click("#main-button"));
     ASSERT_TRUE(logShows("Notification: Sample Game: Installation Complete.", 120000));
     const std::string map = installDirectory() + "/dlc/map.txt";
     ASSERT_TRUE(Poco::File(map).exists());
@@ -395,7 +414,7 @@ TEST_F(DesktopShellTest, UntickingInstalledExtraContentAsksFirst) {
     ASSERT_TRUE(user.click(dlcBox));
     ASSERT_TRUE(user.click("#apply-button"));
     ASSERT_TRUE(user.click("#confirm-yes"));
-    ASSERT_TRUE(logShows("Selected revision list " + std::string(SampleGame::BASE_ID) + " for gameId"));
+    ASSERT_TRUE(logShows("Install of " + std::string(SampleGame::BASE_ID) + " in "));
     EXPECT_TRUE(VantisTest::WaitFor([&] { return !Poco::File(map).exists(); }, SLOW_STEP_MS));
     quit(client);
 }
@@ -403,7 +422,6 @@ TEST_F(DesktopShellTest, UntickingInstalledExtraContentAsksFirst) {
 // A change the store refuses (here: every manifest of the game answered 403)
 // leaves the card showing what is true instead of the box ticked.
 TEST_F(DesktopShellTest, ARefusedChangeRefreshesTheCard) {
-    GTEST_SKIP() << "needs the card's refresh after a refused change";
     DesktopUser user;
     const pid_t client = startSignedIn(user);
     const std::string dlcBox = "#dlcs input[value=\"" + std::string(SampleGame::DLC_ID) + "\"]";
@@ -412,9 +430,7 @@ TEST_F(DesktopShellTest, ARefusedChangeRefreshesTheCard) {
                            R"([{"listener": "api", "path": "^/games/", "action": "status", "status": 403}])")
                        .status);
     ASSERT_TRUE(user.click(dlcBox));
-    if (user.element("#apply-button").shown) {
-        ASSERT_TRUE(user.click("#apply-button"));
-    }
+    ASSERT_TRUE(user.click("#main-button"));
     EXPECT_TRUE(user.waitFor(dlcBox, "unticked", [](const VantisTest::PageElement& box) {
         return box.found && !box.checked;
     }));
@@ -422,7 +438,6 @@ TEST_F(DesktopShellTest, ARefusedChangeRefreshesTheCard) {
 }
 
 TEST_F(DesktopShellTest, ShowsTheSettings) {
-    GTEST_SKIP() << "needs the window's settings dialog";
     DesktopUser user;
     const pid_t client = startSignedIn(user);
     ASSERT_TRUE(user.press({"ctrl+comma"}));
@@ -437,23 +452,9 @@ TEST_F(DesktopShellTest, ShowsTheSettings) {
 
 namespace {
 
-const std::string SCRIPTS = VANTIS_TEST_GTK_SCRIPT_DIR;
 const char* const WINDOW_TITLE = "^Zorv Launcher";
 
 using VantisTest::XWindows;
-
-// In a tree built with the sanitizer's dynamic type check, the client stops
-// about a second after a page's scripts fall quiet: the web engine, built
-// without type information, then releases its script machinery through the
-// program's checked copy of the shared-pointer code, and the check fails on
-// the engine's objects. The tests below let the page fall quiet on purpose.
-bool clientStopsWhenPagesFallQuiet() {
-#ifdef VANTIS_TEST_DYNAMIC_TYPE_CHECK
-    return true;
-#else
-    return false;
-#endif
-}
 
 XWindows::Id waitForShownWindow(const std::string& pattern) {
     std::vector<XWindows::Id> windows;
@@ -466,10 +467,8 @@ XWindows::Id waitForShownWindow(const std::string& pattern) {
 class DesktopSession {
 public:
     DesktopSession() : m_bus(g_test_dbus_new(G_TEST_DBUS_NONE)) {
-        // The bus forgets the display (against its own autolaunch); the client needs it.
-        const std::string display = std::getenv("DISPLAY") != nullptr ? std::getenv("DISPLAY") : "";
         g_test_dbus_up(m_bus);
-        if (!display.empty()) ::setenv("DISPLAY", display.c_str(), 1);
+        if (!m_display.empty()) ::setenv("DISPLAY", m_display.c_str(), 1);
         m_connection = g_dbus_connection_new_for_address_sync(
             g_test_dbus_get_bus_address(m_bus),
             static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
@@ -498,6 +497,8 @@ public:
         g_dbus_connection_close_sync(m_connection, nullptr, nullptr);
         g_object_unref(m_connection);
         g_test_dbus_down(m_bus);
+        // The clients of later tests open their windows on the same display.
+        if (!m_display.empty()) ::setenv("DISPLAY", m_display.c_str(), 1);
         g_object_unref(m_bus);
     }
 
@@ -547,6 +548,8 @@ private:
         static_cast<DesktopSession*>(self)->closings.push_back(object);
     }
 
+    // The bus forgets the display (against its own autolaunch); the clients need it.
+    const std::string m_display = std::getenv("DISPLAY") != nullptr ? std::getenv("DISPLAY") : "";
     GTestDBus* m_bus;
     GDBusConnection* m_connection = nullptr;
     GDBusNodeInfo* m_watcherInfo = nullptr;
@@ -561,7 +564,6 @@ private:
 // might; the view refuses each attempt and says so in the log, and the
 // person's clicks on links elsewhere reach the desktop's browser instead.
 TEST_F(DesktopShellTest, AHostilePageIsRefusedAndLogged) {
-    if (clientStopsWhenPagesFallQuiet()) GTEST_SKIP() << "the web engine trips the dynamic type check of this tree";
     // The desktop's browser, as far as the client can tell.
     sandbox.writeFile("bin/xdg-open", "#!/bin/sh\necho \"$1\" >> \"" + sandbox.path("opened.txt") + "\"\n");
     ASSERT_EQ(0, ::chmod(sandbox.path("bin/xdg-open").c_str(), 0755));
@@ -619,7 +621,6 @@ TEST_F(DesktopShellTest, AHostilePageIsRefusedAndLogged) {
 // and loads the card; the status icon's Show brings it back where it stood and
 // its Quit ends the client, which announces its closing on the session bus.
 TEST_F(DesktopShellTest, TheClosedWindowStaysHiddenUntilThePersonShowsItAndTheClosingIsAnnounced) {
-    if (clientStopsWhenPagesFallQuiet()) GTEST_SKIP() << "the web engine trips the dynamic type check of this tree";
     DesktopSession session;
     testScript = SCRIPTS + "/hide-and-sign-in.js";
     Poco::File(installDirectory()).createDirectories();
