@@ -47,6 +47,15 @@ JsonVarPtr gameIdChoice(const AvailableGameIDInfo& entry) {
     return JsonVarPtr(object);
 }
 
+// A game not installed yet has no info files to name it: the catalogue does.
+std::string titleOf(const ProductPresentationData& product) {
+    if (!product.contents.name.empty()) return product.contents.name;
+    for (const AvailableGameIDInfo& entry : product.availableGameIds) {
+        if (entry.gameId == product.gameId) return entry.names.getText();
+    }
+    return std::string();
+}
+
 struct ProgressRow {
     bool barEnabled;
     float value;
@@ -135,7 +144,7 @@ std::string GameViewUpdateMessage::extractJSMessage() {
 
 void GameViewUpdateMessage::updateTitle() {
     m_arguments.addObject("Title")
-        .addStringProperty("Label", m_product.contents.name)
+        .addStringProperty("Label", titleOf(m_product))
         .addStringProperty("Subtitle", m_product.contents.subtitle);
 }
 

@@ -334,6 +334,8 @@ TEST_F(DesktopShellTest, InstallsFromTheInstallButtonPausesResumesAndPlays) {
         return size.shown && !size.text.empty();
     }));
     EXPECT_TRUE(user.waitForText("#install-folder", "Sample Game"));
+    // Named by the catalogue before any info file of the game exists.
+    EXPECT_TRUE(user.waitForText("#title", "Sample Game"));
     expectScreenshotOfTheWindow(user, "card-not-installed");
 
     ASSERT_TRUE(user.click("#main-button"));
