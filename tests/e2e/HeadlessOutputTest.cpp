@@ -172,7 +172,7 @@ TEST_F(HeadlessOutputTest, StateWordsTellWhatIsInstalled) {
         {"the first install",
          OnStoredToken({"--install"}),
          0,
-         {"Not installed\nInstalling ", "Up to date\n"},
+         {"Not installed\n", "\nInstalling ", "Up to date\n"},
          {"Updating"}},
         {"installed",
          OnStoredToken({"--install", "--debugLaunch"}),
