@@ -115,6 +115,10 @@ ClientCore::ClientCore(const EngineSettings& settings) : m_settings(settings) {
 }
 
 ClientCore::~ClientCore() {
+    {
+        std::lock_guard<std::mutex> lock(m_statusTimerMutex);
+        m_statusTimerStopping = true;
+    }
     if (m_apiStatusTimer) m_apiStatusTimer->stop();
     // Tasks may be inside the HTTP manager: its waits end now, but it goes only
     // after both task threads have ended. They end before either subsystem
@@ -493,8 +497,8 @@ void ClientCore::scheduleNextStatusCheck(bool online) {
         Logger::LogInfo("Backend status check failed %u time(s) in a row; checking again in %ld ms",
                         m_statusSchedule.failures(), delay);
     }
-    // A timer that has been stopped ignores this.
-    m_apiStatusTimer->restart(delay);
+    std::lock_guard<std::mutex> lock(m_statusTimerMutex);
+    if (!m_statusTimerStopping) m_apiStatusTimer->restart(delay);
 }
 
 void ClientCore::handleBackendOutcome(const Http::HttpRequest& request, bool answered) {

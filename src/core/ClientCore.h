@@ -254,6 +254,10 @@ private:
     // The last status check heard the backend (which may still have said "offline").
     std::atomic<bool> m_statusCheckAnswered{false};
     StatusCheckSchedule m_statusSchedule{m_settings.statusRetryMs};
+    // A restart that meets the timer's stop would keep it running and the
+    // stop waiting for ever: the stop is announced under this lock first.
+    std::mutex m_statusTimerMutex;
+    bool m_statusTimerStopping = false;
     // Guards the selected game id and the signed-in user, which handlers on
     // both subsystem threads write and read.
     mutable VantisMutex m_identityMutex;
