@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "cli/GameSelection.h"
-#include "cli/ProgressMeter.h"
+#include "common/ProgressMeter.h"
 #include "model/LanguageInfo.h"
 
 namespace VantisClient {

@@ -17,7 +17,7 @@
 #include "cli/CardChanges.h"
 #include "cli/IShellView.h"
 #include "cli/JsonLine.h"
-#include "cli/ProgressMeter.h"
+#include "common/ProgressMeter.h"
 
 namespace VantisClient {
 

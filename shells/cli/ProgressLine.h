@@ -13,7 +13,7 @@
 
 #include <Poco/JSON/Object.h>
 
-#include "cli/ProgressMeter.h"
+#include "common/ProgressMeter.h"
 
 namespace VantisClient {
 

@@ -15,7 +15,7 @@
 #include "cli/CardChanges.h"
 #include "cli/IShellView.h"
 #include "cli/ProgressLine.h"
-#include "cli/ProgressMeter.h"
+#include "common/ProgressMeter.h"
 
 namespace VantisClient {
 

@@ -239,10 +239,10 @@ void GameViewHandler::handleInstallProgress(const ProductPresentationData::Ptr& 
     message.updateInstallProgress(status, progress, byteCount);
     if (status == EInstallStatusCode::Downloading) {
         const uint64_t done = static_cast<uint64_t>(static_cast<double>(progress) * static_cast<double>(byteCount));
-        m_rate.add(done, TransferRate::Clock::now());
-        message.addTransferFigures(done, byteCount, m_rate.bytesPerSecond());
+        m_meter.addSample(done, byteCount);
+        message.addTransferFigures(done, byteCount, static_cast<uint64_t>(m_meter.bytesPerSecond()));
     } else if (status < EInstallStatusCode::Downloading) {
-        m_rate.reset();
+        m_meter.reset();
     }
     sendMessage(message);
 }

@@ -31,7 +31,7 @@
 
 #include "bridge/GameCardDetails.h"
 #include "bridge/GameViewState.h"
-#include "bridge/TransferRate.h"
+#include "common/ProgressMeter.h"
 #include "common/VantisMutex.h"
 #include "install/EInstallResult.h"
 #include "install/EInstallStatusCode.h"
@@ -177,7 +177,7 @@ private:
     // A resume is being handed to the controller.
     std::atomic<bool> m_resuming{false};
     // Only the drain thread's progress reports touch it.
-    TransferRate m_rate;
+    ProgressMeter m_meter;
 };
 
 }  // namespace VantisClient

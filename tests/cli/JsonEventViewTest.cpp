@@ -5,7 +5,7 @@
 #include <Poco/JSON/Parser.h>
 #include <gtest/gtest.h>
 
-#include "FakeClock.h"
+#include "support/FakeClock.h"
 #include "bridge/ShellMessage.h"
 #include "cli/JsonEventView.h"
 #include "cli/JsonLine.h"

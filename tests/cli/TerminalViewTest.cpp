@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "FakeClock.h"
+#include "support/FakeClock.h"
 #include "bridge/ShellMessage.h"
 #include "cli/TerminalView.h"
 

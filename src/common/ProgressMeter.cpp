@@ -1,4 +1,4 @@
-#include "cli/ProgressMeter.h"
+#include "common/ProgressMeter.h"
 
 #include <cmath>
 #include <cstdio>

@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "FakeClock.h"
-#include "cli/ProgressMeter.h"
+#include "support/FakeClock.h"
+#include "common/ProgressMeter.h"
 
 using VantisClient::ProgressMeter;
 using VantisTest::FakeClock;
