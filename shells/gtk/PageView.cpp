@@ -16,6 +16,7 @@
 #include "common/Logger.h"
 #include "common/Utilities.h"
 #include "gtk/PageScript.h"
+#include "platform/Platform.h"
 
 namespace VantisClient {
 namespace {
@@ -30,9 +31,6 @@ std::string bridgeScript(const std::string& token) {
            " window.gameCard = Object.freeze({ sendMessage: function (text) {"
            " handler.postMessage(token + \" \" + String(text)); } }); })();";
 }
-
-// The desktop's own way to open an address in the person's browser.
-const char* const BROWSER_OPENER = "xdg-open";
 
 std::string randomToken() {
     gchar* uuid = g_uuid_string_random();
@@ -374,31 +372,21 @@ bool PageView::refuseForeignDestination(WebKitPolicyDecision* decision, WebKitPo
 }
 
 void PageView::openInBrowser(const std::string& address) {
-    // Never waited for here: the opener may take its time, and the view must not freeze meanwhile.
-    gchar* arguments[] = {const_cast<gchar*>(BROWSER_OPENER), const_cast<gchar*>(address.c_str()), nullptr};
-    GPid opener = 0;
-    GError* error = nullptr;
-    if (!g_spawn_async(nullptr, arguments, nullptr,
-                       static_cast<GSpawnFlags>(G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD |
-                                                G_SPAWN_STDIN_FROM_DEV_NULL),
-                       nullptr, nullptr, &opener, &error)) {
-        Logger::LogChannelWarning("Browser", "Could not open %s in the desktop's browser: %s",
-                                  withoutQuery(address).c_str(), error->message);
-        g_error_free(error);
-        return;
-    }
     Logger::LogChannelInfo("Browser", "Opening %s in the desktop's browser", withoutQuery(address).c_str());
-    g_child_watch_add(opener, onBrowserOpened, new std::string(withoutQuery(address)));
+    // The launcher starts the opener cleanly (no secrets, no descriptors) and
+    // waits for its answer: on a worker, so that the view never freezes meanwhile.
+    GTask* task = g_task_new(nullptr, nullptr, nullptr, nullptr);
+    g_task_set_task_data(task, new std::string(address), [](gpointer data) { delete static_cast<std::string*>(data); });
+    g_task_run_in_thread(task, openOnWorker);
+    g_object_unref(task);
 }
 
-void PageView::onBrowserOpened(GPid opener, gint status, gpointer address) {
-    std::unique_ptr<std::string> shown(static_cast<std::string*>(address));
-    g_spawn_close_pid(opener);
-    GError* error = nullptr;
-    if (g_spawn_check_wait_status(status, &error)) return;
-    Logger::LogChannelWarning("Browser", "Could not open %s in the desktop's browser: %s", shown->c_str(),
-                              error->message);
-    g_error_free(error);
+void PageView::openOnWorker(GTask*, gpointer, gpointer address, GCancellable*) {
+    const std::string& target = *static_cast<const std::string*>(address);
+    std::string error;
+    if (Platform::DesktopLauncher()->open(target, error)) return;
+    Logger::LogChannelWarning("Browser", "Could not open %s in the desktop's browser: %s",
+                              withoutQuery(target).c_str(), error.c_str());
 }
 
 bool PageView::refuseDownload(WebKitPolicyDecision* decision, WebKitPolicyDecisionType type) {

@@ -91,7 +91,7 @@ private:
     bool refuseOwnScheme(WebKitPolicyDecision* decision, WebKitPolicyDecisionType type);
     bool refuseForeignDestination(WebKitPolicyDecision* decision, WebKitPolicyDecisionType type);
     void openInBrowser(const std::string& address);
-    static void onBrowserOpened(GPid opener, gint status, gpointer address);
+    static void openOnWorker(GTask*, gpointer, gpointer address, GCancellable*);
     bool refuseDownload(WebKitPolicyDecision* decision, WebKitPolicyDecisionType type);
     bool loadFailed(const std::string& failingUri, const GError* error);
     bool retryTrusted(const std::string& failingUri, GTlsCertificate* certificate);
